@@ -15,9 +15,13 @@ TAbstractArray::TAbstractArray(int32_t itemSize) : FItemSize(itemSize) {
     }
 }
 
-TAbstractArray::~TAbstractArray() { std::free(FItems); }
+TAbstractArray::~TAbstractArray() {
+    std::free(FItems);
+}
 
-void TAbstractArray::Error() const { RaiseRes<EArrayError>(SArrayError); }
+void TAbstractArray::Error() const {
+    RaiseRes<EArrayError>(SArrayError);
+}
 
 void* TAbstractArray::GetPtr(int32_t index) const {
     if (index < 0 || index >= FCount) Error();
@@ -40,8 +44,11 @@ void TAbstractArray::SetCapacity(int32_t newCapacity) {
         if (!block) throw EOutOfResources("Out of memory");
         FItems = static_cast<char*>(block);
         if (newCapacity > FCapacity)
-            std::memset(FItems + static_cast<std::size_t>(FCapacity) * static_cast<std::size_t>(FItemSize), 0,
-                        static_cast<std::size_t>(newCapacity - FCapacity) * static_cast<std::size_t>(FItemSize));
+            std::memset(FItems + static_cast<std::size_t>(FCapacity) *
+                                     static_cast<std::size_t>(FItemSize),
+                        0,
+                        static_cast<std::size_t>(newCapacity - FCapacity) *
+                            static_cast<std::size_t>(FItemSize));
     }
     FCapacity = newCapacity;
 }
@@ -97,7 +104,9 @@ bool TAbstractArray::IsEqual(const void* item1, const void* item2) const {
 
 int32_t TAbstractArray::IndexOf(const void* item) const {
     for (int32_t i = 0; i < FCount; ++i)
-        if (IsEqual(FItems + static_cast<std::size_t>(i) * static_cast<std::size_t>(FItemSize), item)) return i;
+        if (IsEqual(FItems + static_cast<std::size_t>(i) * static_cast<std::size_t>(FItemSize),
+                    item))
+            return i;
     return -1;
 }
 
@@ -120,7 +129,9 @@ int32_t TIntArray::Get(int32_t index) const {
     return value;
 }
 
-void TIntArray::Put(int32_t index, int32_t value) { std::memcpy(GetPtr(index), &value, sizeof value); }
+void TIntArray::Put(int32_t index, int32_t value) {
+    std::memcpy(GetPtr(index), &value, sizeof value);
+}
 
 int32_t TIntArray::Add(int32_t value) {
     std::memcpy(TAbstractArray::Add(), &value, sizeof value);

@@ -41,7 +41,9 @@ bool VarIsNullVector(const Variant& v) {
     return v.VarType() == varEmpty || v.VarType() == varNull;
 }
 
-int32_t VarKeysCount(const Variant& v) { return VarArrayHighBound(v, 1) - VarArrayLowBound(v, 1) + 1; }
+int32_t VarKeysCount(const Variant& v) {
+    return VarArrayHighBound(v, 1) - VarArrayLowBound(v, 1) + 1;
+}
 
 int32_t VarIndexOf(const Variant& v, const Variant& value) {
     if (VarArrayDimCount(v) != 1 || value.VarType() == varArray) return -1;
@@ -54,17 +56,24 @@ int32_t VarIndexOf(const Variant& v, const Variant& value) {
 
 void VarKeysDelete(Variant& v, int32_t index) {
     int32_t n = VarKeysCount(v);
-    for (int32_t j = index; j <= n - 2; ++j) VarArrayPut(v, v[j + 1], {j});
+    for (int32_t j = index; j <= n - 2; ++j)
+        VarArrayPut(v, v[j + 1], {j});
     VarArrayRedim(v, n - 2);
 }
 
 // ---- TKeysArray -------------------------------------------------------------------------------
 
-TKeysArray::~TKeysArray() { Clear(); }
+TKeysArray::~TKeysArray() {
+    Clear();
+}
 
-void TKeysArray::Get(int32_t index, Variant& value) const { value = At(index); }
+void TKeysArray::Get(int32_t index, Variant& value) const {
+    value = At(index);
+}
 
-Variant TKeysArray::Get(int32_t index) const { return At(index); }
+Variant TKeysArray::Get(int32_t index) const {
+    return At(index);
+}
 
 void TKeysArray::Put(int32_t index, Variant value) {
     Variant& item = At(index);
@@ -99,9 +108,13 @@ int32_t TKeysArray::Remove(Variant value) {
     return index;
 }
 
-int32_t TKeysArray::IndexOf(Variant value) const { return TAbstractArray::IndexOf(&value); }
+int32_t TKeysArray::IndexOf(Variant value) const {
+    return TAbstractArray::IndexOf(&value);
+}
 
-bool TKeysArray::IsNull(int32_t index) const { return IsEmpty(GetPtr(index)); }
+bool TKeysArray::IsNull(int32_t index) const {
+    return IsEmpty(GetPtr(index));
+}
 
 void TKeysArray::Disable(int32_t index) {
     Variant& item = At(index);
@@ -115,7 +128,8 @@ void TKeysArray::Disable(int32_t index) {
 }
 
 void TKeysArray::ReleaseAll() {
-    for (int32_t i = 0; i < Count(); ++i) At(i).Clear();
+    for (int32_t i = 0; i < Count(); ++i)
+        At(i).Clear();
 }
 
 void TKeysArray::Clear() {

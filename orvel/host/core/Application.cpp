@@ -22,7 +22,9 @@ void TApplication::DeallocateHandle(HWND handle) {
     if (FCapture == handle) FCapture = 0;
 }
 
-bool TApplication::IsWindow(HWND handle) const { return handle != 0 && FWindows.count(handle) != 0; }
+bool TApplication::IsWindow(HWND handle) const {
+    return handle != 0 && FWindows.count(handle) != 0;
+}
 
 TWindowTarget* TApplication::FindTarget(HWND handle) const {
     auto it = FWindows.find(handle);
@@ -72,14 +74,17 @@ bool TApplication::HandleOneMessage() {
 
 int TApplication::ProcessMessages() {
     int count = 0;
-    while (HandleOneMessage()) ++count;
+    while (HandleOneMessage())
+        ++count;
     return count;
 }
 
 void TApplication::ShowException(const std::exception& e) {
     std::string text = e.what();
-    if (OnException) OnException(text);
-    else ShownErrors.push_back(text);
+    if (OnException)
+        OnException(text);
+    else
+        ShownErrors.push_back(text);
 }
 
 void TApplication::HandleException() {

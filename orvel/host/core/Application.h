@@ -81,7 +81,11 @@ private:
 // The one application object.
 TApplication& Application();
 
-inline bool PostMessage(HWND h, UINT msg, WPARAM w, LPARAM l) { return Application().PostMessage(h, msg, w, l); }
-inline LRESULT SendMessage(HWND h, UINT msg, WPARAM w, LPARAM l) { return Application().SendMessage(h, msg, w, l); }
+inline bool PostMessage(HWND h, UINT msg, WPARAM w, LPARAM l) {
+    return Application().PostMessage(h, msg, w, l);
+}
+inline LRESULT SendMessage(HWND h, UINT msg, WPARAM w, LPARAM l) {
+    return Application().SendMessage(h, msg, w, l);
+}
 
 } // namespace orvel

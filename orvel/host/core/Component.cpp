@@ -11,16 +11,20 @@ namespace orvel {
 
 bool IsValidIdent(const std::string& name) {
     if (name.empty()) return false;
-    auto alpha = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; };
+    auto alpha = [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+    };
     if (!alpha(name[0])) return false;
-    return std::all_of(name.begin(), name.end(), [&](char c) { return alpha(c) || (c >= '0' && c <= '9'); });
+    return std::all_of(name.begin(), name.end(),
+                       [&](char c) { return alpha(c) || (c >= '0' && c <= '9'); });
 }
 
 const TClassInfo& TComponent::StaticClassInfo() {
-    static const TClassInfo info = TClassBuilder<TComponent>("TComponent", &TPersistent::StaticClassInfo())
-                                       .Property("Name", &TComponent::Name, &TComponent::SetName)
-                                       .Property("Tag", &TComponent::Tag, &TComponent::SetTag, Variant(0))
-                                       .Build();
+    static const TClassInfo info =
+        TClassBuilder<TComponent>("TComponent", &TPersistent::StaticClassInfo())
+            .Property("Name", &TComponent::Name, &TComponent::SetName)
+            .Property("Tag", &TComponent::Tag, &TComponent::SetTag, Variant(0))
+            .Build();
     return info;
 }
 
@@ -48,7 +52,8 @@ void TComponent::Free() {
 void TComponent::Destroying() {
     if (HasState(csDestroying)) return;
     FComponentState |= csDestroying;
-    for (TComponent* c : FComponents) c->Destroying();
+    for (TComponent* c : FComponents)
+        c->Destroying();
 }
 
 // Tells everyone holding a reference that this component is going: first those that asked for a
@@ -60,6 +65,7 @@ void TComponent::NotifyRemoval() {
         FFreeNotifies.pop_back();
         auto& theirs = c->FFreeNotifies;
         theirs.erase(std::remove(theirs.begin(), theirs.end(), this), theirs.end());
+        FToldOfRemoval.push_back(c);
         c->Notification(this, TOperation::opRemove);
     }
     if (FOwner && !FOwner->HasState(csDestroying)) {
@@ -69,10 +75,12 @@ void TComponent::NotifyRemoval() {
         owner->Notification(this, TOperation::opRemove);
         FOwner = nullptr;
     }
+    FToldOfRemoval.clear();
 }
 
 TComponent* TComponent::Components(int index) const {
-    if (index < 0 || index >= ComponentCount()) RaiseRes<EListError>(SListIndexError, {static_cast<long long>(index)});
+    if (index < 0 || index >= ComponentCount())
+        RaiseRes<EListError>(SListIndexError, {static_cast<long long>(index)});
     return FComponents[static_cast<std::size_t>(index)];
 }
 
@@ -89,7 +97,8 @@ void TComponent::InsertToList(TComponent* component) {
 }
 
 void TComponent::RemoveFromList(TComponent* component) {
-    FComponents.erase(std::remove(FComponents.begin(), FComponents.end(), component), FComponents.end());
+    FComponents.erase(std::remove(FComponents.begin(), FComponents.end(), component),
+                      FComponents.end());
     component->FOwner = nullptr;
 }
 
@@ -134,21 +143,32 @@ void TComponent::SetName(const std::string& name) {
 }
 
 void TComponent::SetDesigning(bool value, bool setChildren) {
-    if (value) FComponentState |= csDesigning;
-    else FComponentState &= ~static_cast<uint32_t>(csDesigning);
+    if (value)
+        FComponentState |= csDesigning;
+    else
+        FComponentState &= ~static_cast<uint32_t>(csDesigning);
     if (setChildren)
-        for (TComponent* c : FComponents) c->SetDesigning(value, true);
+        for (TComponent* c : FComponents)
+            c->SetDesigning(value, true);
 }
 
-void TComponent::Loaded() { FComponentState &= ~static_cast<uint32_t>(csLoading | csReading); }
+void TComponent::Loaded() {
+    FComponentState &= ~static_cast<uint32_t>(csLoading | csReading);
+}
 
 void TComponent::Notification(TComponent* component, TOperation operation) {
     if (operation == TOperation::opRemove && component) RemoveFreeNotification(component);
     // The owner passes every notification on to the components it owns (a copy: a handler may
     // change the list).
     std::vector<TComponent*> owned = FComponents;
-    for (TComponent* c : owned)
-        if (c != component) c->Notification(component, operation);
+    for (TComponent* c : owned) {
+        if (c == component) continue;
+        if (operation == TOperation::opRemove && component &&
+            std::find(component->FToldOfRemoval.begin(), component->FToldOfRemoval.end(), c) !=
+                component->FToldOfRemoval.end())
+            continue;
+        c->Notification(component, operation);
+    }
 }
 
 void TComponent::FreeNotification(TComponent* component) {
@@ -162,7 +182,8 @@ void TComponent::FreeNotification(TComponent* component) {
 
 void TComponent::RemoveFreeNotification(TComponent* component) {
     if (!component) return;
-    FFreeNotifies.erase(std::remove(FFreeNotifies.begin(), FFreeNotifies.end(), component), FFreeNotifies.end());
+    FFreeNotifies.erase(std::remove(FFreeNotifies.begin(), FFreeNotifies.end(), component),
+                        FFreeNotifies.end());
     auto& theirs = component->FFreeNotifies;
     theirs.erase(std::remove(theirs.begin(), theirs.end(), this), theirs.end());
 }

@@ -12,11 +12,11 @@
 namespace orvel {
 
 enum TComponentStateFlag : uint32_t {
-    csLoading = 1u << 0,     // being read from a form; cleared by Loaded
+    csLoading = 1u << 0, // being read from a form; cleared by Loaded
     csReading = 1u << 1,
     csWriting = 1u << 2,
-    csDestroying = 1u << 3,  // destruction has begun
-    csDesigning = 1u << 4,   // placed in a form designer
+    csDestroying = 1u << 3, // destruction has begun
+    csDesigning = 1u << 4,  // placed in a form designer
     csUpdating = 1u << 5,
     csFreeNotification = 1u << 6,
 };
@@ -86,6 +86,7 @@ private:
     TComponent* FOwner = nullptr;
     std::vector<TComponent*> FComponents;
     std::vector<TComponent*> FFreeNotifies;
+    std::vector<TComponent*> FToldOfRemoval; // during removal: those told already, told once only
     std::string FName;
     int32_t FTag = 0;
     TComponentState FComponentState = 0;

@@ -17,10 +17,9 @@ public:
     TEvent(std::nullptr_t) {}
 
     // A callable with no object: each assignment is a routine of its own.
-    template <class F,
-              class = std::enable_if_t<!std::is_same_v<std::decay_t<F>, TEvent> &&
-                                       std::is_invocable_r_v<R, F&, Args...>>>
-    TEvent(F&& f) : FFunction(std::forward<F>(f)), FCode(NextLambdaId()) {}
+    template <class F, class = std::enable_if_t<!std::is_same_v<std::decay_t<F>, TEvent> &&
+                                                std::is_invocable_r_v<R, F&, Args...>>>
+    TEvent(F&& f) : FCode(NextLambdaId()), FFunction(std::forward<F>(f)) {}
 
     // A method of an object: Bind<&TClass::Method>(object). The routine's identity is the method,
     // whatever the object, so two views of one class install "the same routine".
@@ -43,7 +42,9 @@ public:
     // Same routine, whatever object it is bound to.
     bool SameRoutine(const TEvent& other) const { return FCode != 0 && FCode == other.FCode; }
     // Same routine bound to the same object.
-    bool SameMethod(const TEvent& other) const { return SameRoutine(other) && FData == other.FData; }
+    bool SameMethod(const TEvent& other) const {
+        return SameRoutine(other) && FData == other.FData;
+    }
     // Is this the given method of a class (bound to any object)?
     template <auto Method, class C> bool IsRoutine() const {
         return FCode == reinterpret_cast<std::uintptr_t>(&Thunk<Method, C>);

@@ -96,7 +96,8 @@ std::string Format(const std::string& fmt, std::initializer_list<TFormatArg> arg
             out += d;
             continue;
         }
-        if (next == args.end()) throw EConvertError("Format '" + fmt + "' invalid or incompatible with argument");
+        if (next == args.end())
+            throw EConvertError("Format '" + fmt + "' invalid or incompatible with argument");
         out += ArgAsText(*next++);
     }
     return out;

@@ -107,8 +107,7 @@ using TFormatArg = std::variant<std::string, long long, double>;
 std::string Format(const std::string& fmt, std::initializer_list<TFormatArg> args);
 
 // Raises an exception of class E with the string-table text id, formatted with args.
-template <class E>
-[[noreturn]] void RaiseRes(int id, std::initializer_list<TFormatArg> args = {}) {
+template <class E> [[noreturn]] void RaiseRes(int id, std::initializer_list<TFormatArg> args = {}) {
     throw E(Format(LoadStr(id), args));
 }
 

@@ -28,10 +28,18 @@ struct TMsg {
     LPARAM LParam = 0;
 };
 
-inline constexpr int16_t LoWordSigned(LPARAM l) { return static_cast<int16_t>(l & 0xFFFF); }
-inline constexpr int16_t HiWordSigned(LPARAM l) { return static_cast<int16_t>((l >> 16) & 0xFFFF); }
-inline constexpr uint16_t LoWord(uintptr_t l) { return static_cast<uint16_t>(l & 0xFFFF); }
-inline constexpr uint16_t HiWord(uintptr_t l) { return static_cast<uint16_t>((l >> 16) & 0xFFFF); }
+inline constexpr int16_t LoWordSigned(LPARAM l) {
+    return static_cast<int16_t>(l & 0xFFFF);
+}
+inline constexpr int16_t HiWordSigned(LPARAM l) {
+    return static_cast<int16_t>((l >> 16) & 0xFFFF);
+}
+inline constexpr uint16_t LoWord(uintptr_t l) {
+    return static_cast<uint16_t>(l & 0xFFFF);
+}
+inline constexpr uint16_t HiWord(uintptr_t l) {
+    return static_cast<uint16_t>((l >> 16) & 0xFFFF);
+}
 inline constexpr LPARAM MakeLParam(int x, int y) {
     return static_cast<LPARAM>((static_cast<uint32_t>(static_cast<uint16_t>(x))) |
                                (static_cast<uint32_t>(static_cast<uint16_t>(y)) << 16));
@@ -165,7 +173,13 @@ enum : uint16_t {
 };
 
 // Mouse-key flags in the first parameter of mouse messages.
-enum : WPARAM { MK_LBUTTON = 0x01, MK_RBUTTON = 0x02, MK_SHIFT = 0x04, MK_CONTROL = 0x08, MK_MBUTTON = 0x10 };
+enum : WPARAM {
+    MK_LBUTTON = 0x01,
+    MK_RBUTTON = 0x02,
+    MK_SHIFT = 0x04,
+    MK_CONTROL = 0x08,
+    MK_MBUTTON = 0x10
+};
 
 // The Alt key is held: bit 29 of the key data of WM_SYSKEYDOWN and WM_KEYDOWN.
 inline constexpr LPARAM KF_ALTDOWN_LPARAM = static_cast<LPARAM>(1) << 29;

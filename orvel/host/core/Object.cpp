@@ -11,7 +11,9 @@ const TClassInfo& TObject::StaticClassInfo() {
     return info;
 }
 
-std::string TObject::ClassName() const { return ClassInfo().Name; }
+std::string TObject::ClassName() const {
+    return ClassInfo().Name;
+}
 
 bool TObject::InheritsFrom(const std::string& className) const {
     return ClassInfo().InheritsFrom(className);

@@ -71,8 +71,14 @@ TPlatformServices& Platform();
 void SetPlatform(TPlatformServices* services);
 
 // Shorthands for the host routines of the same names.
-inline uint32_t GetTickCount() { return Platform().GetTickCount(); }
-inline int GetSystemMetrics(int index) { return Platform().GetSystemMetrics(index); }
-inline void MessageBeep(uint32_t type) { Platform().MessageBeep(type); }
+inline uint32_t GetTickCount() {
+    return Platform().GetTickCount();
+}
+inline int GetSystemMetrics(int index) {
+    return Platform().GetSystemMetrics(index);
+}
+inline void MessageBeep(uint32_t type) {
+    Platform().MessageBeep(type);
+}
 
 } // namespace orvel

@@ -16,7 +16,9 @@ const TClassInfo& TStrings::StaticClassInfo() {
     return info;
 }
 
-void TStrings::IndexError(int index) const { RaiseRes<EStringListError>(SListIndexError, {static_cast<long long>(index)}); }
+void TStrings::IndexError(int index) const {
+    RaiseRes<EStringListError>(SListIndexError, {static_cast<long long>(index)});
+}
 
 void TStrings::Put(int index, const std::string& s) {
     TObject* object = GetObject(index);
@@ -83,7 +85,8 @@ void TStrings::Exchange(int a, int b) {
 void TStrings::AddStrings(const TStrings& other) {
     BeginUpdate();
     try {
-        for (int i = 0; i < other.Count(); ++i) AddObject(other.Get(i), other.GetObject(i));
+        for (int i = 0; i < other.Count(); ++i)
+            AddObject(other.Get(i), other.GetObject(i));
     } catch (...) {
         EndUpdate();
         throw;
@@ -148,7 +151,8 @@ void TStrings::SetText(const std::string& text) {
 std::vector<std::string> TStrings::ToVector() const {
     std::vector<std::string> out;
     out.reserve(static_cast<std::size_t>(Count()));
-    for (int i = 0; i < Count(); ++i) out.push_back(Get(i));
+    for (int i = 0; i < Count(); ++i)
+        out.push_back(Get(i));
     return out;
 }
 
@@ -167,7 +171,8 @@ const TClassInfo& TStringList::StaticClassInfo() {
 }
 
 TStringList::TStringList(std::initializer_list<std::string> items) {
-    for (const std::string& s : items) Add(s);
+    for (const std::string& s : items)
+        Add(s);
 }
 
 void TStringList::CheckIndex(int index) const {
@@ -217,7 +222,9 @@ int TStringList::AddObject(const std::string& s, TObject* object) {
         if (Find(s, index)) {
             if (FDuplicates == TDuplicates::dupIgnore) return index;
             if (FDuplicates == TDuplicates::dupError) RaiseRes<EStringListError>(SDuplicateString);
-            while (index < Count() && CompareStrings(FItems[static_cast<std::size_t>(index)].Text, s) == 0) ++index;
+            while (index < Count() &&
+                   CompareStrings(FItems[static_cast<std::size_t>(index)].Text, s) == 0)
+                ++index;
         }
     }
     InsertItem(index, s, object);

@@ -32,7 +32,8 @@ public:
     virtual void Clear() = 0;
     virtual int Add(const std::string& s) { return AddObject(s, nullptr); }
     virtual int AddObject(const std::string& s, TObject* object);
-    // Position of the first entry equal to s without regard to case (as the host's list), -1 if none.
+    // Position of the first entry equal to s without regard to case (as the host's list), -1 if
+    // none.
     virtual int IndexOf(const std::string& s) const;
     int IndexOfObject(const TObject* object) const;
     void Move(int from, int to);
@@ -45,7 +46,8 @@ public:
     void EndUpdate();
     int UpdateCount() const { return FUpdateCount; }
 
-    // Entries joined by line breaks (each entry followed by "\n"); setting splits at "\n" (and "\r\n").
+    // Entries joined by line breaks (each entry followed by "\n"); setting splits at "\n" (and
+    // "\r\n").
     std::string GetText() const;
     void SetText(const std::string& text);
     std::vector<std::string> ToVector() const;

@@ -20,11 +20,14 @@ TFormatSettings& FormatSettings() {
 
 namespace {
 
-bool IsBlankOrControl(unsigned char c) { return c <= ' '; }
+bool IsBlankOrControl(unsigned char c) {
+    return c <= ' ';
+}
 
 bool ParseInt64(const std::string& s, int64_t& value) {
     std::size_t i = 0;
-    while (i < s.size() && s[i] == ' ') ++i;
+    while (i < s.size() && s[i] == ' ')
+        ++i;
     bool negative = false;
     if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
     if (i >= s.size()) return false;
@@ -42,9 +45,12 @@ bool ParseInt64(const std::string& s, int64_t& value) {
     for (; i < s.size(); ++i) {
         unsigned char c = s[i];
         unsigned digit;
-        if (c >= '0' && c <= '9') digit = c - '0';
-        else if (hex && std::isxdigit(c)) digit = 10 + (std::tolower(c) - 'a');
-        else return false;
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (hex && std::isxdigit(c))
+            digit = 10 + (std::tolower(c) - 'a');
+        else
+            return false;
         uint64_t base = hex ? 16 : 10;
         if (magnitude > (limit - digit) / base) return false;
         magnitude = magnitude * base + digit;
@@ -53,7 +59,9 @@ bool ParseInt64(const std::string& s, int64_t& value) {
     return true;
 }
 
-[[noreturn]] void InvalidInteger(const std::string& s) { RaiseRes<EConvertError>(SInvalidInteger, {s}); }
+[[noreturn]] void InvalidInteger(const std::string& s) {
+    RaiseRes<EConvertError>(SInvalidInteger, {s});
+}
 
 int DaysInMonth(int year, int month) {
     static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -66,7 +74,8 @@ long long DayNumber(int y, int m, int d) {
     long long days = 0;
     long long py = y - 1;
     days = py * 365 + py / 4 - py / 100 + py / 400;
-    for (int i = 1; i < m; ++i) days += DaysInMonth(y, i);
+    for (int i = 1; i < m; ++i)
+        days += DaysInMonth(y, i);
     return days + d - 1;
 }
 
@@ -102,9 +111,15 @@ bool ParseDatePart(const std::string& s, const TFormatSettings& fs, TDateTime& d
     TDateOrder order = fs.DateOrder;
     if (s.find('-') != std::string::npos && fs.DateSeparator != '-') order = TDateOrder::doYMD;
     switch (order) {
-    case TDateOrder::doYMD: y = parts[0], m = parts[1], d = parts[2]; break;
-    case TDateOrder::doDMY: d = parts[0], m = parts[1], y = parts[2]; break;
-    default: m = parts[0], d = parts[1], y = parts[2]; break;
+    case TDateOrder::doYMD:
+        y = parts[0], m = parts[1], d = parts[2];
+        break;
+    case TDateOrder::doDMY:
+        d = parts[0], m = parts[1], y = parts[2];
+        break;
+    default:
+        m = parts[0], d = parts[1], y = parts[2];
+        break;
     }
     if (!IsValidDate(y, m, d)) return false;
     date = EncodeDate(y, m, d);
@@ -123,7 +138,8 @@ bool ParseTimePart(const std::string& s, const TFormatSettings& fs, TDateTime& t
     if (!ok || parts.size() < 2 || parts.size() > 3) return false;
     int h = parts[0], mi = parts[1], se = parts.size() == 3 ? parts[2] : 0, ms = 0;
     if (!frac.empty()) {
-        while (frac.size() < 3) frac += '0';
+        while (frac.size() < 3)
+            frac += '0';
         int32_t v = 0;
         if (!TryStrToInt(frac.substr(0, 3), v)) return false;
         ms = v;
@@ -135,7 +151,9 @@ bool ParseTimePart(const std::string& s, const TFormatSettings& fs, TDateTime& t
 
 } // namespace
 
-bool TryStrToInt64(const std::string& s, int64_t& value) { return ParseInt64(s, value); }
+bool TryStrToInt64(const std::string& s, int64_t& value) {
+    return ParseInt64(s, value);
+}
 
 bool TryStrToInt(const std::string& s, int32_t& value) {
     int64_t v = 0;
@@ -163,14 +181,18 @@ int32_t StrToIntDef(const std::string& s, int32_t def) {
     return TryStrToInt(s, v) ? v : def;
 }
 
-std::string IntToStr(int64_t value) { return std::to_string(value); }
+std::string IntToStr(int64_t value) {
+    return std::to_string(value);
+}
 
 bool TryStrToFloat(const std::string& s, double& value, const TFormatSettings& fs) {
     std::string t = Trim(s);
     if (t.empty()) return false;
     for (char& c : t) {
-        if (c == fs.DecimalSeparator) c = '.';
-        else if (c == '.' && fs.DecimalSeparator != '.') return false;
+        if (c == fs.DecimalSeparator)
+            c = '.';
+        else if (c == '.' && fs.DecimalSeparator != '.')
+            return false;
     }
     const char* begin = t.c_str();
     char* end = nullptr;
@@ -179,8 +201,8 @@ bool TryStrToFloat(const std::string& s, double& value, const TFormatSettings& f
     if (end != begin + t.size() || errno == ERANGE || std::isnan(v) || std::isinf(v)) return false;
     // strtod also reads hexadecimal floats and "inf"/"nan": the host reads decimal text only.
     for (char c : t)
-        if (!(std::isdigit(static_cast<unsigned char>(c)) || c == '.' || c == '-' || c == '+' || c == 'e' ||
-              c == 'E'))
+        if (!(std::isdigit(static_cast<unsigned char>(c)) || c == '.' || c == '-' || c == '+' ||
+              c == 'e' || c == 'E'))
             return false;
     value = v;
     return true;
@@ -222,10 +244,13 @@ TDateTime EncodeTime(int hour, int minute, int second, int msec) {
 void DecodeDate(TDateTime dt, int& year, int& month, int& day) {
     long long days = static_cast<long long>(std::floor(dt)) + kDay1899_12_30;
     int y = static_cast<int>(days / 366) + 1;
-    while (DayNumber(y + 1, 1, 1) <= days) ++y;
-    while (DayNumber(y, 1, 1) > days) --y;
+    while (DayNumber(y + 1, 1, 1) <= days)
+        ++y;
+    while (DayNumber(y, 1, 1) > days)
+        --y;
     int m = 1;
-    while (m < 12 && DayNumber(y, m + 1, 1) <= days) ++m;
+    while (m < 12 && DayNumber(y, m + 1, 1) <= days)
+        ++m;
     year = y;
     month = m;
     day = static_cast<int>(days - DayNumber(y, m, 1)) + 1;
@@ -275,9 +300,15 @@ std::string DateToStr(TDateTime dt, const TFormatSettings& fs) {
     char buf[32];
     char sep = fs.DateSeparator;
     switch (fs.DateOrder) {
-    case TDateOrder::doYMD: std::snprintf(buf, sizeof buf, "%04d%c%02d%c%02d", y, sep, m, sep, d); break;
-    case TDateOrder::doDMY: std::snprintf(buf, sizeof buf, "%02d%c%02d%c%04d", d, sep, m, sep, y); break;
-    default: std::snprintf(buf, sizeof buf, "%02d%c%02d%c%04d", m, sep, d, sep, y); break;
+    case TDateOrder::doYMD:
+        std::snprintf(buf, sizeof buf, "%04d%c%02d%c%02d", y, sep, m, sep, d);
+        break;
+    case TDateOrder::doDMY:
+        std::snprintf(buf, sizeof buf, "%02d%c%02d%c%04d", d, sep, m, sep, y);
+        break;
+    default:
+        std::snprintf(buf, sizeof buf, "%02d%c%02d%c%04d", m, sep, d, sep, y);
+        break;
     }
     return buf;
 }
@@ -288,7 +319,8 @@ std::string DateTimeToStr(TDateTime dt, const TFormatSettings& fs) {
     DecodeTime(dt, h, mi, se, ms);
     if (h || mi || se || ms) {
         char buf[32];
-        std::snprintf(buf, sizeof buf, " %02d%c%02d%c%02d", h, fs.TimeSeparator, mi, fs.TimeSeparator, se);
+        std::snprintf(buf, sizeof buf, " %02d%c%02d%c%02d", h, fs.TimeSeparator, mi,
+                      fs.TimeSeparator, se);
         out += buf;
     }
     return out;
@@ -296,17 +328,21 @@ std::string DateTimeToStr(TDateTime dt, const TFormatSettings& fs) {
 
 std::string TrimLeft(const std::string& s) {
     std::size_t i = 0;
-    while (i < s.size() && IsBlankOrControl(s[i])) ++i;
+    while (i < s.size() && IsBlankOrControl(s[i]))
+        ++i;
     return s.substr(i);
 }
 
 std::string TrimRight(const std::string& s) {
     std::size_t n = s.size();
-    while (n > 0 && IsBlankOrControl(s[n - 1])) --n;
+    while (n > 0 && IsBlankOrControl(s[n - 1]))
+        --n;
     return s.substr(0, n);
 }
 
-std::string Trim(const std::string& s) { return TrimLeft(TrimRight(s)); }
+std::string Trim(const std::string& s) {
+    return TrimLeft(TrimRight(s));
+}
 
 std::string UpperCase(const std::string& s) {
     std::string out = s;

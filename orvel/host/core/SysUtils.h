@@ -34,7 +34,8 @@ int32_t StrToIntDef(const std::string& s, int32_t def);
 std::string IntToStr(int64_t value);
 
 double StrToFloat(const std::string& s, const TFormatSettings& fs = FormatSettings());
-bool TryStrToFloat(const std::string& s, double& value, const TFormatSettings& fs = FormatSettings());
+bool TryStrToFloat(const std::string& s, double& value,
+                   const TFormatSettings& fs = FormatSettings());
 // Shortest text that reads back as the same double (up to 15 significant digits, as the host).
 std::string FloatToStr(double value, const TFormatSettings& fs = FormatSettings());
 
@@ -52,7 +53,7 @@ bool TryStrToDateTime(const std::string& s, TDateTime& value,
 std::string DateTimeToStr(TDateTime dt, const TFormatSettings& fs = FormatSettings());
 std::string DateToStr(TDateTime dt, const TFormatSettings& fs = FormatSettings());
 
-std::string Trim(const std::string& s);      // removes blanks and control characters at both ends
+std::string Trim(const std::string& s); // removes blanks and control characters at both ends
 std::string TrimLeft(const std::string& s);
 std::string TrimRight(const std::string& s);
 std::string UpperCase(const std::string& s); // ASCII letters only, as the host's UpperCase

@@ -9,9 +9,12 @@ namespace orvel {
 
 bool TPropInfo::IsReadOnly() const {
     switch (Kind) {
-    case TTypeKind::tkClass: return !SetObject;
-    case TTypeKind::tkMethod: return !ClearMethod;
-    default: return !SetValue;
+    case TTypeKind::tkClass:
+        return !SetObject;
+    case TTypeKind::tkMethod:
+        return !ClearMethod;
+    default:
+        return !SetValue;
     }
 }
 
@@ -30,7 +33,8 @@ const TPropInfo* TClassInfo::FindProperty(const std::string& name) const {
 
 std::vector<const TPropInfo*> TClassInfo::AllProperties() const {
     std::vector<const TClassInfo*> chain;
-    for (const TClassInfo* c = this; c; c = c->Parent) chain.insert(chain.begin(), c);
+    for (const TClassInfo* c = this; c; c = c->Parent)
+        chain.insert(chain.begin(), c);
     std::vector<const TPropInfo*> out;
     for (const TClassInfo* c : chain) {
         for (const TPropInfo& p : c->Properties) {
@@ -77,9 +81,13 @@ const TPropInfo& Require(const TObject* instance, const std::string& name) {
 
 } // namespace
 
-void ThrowPropertyTypeMismatch() { throw EPropertyError("Invalid property value"); }
+[[noreturn]] void ThrowPropertyTypeMismatch() {
+    throw EPropertyError("Invalid property value");
+}
 
-void RegisterClass(const TClassInfo& info) { Registry()[UpperCase(info.Name)] = &info; }
+void RegisterClass(const TClassInfo& info) {
+    Registry()[UpperCase(info.Name)] = &info;
+}
 
 const TClassInfo* FindClassInfo(const std::string& name) {
     auto it = Registry().find(UpperCase(name));

@@ -16,12 +16,22 @@ namespace orvel {
 
 class TComponent;
 
-enum class TTypeKind { tkUnknown, tkInteger, tkEnumeration, tkFloat, tkString, tkSet, tkClass, tkMethod, tkVariant };
+enum class TTypeKind {
+    tkUnknown,
+    tkInteger,
+    tkEnumeration,
+    tkFloat,
+    tkString,
+    tkSet,
+    tkClass,
+    tkMethod,
+    tkVariant
+};
 
 struct TPropInfo {
     std::string Name;
     TTypeKind Kind = TTypeKind::tkUnknown;
-    std::string TypeName;               // "Integer", "string", "Boolean", "TInsertMode", "TDataSource", ...
+    std::string TypeName; // "Integer", "string", "Boolean", "TInsertMode", "TDataSource", ...
     std::vector<std::string> EnumNames; // enumerations and sets: the member names by ordinal / bit
     // Ordinal, enumeration (as its ordinal), set (as a bit mask), float, string and variant kinds.
     std::function<Variant(const TObject*)> GetValue;
@@ -104,7 +114,9 @@ public:
             p.Kind = TTypeKind::tkString;
             p.TypeName = "string";
         }
-        p.GetValue = [get](const TObject* o) { return ToVariant((static_cast<const C*>(o)->*get)()); };
+        p.GetValue = [get](const TObject* o) {
+            return ToVariant((static_cast<const C*>(o)->*get)());
+        };
         if constexpr (!std::is_same_v<S, std::nullptr_t>) {
             p.SetValue = [set](TObject* o, const Variant& v) {
                 (static_cast<C*>(o)->*set)(FromVariant<V>(v));
@@ -164,14 +176,18 @@ public:
     // Class property: a reference to a component, or a persistent object the class holds. The
     // writer may be nullptr for a held object whose contents the form reader fills in place.
     template <class T, class S = std::nullptr_t>
-    TClassBuilder& Object(const std::string& name, const std::string& typeName, T* (C::*get)() const,
-                          S set = nullptr) {
+    TClassBuilder& Object(const std::string& name, const std::string& typeName,
+                          T* (C::*get)() const, S set = nullptr) {
         TPropInfo p;
         p.Name = name;
         p.Kind = TTypeKind::tkClass;
         p.TypeName = typeName;
-        p.GetObject = [get](const TObject* o) -> TObject* { return (static_cast<const C*>(o)->*get)(); };
-        p.AcceptsObject = [](const TObject* v) { return !v || dynamic_cast<const T*>(v) != nullptr; };
+        p.GetObject = [get](const TObject* o) -> TObject* {
+            return (static_cast<const C*>(o)->*get)();
+        };
+        p.AcceptsObject = [](const TObject* v) {
+            return !v || dynamic_cast<const T*>(v) != nullptr;
+        };
         if constexpr (!std::is_same_v<S, std::nullptr_t>) {
             p.SetObject = [set](TObject* o, TObject* v) {
                 T* typed = dynamic_cast<T*>(v);
@@ -184,12 +200,15 @@ public:
     }
 
     // Event property (a method reference member).
-    template <class Ev> TClassBuilder& Event(const std::string& name, const std::string& typeName, Ev C::*field) {
+    template <class Ev>
+    TClassBuilder& Event(const std::string& name, const std::string& typeName, Ev C::*field) {
         TPropInfo p;
         p.Name = name;
         p.Kind = TTypeKind::tkMethod;
         p.TypeName = typeName;
-        p.IsAssigned = [field](const TObject* o) { return static_cast<bool>(static_cast<const C*>(o)->*field); };
+        p.IsAssigned = [field](const TObject* o) {
+            return static_cast<bool>(static_cast<const C*>(o)->*field);
+        };
         p.ClearMethod = [field](TObject* o) { static_cast<C*>(o)->*field = Ev(); };
         FInfo.Properties.push_back(std::move(p));
         return *this;
@@ -197,13 +216,18 @@ public:
 
     // Event property reached through a reader and writer (for events the class keeps elsewhere).
     template <class Ev, class S>
-    TClassBuilder& Event(const std::string& name, const std::string& typeName, Ev (C::*get)() const, S set) {
+    TClassBuilder& Event(const std::string& name, const std::string& typeName, Ev (C::*get)() const,
+                         S set) {
         TPropInfo p;
         p.Name = name;
         p.Kind = TTypeKind::tkMethod;
         p.TypeName = typeName;
-        p.IsAssigned = [get](const TObject* o) { return static_cast<bool>((static_cast<const C*>(o)->*get)()); };
-        p.ClearMethod = [set](TObject* o) { (static_cast<C*>(o)->*set)(std::remove_cvref_t<Ev>()); };
+        p.IsAssigned = [get](const TObject* o) {
+            return static_cast<bool>((static_cast<const C*>(o)->*get)());
+        };
+        p.ClearMethod = [set](TObject* o) {
+            (static_cast<C*>(o)->*set)(std::remove_cvref_t<Ev>());
+        };
         FInfo.Properties.push_back(std::move(p));
         return *this;
     }
@@ -220,24 +244,34 @@ public:
 
 private:
     template <class T> static Variant ToVariant(const T& v) {
-        if constexpr (std::is_same_v<T, bool>) return Variant(v);
-        else if constexpr (std::is_integral_v<T>) return Variant(static_cast<int32_t>(v));
-        else return Variant(v);
+        if constexpr (std::is_same_v<T, bool>)
+            return Variant(v);
+        else if constexpr (std::is_integral_v<T>)
+            return Variant(static_cast<int32_t>(v));
+        else
+            return Variant(v);
     }
     template <class T> static T FromVariant(const Variant& v) {
-        if constexpr (std::is_same_v<T, bool>) return v.AsBoolean();
-        else if constexpr (std::is_integral_v<T>) return static_cast<T>(v.AsInteger());
-        else if constexpr (std::is_floating_point_v<T>) return static_cast<T>(v.AsDouble());
-        else if constexpr (std::is_same_v<T, Variant>) return v;
-        else return v.AsString();
+        if constexpr (std::is_same_v<T, bool>)
+            return v.AsBoolean();
+        else if constexpr (std::is_integral_v<T>)
+            return static_cast<T>(v.AsInteger());
+        else if constexpr (std::is_floating_point_v<T>)
+            return static_cast<T>(v.AsDouble());
+        else if constexpr (std::is_same_v<T, Variant>)
+            return v;
+        else
+            return v.AsString();
     }
     [[noreturn]] static void ThrowBadObject();
 
     TClassInfo FInfo;
 };
 
-void ThrowPropertyTypeMismatch();
-template <class C> void TClassBuilder<C>::ThrowBadObject() { ThrowPropertyTypeMismatch(); }
+[[noreturn]] void ThrowPropertyTypeMismatch();
+template <class C> void TClassBuilder<C>::ThrowBadObject() {
+    ThrowPropertyTypeMismatch();
+}
 
 } // namespace orvel
 
@@ -246,6 +280,8 @@ template <class C> void TClassBuilder<C>::ThrowBadObject() { ThrowPropertyTypeMi
 #define ORVEL_PUBLISHED(ClassName)                                                                 \
 public:                                                                                            \
     static const ::orvel::TClassInfo& StaticClassInfo();                                           \
-    const ::orvel::TClassInfo& ClassInfo() const override { return StaticClassInfo(); }            \
+    const ::orvel::TClassInfo& ClassInfo() const override {                                        \
+        return StaticClassInfo();                                                                  \
+    }                                                                                              \
                                                                                                    \
 private:

@@ -77,8 +77,10 @@ bool IsIntegerType(TVarType t) {
     case varWord:
     case varLongWord:
     case varInt64:
-    case varBoolean: return true;
-    default: return false;
+    case varBoolean:
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -86,16 +88,24 @@ bool IsFloatType(TVarType t) {
     return t == varDouble || t == varSingle || t == varCurrency || t == varDate;
 }
 
-bool IsNumericType(TVarType t) { return IsIntegerType(t) || IsFloatType(t); }
+bool IsNumericType(TVarType t) {
+    return IsIntegerType(t) || IsFloatType(t);
+}
 
 [[noreturn]] void CastError(TVarType from, TVarType to) {
     RaiseRes<EConvertError>(SVarTypeCastError, {VarTypeName(from), VarTypeName(to)});
 }
 
-[[noreturn]] void NotArray() { RaiseRes<EVariantError>(SVarNotArray); }
-[[noreturn]] void BoundsError() { RaiseRes<EVariantError>(SVarArrayBounds); }
+[[noreturn]] void NotArray() {
+    RaiseRes<EVariantError>(SVarNotArray);
+}
+[[noreturn]] void BoundsError() {
+    RaiseRes<EVariantError>(SVarArrayBounds);
+}
 
-double RoundHalfEven(double d) { return std::nearbyint(d); }
+double RoundHalfEven(double d) {
+    return std::nearbyint(d);
+}
 
 int64_t CheckedToInt64(double d, TVarType from) {
     double r = RoundHalfEven(d);
@@ -109,13 +119,20 @@ int64_t RangeFor(TVarType t, int64_t v, TVarType from) {
         return v;
     };
     switch (t) {
-    case varSmallint: return check(INT16_MIN, INT16_MAX);
-    case varInteger: return check(INT32_MIN, INT32_MAX);
-    case varShortInt: return check(INT8_MIN, INT8_MAX);
-    case varByte: return check(0, UINT8_MAX);
-    case varWord: return check(0, UINT16_MAX);
-    case varLongWord: return check(0, UINT32_MAX);
-    default: return v;
+    case varSmallint:
+        return check(INT16_MIN, INT16_MAX);
+    case varInteger:
+        return check(INT32_MIN, INT32_MAX);
+    case varShortInt:
+        return check(INT8_MIN, INT8_MAX);
+    case varByte:
+        return check(0, UINT8_MAX);
+    case varWord:
+        return check(0, UINT16_MAX);
+    case varLongWord:
+        return check(0, UINT32_MAX);
+    default:
+        return v;
     }
 }
 
@@ -150,8 +167,10 @@ Variant StoredElement(TVarType elementType, const Variant& value) {
 // ---- life -------------------------------------------------------------------------------------
 
 Variant::Variant(const Variant& other) : FType(other.FType), FPad{}, FInt(other.FInt) {
-    if (FType == varString) ++FString->Refs;
-    else if (IsArray()) ++FArray->Refs;
+    if (FType == varString)
+        ++FString->Refs;
+    else if (IsArray())
+        ++FArray->Refs;
 }
 
 Variant& Variant::operator=(const Variant& other) {
@@ -180,12 +199,19 @@ void Variant::Release() noexcept {
     }
 }
 
-Variant::Variant(const std::string& v) : FType(varString), FPad{}, FString(new TVarStringData{1, v}) {}
+Variant::Variant(const std::string& v)
+    : FType(varString), FPad{}, FString(new TVarStringData{1, v}) {}
 Variant::Variant(const char* v) : Variant(std::string(v ? v : "")) {}
 
-Variant Variant::Null() noexcept { return A::MakeNull(); }
-Variant Variant::FromDate(TDateTime v) noexcept { return A::MakeDate(v); }
-Variant Variant::FromWord(uint16_t v) noexcept { return A::MakeInt(varWord, v); }
+Variant Variant::Null() noexcept {
+    return A::MakeNull();
+}
+Variant Variant::FromDate(TDateTime v) noexcept {
+    return A::MakeDate(v);
+}
+Variant Variant::FromWord(uint16_t v) noexcept {
+    return A::MakeInt(varWord, v);
+}
 Variant Variant::FromInteger(TVarType t, int64_t v) {
     if (!IsIntegerType(t) || t == varBoolean) CastError(varInt64, t);
     return A::MakeInt(t, RangeFor(t, v, varInt64));
@@ -193,21 +219,27 @@ Variant Variant::FromInteger(TVarType t, int64_t v) {
 
 // ---- conversions ------------------------------------------------------------------------------
 
-int64_t Variant::AsInt64() const {
-    if (IsIntegerType(FType)) return FInt;
-    if (IsFloatType(FType)) return CheckedToInt64(FDouble, FType);
-    if (FType == varEmpty) return 0;
-    if (FType == varString) {
-        int64_t v = 0;
-        if (TryStrToInt64(FString->Text, v)) return v;
+// The value as a whole number; errors name the requested type.
+static int64_t IntegerOf(const Variant& v, TVarType requested) {
+    TVarType t = v.VarType();
+    if (IsIntegerType(t)) return A::Int(v);
+    if (IsFloatType(t)) return CheckedToInt64(A::Dbl(v), t);
+    if (t == varEmpty) return 0;
+    if (t == varString) {
+        int64_t i = 0;
+        if (TryStrToInt64(A::Text(v), i)) return i;
         double d = 0;
-        if (TryStrToFloat(FString->Text, d)) return CheckedToInt64(d, FType);
+        if (TryStrToFloat(A::Text(v), d)) return CheckedToInt64(d, t);
     }
-    CastError(FType, varInt64);
+    CastError(t, requested);
+}
+
+int64_t Variant::AsInt64() const {
+    return IntegerOf(*this, varInt64);
 }
 
 int32_t Variant::AsInteger() const {
-    int64_t v = AsInt64();
+    int64_t v = IntegerOf(*this, varInteger);
     if (v < INT32_MIN || v > INT32_MAX) CastError(FType, varInteger);
     return static_cast<int32_t>(v);
 }
@@ -251,13 +283,18 @@ TDateTime Variant::AsDateTime() const {
 std::string Variant::AsString() const {
     switch (FType) {
     case varEmpty:
-    case varNull: return std::string();
-    case varString: return FString->Text;
-    case varBoolean: return FInt ? "True" : "False";
-    case varDate: return DateTimeToStr(FDouble);
+    case varNull:
+        return std::string();
+    case varString:
+        return FString->Text;
+    case varBoolean:
+        return FInt ? "True" : "False";
+    case varDate:
+        return DateTimeToStr(FDouble);
     case varDouble:
     case varSingle:
-    case varCurrency: return FloatToStr(FDouble);
+    case varCurrency:
+        return FloatToStr(FDouble);
     default:
         if (IsIntegerType(FType)) return IntToStr(FInt);
         CastError(FType, varString);
@@ -273,44 +310,78 @@ const Variant& Variant::operator[](int32_t index) const {
 std::string VarTypeName(TVarType t) {
     if (t & varArray) return "Array of " + VarTypeName(static_cast<TVarType>(t & varTypeMask));
     switch (t) {
-    case varEmpty: return "Empty";
-    case varNull: return "Null";
-    case varSmallint: return "Smallint";
-    case varInteger: return "Integer";
-    case varSingle: return "Single";
-    case varDouble: return "Double";
-    case varCurrency: return "Currency";
-    case varDate: return "Date";
-    case varBoolean: return "Boolean";
-    case varVariant: return "Variant";
-    case varShortInt: return "ShortInt";
-    case varByte: return "Byte";
-    case varWord: return "Word";
-    case varLongWord: return "LongWord";
-    case varInt64: return "Int64";
-    case varString: return "String";
-    default: return "Unknown";
+    case varEmpty:
+        return "Empty";
+    case varNull:
+        return "Null";
+    case varSmallint:
+        return "Smallint";
+    case varInteger:
+        return "Integer";
+    case varSingle:
+        return "Single";
+    case varDouble:
+        return "Double";
+    case varCurrency:
+        return "Currency";
+    case varDate:
+        return "Date";
+    case varBoolean:
+        return "Boolean";
+    case varVariant:
+        return "Variant";
+    case varShortInt:
+        return "ShortInt";
+    case varByte:
+        return "Byte";
+    case varWord:
+        return "Word";
+    case varLongWord:
+        return "LongWord";
+    case varInt64:
+        return "Int64";
+    case varString:
+        return "String";
+    default:
+        return "Unknown";
     }
 }
 
-bool VarIsNull(const Variant& v) { return v.IsNull(); }
-bool VarIsEmpty(const Variant& v) { return v.IsEmpty(); }
-bool VarIsClear(const Variant& v) { return v.IsClear(); }
-bool VarIsArray(const Variant& v) { return v.IsArray(); }
-std::string VarToStr(const Variant& v) { return v.AsString(); }
+bool VarIsNull(const Variant& v) {
+    return v.IsNull();
+}
+bool VarIsEmpty(const Variant& v) {
+    return v.IsEmpty();
+}
+bool VarIsClear(const Variant& v) {
+    return v.IsClear();
+}
+bool VarIsArray(const Variant& v) {
+    return v.IsArray();
+}
+std::string VarToStr(const Variant& v) {
+    return v.AsString();
+}
 
 Variant VarAsType(const Variant& v, TVarType t) {
     if (v.VarType() == t) return v;
     switch (t) {
-    case varEmpty: return Variant();
-    case varNull: return Variant::Null();
-    case varString: return Variant(v.AsString());
-    case varBoolean: return Variant(v.AsBoolean());
-    case varDate: return Variant::FromDate(v.AsDateTime());
+    case varEmpty:
+        return Variant();
+    case varNull:
+        return Variant::Null();
+    case varString:
+        return Variant(v.AsString());
+    case varBoolean:
+        return Variant(v.AsBoolean());
+    case varDate:
+        return Variant::FromDate(v.AsDateTime());
     case varDouble:
     case varSingle:
-    case varCurrency: return Variant(v.AsDouble());
-    case varVariant: return v;
+    case varCurrency:
+        return Variant(v.AsDouble());
+    case varVariant:
+        return v;
     default:
         if (IsIntegerType(t)) {
             if (v.IsNull() || v.IsArray()) CastError(v.VarType(), t);
@@ -354,16 +425,20 @@ TVariantRelationship VarCompareValue(const Variant& a, const Variant& b) {
     if (ta == varString && tb == varString) {
         int c = A::Text(a).compare(A::Text(b));
         return c == 0 ? TVariantRelationship::vrEqual
-                      : (c < 0 ? TVariantRelationship::vrLessThan : TVariantRelationship::vrGreaterThan);
+                      : (c < 0 ? TVariantRelationship::vrLessThan
+                               : TVariantRelationship::vrGreaterThan);
     }
     if (IsIntegerType(ta) && IsIntegerType(tb)) return Relate(A::Int(a), A::Int(b));
     if (IsNumericType(ta) && IsNumericType(tb)) return Relate(a.AsDouble(), b.AsDouble());
     // A string against a number compares by the string's numeric value when it has one.
     double x = 0, y = 0;
     const Variant& s = ta == varString ? a : b;
-    if (!TryStrToFloat(A::Text(s), ta == varString ? x : y)) return TVariantRelationship::vrNotEqual;
-    if (ta == varString) y = b.AsDouble();
-    else x = a.AsDouble();
+    if (!TryStrToFloat(A::Text(s), ta == varString ? x : y))
+        return TVariantRelationship::vrNotEqual;
+    if (ta == varString)
+        y = b.AsDouble();
+    else
+        x = a.AsDouble();
     return Relate(x, y);
 }
 
@@ -395,8 +470,10 @@ std::size_t VarHash(const Variant& v) {
     TVarType t = v.VarType();
     if (v.IsArray()) {
         const TVarArrayData* d = A::Data(v);
-        for (const TVarArrayBound& b : d->Bounds) mix(static_cast<std::size_t>(b.LowBound) * 31 + b.HighBound);
-        for (const Variant& item : d->Items) mix(VarHash(item));
+        for (const TVarArrayBound& b : d->Bounds)
+            mix(static_cast<std::size_t>(b.LowBound) * 31 + b.HighBound);
+        for (const Variant& item : d->Items)
+            mix(VarHash(item));
     } else if (t == varString) {
         mix(std::hash<std::string>()(A::Text(v)));
     } else if (IsIntegerType(t)) {
@@ -425,12 +502,14 @@ Variant VarArrayCreate(const std::vector<TVarArrayBound>& bounds, TVarType eleme
 Variant VarArrayCreate(std::initializer_list<int32_t> bounds, TVarType elementType) {
     if (bounds.size() == 0 || bounds.size() % 2 != 0) BoundsError();
     std::vector<TVarArrayBound> list;
-    for (auto it = bounds.begin(); it != bounds.end(); it += 2) list.push_back({it[0], it[1]});
+    for (auto it = bounds.begin(); it != bounds.end(); it += 2)
+        list.push_back({it[0], it[1]});
     return VarArrayCreate(list, elementType);
 }
 
 Variant VarArrayOf(const std::vector<Variant>& values) {
-    auto* d = new TVarArrayData{1, varVariant, {{0, static_cast<int32_t>(values.size()) - 1}}, values};
+    auto* d =
+        new TVarArrayData{1, varVariant, {{0, static_cast<int32_t>(values.size()) - 1}}, values};
     return A::Make(d);
 }
 
@@ -450,8 +529,12 @@ static const TVarArrayBound& BoundOf(const Variant& v, int32_t dim) {
     return d->Bounds[static_cast<std::size_t>(dim - 1)];
 }
 
-int32_t VarArrayLowBound(const Variant& v, int32_t dim) { return BoundOf(v, dim).LowBound; }
-int32_t VarArrayHighBound(const Variant& v, int32_t dim) { return BoundOf(v, dim).HighBound; }
+int32_t VarArrayLowBound(const Variant& v, int32_t dim) {
+    return BoundOf(v, dim).LowBound;
+}
+int32_t VarArrayHighBound(const Variant& v, int32_t dim) {
+    return BoundOf(v, dim).HighBound;
+}
 
 Variant VarArrayGet(const Variant& v, std::initializer_list<int32_t> indices) {
     const TVarArrayData* d = A::Data(v);

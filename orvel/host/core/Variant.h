@@ -54,7 +54,9 @@ class Variant {
 public:
     Variant() noexcept : FType(varEmpty), FPad{}, FInt(0) {}
     Variant(const Variant& other);
-    Variant(Variant&& other) noexcept : FType(other.FType), FPad{}, FInt(other.FInt) { other.Reset(); }
+    Variant(Variant&& other) noexcept : FType(other.FType), FPad{}, FInt(other.FInt) {
+        other.Reset();
+    }
     Variant& operator=(const Variant& other);
     Variant& operator=(Variant&& other) noexcept;
     ~Variant() { Release(); }

@@ -1,0 +1,77 @@
+// Text conversions under the host's rules.
+#include "orvel/host/core/SysUtils.h"
+#include "orvel/host/core/Exceptions.h"
+
+#include <gtest/gtest.h>
+
+using namespace orvel;
+
+TEST(SysUtils, StrToIntAcceptsWhatTheHostAccepts) {
+    EXPECT_EQ(StrToInt(" 5"), 5);
+    EXPECT_EQ(StrToInt("-2147483648"), INT32_MIN);
+    EXPECT_EQ(StrToInt("+17"), 17);
+    EXPECT_EQ(StrToInt("$1F"), 31);
+    for (const char* bad : {"", " ", "5 ", "5x", "2147483648", "--1", "1.5"})
+        EXPECT_THROW(StrToInt(bad), EConvertError) << "'" << bad << "'";
+    try {
+        StrToInt("1,,2");
+        FAIL();
+    } catch (const EConvertError& e) {
+        EXPECT_STREQ(e.what(), "'1,,2' is not a valid integer value");
+    }
+    EXPECT_EQ(IntToStr(-30), "-30");
+}
+
+TEST(SysUtils, FloatsUnderTheFormatSettings) {
+    TFormatSettings comma;
+    comma.DecimalSeparator = ',';
+    EXPECT_DOUBLE_EQ(StrToFloat("2,5", comma), 2.5);
+    EXPECT_THROW(StrToFloat("2.5", comma), EConvertError);
+    EXPECT_EQ(FloatToStr(2.5, comma), "2,5");
+    EXPECT_EQ(FloatToStr(1.0 / 3.0), "0.333333333333333");
+    EXPECT_THROW(StrToFloat("nan"), EConvertError);
+    EXPECT_THROW(StrToFloat("0x10"), EConvertError);
+}
+
+TEST(SysUtils, DatesAreDaysSince18991230) {
+    EXPECT_DOUBLE_EQ(EncodeDate(1899, 12, 30), 0);
+    EXPECT_DOUBLE_EQ(EncodeDate(2000, 1, 1), 36526);
+    int y, m, d;
+    DecodeDate(36526.75, y, m, d);
+    EXPECT_EQ(y * 10000 + m * 100 + d, 20000101);
+    DecodeDate(-1, y, m, d);
+    EXPECT_EQ(y * 10000 + m * 100 + d, 18991229);
+    EXPECT_DOUBLE_EQ(StrToDateTime("2000-01-01 18:00:00"), 36526.75);
+    TFormatSettings dmy;
+    dmy.DateOrder = TDateOrder::doDMY;
+    dmy.DateSeparator = '.';
+    EXPECT_DOUBLE_EQ(StrToDateTime("01.02.2000", dmy), EncodeDate(2000, 2, 1));
+    EXPECT_EQ(DateTimeToStr(EncodeDate(2000, 2, 1), dmy), "01.02.2000");
+    EXPECT_THROW(StrToDateTime("2000-02-30"), EConvertError);
+    EXPECT_THROW(StrToDateTime("yesterday"), EConvertError);
+}
+
+TEST(SysUtils, TrimAndCase) {
+    EXPECT_EQ(Trim(" \t a b \r\n"), "a b");
+    EXPECT_TRUE(SameText("Name", "NAME"));
+    EXPECT_FALSE(SameText("Name", "Names"));
+    EXPECT_LT(CompareText("abc", "ABD"), 0);
+}
+
+TEST(SysUtils, StringTableAndFormat) {
+    EXPECT_EQ(LoadStr(SArrayError), "Array error");
+    EXPECT_EQ(LoadStr(SCannotSpecifyFields),
+              "Cannot specify fields while DataSource isn't correct");
+    EXPECT_EQ(LoadStr(SViewSmallIcons), "S&mall Icons");
+    EXPECT_EQ(LoadStr(12345), "");
+    EXPECT_EQ(Format(LoadStr(SCantSetAsChild), {std::string("Root")}),
+              "Can't set 'Root'-node as child");
+    EXPECT_EQ(Format("%d%% of %s", {7LL, std::string("x")}), "7% of x");
+    EXPECT_THROW(Format("%s and %s", {std::string("one")}), EConvertError);
+    try {
+        RaiseRes<ETreeViewError>(SWrongRootExpression, {std::string("1;'a")});
+        FAIL();
+    } catch (const ETreeViewError& e) {
+        EXPECT_STREQ(e.what(), "Wrong root expression has been specified: '1;'a'");
+    }
+}
