@@ -101,7 +101,7 @@ void TMemoryStream::LoadFromFile(const std::string& fileName) {
 }
 
 void TMemoryStream::SaveToStream(TStream& stream) const {
-    stream.WriteBuffer(FData.data(), Size());
+    stream.WriteBuffer(FData.data(), static_cast<int64_t>(FData.size()));
 }
 
 void TMemoryStream::SaveToFile(const std::string& fileName) const {
