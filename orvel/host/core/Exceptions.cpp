@@ -56,6 +56,11 @@ const std::unordered_map<int, const char*>& StringTable() {
         {SInvalidImage, "Invalid bitmap image: %s"},
         {SPropertyNotFound, "Property %s does not exist"},
         {SUnknownClass, "Class %s not found"},
+        {SRecordNotFound, "Record not found"},
+        {SDataSourceChange, "DataSource cannot be changed"},
+        {SNoSQLStatement, "No SQL statement available"},
+        {SNoDatabase, "Missing Database or DatabaseName property"},
+        {SNotATable, "Table '%s' does not exist"},
     };
     return table;
 }

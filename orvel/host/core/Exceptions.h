@@ -93,6 +93,11 @@ enum TStringId : int {
     SInvalidImage,
     SPropertyNotFound,
     SUnknownClass,
+    SRecordNotFound,
+    SDataSourceChange,
+    SNoSQLStatement,
+    SNoDatabase,
+    SNotATable,
 };
 
 // The text of a string-table entry, loaded at the moment it is needed; the empty text for an
