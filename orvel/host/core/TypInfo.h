@@ -46,6 +46,9 @@ struct TPropInfo {
     // Class kind: a test that an object may be given to the property (its class fits).
     std::function<bool(const TObject*)> AcceptsObject;
     std::optional<Variant> Default; // a value equal to it is not stored in form files
+    // A TStrings property whose entries carry 32-bit codes in their object slots: form files store
+    // the codes beside the texts.
+    bool StoresObjectCodes = false;
 
     bool IsReadOnly() const;
     // Enumeration helpers: the ordinal of a member name (case-insensitive), -1 when unknown.
@@ -196,6 +199,12 @@ public:
             };
         }
         FInfo.Properties.push_back(std::move(p));
+        return *this;
+    }
+
+    // Marks the last declared property as a TStrings whose object slots hold 32-bit codes.
+    TClassBuilder& WithObjectCodes() {
+        FInfo.Properties.back().StoresObjectCodes = true;
         return *this;
     }
 
