@@ -91,8 +91,8 @@ constexpr uint8_t GetBValue(TColor c) {
 // The plain colour of a system colour table entry (a fixed, machine-independent scheme); black
 // for an index outside the table.
 TColor GetSysColor(int index);
-// The plain 0x00BBGGRR value of any colour: system colours through the system colour table,
-// clNone as black and clDefault as the window colour; other values keep their low 24 bits.
+// The plain 0x00BBGGRR value of any colour: system colours through the system colour table;
+// other values (clNone and clDefault too) keep their low 24 bits.
 TColor ColorToRGB(TColor color);
 
 enum TPixelFormat {

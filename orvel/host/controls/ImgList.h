@@ -92,7 +92,8 @@ public:
     // Appends image with every pixel of maskColor transparent (clNone: none, clDefault: the
     // image's TransparentColor); cut and cropped as Add. The pixels keep their colours.
     int AddMasked(TBitmap* image, TColor maskColor);
-    // Inserts before index (0..Count); EInvalidOperation outside that range.
+    // Inserts one image (the first Width x Height part, cropped and padded as Add) before index
+    // (0..Count); EInvalidOperation outside that range.
     void Insert(int index, TBitmap* image, TBitmap* mask);
     // Replace image index (its first Width x Height part, cropped and padded as Add);
     // EInvalidOperation for an index outside 0..Count-1.
@@ -100,6 +101,8 @@ public:
     void ReplaceMasked(int index, TBitmap* newImage, TColor maskColor);
     // EInvalidOperation for an index outside 0..Count-1.
     void Delete(int index);
+    // Moves an image to another place, shifting those between; EInvalidOperation for an index
+    // outside 0..Count-1.
     void Move(int curIndex, int newIndex);
     void Clear();
 

@@ -1,0 +1,653 @@
+// Colours, fonts, brushes and pens, TBitmap and TCanvas.
+#include "orvel/host/controls/Graphics.h"
+
+#include "orvel/host/controls/BitmapFont.h"
+#include "orvel/host/controls/BmpCodec.h"
+#include "orvel/host/controls/PngWriter.h"
+#include "orvel/host/core/Exceptions.h"
+#include "orvel/host/core/Streams.h"
+#include "orvel/host/core/SysUtils.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+
+namespace orvel {
+
+// ---- colours ----
+
+TColor GetSysColor(int index) {
+    // A fixed classic scheme, so that pictures and tests look the same on every machine.
+    static constexpr std::array<TColor, 25> Table = {
+        0xC8C8C8, // scroll bar
+        0x808000, // desktop
+        0x800000, // active caption
+        0x808080, // inactive caption
+        0xC0C0C0, // menu
+        0xFFFFFF, // window
+        0x000000, // window frame
+        0x000000, // menu text
+        0x000000, // window text
+        0xFFFFFF, // caption text
+        0xC0C0C0, // active border
+        0xC0C0C0, // inactive border
+        0x808080, // application work space
+        0x800000, // highlight
+        0xFFFFFF, // highlight text
+        0xC0C0C0, // button face
+        0x808080, // button shadow
+        0x808080, // grey text
+        0x000000, // button text
+        0xC0C0C0, // inactive caption text
+        0xFFFFFF, // button highlight
+        0x000000, // 3D dark shadow
+        0xDFDFDF, // 3D light
+        0x000000, // tooltip text
+        0xE1FFFF, // tooltip background
+    };
+    if (index < 0 || index >= static_cast<int>(Table.size())) return clBlack;
+    return Table[static_cast<size_t>(index)];
+}
+
+TColor ColorToRGB(TColor color) {
+    if (static_cast<uint32_t>(color) & clSystemColor) return GetSysColor(color & 0xFF);
+    return color & 0xFFFFFF;
+}
+
+namespace {
+
+uint32_t Rgb(TColor color) {
+    return static_cast<uint32_t>(ColorToRGB(color));
+}
+
+// Live canvases, so that a device-context handle can be checked before it is used.
+std::vector<TCanvas*>& LiveCanvases() {
+    static std::vector<TCanvas*> canvases;
+    return canvases;
+}
+
+bool EndsWithPng(const std::string& fileName) {
+    return fileName.size() >= 4 && SameText(fileName.substr(fileName.size() - 4), ".png");
+}
+
+} // namespace
+
+// ---- fonts, brushes, pens ----
+
+void TGraphicsObject::Changed() {
+    if (OnChange) OnChange(this);
+}
+
+void TFont::SetColor(TColor value) {
+    if (value == FColor) return;
+    FColor = value;
+    Changed();
+}
+
+void TFont::SetSize(int value) {
+    value = std::max(value, 1);
+    if (value == FSize) return;
+    FSize = value;
+    Changed();
+}
+
+void TFont::SetName(const std::string& value) {
+    if (value == FName) return;
+    FName = value;
+    Changed();
+}
+
+void TFont::SetStyle(TFontStyles value) {
+    if (value == FStyle) return;
+    FStyle = value;
+    Changed();
+}
+
+int TFont::Scale() const {
+    return std::max(1, FSize / 8);
+}
+
+int TFont::Height() const {
+    return -TextCellHeight * Scale();
+}
+
+void TFont::Assign(TPersistent* source) {
+    if (auto* font = dynamic_cast<TFont*>(source)) {
+        FColor = font->FColor;
+        FSize = font->FSize;
+        FName = font->FName;
+        FStyle = font->FStyle;
+        Changed();
+        return;
+    }
+    TPersistent::Assign(source);
+}
+
+void TBrush::SetColor(TColor value) {
+    if (value == FColor && FStyle == bsSolid) return;
+    FColor = value;
+    FStyle = bsSolid; // choosing a colour makes the brush solid, as the host's brush does
+    Changed();
+}
+
+void TBrush::SetStyle(TBrushStyle value) {
+    if (value == FStyle) return;
+    FStyle = value;
+    Changed();
+}
+
+void TBrush::Assign(TPersistent* source) {
+    if (auto* brush = dynamic_cast<TBrush*>(source)) {
+        FColor = brush->FColor;
+        FStyle = brush->FStyle;
+        Changed();
+        return;
+    }
+    TPersistent::Assign(source);
+}
+
+void TPen::SetColor(TColor value) {
+    if (value == FColor) return;
+    FColor = value;
+    Changed();
+}
+
+void TPen::SetWidth(int value) {
+    value = std::max(value, 1);
+    if (value == FWidth) return;
+    FWidth = value;
+    Changed();
+}
+
+void TPen::Assign(TPersistent* source) {
+    if (auto* pen = dynamic_cast<TPen*>(source)) {
+        FColor = pen->FColor;
+        FWidth = pen->FWidth;
+        Changed();
+        return;
+    }
+    TPersistent::Assign(source);
+}
+
+// ---- TBitmap ----
+
+TBitmap::TBitmap() = default;
+
+TBitmap::TBitmap(int width, int height) {
+    SetSize(width, height);
+}
+
+TBitmap::~TBitmap() = default;
+
+void TBitmap::SetSize(int width, int height) {
+    if (width < 0 || height < 0 || int64_t{width} * height > MaxPixels)
+        RaiseRes<EInvalidGraphic>(SInvalidImage, {std::string("invalid bitmap size")});
+    if (width == FWidth && height == FHeight) return;
+    std::vector<uint32_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
+    int commonW = std::min(width, FWidth);
+    int commonH = std::min(height, FHeight);
+    for (int y = 0; y < commonH; ++y)
+        std::copy_n(FPixels.begin() + static_cast<ptrdiff_t>(y) * FWidth, commonW,
+                    pixels.begin() + static_cast<ptrdiff_t>(y) * width);
+    FPixels = std::move(pixels);
+    FWidth = width;
+    FHeight = height;
+    if (FCanvas) FCanvas->ResetClip();
+    Changed();
+}
+
+TCanvas* TBitmap::Canvas() {
+    if (!FCanvas) FCanvas = std::make_unique<TCanvas>(this);
+    return FCanvas.get();
+}
+
+TColor TBitmap::Pixel(int x, int y) const {
+    if (x < 0 || y < 0 || x >= FWidth || y >= FHeight) return clNone;
+    return static_cast<TColor>(FPixels[static_cast<size_t>(y) * FWidth + x]);
+}
+
+void TBitmap::SetPixel(int x, int y, TColor color) {
+    if (x < 0 || y < 0 || x >= FWidth || y >= FHeight) return;
+    FPixels[static_cast<size_t>(y) * FWidth + x] = Rgb(color);
+}
+
+uint32_t* TBitmap::ScanLine(int y) {
+    if (y < 0 || y >= FHeight)
+        RaiseRes<EInvalidGraphic>(SInvalidImage, {std::string("scan line index out of range")});
+    return FPixels.data() + static_cast<size_t>(y) * FWidth;
+}
+
+const uint32_t* TBitmap::ScanLine(int y) const {
+    return const_cast<TBitmap*>(this)->ScanLine(y);
+}
+
+void TBitmap::Fill(TColor color) {
+    std::fill(FPixels.begin(), FPixels.end(), Rgb(color));
+    Changed();
+}
+
+TColor TBitmap::TransparentColor() const {
+    if (FTransparentMode == tmFixed) return FTransparentColor;
+    if (Empty()) return clNone;
+    return Pixel(0, FHeight - 1);
+}
+
+void TBitmap::SetTransparentColor(TColor value) {
+    if (value == clDefault) {
+        SetTransparentMode(tmAuto);
+        return;
+    }
+    FTransparentColor = value;
+    FTransparentMode = tmFixed;
+    Changed();
+}
+
+void TBitmap::SetTransparentMode(TTransparentMode value) {
+    if (value == FTransparentMode) return;
+    FTransparentMode = value;
+    // Fixing the colour without naming one fixes the current automatic colour.
+    FTransparentColor = value == tmAuto ? clDefault : Empty() ? clNone : Pixel(0, FHeight - 1);
+    Changed();
+}
+
+void TBitmap::SetTransparent(bool value) {
+    if (value == FTransparent) return;
+    FTransparent = value;
+    Changed();
+}
+
+void TBitmap::LoadFromStream(TStream& stream) {
+    int64_t available = std::max<int64_t>(stream.Size() - stream.Position(), 0);
+    // The headers tell how many bytes the picture needs; no more than the stream holds are read,
+    // so a damaged header cannot make the reader allocate more than the stream's size.
+    std::vector<uint8_t> data(static_cast<size_t>(std::min<int64_t>(available, BmpHeadSize)));
+    stream.ReadBuffer(data.data(), static_cast<int64_t>(data.size()));
+    size_t needed = BmpImageSize(data.data(), data.size());
+    size_t total = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(needed), available));
+    if (total > data.size()) {
+        size_t head = data.size();
+        data.resize(total);
+        stream.ReadBuffer(data.data() + head, static_cast<int64_t>(total - head));
+    }
+    TDecodedImage image = ReadBmp(data.data(), data.size());
+    FPixels = std::move(image.Pixels);
+    FWidth = image.Width;
+    FHeight = image.Height;
+    FPixelFormat = image.PixelFormat;
+    if (FCanvas) FCanvas->ResetClip();
+    Changed();
+}
+
+void TBitmap::SaveToStream(TStream& stream) const {
+    // An empty bitmap has no file image: nothing is written, and reading nothing back raises.
+    if (Empty()) return;
+    std::vector<uint8_t> bytes = WriteBmp(FWidth, FHeight, FPixels.data());
+    stream.WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+}
+
+void TBitmap::LoadFromFile(const std::string& fileName) {
+    TFileStream file(fileName, fmOpenRead);
+    LoadFromStream(file);
+}
+
+void TBitmap::SaveToFile(const std::string& fileName) const {
+    std::vector<uint8_t> bytes;
+    if (EndsWithPng(fileName)) {
+        std::vector<uint8_t> alpha;
+        TColor transparent = TransparentColor();
+        if (FTransparent && transparent != clNone) {
+            uint32_t key = Rgb(transparent);
+            alpha.reserve(FPixels.size());
+            for (uint32_t p : FPixels)
+                alpha.push_back(p == key ? 0 : 255);
+        }
+        bytes = WritePng(FWidth, FHeight, FPixels.data(), alpha.empty() ? nullptr : alpha.data());
+    } else {
+        if (Empty())
+            RaiseRes<EInvalidGraphic>(SInvalidImage, {std::string("an empty bitmap has no file")});
+        bytes = WriteBmp(FWidth, FHeight, FPixels.data());
+    }
+    TFileStream file(fileName, fmCreate);
+    file.WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+}
+
+void TBitmap::Assign(TPersistent* source) {
+    if (!source) {
+        SetSize(0, 0);
+        return;
+    }
+    auto* other = dynamic_cast<TBitmap*>(source);
+    if (!other) {
+        TPersistent::Assign(source);
+        return;
+    }
+    if (other == this) return;
+    FPixels = other->FPixels;
+    FWidth = other->FWidth;
+    FHeight = other->FHeight;
+    FTransparentColor = other->FTransparentColor;
+    FTransparentMode = other->FTransparentMode;
+    FTransparent = other->FTransparent;
+    FPixelFormat = other->FPixelFormat;
+    if (FCanvas) FCanvas->ResetClip();
+    Changed();
+}
+
+bool TBitmap::SamePixels(const TBitmap& other) const {
+    return FWidth == other.FWidth && FHeight == other.FHeight && FPixels == other.FPixels;
+}
+
+void TBitmap::Changed() {
+    if (OnChange) OnChange(this);
+}
+
+// ---- TCanvas: target and clipping ----
+
+TCanvas::TCanvas(TBitmap* target) : FBitmap(target) {
+    LiveCanvases().push_back(this);
+}
+
+TCanvas::~TCanvas() {
+    auto& live = LiveCanvases();
+    live.erase(std::remove(live.begin(), live.end(), this), live.end());
+}
+
+void TCanvas::SetBitmap(TBitmap* target) {
+    FBitmap = target;
+    ResetClip();
+}
+
+HDC TCanvas::Handle() const {
+    return reinterpret_cast<HDC>(this);
+}
+
+TCanvas* CanvasFromHandle(HDC dc) {
+    for (TCanvas* c : LiveCanvases())
+        if (c->Handle() == dc) return c;
+    return nullptr;
+}
+
+bool DrawFrameControl(HDC dc, const TRect& r, UINT type, UINT state) {
+    TCanvas* canvas = CanvasFromHandle(dc);
+    if (!canvas) return false;
+    canvas->DrawFrameControl(r, type, state);
+    return true;
+}
+
+TRect TCanvas::ClipRect() const {
+    if (!FBitmap) return TRect{};
+    TRect whole = Rect(0, 0, FBitmap->Width(), FBitmap->Height());
+    if (!FClipped) return whole;
+    TRect r;
+    IntersectRect(r, whole, FClipRect);
+    return r;
+}
+
+void TCanvas::IntersectClipRect(const TRect& r) {
+    if (FClipped) {
+        TRect common;
+        IntersectRect(common, FClipRect, r);
+        FClipRect = common;
+    } else {
+        FClipRect = r;
+    }
+    FClipped = true;
+}
+
+void TCanvas::ExcludeClipRect(const TRect& r) {
+    if (!r.IsEmpty()) FExcluded.push_back(r);
+}
+
+void TCanvas::ResetClip() {
+    FClipped = false;
+    FClipRect = TRect{};
+    FExcluded.clear();
+}
+
+bool TCanvas::Visible(int x, int y) const {
+    if (!FBitmap || x < 0 || y < 0 || x >= FBitmap->Width() || y >= FBitmap->Height()) return false;
+    TPoint p{x, y};
+    if (FClipped && !FClipRect.Contains(p)) return false;
+    for (const TRect& r : FExcluded)
+        if (r.Contains(p)) return false;
+    return true;
+}
+
+void TCanvas::Plot(int x, int y, uint32_t rgb) {
+    if (Visible(x, y)) FBitmap->FPixels[static_cast<size_t>(y) * FBitmap->Width() + x] = rgb;
+}
+
+// Fills the visible part of r; the loop covers only the part inside the clip rectangle.
+void TCanvas::FillPlain(const TRect& r, uint32_t rgb) {
+    TRect area;
+    if (!IntersectRect(area, r, ClipRect())) return;
+    for (int y = area.Top; y < area.Bottom; ++y)
+        for (int x = area.Left; x < area.Right; ++x)
+            Plot(x, y, rgb);
+}
+
+TColor TCanvas::Pixel(int x, int y) const {
+    return FBitmap ? FBitmap->Pixel(x, y) : clNone;
+}
+
+void TCanvas::SetPixel(int x, int y, TColor color) {
+    Plot(x, y, Rgb(color));
+}
+
+// ---- TCanvas: shapes ----
+
+void TCanvas::FillRect(const TRect& r) {
+    if (FBrush.Style() == bsClear) return;
+    FillPlain(r, Rgb(FBrush.Color()));
+}
+
+void TCanvas::FrameRect(const TRect& r) {
+    if (r.IsEmpty()) return;
+    uint32_t c = Rgb(FBrush.Color());
+    FillPlain(Rect(r.Left, r.Top, r.Right, r.Top + 1), c);
+    FillPlain(Rect(r.Left, r.Bottom - 1, r.Right, r.Bottom), c);
+    FillPlain(Rect(r.Left, r.Top, r.Left + 1, r.Bottom), c);
+    FillPlain(Rect(r.Right - 1, r.Top, r.Right, r.Bottom), c);
+}
+
+void TCanvas::Rectangle(const TRect& r) {
+    if (r.IsEmpty()) return;
+    int w = FPen.Width();
+    TRect inner = r;
+    InflateRect(inner, -w, -w);
+    FillRect(inner);
+    uint32_t c = Rgb(FPen.Color());
+    FillPlain(Rect(r.Left, r.Top, r.Right, r.Top + w), c);
+    FillPlain(Rect(r.Left, r.Bottom - w, r.Right, r.Bottom), c);
+    FillPlain(Rect(r.Left, r.Top, r.Left + w, r.Bottom), c);
+    FillPlain(Rect(r.Right - w, r.Top, r.Right, r.Bottom), c);
+}
+
+void TCanvas::LineTo(int x, int y) {
+    // Bresenham's line from the pen position, without its end point, in squares of the pen width.
+    uint32_t c = Rgb(FPen.Color());
+    int w = FPen.Width();
+    int x0 = FPenPos.X, y0 = FPenPos.Y;
+    int dx = std::abs(x - x0), sx = x0 < x ? 1 : -1;
+    int dy = -std::abs(y - y0), sy = y0 < y ? 1 : -1;
+    int err = dx + dy;
+    while (x0 != x || y0 != y) {
+        FillPlain(Bounds(x0 - (w - 1) / 2, y0 - (w - 1) / 2, w, w), c);
+        int e2 = 2 * err;
+        if (e2 >= dy) {
+            err += dy;
+            x0 += sx;
+        }
+        if (e2 <= dx) {
+            err += dx;
+            y0 += sy;
+        }
+    }
+    FPenPos = {x, y};
+}
+
+// ---- TCanvas: bitmaps ----
+
+void TCanvas::Draw(int x, int y, const TBitmap* graphic) {
+    if (!graphic || graphic->Empty()) return;
+    DrawBitmapPixels(Bounds(x, y, graphic->Width(), graphic->Height()), *graphic, false);
+}
+
+void TCanvas::StretchDraw(const TRect& r, const TBitmap* graphic) {
+    if (!graphic || graphic->Empty() || r.IsEmpty()) return;
+    DrawBitmapPixels(r, *graphic, true);
+}
+
+void TCanvas::DrawBitmapPixels(const TRect& dest, const TBitmap& source, bool stretch) {
+    TRect area;
+    if (!IntersectRect(area, dest, ClipRect())) return;
+    // Drawing a bitmap onto itself reads from a copy, so no pixel is read after it was written.
+    std::vector<uint32_t> copy;
+    const uint32_t* src = source.FPixels.data();
+    if (&source == FBitmap) {
+        copy = source.FPixels;
+        src = copy.data();
+    }
+    const int64_t sw = source.Width(), sh = source.Height();
+    const int64_t dw = dest.Width(), dh = dest.Height();
+    const bool transparent = source.Transparent() && source.TransparentColor() != clNone;
+    const uint32_t key = transparent ? Rgb(source.TransparentColor()) : 0;
+    for (int y = area.Top; y < area.Bottom; ++y) {
+        int64_t sy = stretch ? (2 * (y - dest.Top) + 1) * sh / (2 * dh) : y - dest.Top;
+        for (int x = area.Left; x < area.Right; ++x) {
+            int64_t sx = stretch ? (2 * (x - dest.Left) + 1) * sw / (2 * dw) : x - dest.Left;
+            uint32_t c = src[sy * sw + sx];
+            if (transparent && c == key) continue;
+            Plot(x, y, c);
+        }
+    }
+}
+
+// ---- TCanvas: text ----
+
+int TCanvas::TextWidth(const std::string& text) const {
+    return static_cast<int>(DecodeUtf8(text).size()) * TextCellWidth * FFont.Scale();
+}
+
+int TCanvas::TextHeight(const std::string&) const {
+    return TextCellHeight * FFont.Scale();
+}
+
+TSize TCanvas::TextExtent(const std::string& text) const {
+    return {TextWidth(text), TextHeight(text)};
+}
+
+void TCanvas::DrawText(int x, int y, const std::string& text) {
+    const int s = FFont.Scale();
+    const uint32_t c = Rgb(FFont.Color());
+    const TFontStyles style = FFont.Style();
+    const int cellW = TextCellWidth * s;
+    int cx = x;
+    for (char32_t ch : DecodeUtf8(text)) {
+        const uint8_t* rows = GlyphOf(ch);
+        for (int row = 0; row < GlyphRows; ++row) {
+            for (int col = 0; col < GlyphWidth; ++col) {
+                if (!(rows[row] & (0x10 >> col))) continue;
+                // The glyph starts one row below the top of its cell; bold doubles each column.
+                int px = cx + col * s, py = y + (row + 1) * s;
+                FillPlain(Bounds(px, py, s * ((style & fsBold) ? 2 : 1), s), c);
+            }
+        }
+        if (style & fsUnderline) FillPlain(Bounds(cx, y + (GlyphRows - 1) * s, cellW, s), c);
+        if (style & fsStrikeOut) FillPlain(Bounds(cx, y + 4 * s, cellW, s), c);
+        cx += cellW;
+    }
+}
+
+void TCanvas::TextOut(int x, int y, const std::string& text) {
+    if (FBrush.Style() != bsClear) FillRect(Bounds(x, y, TextWidth(text), TextHeight(text)));
+    DrawText(x, y, text);
+    FPenPos = {x + TextWidth(text), y};
+}
+
+void TCanvas::TextRect(const TRect& r, int x, int y, const std::string& text) {
+    FillRect(r);
+    bool clipped = FClipped;
+    TRect clip = FClipRect;
+    IntersectClipRect(r);
+    DrawText(x, y, text);
+    FClipped = clipped;
+    FClipRect = clip;
+}
+
+// ---- TCanvas: frame controls ----
+
+void TCanvas::DrawArrow(const TRect& r, UINT kind, bool pushed, uint32_t rgb) {
+    // A filled triangle whose height is a quarter of the smaller side (at least 1 pixel).
+    int size = std::max(1, (std::min(r.Width(), r.Height()) + 1) / 4);
+    int cx = r.Left + r.Width() / 2 + (pushed ? 1 : 0);
+    int cy = r.Top + r.Height() / 2 + (pushed ? 1 : 0);
+    for (int i = 0; i < size; ++i) {
+        int half = size - 1 - i; // half width of the row i steps from the base
+        switch (kind) {
+        case DFCS_SCROLLUP:
+            FillPlain(Rect(cx - i, cy - size / 2 + i, cx + i + 1, cy - size / 2 + i + 1), rgb);
+            break;
+        case DFCS_SCROLLLEFT:
+            FillPlain(Rect(cx - size / 2 + i, cy - i, cx - size / 2 + i + 1, cy + i + 1), rgb);
+            break;
+        case DFCS_SCROLLRIGHT:
+            FillPlain(Rect(cx - size / 2 + i, cy - half, cx - size / 2 + i + 1, cy + half + 1),
+                      rgb);
+            break;
+        default: // down, and the combo box button
+            FillPlain(Rect(cx - half, cy - size / 2 + i, cx + half + 1, cy - size / 2 + i + 1),
+                      rgb);
+            break;
+        }
+    }
+}
+
+void TCanvas::DrawFrameControl(const TRect& r, UINT type, UINT state) {
+    FFrameControlLog.push_back({r, type, state});
+    if (r.IsEmpty()) return;
+    const bool pushed = (state & DFCS_PUSHED) != 0;
+    const bool flat = pushed || (state & DFCS_FLAT) != 0;
+    const UINT kind = state & 0xFF;
+
+    if (type == DFC_BUTTON && kind == DFCS_BUTTONCHECK) {
+        // A check box: a white box with a dark frame and, when checked, a check mark.
+        FillPlain(r, Rgb(pushed ? clBtnFace : clWindow));
+        uint32_t frame = Rgb(clBtnShadow);
+        FillPlain(Rect(r.Left, r.Top, r.Right, r.Top + 1), frame);
+        FillPlain(Rect(r.Left, r.Bottom - 1, r.Right, r.Bottom), frame);
+        FillPlain(Rect(r.Left, r.Top, r.Left + 1, r.Bottom), frame);
+        FillPlain(Rect(r.Right - 1, r.Top, r.Right, r.Bottom), frame);
+        if (state & DFCS_CHECKED) {
+            uint32_t mark = Rgb((state & DFCS_INACTIVE) ? clGrayText : clWindowText);
+            int x0 = r.Left + r.Width() / 4, y0 = r.Top + r.Height() / 2;
+            int n = std::max(1, r.Width() / 4);
+            for (int i = 0; i < n; ++i)
+                FillPlain(Bounds(x0 + i, y0 + i, 1, 2), mark);
+            for (int i = 0; i < 2 * n && x0 + n + i < r.Right - 1; ++i)
+                FillPlain(Bounds(x0 + n + i, y0 + n - 1 - i, 1, 2), mark);
+        }
+        return;
+    }
+
+    FillPlain(r, Rgb(clBtnFace));
+    if (flat) {
+        uint32_t c = Rgb(clBtnShadow);
+        FillPlain(Rect(r.Left, r.Top, r.Right, r.Top + 1), c);
+        FillPlain(Rect(r.Left, r.Bottom - 1, r.Right, r.Bottom), c);
+        FillPlain(Rect(r.Left, r.Top, r.Left + 1, r.Bottom), c);
+        FillPlain(Rect(r.Right - 1, r.Top, r.Right, r.Bottom), c);
+    } else {
+        uint32_t light = Rgb(clBtnHighlight), dark = Rgb(cl3DDkShadow), shadow = Rgb(clBtnShadow);
+        FillPlain(Rect(r.Left, r.Top, r.Right, r.Top + 1), light);
+        FillPlain(Rect(r.Left, r.Top, r.Left + 1, r.Bottom), light);
+        FillPlain(Rect(r.Left, r.Bottom - 1, r.Right, r.Bottom), dark);
+        FillPlain(Rect(r.Right - 1, r.Top, r.Right, r.Bottom), dark);
+        FillPlain(Rect(r.Left + 1, r.Bottom - 2, r.Right - 1, r.Bottom - 1), shadow);
+        FillPlain(Rect(r.Right - 2, r.Top + 1, r.Right - 1, r.Bottom - 1), shadow);
+    }
+    if (type == DFC_SCROLL)
+        DrawArrow(r, kind, pushed, Rgb((state & DFCS_INACTIVE) ? clGrayText : clBtnText));
+}
+
+} // namespace orvel
