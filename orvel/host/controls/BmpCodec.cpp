@@ -65,7 +65,8 @@ struct TLayout {
     uint32_t Masks[3] = {0, 0, 0};
     uint64_t PixelOffset = 0;
     uint64_t RowSize = 0;
-    uint64_t End = 0; // one past the last byte of the picture
+    uint32_t ImageSize = 0; // bytes of pixel data the header declares (needed when compressed)
+    uint64_t End = 0;       // one past the last byte of the picture
 };
 
 // Reads the headers. With headOnly, the data may end after the headers: the palette and pixels
@@ -99,6 +100,7 @@ TLayout ParseLayout(const uint8_t* data, size_t size, bool headOnly) {
         planes = U16(info + 12);
         l.BitCount = U16(info + 14);
         l.Compression = U32(info + 16);
+        l.ImageSize = U32(info + 20);
         colorsUsed = U32(info + 32);
     }
     if (planes != 1) Invalid("the plane count is not 1");
@@ -122,10 +124,12 @@ TLayout ParseLayout(const uint8_t* data, size_t size, bool headOnly) {
     default:
         Invalid("unsupported bits per pixel");
     }
-    if (l.Compression == BI_RLE8 || l.Compression == BI_RLE4)
-        Invalid("run-length compressed pictures are not supported");
+    const bool rle = l.Compression == BI_RLE8 || l.Compression == BI_RLE4;
+    if (rle && l.BitCount != (l.Compression == BI_RLE8 ? 8 : 4))
+        Invalid("run-length compression does not fit the bits per pixel");
+    if (rle && l.TopDown) Invalid("run-length compressed pictures cannot be stored top-down");
     bool bitFields = l.Compression == BI_BITFIELDS || l.Compression == BI_ALPHABITFIELDS;
-    if (l.Compression != BI_RGB && !bitFields) Invalid("unsupported compression");
+    if (l.Compression != BI_RGB && !bitFields && !rle) Invalid("unsupported compression");
     if (bitFields && l.BitCount != 16 && l.BitCount != 32)
         Invalid("bit-field masks need 16 or 32 bits per pixel");
 
@@ -161,7 +165,10 @@ TLayout ParseLayout(const uint8_t* data, size_t size, bool headOnly) {
 
     l.RowSize = (static_cast<uint64_t>(l.Width) * l.BitCount + 31) / 32 * 4;
     if (l.PixelOffset < afterHeader) Invalid("the pixel data offset lies inside the headers");
-    l.End = std::max(paletteEnd, l.PixelOffset + l.RowSize * l.Height);
+    // Compressed pixels take the number of bytes the header gives; plain ones whole rows.
+    if (rle && l.ImageSize == 0) Invalid("the compressed pixel data has no size");
+    uint64_t pixelBytes = rle ? l.ImageSize : l.RowSize * l.Height;
+    l.End = std::max(paletteEnd, l.PixelOffset + pixelBytes);
     if (!headOnly) {
         if (paletteEnd > size) Invalid("the palette is larger than the file");
         if (l.PixelOffset >= size) Invalid("the pixel data offset lies beyond the end of the file");
@@ -170,12 +177,66 @@ TLayout ParseLayout(const uint8_t* data, size_t size, bool headOnly) {
     return l;
 }
 
-void DecodeRows(const uint8_t* data, const TLayout& l, TDecodedImage& image) {
+std::vector<uint32_t> ReadPalette(const uint8_t* data, const TLayout& l) {
     std::vector<uint32_t> palette(l.PaletteCount);
     for (uint64_t i = 0; i < l.PaletteCount; ++i) {
         const uint8_t* e = data + l.PaletteOffset + i * l.PaletteEntrySize;
         palette[i] = RGB(e[2], e[1], e[0]);
     }
+    return palette;
+}
+
+// An index beyond a short palette is black rather than a read outside it.
+uint32_t PaletteColor(const std::vector<uint32_t>& palette, uint32_t index) {
+    return index < palette.size() ? palette[index] : 0;
+}
+
+// Run-length pixels (8 or 4 bits): runs of one index (two alternating ones for 4 bits), escapes
+// for end of line, end of picture, a jump, and literal runs padded to 16 bits. Rows are stored
+// bottom first; pixels never reached keep palette entry 0; runs past the right edge are clipped.
+void DecodeRunLength(const uint8_t* data, const TLayout& l, TDecodedImage& image) {
+    const std::vector<uint32_t> palette = ReadPalette(data, l);
+    std::fill(image.Pixels.begin(), image.Pixels.end(), PaletteColor(palette, 0));
+    const bool four = l.Compression == BI_RLE4;
+    const uint8_t* p = data + l.PixelOffset;
+    const uint8_t* end = data + l.End;
+    int64_t x = 0, row = 0;
+    auto put = [&](uint32_t index) {
+        if (x < l.Width && row < l.Height)
+            image.Pixels[static_cast<size_t>(l.Height - 1 - row) * l.Width + x] =
+                PaletteColor(palette, index);
+        ++x;
+    };
+    while (row < l.Height) {
+        if (end - p < 2) Invalid("the compressed pixel data is truncated");
+        uint8_t count = p[0], value = p[1];
+        p += 2;
+        if (count > 0) {
+            for (int i = 0; i < count; ++i)
+                put(four ? ((i % 2 == 0) ? value >> 4 : value & 0x0F) : value);
+        } else if (value == 0) { // end of line
+            x = 0;
+            ++row;
+        } else if (value == 1) { // end of picture
+            break;
+        } else if (value == 2) { // jump right and up
+            if (end - p < 2) Invalid("the compressed pixel data is truncated");
+            x += p[0];
+            row += p[1];
+            p += 2;
+        } else { // literal run of value indexes
+            int64_t bytes = four ? (value + 1) / 2 : value;
+            bytes += bytes % 2;
+            if (end - p < bytes) Invalid("the compressed pixel data is truncated");
+            for (int i = 0; i < value; ++i)
+                put(four ? ((i % 2 == 0) ? p[i / 2] >> 4 : p[i / 2] & 0x0F) : p[i]);
+            p += bytes;
+        }
+    }
+}
+
+void DecodeRows(const uint8_t* data, const TLayout& l, TDecodedImage& image) {
+    const std::vector<uint32_t> palette = ReadPalette(data, l);
     TChannel red(l.Masks[0]), green(l.Masks[1]), blue(l.Masks[2]);
     for (int row = 0; row < l.Height; ++row) {
         const uint8_t* src = data + l.PixelOffset + static_cast<uint64_t>(row) * l.RowSize;
@@ -190,8 +251,7 @@ void DecodeRows(const uint8_t* data, const TLayout& l, TDecodedImage& image) {
                 int bitPos = x * l.BitCount;
                 int shift = 8 - l.BitCount - (bitPos % 8);
                 uint32_t index = (src[bitPos / 8] >> shift) & ((1u << l.BitCount) - 1);
-                // An index beyond a short palette is black rather than a read outside it.
-                c = index < palette.size() ? palette[index] : 0;
+                c = PaletteColor(palette, index);
                 break;
             }
             case 16: {
@@ -256,7 +316,10 @@ TDecodedImage ReadBmp(const uint8_t* data, size_t size) {
     image.Height = l.Height;
     image.PixelFormat = FormatOf(l.BitCount);
     image.Pixels.resize(static_cast<size_t>(l.Width) * l.Height);
-    DecodeRows(data, l, image);
+    if (l.Compression == BI_RLE8 || l.Compression == BI_RLE4)
+        DecodeRunLength(data, l, image);
+    else
+        DecodeRows(data, l, image);
     return image;
 }
 

@@ -268,6 +268,11 @@ void TBitmap::LoadFromStream(TStream& stream) {
         size_t head = data.size();
         data.resize(total);
         stream.ReadBuffer(data.data() + head, static_cast<int64_t>(total - head));
+    } else if (total < data.size()) {
+        // Bytes after the picture belong to whoever wrote them: leave them unread.
+        stream.Seek(static_cast<int64_t>(total) - static_cast<int64_t>(data.size()),
+                    TSeekOrigin::soCurrent);
+        data.resize(total);
     }
     TDecodedImage image = ReadBmp(data.data(), data.size());
     FPixels = std::move(image.Pixels);
