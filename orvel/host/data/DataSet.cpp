@@ -1,0 +1,786 @@
+// TDataSet: states, the record window, navigation, editing and the data-event dispatcher.
+#include "orvel/host/data/DataSet.h"
+
+#include "orvel/host/core/Exceptions.h"
+#include "orvel/host/core/SysUtils.h"
+#include "orvel/host/core/TypInfo.h"
+#include "orvel/host/data/DataSource.h"
+
+#include <algorithm>
+#include <exception>
+
+namespace orvel {
+
+namespace {
+
+// The window grows while the cursor walks in one direction, so a long scan reads in large steps
+// while a short one (a range of ten children) reads no more than it shows.
+constexpr int MinFetch = 16;
+constexpr int MaxFetch = 512;
+
+// What a moving operation reports after the move.
+enum TMoveResult { mrNothing = 0, mrScrolled = 1, mrChanged = 2 };
+
+} // namespace
+
+const TClassInfo& TDataSet::StaticClassInfo() {
+    static const TClassInfo info =
+        TClassBuilder<TDataSet>("TDataSet", &TComponent::StaticClassInfo())
+            .Property("Active", &TDataSet::GetActive, &TDataSet::SetActive, Variant(false))
+            .Event("BeforeOpen", "TDataSetNotifyEvent", &TDataSet::GetBeforeOpen,
+                   &TDataSet::SetBeforeOpen)
+            .Event("AfterOpen", "TDataSetNotifyEvent", &TDataSet::GetAfterOpen,
+                   &TDataSet::SetAfterOpen)
+            .Event("BeforeClose", "TDataSetNotifyEvent", &TDataSet::GetBeforeClose,
+                   &TDataSet::SetBeforeClose)
+            .Event("AfterClose", "TDataSetNotifyEvent", &TDataSet::GetAfterClose,
+                   &TDataSet::SetAfterClose)
+            .Event("BeforeInsert", "TDataSetNotifyEvent", &TDataSet::GetBeforeInsert,
+                   &TDataSet::SetBeforeInsert)
+            .Event("AfterInsert", "TDataSetNotifyEvent", &TDataSet::GetAfterInsert,
+                   &TDataSet::SetAfterInsert)
+            .Event("BeforeEdit", "TDataSetNotifyEvent", &TDataSet::GetBeforeEdit,
+                   &TDataSet::SetBeforeEdit)
+            .Event("AfterEdit", "TDataSetNotifyEvent", &TDataSet::GetAfterEdit,
+                   &TDataSet::SetAfterEdit)
+            .Event("BeforePost", "TDataSetNotifyEvent", &TDataSet::GetBeforePost,
+                   &TDataSet::SetBeforePost)
+            .Event("AfterPost", "TDataSetNotifyEvent", &TDataSet::GetAfterPost,
+                   &TDataSet::SetAfterPost)
+            .Event("BeforeCancel", "TDataSetNotifyEvent", &TDataSet::GetBeforeCancel,
+                   &TDataSet::SetBeforeCancel)
+            .Event("AfterCancel", "TDataSetNotifyEvent", &TDataSet::GetAfterCancel,
+                   &TDataSet::SetAfterCancel)
+            .Event("BeforeDelete", "TDataSetNotifyEvent", &TDataSet::GetBeforeDelete,
+                   &TDataSet::SetBeforeDelete)
+            .Event("AfterDelete", "TDataSetNotifyEvent", &TDataSet::GetAfterDelete,
+                   &TDataSet::SetAfterDelete)
+            .Event("BeforeScroll", "TDataSetNotifyEvent", &TDataSet::GetBeforeScroll,
+                   &TDataSet::SetBeforeScroll)
+            .Event("AfterScroll", "TDataSetNotifyEvent", &TDataSet::GetAfterScroll,
+                   &TDataSet::SetAfterScroll)
+            .Event("OnNewRecord", "TDataSetNotifyEvent", &TDataSet::GetOnNewRecord,
+                   &TDataSet::SetOnNewRecord)
+            .Build();
+    return info;
+}
+
+TDataSet::TDataSet(TComponent* owner) : TComponent(owner) {}
+
+// Descendants close in their own destructors (through Destroying), while the cursor still exists.
+TDataSet::~TDataSet() {
+    DetachAllDataSources();
+}
+
+void TDataSet::Destroying() {
+    TComponent::Destroying();
+    DetachAllDataSources();
+    if (FState == dsInactive) return;
+    ReleaseEditBuffer();
+    FState = dsInactive;
+    try {
+        CloseCursor();
+    } catch (...) {
+        // Nothing can be reported from a component being destroyed.
+    }
+    DestroyFields();
+    ClearWindow();
+}
+
+void TDataSet::DetachAllDataSources() {
+    while (!FDataSources.empty())
+        FDataSources.back()->SetDataSet(nullptr);
+}
+
+void TDataSet::AttachDataSource(TDataSource* source) {
+    if (std::find(FDataSources.begin(), FDataSources.end(), source) == FDataSources.end())
+        FDataSources.push_back(source);
+}
+
+void TDataSet::DetachDataSource(TDataSource* source) {
+    FDataSources.erase(std::remove(FDataSources.begin(), FDataSources.end(), source),
+                       FDataSources.end());
+}
+
+// ---- state --------------------------------------------------------------------------------------
+
+void TDataSet::SetActive(bool value) {
+    if (IsLoading()) {
+        FStreamedActive = value;
+        return;
+    }
+    if (value == GetActive()) return;
+    if (value)
+        DoOpen();
+    else
+        DoClose();
+}
+
+void TDataSet::Loaded() {
+    TComponent::Loaded();
+    if (FStreamedActive) {
+        FStreamedActive = false;
+        SetActive(true);
+    }
+}
+
+void TDataSet::DoOpen() {
+    CallEvent(FBeforeOpen);
+    try {
+        OpenCursor();
+        FFetchSize = MinFetch;
+        LoadFirstWindow();
+    } catch (...) {
+        try {
+            CloseCursor();
+        } catch (...) {
+        }
+        DestroyFields();
+        ClearWindow();
+        throw;
+    }
+    SetState(dsBrowse);
+    CallEvent(FAfterOpen);
+}
+
+void TDataSet::DoClose() {
+    if (FState != dsBrowse) {
+        // A pending edit, insert or key entry is dropped without further notice: the links are
+        // told of the close itself.
+        ReleaseEditBuffer();
+        FState = dsBrowse;
+    }
+    if (!IsDestroying()) CallEvent(FBeforeClose);
+    SetState(dsInactive);
+    try {
+        CloseCursor();
+    } catch (...) {
+        DestroyFields();
+        ClearWindow();
+        throw;
+    }
+    DestroyFields();
+    ClearWindow();
+    if (!IsDestroying()) CallEvent(FAfterClose);
+}
+
+void TDataSet::SetState(TDataSetState value) {
+    if (FState == value) return;
+    bool activeChanged = (FState == dsInactive) != (value == dsInactive);
+    FState = value;
+    if (activeChanged || !ControlsDisabled()) {
+        // Active changes reach the links even while controls are disabled.
+        int disabled = FDisableCount;
+        FDisableCount = 0;
+        try {
+            DataEvent(TDataEvent::deUpdateState);
+        } catch (...) {
+            FDisableCount = disabled;
+            throw;
+        }
+        FDisableCount = disabled;
+    }
+}
+
+void TDataSet::CheckActive() const {
+    if (FState == dsInactive) RaiseRes<EDatabaseError>(SDataSetClosed);
+}
+
+void TDataSet::CheckInactive() const {
+    if (FState != dsInactive) RaiseRes<EDatabaseError>(SDataSetOpen);
+}
+
+// ---- the dispatcher ----------------------------------------------------------------------------
+
+void TDataSet::DataEvent(TDataEvent event, TField* field, int info) {
+    if (ControlsDisabled()) return;
+    // Every data source hears of the event even when one of its links fails; the first failure
+    // is raised once all have been told, so no link is left behind the dataset.
+    std::exception_ptr failure;
+    std::vector<TDataSource*> sources = FDataSources;
+    for (TDataSource* source : sources) {
+        if (std::find(FDataSources.begin(), FDataSources.end(), source) == FDataSources.end())
+            continue;
+        try {
+            source->DataEvent(event, field, info);
+        } catch (...) {
+            if (!failure) failure = std::current_exception();
+        }
+    }
+    if (failure) std::rethrow_exception(failure);
+}
+
+void TDataSet::DisableControls() {
+    if (FDisableCount++ == 0) FDisableState = FState;
+}
+
+void TDataSet::EnableControls() {
+    if (FDisableCount == 0) return;
+    if (--FDisableCount != 0) return;
+    // Links compare their editing flag with the state now and report a change they missed.
+    DataEvent(TDataEvent::deUpdateState);
+    if (GetActive()) DataEvent(TDataEvent::deDataSetChange);
+}
+
+// ---- fields -------------------------------------------------------------------------------------
+
+TField* TDataSet::AddField(const std::string& name, TFieldType dataType, int size) {
+    FFields.push_back(CreateField(this, name, dataType, FieldCount(), size));
+    return FFields.back().get();
+}
+
+void TDataSet::DestroyFields() {
+    FFields.clear();
+}
+
+TField* TDataSet::Fields(int index) const {
+    if (index < 0 || index >= FieldCount())
+        RaiseRes<EListError>(SListIndexError, {static_cast<long long>(index)});
+    return FFields[static_cast<std::size_t>(index)].get();
+}
+
+TField* TDataSet::FindField(const std::string& name) const {
+    for (const auto& f : FFields)
+        if (SameText(f->FieldName(), name)) return f.get();
+    return nullptr;
+}
+
+TField* TDataSet::FieldByName(const std::string& name) const {
+    TField* f = FindField(name);
+    if (!f) RaiseRes<EDatabaseError>(SFieldNotFound, {name});
+    return f;
+}
+
+void TDataSet::GetFieldNames(TStrings& list) {
+    list.BeginUpdate();
+    try {
+        list.Clear();
+        for (const auto& f : FFields)
+            list.Add(f->FieldName());
+    } catch (...) {
+        list.EndUpdate();
+        throw;
+    }
+    list.EndUpdate();
+}
+
+bool TDataSet::ListHasSeparator(const std::string& fieldNames) const {
+    return fieldNames.find(';') != std::string::npos;
+}
+
+std::vector<TField*> TDataSet::FieldList(const std::string& fieldNames) const {
+    std::vector<TField*> fields;
+    int pos = 1;
+    while (pos <= static_cast<int>(fieldNames.size())) {
+        std::string name = ExtractFieldName(fieldNames, pos);
+        if (!name.empty()) fields.push_back(FieldByName(name));
+    }
+    return fields;
+}
+
+Variant TDataSet::GetFieldValue(const std::string& fieldNames) const {
+    if (!ListHasSeparator(fieldNames)) return FieldByName(Trim(fieldNames))->GetValue();
+    std::vector<TField*> fields = FieldList(fieldNames);
+    std::vector<Variant> values;
+    values.reserve(fields.size());
+    for (TField* f : fields)
+        values.push_back(f->GetValue());
+    return VarArrayOf(values);
+}
+
+void TDataSet::SetFieldValue(const std::string& fieldNames, const Variant& value) {
+    std::vector<TField*> fields;
+    std::vector<Variant> values;
+    if (!ListHasSeparator(fieldNames)) {
+        fields.push_back(FieldByName(Trim(fieldNames)));
+        values.push_back(value);
+    } else {
+        fields = FieldList(fieldNames);
+        int32_t low = fields.empty() ? 0 : VarArrayLowBound(value, 1);
+        for (std::size_t i = 0; i < fields.size(); ++i)
+            values.push_back(VarArrayGet(value, {low + static_cast<int32_t>(i)}));
+    }
+    // Everything that can fail is checked before the first write.
+    CheckActive();
+    if (FState == dsBrowse) RaiseRes<EDatabaseError>(SNotEditing);
+    std::vector<Variant> stored;
+    stored.reserve(fields.size());
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (IsEditState(FState) && fields[i]->GetReadOnly())
+            RaiseRes<EDatabaseError>(SFieldReadOnly, {fields[i]->FieldName()});
+        if (FState == dsSetKey) KeyFieldWritten(fields[i]);
+        stored.push_back(fields[i]->ValueToStored(values[i]));
+    }
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        SetStoredValue(fields[i], std::move(stored[i]));
+}
+
+const Variant* TDataSet::ActiveStoredValue(int fieldNo) const {
+    auto at = [fieldNo](const std::vector<Variant>& values) -> const Variant* {
+        return fieldNo >= 0 && fieldNo < static_cast<int>(values.size())
+                   ? &values[static_cast<std::size_t>(fieldNo)]
+                   : nullptr;
+    };
+    switch (FState) {
+    case dsEdit:
+    case dsInsert:
+        return at(FEditRecord.Values);
+    case dsSetKey: {
+        auto* key = const_cast<TDataSet*>(this)->KeyEntryValues();
+        return key ? at(*key) : nullptr;
+    }
+    case dsBrowse:
+        return HasCurrent() ? at(Current().Values) : nullptr;
+    default:
+        return nullptr;
+    }
+}
+
+void TDataSet::KeyFieldWritten(TField*) {}
+
+void TDataSet::SetStoredValue(TField* field, Variant stored) {
+    std::size_t no = static_cast<std::size_t>(field->FieldNo());
+    switch (FState) {
+    case dsSetKey: {
+        std::vector<Variant>* key = KeyEntryValues();
+        KeyFieldWritten(field);
+        if (key && no < key->size()) (*key)[no] = std::move(stored);
+        return;
+    }
+    case dsEdit:
+    case dsInsert:
+        if (field->GetReadOnly()) RaiseRes<EDatabaseError>(SFieldReadOnly, {field->FieldName()});
+        FEditRecord.Values[no] = std::move(stored);
+        FWritten[no] = true;
+        FModified = true;
+        DataEvent(TDataEvent::deFieldChange, field);
+        return;
+    case dsInactive:
+        RaiseRes<EDatabaseError>(SDataSetClosed);
+    default:
+        RaiseRes<EDatabaseError>(SNotEditing);
+    }
+}
+
+// ---- the window ---------------------------------------------------------------------------------
+
+void TDataSet::ClearWindow() {
+    FWindowCount = 0;
+    FWindowPos = -1;
+    FWindowAtStart = FWindowAtEnd = false;
+    FBof = FEof = true;
+}
+
+void TDataSet::ShowSingle(const TRecordData& record) {
+    if (FWindow.empty()) FWindow.emplace_back();
+    FWindow[0] = record;
+    FWindowCount = 1;
+    FWindowPos = 0;
+    FWindowAtStart = FWindowAtEnd = false;
+    FBof = FEof = false;
+    FFetchSize = MinFetch;
+}
+
+void TDataSet::LoadFirstWindow() {
+    FFetchSize = MinFetch;
+    int n = FetchRecords(nullptr, true, FFetchSize, FWindow);
+    FWindowCount = n;
+    FWindowPos = n > 0 ? 0 : -1;
+    FWindowAtStart = true;
+    FWindowAtEnd = n < FFetchSize;
+    FBof = true;
+    FEof = n == 0;
+}
+
+void TDataSet::LoadLastWindow() {
+    FFetchSize = MinFetch;
+    int n = FetchRecords(nullptr, false, FFetchSize, FWindow);
+    std::reverse(FWindow.begin(), FWindow.begin() + n);
+    FWindowCount = n;
+    FWindowPos = n - 1;
+    FWindowAtEnd = true;
+    FWindowAtStart = n < FFetchSize;
+    FEof = true;
+    FBof = n == 0;
+}
+
+bool TDataSet::StepForward() {
+    if (!HasCurrent()) return false;
+    if (FWindowPos + 1 < FWindowCount) {
+        ++FWindowPos;
+        return true;
+    }
+    if (FWindowAtEnd) return false;
+    FFetchSize = std::min(FFetchSize * 2, MaxFetch);
+    int n = FetchRecords(&Current(), true, FFetchSize, FFetchBuffer);
+    if (n == 0) {
+        FWindowAtEnd = true;
+        return false;
+    }
+    std::swap(FWindow, FFetchBuffer);
+    FWindowCount = n;
+    FWindowPos = 0;
+    FWindowAtStart = false;
+    FWindowAtEnd = n < FFetchSize;
+    return true;
+}
+
+bool TDataSet::StepBackward() {
+    if (!HasCurrent()) return false;
+    if (FWindowPos > 0) {
+        --FWindowPos;
+        return true;
+    }
+    if (FWindowAtStart) return false;
+    FFetchSize = std::min(FFetchSize * 2, MaxFetch);
+    int n = FetchRecords(&Current(), false, FFetchSize, FFetchBuffer);
+    if (n == 0) {
+        FWindowAtStart = true;
+        return false;
+    }
+    std::reverse(FFetchBuffer.begin(), FFetchBuffer.begin() + n);
+    std::swap(FWindow, FFetchBuffer);
+    FWindowCount = n;
+    FWindowPos = n - 1;
+    FWindowAtEnd = false;
+    FWindowAtStart = n < FFetchSize;
+    return true;
+}
+
+void TDataSet::SeekNear(const TRecordData& key) {
+    FFetchSize = MinFetch;
+    int n = FetchRecords(&key, true, FFetchSize, FFetchBuffer);
+    if (n > 0) {
+        std::swap(FWindow, FFetchBuffer);
+        FWindowCount = n;
+        FWindowPos = 0;
+        FWindowAtStart = false;
+        FWindowAtEnd = n < FFetchSize;
+        FBof = FEof = false;
+        return;
+    }
+    n = FetchRecords(&key, false, FFetchSize, FFetchBuffer);
+    if (n == 0) {
+        ClearWindow();
+        return;
+    }
+    std::reverse(FFetchBuffer.begin(), FFetchBuffer.begin() + n);
+    std::swap(FWindow, FFetchBuffer);
+    FWindowCount = n;
+    FWindowPos = n - 1;
+    FWindowAtEnd = true;
+    FWindowAtStart = n < FFetchSize;
+    FBof = FEof = false;
+}
+
+void TDataSet::ResetCursorToFirst() {
+    LoadFirstWindow();
+}
+
+// ---- navigation ---------------------------------------------------------------------------------
+
+void TDataSet::First() {
+    MoveWith([this] {
+        LoadFirstWindow();
+        return mrChanged;
+    });
+}
+
+void TDataSet::Last() {
+    MoveWith([this] {
+        LoadLastWindow();
+        return mrChanged;
+    });
+}
+
+void TDataSet::Next() {
+    MoveBy(1);
+}
+void TDataSet::Prior() {
+    MoveBy(-1);
+}
+
+int TDataSet::MoveBy(int distance) {
+    int moved = 0;
+    MoveWith([&] {
+        if ((distance > 0 && !FEof) || (distance < 0 && !FBof)) {
+            FBof = FEof = false;
+            while (distance > 0) {
+                if (!StepForward()) {
+                    FEof = true;
+                    break;
+                }
+                ++moved;
+                --distance;
+            }
+            while (distance < 0) {
+                if (!StepBackward()) {
+                    FBof = true;
+                    break;
+                }
+                --moved;
+                ++distance;
+            }
+        }
+        return moved != 0 ? mrChanged : mrScrolled;
+    });
+    return moved;
+}
+
+bool TDataSet::IsEmpty() const {
+    return FState != dsInsert && !HasCurrent();
+}
+
+int64_t TDataSet::RecordCount() {
+    CheckActive();
+    return CountRecords();
+}
+
+void TDataSet::Refresh() {
+    MoveWith([this] {
+        if (!HasCurrent()) {
+            LoadFirstWindow();
+            return mrChanged;
+        }
+        TRecordData current = Current();
+        TRecordData fresh;
+        if (FetchRecord(current.RowId, fresh))
+            ShowSingle(fresh);
+        else
+            SeekNear(current);
+        return mrChanged;
+    });
+}
+
+bool TDataSet::Locate(const std::string& keyFields, const Variant& keyValues,
+                      TLocateOptions options) {
+    CheckActive();
+    std::vector<TField*> fields = FieldList(keyFields);
+    if (fields.empty()) return false;
+    std::vector<Variant> values;
+    if (fields.size() == 1) {
+        values.push_back(keyValues.IsArray()
+                             ? VarArrayGet(keyValues, {VarArrayLowBound(keyValues, 1)})
+                             : keyValues);
+    } else {
+        int32_t low = VarArrayLowBound(keyValues, 1);
+        for (std::size_t i = 0; i < fields.size(); ++i)
+            values.push_back(VarArrayGet(keyValues, {low + static_cast<int32_t>(i)}));
+    }
+    bool found = false;
+    MoveWith([&] {
+        TRecordData record;
+        found = LocateRecord(fields, values, options, record);
+        if (!found) return mrNothing;
+        ShowSingle(record);
+        return mrChanged;
+    });
+    return found;
+}
+
+// ---- bookmarks ----------------------------------------------------------------------------------
+
+TBookmark TDataSet::GetBookmark() const {
+    if (FState == dsInactive || FState == dsInsert || !HasCurrent()) return TBookmark();
+    return MakeBookmark(Current().RowId);
+}
+
+bool TDataSet::BookmarkValid(const TBookmark& bookmark) {
+    if (FState == dsInactive || bookmark.IsNull() || !BookmarkIdentityValid(bookmark)) return false;
+    TRecordData record;
+    return FetchRecord(bookmark.RowId, record);
+}
+
+void TDataSet::GotoBookmark(const TBookmark& bookmark) {
+    MoveWith([&] {
+        if (bookmark.IsNull() || !BookmarkIdentityValid(bookmark))
+            RaiseRes<EDatabaseError>(SInvalidBookmark);
+        TRecordData record;
+        if (!FetchRecord(bookmark.RowId, record)) RaiseRes<EDatabaseError>(SRecordNotFound);
+        ShowSingle(record);
+        return mrChanged;
+    });
+}
+
+// ---- editing ------------------------------------------------------------------------------------
+
+bool TDataSet::CanModify() const {
+    return GetActive();
+}
+
+int64_t TDataSet::InsertRecord(const TRecordData&, const std::vector<bool>&) {
+    RaiseRes<EDatabaseError>(SDataSetReadOnly);
+}
+
+int64_t TDataSet::ModifyRecord(const TRecordData&, const TRecordData&, const std::vector<bool>&) {
+    RaiseRes<EDatabaseError>(SDataSetReadOnly);
+}
+
+void TDataSet::DeleteRecord(const TRecordData&) {
+    RaiseRes<EDatabaseError>(SDataSetReadOnly);
+}
+
+void TDataSet::ReleaseEditBuffer() {
+    FEditRecord.Values.clear();
+    FEditRecord.RowId = 0;
+    FWritten.clear();
+    FModified = false;
+}
+
+void TDataSet::Edit() {
+    CheckActive();
+    if (IsEditState(FState)) return;
+    if (FState == dsBrowse && !HasCurrent()) {
+        Insert();
+        return;
+    }
+    CheckBrowseMode();
+    if (!CanModify()) RaiseRes<EDatabaseError>(SDataSetReadOnly);
+    CallEvent(FBeforeEdit);
+    // The edit starts from what is stored now; a record deleted meanwhile cannot be edited.
+    TRecordData fresh;
+    if (!FetchRecord(Current().RowId, fresh)) RaiseRes<EDatabaseError>(SRecordNotFound);
+    FWindow[static_cast<std::size_t>(FWindowPos)] = fresh;
+    FEditRecord = std::move(fresh);
+    FWritten.assign(FFields.size(), false);
+    FModified = false;
+    SetState(dsEdit);
+    DataEvent(TDataEvent::deRecordChange);
+    CallEvent(FAfterEdit);
+}
+
+void TDataSet::StartInsert() {
+    FEditRecord.RowId = 0;
+    FEditRecord.Values.assign(FFields.size(), Variant::Null());
+    FWritten.assign(FFields.size(), false);
+    FModified = false;
+    FSavedBof = FBof;
+    FSavedEof = FEof;
+    FBof = FEof = false;
+}
+
+void TDataSet::Insert() {
+    CheckActive();
+    CheckBrowseMode();
+    if (!CanModify()) RaiseRes<EDatabaseError>(SDataSetReadOnly);
+    CallEvent(FBeforeInsert);
+    StartInsert();
+    SetState(dsInsert);
+    try {
+        CallEvent(FOnNewRecord);
+    } catch (...) {
+        ReleaseEditBuffer();
+        FBof = FSavedBof;
+        FEof = FSavedEof;
+        SetState(dsBrowse);
+        throw;
+    }
+    FModified = false;
+    DataEvent(TDataEvent::deDataSetChange);
+    CallEvent(FAfterInsert);
+}
+
+void TDataSet::Append() {
+    Insert();
+}
+
+void TDataSet::PositionAfterWrite(int64_t rowId, const TRecordData& key) {
+    TRecordData record;
+    if (FetchRecord(rowId, record)) {
+        ShowSingle(record);
+        return;
+    }
+    // The record lies outside the range now: the cursor goes to its neighbour in order.
+    TRecordData near = key;
+    near.RowId = rowId;
+    SeekNear(near);
+}
+
+void TDataSet::Post() {
+    CheckActive();
+    if (FState == dsSetKey) {
+        SetState(dsBrowse);
+        return;
+    }
+    if (!IsEditState(FState)) RaiseRes<EDatabaseError>(SNotEditing);
+    UpdateRecord();
+    DataEvent(TDataEvent::deCheckBrowseMode);
+    CallEvent(FBeforePost);
+    // A failing write raises here: the state and the typed values stay as they are.
+    int64_t rowId = 0;
+    if (FState == dsEdit) {
+        rowId = FModified ? ModifyRecord(Current(), FEditRecord, FWritten) : Current().RowId;
+    } else {
+        rowId = InsertRecord(FEditRecord, FWritten);
+    }
+    TRecordData written = std::move(FEditRecord);
+    ReleaseEditBuffer();
+    PositionAfterWrite(rowId, written);
+    SetState(dsBrowse);
+    DataEvent(TDataEvent::deDataSetChange);
+    CallEvent(FAfterPost);
+}
+
+void TDataSet::Cancel() {
+    CheckActive();
+    if (FState == dsSetKey) {
+        SetState(dsBrowse);
+        return;
+    }
+    if (!IsEditState(FState)) return;
+    DataEvent(TDataEvent::deCheckBrowseMode);
+    CallEvent(FBeforeCancel);
+    if (FState == dsInsert) {
+        FBof = FSavedBof;
+        FEof = FSavedEof;
+    }
+    ReleaseEditBuffer();
+    SetState(dsBrowse);
+    DataEvent(TDataEvent::deDataSetChange);
+    CallEvent(FAfterCancel);
+}
+
+void TDataSet::Delete() {
+    CheckActive();
+    if (FState == dsInsert || FState == dsSetKey) {
+        Cancel();
+        return;
+    }
+    if (!HasCurrent()) RaiseRes<EDatabaseError>(SDataSetEmpty);
+    if (!CanModify()) RaiseRes<EDatabaseError>(SDataSetReadOnly);
+    DataEvent(TDataEvent::deCheckBrowseMode);
+    CallEvent(FBeforeDelete);
+    TRecordData deleted = Current();
+    DeleteRecord(deleted); // a failure raises here and removes nothing
+    if (FState == dsEdit) ReleaseEditBuffer();
+    FWindow.erase(FWindow.begin() + FWindowPos);
+    --FWindowCount;
+    if (FWindowPos >= FWindowCount)
+        SeekNear(deleted); // the next record, else the previous one
+    else
+        FBof = FEof = false;
+    SetState(dsBrowse);
+    DataEvent(TDataEvent::deDataSetChange);
+    CallEvent(FAfterDelete);
+}
+
+void TDataSet::CheckBrowseMode() {
+    CheckActive();
+    DataEvent(TDataEvent::deCheckBrowseMode);
+    if (IsEditState(FState)) {
+        UpdateRecord();
+        if (FModified)
+            Post();
+        else
+            Cancel();
+    } else if (FState == dsSetKey) {
+        SetState(dsBrowse);
+    }
+}
+
+void TDataSet::UpdateRecord() {
+    if (!IsEditState(FState) && FState != dsSetKey) RaiseRes<EDatabaseError>(SNotEditing);
+    DataEvent(TDataEvent::deUpdateRecord);
+}
+
+} // namespace orvel

@@ -1,0 +1,280 @@
+// TDataSet: the cursor over the records of a table or query, its states (inactive, browse,
+// edit, insert, key entry), its fields, its editing operations and events, bookmarks, and the
+// single data-event dispatcher through which every data source and data link hears of it.
+//
+// The records are not held in memory as a whole: the cursor keeps a window of records that
+// follow one another in the dataset's order and asks its descendant (TTable, TQuery) for the
+// next or previous window, for one record by row id, for the first record that matches a locate,
+// and to write records. A window is refilled from the key of its edge record, so moving,
+// locating and returning to a bookmark cost a few indexed engine steps whatever the table's size.
+#pragma once
+
+#include "orvel/host/core/Component.h"
+#include "orvel/host/core/Events.h"
+#include "orvel/host/core/Strings.h"
+#include "orvel/host/core/TypInfo.h"
+#include "orvel/host/core/Variant.h"
+#include "orvel/host/data/DBCommon.h"
+#include "orvel/host/data/Field.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace orvel {
+
+class TDataSet;
+class TDataSource;
+
+using TDataSetNotifyEvent = TEvent<void(TDataSet*)>;
+
+// One record as stored: its row id and one stored value per field.
+struct TRecordData {
+    int64_t RowId = 0;
+    std::vector<Variant> Values;
+};
+
+// Getter and setter of one dataset event, and its field.
+#define ORVEL_DATASET_EVENT(Name)                                                                  \
+public:                                                                                            \
+    const TDataSetNotifyEvent& Get##Name() const {                                                 \
+        return F##Name;                                                                            \
+    }                                                                                              \
+    void Set##Name(TDataSetNotifyEvent value) {                                                    \
+        F##Name = std::move(value);                                                                \
+    }                                                                                              \
+                                                                                                   \
+private:                                                                                           \
+    TDataSetNotifyEvent F##Name;
+
+class TDataSet : public TComponent {
+    ORVEL_PUBLISHED(TDataSet)
+
+public:
+    explicit TDataSet(TComponent* owner);
+    ~TDataSet() override;
+
+    // ---- state --------------------------------------------------------------------------------
+    bool GetActive() const { return FState != dsInactive; }
+    // While the dataset is being loaded from a form, opening waits for Loaded.
+    void SetActive(bool value);
+    void Open() { SetActive(true); }
+    void Close() { SetActive(false); }
+    TDataSetState State() const { return FState; }
+    void Loaded() override;
+
+    // ---- navigation ---------------------------------------------------------------------------
+    void First();
+    void Next();
+    void Prior();
+    void Last();
+    // Moves up to distance records (negative: backwards); answers how many were passed.
+    int MoveBy(int distance);
+    // Start and end of data: First sets Bof, Next on the last record sets Eof; an empty dataset
+    // has both.
+    bool Bof() const { return FBof; }
+    bool Eof() const { return FEof; }
+    bool IsEmpty() const;
+    // The number of records in the dataset's current range (asks the engine).
+    int64_t RecordCount();
+    // Reads the records again from the engine; the cursor stays on its record when it still
+    // exists, else moves to the nearest following one.
+    void Refresh();
+
+    // ---- fields -------------------------------------------------------------------------------
+    int FieldCount() const { return static_cast<int>(FFields.size()); }
+    TField* Fields(int index) const;
+    // The field of that name (without regard to case), or nullptr.
+    TField* FindField(const std::string& name) const;
+    // The field of that name, or EDatabaseError "Field 'x' not found".
+    TField* FieldByName(const std::string& name) const;
+    // The names of the dataset's fields; a closed dataset answers from its definition.
+    virtual void GetFieldNames(TStrings& list);
+    // A name list containing ";" (even one name followed by ";") gives a zero-based variant array,
+    // one element per name; one bare name gives that field's value. Unknown names raise
+    // EDatabaseError before anything is read or written.
+    Variant GetFieldValue(const std::string& fieldNames) const;
+    // Takes an array (element i for name i, from the array's low bound) for a list with ";", else
+    // the value. All values are converted before any field is written, so a failure changes
+    // nothing.
+    void SetFieldValue(const std::string& fieldNames, const Variant& value);
+
+    // Makes the first record (in the dataset's order) whose fields equal the values current and
+    // answers true; answers false and leaves the cursor where it was when there is none. Values
+    // are a single value for one field, else an array; Null finds null fields. Exact and with
+    // regard to case unless options say otherwise.
+    bool Locate(const std::string& keyFields, const Variant& keyValues, TLocateOptions options = 0);
+
+    // ---- controls -----------------------------------------------------------------------------
+    void DisableControls();
+    void EnableControls();
+    bool ControlsDisabled() const { return FDisableCount != 0; }
+
+    // ---- editing ------------------------------------------------------------------------------
+    void Edit();
+    void Insert();
+    void Append();
+    void Post();
+    void Cancel();
+    void Delete();
+    // Finishes a pending edit or insert: posted when modified, else cancelled.
+    void CheckBrowseMode();
+    // Asks the data links to put their values into the record.
+    void UpdateRecord();
+    virtual bool CanModify() const;
+    bool Modified() const { return FModified; }
+
+    // ---- bookmarks ----------------------------------------------------------------------------
+    // The current record's bookmark; a null bookmark when there is no stored current record
+    // (empty dataset, a record being inserted).
+    TBookmark GetBookmark() const;
+    void FreeBookmark(TBookmark& bookmark) const { bookmark = TBookmark(); }
+    // True only for the bookmark of a record of this dataset that still exists and lies in the
+    // current range.
+    bool BookmarkValid(const TBookmark& bookmark);
+    // Makes the bookmark's record current; EDatabaseError when it is not valid.
+    void GotoBookmark(const TBookmark& bookmark);
+
+    // ---- data sources -------------------------------------------------------------------------
+    int DataSourceCount() const { return static_cast<int>(FDataSources.size()); }
+    TDataSource* DataSources(int index) const {
+        return FDataSources.at(static_cast<std::size_t>(index));
+    }
+
+    // ---- events -------------------------------------------------------------------------------
+    ORVEL_DATASET_EVENT(BeforeOpen)
+    ORVEL_DATASET_EVENT(AfterOpen)
+    ORVEL_DATASET_EVENT(BeforeClose)
+    ORVEL_DATASET_EVENT(AfterClose)
+    ORVEL_DATASET_EVENT(BeforeInsert)
+    ORVEL_DATASET_EVENT(AfterInsert)
+    ORVEL_DATASET_EVENT(BeforeEdit)
+    ORVEL_DATASET_EVENT(AfterEdit)
+    ORVEL_DATASET_EVENT(BeforePost)
+    ORVEL_DATASET_EVENT(AfterPost)
+    ORVEL_DATASET_EVENT(BeforeCancel)
+    ORVEL_DATASET_EVENT(AfterCancel)
+    ORVEL_DATASET_EVENT(BeforeDelete)
+    ORVEL_DATASET_EVENT(AfterDelete)
+    ORVEL_DATASET_EVENT(BeforeScroll)
+    ORVEL_DATASET_EVENT(AfterScroll)
+    ORVEL_DATASET_EVENT(OnNewRecord)
+
+public:
+    // ---- for fields and data sources ----------------------------------------------------------
+    // The stored value of a field in the active record: the record being edited or inserted, the
+    // key being entered, or the current record; nullptr when there is none.
+    const Variant* ActiveStoredValue(int fieldNo) const;
+    // Writes a field's stored value into the active record (see TField::SetValue).
+    void SetStoredValue(TField* field, Variant stored);
+    void AttachDataSource(TDataSource* source);
+    void DetachDataSource(TDataSource* source);
+
+protected:
+    // ---- what a descendant provides -----------------------------------------------------------
+    // Prepares the cursor and creates the fields (AddField) in record order.
+    virtual void OpenCursor() = 0;
+    virtual void CloseCursor() = 0;
+    // Reads up to count records that follow (forward) or precede from in the dataset's order;
+    // from the first (forward) or last record when from is nullptr. Records come in reading order
+    // (backward: nearest first) into out[0..n), out growing as needed; answers n.
+    virtual int FetchRecords(const TRecordData* from, bool forward, int count,
+                             std::vector<TRecordData>& out) = 0;
+    // Reads the record with that row id when it exists and is visible (in the current range).
+    virtual bool FetchRecord(int64_t rowId, TRecordData& out) = 0;
+    // Reads the first record, in the dataset's order, whose fields match the values.
+    virtual bool LocateRecord(const std::vector<TField*>& fields,
+                              const std::vector<Variant>& values, TLocateOptions options,
+                              TRecordData& out) = 0;
+    virtual int64_t CountRecords() = 0;
+    // Writes: answer the row id of the written record. The default raises the read-only error.
+    virtual int64_t InsertRecord(const TRecordData& record, const std::vector<bool>& assigned);
+    virtual int64_t ModifyRecord(const TRecordData& original, const TRecordData& record,
+                                 const std::vector<bool>& modified);
+    virtual void DeleteRecord(const TRecordData& record);
+    virtual TBookmark MakeBookmark(int64_t rowId) const = 0;
+    // The bookmark belongs to this dataset and its record has not been deleted since.
+    virtual bool BookmarkIdentityValid(const TBookmark& bookmark) const = 0;
+    // Key entry (tables): the buffer written in dsSetKey state, and the check and bookkeeping of
+    // a field written there.
+    virtual std::vector<Variant>* KeyEntryValues() { return nullptr; }
+    virtual void KeyFieldWritten(TField* field);
+
+    TField* AddField(const std::string& name, TFieldType dataType, int size = 0);
+    void DestroyFields();
+    void CheckActive() const;
+    void CheckInactive() const;
+
+    // The dispatcher: tells every data source (and so every link), unless controls are disabled.
+    void DataEvent(TDataEvent event, TField* field = nullptr, int info = 0);
+    // Changes the state and tells the links (active changes pass even with controls disabled).
+    void SetState(TDataSetState value);
+    // Runs a moving operation: the dataset's CheckBrowseMode, BeforeScroll, the move, then
+    // DataSetChanged when the cursor moved and AfterScroll unless the move found nothing.
+    template <class F> void MoveWith(F&& move);
+    // Cursor work for descendants' range changes: the first record of the (new) range.
+    void ResetCursorToFirst();
+    void Destroying() override;
+
+private:
+    void DoOpen();
+    void DoClose();
+    void CallEvent(const TDataSetNotifyEvent& event) {
+        if (event) event(this);
+    }
+    bool HasCurrent() const { return FWindowPos >= 0 && FWindowPos < FWindowCount; }
+    const TRecordData& Current() const { return FWindow[static_cast<std::size_t>(FWindowPos)]; }
+    void ClearWindow();
+    void ShowSingle(const TRecordData& record);
+    void LoadFirstWindow();
+    void LoadLastWindow();
+    bool StepForward();
+    bool StepBackward();
+    // Puts the cursor on the record after key in order, else the one before, else nowhere.
+    void SeekNear(const TRecordData& key);
+    void PositionAfterWrite(int64_t rowId, const TRecordData& key);
+    void StartInsert();
+    void ReleaseEditBuffer();
+    std::vector<TField*> FieldList(const std::string& fieldNames) const;
+    bool ListHasSeparator(const std::string& fieldNames) const;
+    void DetachAllDataSources();
+
+    TDataSetState FState = dsInactive;
+    std::vector<std::unique_ptr<TField>> FFields;
+    std::vector<TDataSource*> FDataSources;
+    int FDisableCount = 0;
+    TDataSetState FDisableState = dsInactive;
+    bool FStreamedActive = false;
+
+    // The window: FWindow[0..FWindowCount) follow one another in order; FWindowAtStart and
+    // FWindowAtEnd tell that nothing precedes or follows them.
+    std::vector<TRecordData> FWindow;
+    std::vector<TRecordData> FFetchBuffer;
+    int FWindowCount = 0;
+    int FWindowPos = -1;
+    bool FWindowAtStart = false;
+    bool FWindowAtEnd = false;
+    int FFetchSize = 16;
+    bool FBof = true;
+    bool FEof = true;
+
+    // The record being edited or inserted, which fields were written, and the flags to restore
+    // when an insert is cancelled.
+    TRecordData FEditRecord;
+    std::vector<bool> FWritten;
+    bool FModified = false;
+    bool FSavedBof = false;
+    bool FSavedEof = false;
+};
+
+template <class F> void TDataSet::MoveWith(F&& move) {
+    CheckActive();
+    CheckBrowseMode();
+    CallEvent(FBeforeScroll);
+    int result = move(); // 0: nothing happened, 1: no record changed, 2: the cursor moved
+    if (result == 0) return;
+    if (result == 2) DataEvent(TDataEvent::deDataSetChange);
+    CallEvent(FAfterScroll);
+}
+
+} // namespace orvel

@@ -1,0 +1,178 @@
+// TDatabase and the record-identity log.
+#include "orvel/host/data/Database.h"
+
+#include "orvel/host/core/Exceptions.h"
+#include "orvel/host/core/SysUtils.h"
+#include "orvel/host/core/TypInfo.h"
+#include "orvel/host/data/DataSet.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <map>
+#include <memory>
+
+namespace orvel {
+
+// ---- identity log -------------------------------------------------------------------------------
+
+void TTableIdentity::RecordDeleted(int64_t rowId) {
+    ++FEpoch;
+    auto it = std::lower_bound(FDeleted.begin(), FDeleted.end(), rowId,
+                               [](const auto& entry, int64_t id) { return entry.first < id; });
+    if (it != FDeleted.end() && it->first == rowId)
+        it->second = FEpoch;
+    else
+        FDeleted.insert(it, {rowId, FEpoch});
+}
+
+bool TTableIdentity::DeletedSince(int64_t rowId, uint32_t epoch) const {
+    auto it = std::lower_bound(FDeleted.begin(), FDeleted.end(), rowId,
+                               [](const auto& entry, int64_t id) { return entry.first < id; });
+    return it != FDeleted.end() && it->first == rowId && it->second > epoch;
+}
+
+namespace {
+
+uint32_t& LastSource() {
+    static uint32_t last = 0;
+    return last;
+}
+
+std::map<std::string, std::unique_ptr<TTableIdentity>>& Identities() {
+    static std::map<std::string, std::unique_ptr<TTableIdentity>> identities;
+    return identities;
+}
+
+std::vector<TDatabase*>& Databases() {
+    static std::vector<TDatabase*> databases;
+    return databases;
+}
+
+// Files are known by their full path, so two connections to one file share their tables' logs;
+// every in-memory database is a database of its own.
+std::string IdentityKeyOf(const TSqlConnection& connection) {
+    static uint64_t memoryDatabases = 0;
+    std::string file = connection.FileName();
+    if (file.empty()) return "memory:" + std::to_string(++memoryDatabases);
+    if (char* full = realpath(file.c_str(), nullptr)) {
+        file = full;
+        std::free(full);
+    }
+    return "file:" + file;
+}
+
+} // namespace
+
+uint32_t NewBookmarkSource() {
+    return ++LastSource();
+}
+
+TTableIdentity& TableIdentity(const std::string& databaseKey, const std::string& tableName) {
+    auto& slot = Identities()[databaseKey + "\n" + UpperCase(tableName)];
+    if (!slot) slot = std::make_unique<TTableIdentity>(NewBookmarkSource());
+    return *slot;
+}
+
+std::unique_ptr<TSqlConnection> OpenLoggedConnection(const std::string& fileName,
+                                                     std::string& key) {
+    std::unique_ptr<TSqlConnection> connection = OpenSqliteConnection(fileName);
+    key = IdentityKeyOf(*connection);
+    std::string logKey = key;
+    connection->SetRowChangeHook(
+        [logKey](TSqlRowChange change, std::string_view table, int64_t rowId) {
+            if (change == TSqlRowChange::Delete)
+                TableIdentity(logKey, std::string(table)).RecordDeleted(rowId);
+        });
+    return connection;
+}
+
+// ---- TDatabase ----------------------------------------------------------------------------------
+
+const TClassInfo& TDatabase::StaticClassInfo() {
+    static const TClassInfo info =
+        TClassBuilder<TDatabase>("TDatabase", &TComponent::StaticClassInfo())
+            .Property("DatabaseName", &TDatabase::GetDatabaseName, &TDatabase::SetDatabaseName)
+            .Property("Connected", &TDatabase::GetConnected, &TDatabase::SetConnected,
+                      Variant(false))
+            .Creatable()
+            .Build();
+    return info;
+}
+
+TDatabase::TDatabase(TComponent* owner) : TComponent(owner) {
+    Databases().push_back(this);
+}
+
+TDatabase::~TDatabase() {
+    Disconnect();
+    auto& all = Databases();
+    all.erase(std::remove(all.begin(), all.end(), this), all.end());
+}
+
+void TDatabase::Destroying() {
+    TComponent::Destroying();
+    Disconnect();
+}
+
+void TDatabase::SetDatabaseName(const std::string& value) {
+    if (value == FDatabaseName) return;
+    if (FConnection) RaiseRes<EDatabaseError>(SDataSetOpen);
+    FDatabaseName = value;
+}
+
+void TDatabase::SetConnected(bool value) {
+    if (IsLoading()) {
+        FStreamedConnected = value;
+        return;
+    }
+    if (value)
+        Connect();
+    else
+        Disconnect();
+}
+
+void TDatabase::Loaded() {
+    TComponent::Loaded();
+    if (FStreamedConnected) {
+        FStreamedConnected = false;
+        Connect();
+    }
+}
+
+void TDatabase::Connect() {
+    if (FConnection) return;
+    if (FDatabaseName.empty()) RaiseRes<EDatabaseError>(SNoDatabase);
+    FConnection = OpenLoggedConnection(FDatabaseName, FIdentityKey);
+}
+
+void TDatabase::Disconnect() {
+    while (!FDataSets.empty()) {
+        TDataSet* ds = FDataSets.back();
+        FDataSets.pop_back();
+        if (ds->GetActive() && !ds->IsDestroying()) ds->Close();
+    }
+    FConnection.reset();
+}
+
+TSqlConnection& TDatabase::Connection() {
+    Connect();
+    return *FConnection;
+}
+
+TDatabase* TDatabase::FindDatabase(const std::string& name) {
+    for (TDatabase* db : Databases())
+        if (!db->IsDestroying() && SameText(db->FDatabaseName, name)) return db;
+    return nullptr;
+}
+
+void TDatabase::RegisterDataSet(TDataSet* dataSet) {
+    if (std::find(FDataSets.begin(), FDataSets.end(), dataSet) == FDataSets.end())
+        FDataSets.push_back(dataSet);
+}
+
+void TDatabase::UnregisterDataSet(TDataSet* dataSet) {
+    FDataSets.erase(std::remove(FDataSets.begin(), FDataSets.end(), dataSet), FDataSets.end());
+}
+
+} // namespace orvel

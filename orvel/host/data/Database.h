@@ -1,0 +1,91 @@
+// TDatabase: a connection to an SQLite file or ":memory:" that tables and queries share, and the
+// record-identity log that keeps bookmarks honest.
+#pragma once
+
+#include "orvel/host/core/Component.h"
+#include "orvel/host/core/TypInfo.h"
+#include "orvel/host/data/DBCommon.h"
+#include "orvel/host/data/sql/SqlEngine.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace orvel {
+
+class TDataSet;
+
+// What bookmarks need to know of one table: its identity (the Source of its bookmarks) and the
+// deletion epoch at which each deleted row id was last deleted. The log is shared by every
+// connection of this process to the same database file, and fed by their row-change hooks.
+class TTableIdentity {
+public:
+    explicit TTableIdentity(uint32_t id) : FId(id) {}
+    uint32_t Id() const { return FId; }
+    uint32_t Epoch() const { return FEpoch; }
+    void RecordDeleted(int64_t rowId);
+    // The record with rowId has been deleted after a bookmark taken at epoch.
+    bool DeletedSince(int64_t rowId, uint32_t epoch) const;
+
+private:
+    uint32_t FId;
+    uint32_t FEpoch = 0;
+    std::vector<std::pair<int64_t, uint32_t>> FDeleted; // kept sorted by row id
+};
+
+// The identity of a table of a database (databaseKey: see TDatabase::IdentityKey).
+TTableIdentity& TableIdentity(const std::string& databaseKey, const std::string& tableName);
+// A fresh bookmark source for datasets whose records have no lasting identity (query results).
+uint32_t NewBookmarkSource();
+
+class TDatabase : public TComponent {
+    ORVEL_PUBLISHED(TDatabase)
+
+public:
+    explicit TDatabase(TComponent* owner);
+    ~TDatabase() override;
+
+    // The file to open, or ":memory:". Tables that name it in their DatabaseName use this
+    // database.
+    const std::string& GetDatabaseName() const { return FDatabaseName; }
+    void SetDatabaseName(const std::string& value);
+    bool GetConnected() const { return FConnection != nullptr; }
+    void SetConnected(bool value);
+    void Open() { SetConnected(true); }
+    // Closes every dataset using the database first.
+    void Close() { SetConnected(false); }
+    void Loaded() override;
+
+    // The engine connection; opens the database when needed.
+    TSqlConnection& Connection();
+    // Runs statements that give no rows.
+    void Execute(const std::string& sql) { Connection().Execute(sql); }
+    void GetTableNames(std::vector<std::string>& names) { names = Connection().TableNames(); }
+    // The key under which the identities of this database's tables are kept.
+    const std::string& IdentityKey() const { return FIdentityKey; }
+
+    // The open database component whose DatabaseName is name, or nullptr.
+    static TDatabase* FindDatabase(const std::string& name);
+
+    void RegisterDataSet(TDataSet* dataSet);
+    void UnregisterDataSet(TDataSet* dataSet);
+
+protected:
+    void Destroying() override;
+
+private:
+    void Connect();
+    void Disconnect();
+
+    std::string FDatabaseName;
+    std::unique_ptr<TSqlConnection> FConnection;
+    std::string FIdentityKey;
+    std::vector<TDataSet*> FDataSets;
+    bool FStreamedConnected = false;
+};
+
+// Opens an engine connection to fileName whose row changes feed the identity log; key receives
+// the identity key of the database.
+std::unique_ptr<TSqlConnection> OpenLoggedConnection(const std::string& fileName, std::string& key);
+
+} // namespace orvel

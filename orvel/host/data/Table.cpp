@@ -1,0 +1,750 @@
+// TTable: the keyset cursor over an index order, key ranges and record writes.
+//
+// Order: the index fields, then the row id. A window that follows (or precedes) a record K is
+// read level by level: first the records whose index fields all equal K's and whose row id
+// follows K's, then those whose first n-1 index fields equal K's and whose n-th follows, and so
+// on up to the first field. Each level is one indexed range scan of the engine. Null sorts
+// before every value, as the engine orders it: "follows Null" is IS NOT NULL, and the records
+// before a value include the nulls, read as a level of their own.
+#include "orvel/host/data/Table.h"
+
+#include "orvel/host/core/Exceptions.h"
+#include "orvel/host/core/SysUtils.h"
+#include "orvel/host/core/TypInfo.h"
+
+#include <algorithm>
+
+namespace orvel {
+
+namespace {
+
+// Resets a statement when the work with it ends, however it ends.
+struct TResetGuard {
+    TSqlStatement& Stmt;
+    ~TResetGuard() { Stmt.Reset(); }
+};
+
+bool IsIntegerVar(TVarType t) {
+    return t == varSmallint || t == varInteger || t == varShortInt || t == varByte ||
+           t == varWord || t == varLongWord || t == varInt64 || t == varBoolean;
+}
+
+void BindStored(TSqlStatement& stmt, int index, const Variant& value, const TField* field) {
+    TVarType t = value.VarType();
+    if (t == varNull || t == varEmpty)
+        stmt.BindNull(index);
+    else if (IsIntegerVar(t))
+        stmt.BindInt64(index, value.AsInt64());
+    else if (t == varDouble || t == varSingle || t == varCurrency || t == varDate)
+        stmt.BindDouble(index, value.AsDouble());
+    else if (field && field->IsBinary())
+        stmt.BindBlob(index, value.AsString());
+    else
+        stmt.BindText(index, value.AsString());
+}
+
+bool SameStored(const Variant& a, const Variant& b) {
+    if (a.IsNull() || b.IsNull()) return a.IsNull() && b.IsNull();
+    return a.VarType() == b.VarType() && VarSameValue(a, b);
+}
+
+int64_t CharacterCount(const std::string& s) {
+    int64_t n = 0;
+    for (unsigned char c : s)
+        if ((c & 0xC0) != 0x80) ++n;
+    return n;
+}
+
+std::string EscapeLike(const std::string& s) {
+    std::string out;
+    for (char c : s) {
+        if (c == '%' || c == '_' || c == '\\') out += '\\';
+        out += c;
+    }
+    return out;
+}
+
+} // namespace
+
+const TClassInfo& TTable::StaticClassInfo() {
+    static const TClassInfo info =
+        TClassBuilder<TTable>("TTable", &TDataSet::StaticClassInfo())
+            .Object("Database", "TDatabase", &TTable::GetDatabase, &TTable::SetDatabase)
+            .Property("DatabaseName", &TTable::GetDatabaseName, &TTable::SetDatabaseName)
+            .Property("TableName", &TTable::GetTableName, &TTable::SetTableName)
+            .Property("IndexFieldNames", &TTable::GetIndexFieldNames, &TTable::SetIndexFieldNames)
+            .Property("ReadOnly", &TTable::GetReadOnly, &TTable::SetReadOnly, Variant(false))
+            .Creatable()
+            .Build();
+    return info;
+}
+
+void TTable::TSqlText::Param(const Variant& stored, const TField* field) {
+    Text += '?';
+    Params.emplace_back(stored, field);
+}
+
+TTable::TTable(TComponent* owner) : TDataSet(owner) {}
+
+TTable::~TTable() {
+    Destroying();
+}
+
+// ---- properties ---------------------------------------------------------------------------------
+
+void TTable::SetDatabase(TDatabase* value) {
+    if (value == FDatabase) return;
+    CheckInactive();
+    if (FDatabase) RemoveFreeNotification(FDatabase);
+    FDatabase = value;
+    if (FDatabase) FreeNotification(FDatabase);
+}
+
+void TTable::SetDatabaseName(const std::string& value) {
+    if (value == FDatabaseName) return;
+    CheckInactive();
+    FDatabaseName = value;
+}
+
+void TTable::SetTableName(const std::string& value) {
+    if (value == FTableName) return;
+    CheckInactive();
+    FTableName = value;
+}
+
+void TTable::SetReadOnly(bool value) {
+    if (value == FReadOnly) return;
+    CheckInactive();
+    FReadOnly = value;
+}
+
+void TTable::SetIndexFieldNames(const std::string& value) {
+    if (value == FIndexFieldNames) return;
+    if (!GetActive()) {
+        FIndexFieldNames = value;
+        return;
+    }
+    CheckBrowseMode();
+    std::string old = FIndexFieldNames;
+    FIndexFieldNames = value;
+    try {
+        ResolveIndexFields();
+    } catch (...) {
+        FIndexFieldNames = old;
+        ResolveIndexFields();
+        throw;
+    }
+    FRangeApplied = false;
+    MoveWith([this] {
+        ResetCursorToFirst();
+        return 2;
+    });
+}
+
+bool TTable::CanModify() const {
+    return GetActive() && !FReadOnly && !FIsView;
+}
+
+void TTable::Notification(TComponent* component, TOperation operation) {
+    TDataSet::Notification(component, operation);
+    if (operation == TOperation::opRemove && component == FDatabase) {
+        if (GetActive() && FUsedDatabase == FDatabase) Close();
+        FDatabase = nullptr;
+    }
+}
+
+void TTable::GetFieldNames(TStrings& list) {
+    if (GetActive() || FTableName.empty()) {
+        TDataSet::GetFieldNames(list);
+        return;
+    }
+    // A closed table answers from the table's definition.
+    std::unique_ptr<TSqlConnection> own;
+    TSqlConnection* connection = nullptr;
+    TDatabase* db = FDatabase ? FDatabase : TDatabase::FindDatabase(FDatabaseName);
+    if (db)
+        connection = &db->Connection();
+    else if (!FDatabaseName.empty())
+        connection = (own = OpenSqliteConnection(FDatabaseName)).get();
+    list.Clear();
+    if (!connection) return;
+    for (const TSqlColumnInfo& column : connection->TableColumns(FTableName))
+        list.Add(column.Name);
+}
+
+// ---- opening ------------------------------------------------------------------------------------
+
+void TTable::OpenConnection() {
+    std::string key;
+    TDatabase* db = FDatabase ? FDatabase : TDatabase::FindDatabase(FDatabaseName);
+    if (db) {
+        FConnection = &db->Connection();
+        FUsedDatabase = db;
+        key = db->IdentityKey();
+    } else {
+        if (FDatabaseName.empty()) RaiseRes<EDatabaseError>(SNoDatabase);
+        FOwnConnection = OpenLoggedConnection(FDatabaseName, key);
+        FConnection = FOwnConnection.get();
+    }
+    FIdentity = &TableIdentity(key, FTableName);
+}
+
+void TTable::CloseConnection() {
+    FStatements.clear();
+    if (FUsedDatabase) FUsedDatabase->UnregisterDataSet(this);
+    FUsedDatabase = nullptr;
+    FOwnConnection.reset();
+    FConnection = nullptr;
+    FIdentity = nullptr;
+}
+
+void TTable::OpenCursor() {
+    if (FTableName.empty()) RaiseRes<EDatabaseError>(SNoTableName);
+    try {
+        OpenConnection();
+        if (!FConnection->TableExists(FTableName))
+            RaiseRes<EDatabaseError>(SNotATable, {FTableName});
+        FIsView = FConnection->IsView(FTableName);
+        FQuotedTable = QuoteName(FTableName);
+        FColumnList = "rowid";
+        FRowIdAliasField = -1;
+        for (const TSqlColumnInfo& column : FConnection->TableColumns(FTableName)) {
+            int size = 0;
+            TFieldType type =
+                column.AutoIncrement ? ftAutoInc : FieldTypeOfDeclared(column.DeclaredType, size);
+            TField* field = AddField(column.Name, type, size);
+            field->SetRequired(column.NotNull && !column.RowIdAlias);
+            if (column.RowIdAlias) FRowIdAliasField = field->FieldNo();
+            FColumnList += ", " + QuoteName(column.Name);
+        }
+        ResolveIndexFields();
+        for (TKeyBuffer& key : FKeyBuffers) {
+            key.Values.assign(static_cast<std::size_t>(FieldCount()), Variant::Null());
+            key.FieldCount = 0;
+            key.Modified = false;
+        }
+        FRangeApplied = false;
+        if (FUsedDatabase) FUsedDatabase->RegisterDataSet(this);
+    } catch (...) {
+        CloseConnection();
+        throw;
+    }
+}
+
+void TTable::CloseCursor() {
+    FIndexFields.clear();
+    FRangeApplied = false;
+    CloseConnection();
+}
+
+void TTable::ResolveIndexFields() {
+    std::vector<TField*> fields;
+    int pos = 1;
+    while (pos <= static_cast<int>(FIndexFieldNames.size())) {
+        std::string name = ExtractFieldName(FIndexFieldNames, pos);
+        if (!name.empty()) fields.push_back(FieldByName(name));
+    }
+    FIndexFields = std::move(fields);
+}
+
+int TTable::IndexPosition(const TField* field) const {
+    auto it = std::find(FIndexFields.begin(), FIndexFields.end(), field);
+    return it == FIndexFields.end() ? -1 : static_cast<int>(it - FIndexFields.begin());
+}
+
+// ---- statements ---------------------------------------------------------------------------------
+
+TSqlConnection& TTable::Connection() const {
+    if (!FConnection) RaiseRes<EDatabaseError>(SDataSetClosed);
+    return *FConnection;
+}
+
+TSqlStatement& TTable::Statement(const std::string& sql) {
+    auto it = FStatements.find(sql);
+    if (it != FStatements.end()) return *it->second;
+    auto stmt = Connection().Prepare(sql);
+    TSqlStatement& ref = *stmt;
+    FStatements.emplace(sql, std::move(stmt));
+    return ref;
+}
+
+void TTable::BindAll(TSqlStatement& stmt, const TSqlText& sql) {
+    for (std::size_t i = 0; i < sql.Params.size(); ++i)
+        BindStored(stmt, static_cast<int>(i), sql.Params[i].first, sql.Params[i].second);
+}
+
+void TTable::ReadRow(const TSqlStatement& stmt, TRecordData& out) const {
+    out.RowId = stmt.ColumnInt64(0);
+    std::size_t n = static_cast<std::size_t>(FieldCount());
+    out.Values.resize(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        int column = static_cast<int>(i) + 1;
+        Variant& value = out.Values[i];
+        switch (stmt.ColumnType(column)) {
+        case TSqlType::Null:
+            value = Variant::Null();
+            break;
+        case TSqlType::Integer:
+            value = Variant(stmt.ColumnInt64(column));
+            break;
+        case TSqlType::Float:
+            value = Variant(stmt.ColumnDouble(column));
+            break;
+        case TSqlType::Text:
+            value = Variant(std::string(stmt.ColumnText(column)));
+            break;
+        case TSqlType::Blob:
+            value = Variant(std::string(stmt.ColumnBlob(column)));
+            break;
+        }
+    }
+}
+
+int TTable::ReadRows(TSqlStatement& stmt, int offset, int count, std::vector<TRecordData>& out) {
+    int n = 0;
+    while (n < count && stmt.Step()) {
+        std::size_t slot = static_cast<std::size_t>(offset + n);
+        if (out.size() <= slot) out.resize(slot + 1);
+        ReadRow(stmt, out[slot]);
+        ++n;
+    }
+    return n;
+}
+
+// ---- ranges in SQL ------------------------------------------------------------------------------
+
+std::string TTable::OrderBy(int fromIndexField, bool forward) const {
+    std::string text = " ORDER BY ";
+    const char* dir = forward ? "" : " DESC";
+    for (std::size_t i = static_cast<std::size_t>(fromIndexField); i < FIndexFields.size(); ++i)
+        text += QuoteName(FIndexFields[i]->FieldName()) + dir + ", ";
+    return text + "rowid" + dir;
+}
+
+void TTable::AddRangeCondition(TSqlText& sql) const {
+    const TKeyBuffer& start = FKeyBuffers[static_cast<int>(TKeyIndex::kiCurRangeStart)];
+    const TKeyBuffer& end = FKeyBuffers[static_cast<int>(TKeyIndex::kiCurRangeEnd)];
+    if (FRangeEquality) {
+        if (FRangeEqualCount == 0) sql.Add("1");
+        for (int i = 0; i < FRangeEqualCount; ++i) {
+            const TField* f = FIndexFields[static_cast<std::size_t>(i)];
+            if (i > 0) sql.Add(" AND ");
+            sql.Add(QuoteName(f->FieldName()) + " IS ");
+            sql.Param(start.Values[static_cast<std::size_t>(f->FieldNo())], f);
+        }
+        return;
+    }
+    sql.Add("(");
+    if (start.FieldCount > 0)
+        AddLowerBound(sql, start, 0);
+    else
+        sql.Add("1");
+    sql.Add(") AND (");
+    if (end.FieldCount > 0)
+        AddUpperBound(sql, end, 0);
+    else
+        sql.Add("1");
+    sql.Add(")");
+}
+
+// Index key >= start, compared field by field in the engine's order (Null first).
+void TTable::AddLowerBound(TSqlText& sql, const TKeyBuffer& key, int from) const {
+    const TField* f = FIndexFields[static_cast<std::size_t>(from)];
+    const Variant& v = key.Values[static_cast<std::size_t>(f->FieldNo())];
+    std::string name = QuoteName(f->FieldName());
+    bool last = from + 1 >= key.FieldCount;
+    if (last) {
+        if (v.IsNull())
+            sql.Add("1");
+        else {
+            sql.Add(name + " >= ");
+            sql.Param(v, f);
+        }
+        return;
+    }
+    if (v.IsNull()) {
+        sql.Add("(" + name + " IS NOT NULL OR (" + name + " IS NULL AND ");
+    } else {
+        sql.Add("(" + name + " > ");
+        sql.Param(v, f);
+        sql.Add(" OR (" + name + " = ");
+        sql.Param(v, f);
+        sql.Add(" AND ");
+    }
+    AddLowerBound(sql, key, from + 1);
+    sql.Add("))");
+}
+
+// Index key <= end, compared field by field in the engine's order (Null first).
+void TTable::AddUpperBound(TSqlText& sql, const TKeyBuffer& key, int from) const {
+    const TField* f = FIndexFields[static_cast<std::size_t>(from)];
+    const Variant& v = key.Values[static_cast<std::size_t>(f->FieldNo())];
+    std::string name = QuoteName(f->FieldName());
+    bool last = from + 1 >= key.FieldCount;
+    if (last) {
+        if (v.IsNull())
+            sql.Add(name + " IS NULL");
+        else {
+            sql.Add("(" + name + " <= ");
+            sql.Param(v, f);
+            sql.Add(" OR " + name + " IS NULL)");
+        }
+        return;
+    }
+    if (v.IsNull()) {
+        sql.Add("(" + name + " IS NULL AND ");
+    } else {
+        sql.Add("(" + name + " < ");
+        sql.Param(v, f);
+        sql.Add(" OR " + name + " IS NULL OR (" + name + " = ");
+        sql.Param(v, f);
+        sql.Add(" AND ");
+    }
+    AddUpperBound(sql, key, from + 1);
+    sql.Add(v.IsNull() ? ")" : "))");
+}
+
+// ---- reading ------------------------------------------------------------------------------------
+
+int TTable::FetchRecords(const TRecordData* from, bool forward, int count,
+                         std::vector<TRecordData>& out) {
+    if (!from) {
+        TSqlText sql;
+        sql.Add("SELECT " + FColumnList + " FROM " + FQuotedTable);
+        if (FRangeApplied) {
+            sql.Add(" WHERE ");
+            AddRangeCondition(sql);
+        }
+        sql.Add(OrderBy(0, forward) + " LIMIT ?");
+        TSqlStatement& stmt = Statement(sql.Text);
+        TResetGuard guard{stmt};
+        BindAll(stmt, sql);
+        stmt.BindInt64(static_cast<int>(sql.Params.size()), count);
+        return ReadRows(stmt, 0, count, out);
+    }
+    int k = IndexFieldCount();
+    int lowest = FRangeApplied && FRangeEquality ? std::min(FRangeEqualCount, k) : 0;
+    int n = 0;
+    for (int level = k; level >= lowest && n < count; --level) {
+        if (level == k || forward) {
+            n += FetchLevel(*from, forward, level, false, n, count - n, out);
+            continue;
+        }
+        const TField* f = FIndexFields[static_cast<std::size_t>(level)];
+        if (from->Values[static_cast<std::size_t>(f->FieldNo())].IsNull())
+            continue; // nothing precedes Null
+        n += FetchLevel(*from, forward, level, false, n, count - n, out);
+        if (n < count) n += FetchLevel(*from, forward, level, true, n, count - n, out);
+    }
+    return n;
+}
+
+int TTable::FetchLevel(const TRecordData& from, bool forward, int level, bool nullsPart, int offset,
+                       int count, std::vector<TRecordData>& out) {
+    TSqlText sql;
+    sql.Add("SELECT " + FColumnList + " FROM " + FQuotedTable + " WHERE ");
+    if (FRangeApplied && !FRangeEquality) {
+        sql.Add("(");
+        AddRangeCondition(sql);
+        sql.Add(") AND ");
+    }
+    for (int i = 0; i < level; ++i) {
+        const TField* f = FIndexFields[static_cast<std::size_t>(i)];
+        sql.Add(QuoteName(f->FieldName()) + " IS ");
+        sql.Param(from.Values[static_cast<std::size_t>(f->FieldNo())], f);
+        sql.Add(" AND ");
+    }
+    if (level == IndexFieldCount()) {
+        sql.Add(forward ? "rowid > " : "rowid < ");
+        sql.Param(Variant(from.RowId), nullptr);
+        sql.Add(forward ? " ORDER BY rowid" : " ORDER BY rowid DESC");
+    } else {
+        const TField* f = FIndexFields[static_cast<std::size_t>(level)];
+        const Variant& v = from.Values[static_cast<std::size_t>(f->FieldNo())];
+        std::string name = QuoteName(f->FieldName());
+        if (forward && v.IsNull())
+            sql.Add(name + " IS NOT NULL");
+        else if (nullsPart)
+            sql.Add(name + " IS NULL");
+        else {
+            sql.Add(name + (forward ? " > " : " < "));
+            sql.Param(v, f);
+        }
+        sql.Add(OrderBy(level, forward));
+    }
+    sql.Add(" LIMIT ?");
+    TSqlStatement& stmt = Statement(sql.Text);
+    TResetGuard guard{stmt};
+    BindAll(stmt, sql);
+    stmt.BindInt64(static_cast<int>(sql.Params.size()), count);
+    return ReadRows(stmt, offset, count, out);
+}
+
+bool TTable::FetchRecord(int64_t rowId, TRecordData& out) {
+    TSqlText sql;
+    sql.Add("SELECT " + FColumnList + " FROM " + FQuotedTable + " WHERE rowid = ");
+    sql.Param(Variant(rowId), nullptr);
+    if (FRangeApplied) {
+        sql.Add(" AND (");
+        AddRangeCondition(sql);
+        sql.Add(")");
+    }
+    TSqlStatement& stmt = Statement(sql.Text);
+    TResetGuard guard{stmt};
+    BindAll(stmt, sql);
+    if (!stmt.Step()) return false;
+    ReadRow(stmt, out);
+    return true;
+}
+
+bool TTable::LocateRecord(const std::vector<TField*>& fields, const std::vector<Variant>& values,
+                          TLocateOptions options, TRecordData& out) {
+    TSqlText sql;
+    sql.Add("SELECT " + FColumnList + " FROM " + FQuotedTable + " WHERE ");
+    if (FRangeApplied) {
+        sql.Add("(");
+        AddRangeCondition(sql);
+        sql.Add(") AND ");
+    }
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        const TField* f = fields[i];
+        Variant stored;
+        try {
+            stored = f->ValueToStored(values[i]);
+        } catch (const EConvertError&) {
+            // A value the field cannot hold matches no record.
+            stored = Variant(values[i].AsString());
+        }
+        std::string name = QuoteName(f->FieldName());
+        if (i > 0) sql.Add(" AND ");
+        bool text = stored.VarType() == varString && !f->IsBinary();
+        if (stored.IsNull()) {
+            sql.Add(name + " IS NULL");
+        } else if (text && (options & loPartialKey) && (options & loCaseInsensitive)) {
+            sql.Add(name + " LIKE ");
+            sql.Param(Variant(EscapeLike(stored.AsString()) + "%"), f);
+            sql.Add(" ESCAPE '\\'");
+        } else if (text && (options & loPartialKey)) {
+            sql.Add("substr(" + name + ", 1, ");
+            sql.Param(Variant(CharacterCount(stored.AsString())), nullptr);
+            sql.Add(") = ");
+            sql.Param(stored, f);
+        } else if (text && (options & loCaseInsensitive)) {
+            sql.Add(name + " = ");
+            sql.Param(stored, f);
+            sql.Add(" COLLATE NOCASE");
+        } else {
+            sql.Add(name + " = ");
+            sql.Param(stored, f);
+        }
+    }
+    sql.Add(OrderBy(0, true) + " LIMIT 1");
+    TSqlStatement& stmt = Statement(sql.Text);
+    TResetGuard guard{stmt};
+    BindAll(stmt, sql);
+    if (!stmt.Step()) return false;
+    ReadRow(stmt, out);
+    return true;
+}
+
+int64_t TTable::CountRecords() {
+    TSqlText sql;
+    sql.Add("SELECT COUNT(*) FROM " + FQuotedTable);
+    if (FRangeApplied) {
+        sql.Add(" WHERE ");
+        AddRangeCondition(sql);
+    }
+    TSqlStatement& stmt = Statement(sql.Text);
+    TResetGuard guard{stmt};
+    BindAll(stmt, sql);
+    return stmt.Step() ? stmt.ColumnInt64(0) : 0;
+}
+
+// ---- writing ------------------------------------------------------------------------------------
+
+int64_t TTable::InsertRecord(const TRecordData& record, const std::vector<bool>& assigned) {
+    TSqlText sql;
+    std::string columns, values;
+    for (int i = 0; i < FieldCount(); ++i) {
+        if (!assigned[static_cast<std::size_t>(i)]) continue;
+        if (!columns.empty()) columns += ", ";
+        columns += QuoteName(Fields(i)->FieldName());
+    }
+    if (columns.empty()) {
+        sql.Add("INSERT INTO " + FQuotedTable + " DEFAULT VALUES");
+    } else {
+        sql.Add("INSERT INTO " + FQuotedTable + " (" + columns + ") VALUES (");
+        bool first = true;
+        for (int i = 0; i < FieldCount(); ++i) {
+            if (!assigned[static_cast<std::size_t>(i)]) continue;
+            if (!first) sql.Add(", ");
+            first = false;
+            sql.Param(record.Values[static_cast<std::size_t>(i)], Fields(i));
+        }
+        sql.Add(")");
+    }
+    TSqlStatement& stmt = Statement(sql.Text);
+    TResetGuard guard{stmt};
+    BindAll(stmt, sql);
+    stmt.Step();
+    return Connection().LastInsertRowId();
+}
+
+int64_t TTable::ModifyRecord(const TRecordData& original, const TRecordData& record,
+                             const std::vector<bool>& modified) {
+    TSqlText sql;
+    sql.Add("UPDATE " + FQuotedTable + " SET ");
+    bool any = false;
+    for (int i = 0; i < FieldCount(); ++i) {
+        if (!modified[static_cast<std::size_t>(i)]) continue;
+        if (any) sql.Add(", ");
+        any = true;
+        sql.Add(QuoteName(Fields(i)->FieldName()) + " = ");
+        sql.Param(record.Values[static_cast<std::size_t>(i)], Fields(i));
+    }
+    if (!any) return original.RowId;
+    sql.Add(" WHERE rowid = ");
+    sql.Param(Variant(original.RowId), nullptr);
+    {
+        TSqlStatement& stmt = Statement(sql.Text);
+        TResetGuard guard{stmt};
+        BindAll(stmt, sql);
+        stmt.Step();
+    }
+    if (Connection().Changes() == 0) RaiseRes<EDatabaseError>(SRecordNotFound);
+    if (FRowIdAliasField < 0 || !modified[static_cast<std::size_t>(FRowIdAliasField)])
+        return original.RowId;
+    const Variant& id = record.Values[static_cast<std::size_t>(FRowIdAliasField)];
+    int64_t rowId = id.IsNull() ? original.RowId : id.AsInt64();
+    // A record whose row id changed is no longer the record its old bookmarks named.
+    if (rowId != original.RowId) FIdentity->RecordDeleted(original.RowId);
+    return rowId;
+}
+
+void TTable::DeleteRecord(const TRecordData& record) {
+    TSqlText sql;
+    sql.Add("DELETE FROM " + FQuotedTable + " WHERE rowid = ");
+    sql.Param(Variant(record.RowId), nullptr);
+    {
+        TSqlStatement& stmt = Statement(sql.Text);
+        TResetGuard guard{stmt};
+        BindAll(stmt, sql);
+        stmt.Step();
+    }
+    if (Connection().Changes() == 0) RaiseRes<EDatabaseError>(SRecordNotFound);
+}
+
+// ---- bookmarks ----------------------------------------------------------------------------------
+
+TBookmark TTable::MakeBookmark(int64_t rowId) const {
+    if (!FIdentity) return TBookmark();
+    return TBookmark{rowId, FIdentity->Epoch(), FIdentity->Id()};
+}
+
+bool TTable::BookmarkIdentityValid(const TBookmark& bookmark) const {
+    return FIdentity && bookmark.Source == FIdentity->Id() &&
+           !FIdentity->DeletedSince(bookmark.RowId, bookmark.Epoch);
+}
+
+// ---- key entry and ranges -----------------------------------------------------------------------
+
+TKeyBuffer* TTable::GetKeyBuffer(TKeyIndex index) {
+    return &FKeyBuffers[static_cast<int>(index)];
+}
+
+std::vector<Variant>* TTable::KeyEntryValues() {
+    return State() == dsSetKey ? &FKeyBuffers[static_cast<int>(FKeyEntry)].Values : nullptr;
+}
+
+void TTable::KeyFieldWritten(TField* field) {
+    int position = IndexPosition(field);
+    if (position < 0) RaiseRes<EDatabaseError>(SNotIndexField, {field->FieldName()});
+    TKeyBuffer& key = FKeyBuffers[static_cast<int>(FKeyEntry)];
+    key.FieldCount = std::max(key.FieldCount, position + 1);
+    key.Modified = true;
+}
+
+int TTable::GetKeyFieldCount() const {
+    return FKeyBuffers[static_cast<int>(FKeyEntry)].FieldCount;
+}
+
+void TTable::SetKeyFieldCount(int value) {
+    if (State() != dsSetKey) RaiseRes<EDatabaseError>(SNotEditing);
+    FKeyBuffers[static_cast<int>(FKeyEntry)].FieldCount = value;
+}
+
+void TTable::StartKeyEntry(TKeyIndex index, bool clear) {
+    CheckActive();
+    CheckBrowseMode();
+    FKeyEntry = index;
+    if (clear) {
+        TKeyBuffer& key = FKeyBuffers[static_cast<int>(index)];
+        key.Values.assign(static_cast<std::size_t>(FieldCount()), Variant::Null());
+        key.FieldCount = 0;
+        key.Modified = false;
+    }
+    SetState(dsSetKey);
+}
+
+void TTable::SetRangeStart() {
+    StartKeyEntry(TKeyIndex::kiRangeStart, true);
+}
+void TTable::SetRangeEnd() {
+    StartKeyEntry(TKeyIndex::kiRangeEnd, true);
+}
+void TTable::EditRangeStart() {
+    StartKeyEntry(TKeyIndex::kiRangeStart, false);
+}
+void TTable::EditRangeEnd() {
+    StartKeyEntry(TKeyIndex::kiRangeEnd, false);
+}
+
+void TTable::ApplyRange() {
+    MoveWith([this] {
+        TKeyBuffer& start = FKeyBuffers[static_cast<int>(TKeyIndex::kiCurRangeStart)];
+        TKeyBuffer& end = FKeyBuffers[static_cast<int>(TKeyIndex::kiCurRangeEnd)];
+        start = FKeyBuffers[static_cast<int>(TKeyIndex::kiRangeStart)];
+        end = FKeyBuffers[static_cast<int>(TKeyIndex::kiRangeEnd)];
+        // A key uses at most the index's fields.
+        start.FieldCount = std::clamp(start.FieldCount, 0, IndexFieldCount());
+        end.FieldCount = std::clamp(end.FieldCount, 0, IndexFieldCount());
+        FRangeEquality = start.FieldCount == end.FieldCount;
+        for (int i = 0; FRangeEquality && i < start.FieldCount; ++i) {
+            std::size_t no =
+                static_cast<std::size_t>(FIndexFields[static_cast<std::size_t>(i)]->FieldNo());
+            FRangeEquality = SameStored(start.Values[no], end.Values[no]);
+        }
+        FRangeEqualCount = FRangeEquality ? start.FieldCount : 0;
+        FRangeApplied = true;
+        ResetCursorToFirst();
+        return 2;
+    });
+}
+
+void TTable::CancelRange() {
+    CheckActive();
+    if (!FRangeApplied) {
+        if (State() == dsSetKey) CheckBrowseMode();
+        return;
+    }
+    MoveWith([this] {
+        FRangeApplied = false;
+        ResetCursorToFirst();
+        return 2;
+    });
+}
+
+void TTable::SetRange(const std::vector<Variant>& startValues,
+                      const std::vector<Variant>& endValues) {
+    auto enter = [this](const std::vector<Variant>& values) {
+        for (std::size_t i = 0; i < values.size() && i < FIndexFields.size(); ++i)
+            FIndexFields[i]->SetValue(values[i]);
+    };
+    SetRangeStart();
+    enter(startValues);
+    SetRangeEnd();
+    enter(endValues);
+    ApplyRange();
+}
+
+} // namespace orvel

@@ -1,0 +1,128 @@
+// The one narrow interface between the datasets and an SQL engine: a connection that prepares
+// and runs statements, and statements that bind parameters and step through rows. TDataSet and
+// its descendants never see the engine itself, so another engine can be added beside SQLite.
+//
+// Every call into the engine passes one gate (TSqlConnection::Gate), which counts the calls and
+// asks an optional fault hook whether this call should fail; tests use it to make the n-th call
+// report a busy database, an I/O error or a constraint violation. Every engine failure, real or
+// injected, is raised as EDatabaseError carrying the engine's message.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace orvel {
+
+// The storage class of a value the engine hands back.
+enum class TSqlType { Null, Integer, Float, Text, Blob };
+
+// The kinds of engine call that pass the gate.
+enum class TSqlCall { Open, Prepare, Step, Execute };
+
+// An injected failure: the engine's result code (SQLite's numbering: 5 busy, 10 I/O error,
+// 19 constraint) and the message the error carries.
+struct TSqlFault {
+    int Code = 1;
+    std::string Message;
+};
+
+// Asked before every engine call with the kind of call and its number (counted from 1 over the
+// life of the connection); answering a fault makes that call fail instead of running.
+using TSqlFaultHook = std::function<std::optional<TSqlFault>(TSqlCall call, int64_t number)>;
+
+// A row change made through a connection.
+enum class TSqlRowChange { Insert, Update, Delete };
+using TSqlRowChangeHook =
+    std::function<void(TSqlRowChange change, std::string_view table, int64_t rowId)>;
+
+struct TSqlColumnInfo {
+    std::string Name;
+    std::string DeclaredType; // as written in the table's definition ("" when none)
+    bool NotNull = false;
+    bool PrimaryKey = false;
+    bool AutoIncrement = false; // an INTEGER PRIMARY KEY AUTOINCREMENT column
+    bool RowIdAlias = false;    // the column is the table's row id (INTEGER PRIMARY KEY)
+};
+
+class TSqlConnection;
+
+// A prepared statement. Parameters and columns are numbered from 0. A statement keeps its
+// engine resources until destroyed; Reset makes it ready to run again with new bindings.
+class TSqlStatement {
+public:
+    virtual ~TSqlStatement() = default;
+
+    virtual void BindNull(int index) = 0;
+    virtual void BindInt64(int index, int64_t value) = 0;
+    virtual void BindDouble(int index, double value) = 0;
+    virtual void BindText(int index, std::string_view value) = 0;
+    virtual void BindBlob(int index, std::string_view bytes) = 0;
+    virtual int ParameterCount() const = 0;
+
+    // Runs to the next row: true when a row is available, false when done.
+    virtual bool Step() = 0;
+    // Ends the current run (bindings stay).
+    virtual void Reset() = 0;
+
+    virtual int ColumnCount() const = 0;
+    virtual std::string ColumnName(int index) const = 0;
+    // The declared type of a result column that comes straight from a table column, else "".
+    virtual std::string ColumnDeclaredType(int index) const = 0;
+    virtual TSqlType ColumnType(int index) const = 0;
+    virtual int64_t ColumnInt64(int index) const = 0;
+    virtual double ColumnDouble(int index) const = 0;
+    virtual std::string_view ColumnText(int index) const = 0;
+    virtual std::string_view ColumnBlob(int index) const = 0;
+    // True for statements that do not change the database.
+    virtual bool IsReadOnly() const = 0;
+};
+
+class TSqlConnection {
+public:
+    virtual ~TSqlConnection() = default;
+
+    virtual std::unique_ptr<TSqlStatement> Prepare(const std::string& sql) = 0;
+    // Runs one or more statements that give no rows.
+    virtual void Execute(const std::string& sql) = 0;
+    virtual int64_t LastInsertRowId() const = 0;
+    // Rows changed by the last INSERT, UPDATE or DELETE.
+    virtual int64_t Changes() const = 0;
+    // The file the connection works on, "" for an in-memory database.
+    virtual std::string FileName() const = 0;
+
+    virtual bool TableExists(const std::string& table) = 0;
+    virtual bool IsView(const std::string& table) = 0;
+    virtual std::vector<TSqlColumnInfo> TableColumns(const std::string& table) = 0;
+    virtual std::vector<std::string> TableNames() = 0;
+
+    // Told of every row inserted, updated or deleted through this connection, including rows a
+    // DELETE without WHERE removes.
+    virtual void SetRowChangeHook(TSqlRowChangeHook hook) = 0;
+
+    void SetFaultHook(TSqlFaultHook hook) { FFaultHook = std::move(hook); }
+    int64_t CallCount() const { return FCallCount; }
+
+    // Counts one engine call and raises the injected fault, if any. Implementations call it
+    // before every call into their engine.
+    void Gate(TSqlCall call);
+
+private:
+    TSqlFaultHook FFaultHook;
+    int64_t FCallCount = 0;
+};
+
+// Raises the host's database error with an engine's message.
+[[noreturn]] void RaiseEngineError(const std::string& message);
+
+// Quotes a name for use in SQL text ("name", with inner quotes doubled).
+std::string QuoteName(const std::string& name);
+
+// Opens (creating when missing) an SQLite database file, or ":memory:".
+std::unique_ptr<TSqlConnection> OpenSqliteConnection(const std::string& fileName);
+
+} // namespace orvel

@@ -1,0 +1,223 @@
+// The SQLite implementation of the engine interface.
+#include "orvel/host/core/SysUtils.h"
+#include "orvel/host/data/sql/SqlEngine.h"
+
+#include <sqlite3.h>
+
+namespace orvel {
+
+namespace {
+
+class TSqliteConnection;
+
+class TSqliteStatement : public TSqlStatement {
+public:
+    TSqliteStatement(TSqliteConnection& connection, sqlite3_stmt* stmt)
+        : FConnection(connection), FStmt(stmt) {}
+    ~TSqliteStatement() override { sqlite3_finalize(FStmt); }
+
+    void BindNull(int index) override { Check(sqlite3_bind_null(FStmt, index + 1)); }
+    void BindInt64(int index, int64_t value) override {
+        Check(sqlite3_bind_int64(FStmt, index + 1, value));
+    }
+    void BindDouble(int index, double value) override {
+        Check(sqlite3_bind_double(FStmt, index + 1, value));
+    }
+    void BindText(int index, std::string_view value) override {
+        Check(sqlite3_bind_text64(FStmt, index + 1, value.data(), value.size(), SQLITE_TRANSIENT,
+                                  SQLITE_UTF8));
+    }
+    void BindBlob(int index, std::string_view bytes) override {
+        Check(sqlite3_bind_blob64(FStmt, index + 1, bytes.empty() ? "" : bytes.data(), bytes.size(),
+                                  SQLITE_TRANSIENT));
+    }
+    int ParameterCount() const override { return sqlite3_bind_parameter_count(FStmt); }
+
+    bool Step() override;
+    void Reset() override { sqlite3_reset(FStmt); }
+
+    int ColumnCount() const override { return sqlite3_column_count(FStmt); }
+    std::string ColumnName(int index) const override {
+        const char* name = sqlite3_column_name(FStmt, index);
+        return name ? name : "";
+    }
+    std::string ColumnDeclaredType(int index) const override {
+        const char* type = sqlite3_column_decltype(FStmt, index);
+        return type ? type : "";
+    }
+    TSqlType ColumnType(int index) const override {
+        switch (sqlite3_column_type(FStmt, index)) {
+        case SQLITE_INTEGER:
+            return TSqlType::Integer;
+        case SQLITE_FLOAT:
+            return TSqlType::Float;
+        case SQLITE_TEXT:
+            return TSqlType::Text;
+        case SQLITE_BLOB:
+            return TSqlType::Blob;
+        default:
+            return TSqlType::Null;
+        }
+    }
+    int64_t ColumnInt64(int index) const override { return sqlite3_column_int64(FStmt, index); }
+    double ColumnDouble(int index) const override { return sqlite3_column_double(FStmt, index); }
+    std::string_view ColumnText(int index) const override {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(FStmt, index));
+        return {text ? text : "", static_cast<std::size_t>(sqlite3_column_bytes(FStmt, index))};
+    }
+    std::string_view ColumnBlob(int index) const override {
+        const auto* bytes = static_cast<const char*>(sqlite3_column_blob(FStmt, index));
+        return {bytes ? bytes : "", static_cast<std::size_t>(sqlite3_column_bytes(FStmt, index))};
+    }
+    bool IsReadOnly() const override { return sqlite3_stmt_readonly(FStmt) != 0; }
+
+private:
+    void Check(int rc);
+
+    TSqliteConnection& FConnection;
+    sqlite3_stmt* FStmt;
+};
+
+class TSqliteConnection : public TSqlConnection {
+public:
+    explicit TSqliteConnection(const std::string& fileName) {
+        Gate(TSqlCall::Open);
+        int rc =
+            sqlite3_open_v2(fileName.c_str(), &FDb,
+                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI, nullptr);
+        if (rc != SQLITE_OK) {
+            std::string message = FDb ? sqlite3_errmsg(FDb) : sqlite3_errstr(rc);
+            sqlite3_close(FDb);
+            FDb = nullptr;
+            RaiseEngineError(message);
+        }
+        sqlite3_extended_result_codes(FDb, 0);
+        sqlite3_busy_timeout(FDb, 2000);
+        // A DELETE without WHERE would otherwise empty the table without reporting the rows to the
+        // update hook; ignoring the delete authorisation makes the engine delete row by row.
+        sqlite3_set_authorizer(FDb, &Authorize, nullptr);
+        sqlite3_update_hook(FDb, &UpdateHook, this);
+    }
+    ~TSqliteConnection() override { sqlite3_close_v2(FDb); }
+
+    std::unique_ptr<TSqlStatement> Prepare(const std::string& sql) override {
+        Gate(TSqlCall::Prepare);
+        sqlite3_stmt* stmt = nullptr;
+        int rc = sqlite3_prepare_v2(FDb, sql.c_str(), static_cast<int>(sql.size()), &stmt, nullptr);
+        if (rc != SQLITE_OK) {
+            sqlite3_finalize(stmt);
+            RaiseEngineError(sqlite3_errmsg(FDb));
+        }
+        if (!stmt) RaiseEngineError("Empty SQL statement");
+        return std::make_unique<TSqliteStatement>(*this, stmt);
+    }
+
+    void Execute(const std::string& sql) override {
+        Gate(TSqlCall::Execute);
+        char* error = nullptr;
+        if (sqlite3_exec(FDb, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
+            std::string message = error ? error : sqlite3_errmsg(FDb);
+            sqlite3_free(error);
+            RaiseEngineError(message);
+        }
+    }
+
+    int64_t LastInsertRowId() const override { return sqlite3_last_insert_rowid(FDb); }
+    int64_t Changes() const override { return sqlite3_changes64(FDb); }
+    std::string FileName() const override {
+        const char* name = sqlite3_db_filename(FDb, "main");
+        return name ? name : "";
+    }
+
+    bool TableExists(const std::string& table) override { return ObjectType(table) != ""; }
+    bool IsView(const std::string& table) override { return ObjectType(table) == "view"; }
+    std::vector<TSqlColumnInfo> TableColumns(const std::string& table) override;
+    std::vector<std::string> TableNames() override;
+
+    void SetRowChangeHook(TSqlRowChangeHook hook) override { FRowChangeHook = std::move(hook); }
+
+    sqlite3* Db() const { return FDb; }
+
+private:
+    static int Authorize(void*, int action, const char*, const char*, const char*, const char*) {
+        return action == SQLITE_DELETE ? SQLITE_IGNORE : SQLITE_OK;
+    }
+    static void UpdateHook(void* self, int op, const char*, const char* table,
+                           sqlite3_int64 rowId) {
+        auto* connection = static_cast<TSqliteConnection*>(self);
+        if (!connection->FRowChangeHook) return;
+        TSqlRowChange change = op == SQLITE_INSERT   ? TSqlRowChange::Insert
+                               : op == SQLITE_DELETE ? TSqlRowChange::Delete
+                                                     : TSqlRowChange::Update;
+        connection->FRowChangeHook(change, table ? table : "", rowId);
+    }
+    std::string ObjectType(const std::string& table);
+
+    sqlite3* FDb = nullptr;
+    TSqlRowChangeHook FRowChangeHook;
+};
+
+bool TSqliteStatement::Step() {
+    FConnection.Gate(TSqlCall::Step);
+    int rc = sqlite3_step(FStmt);
+    if (rc == SQLITE_ROW) return true;
+    if (rc == SQLITE_DONE) return false;
+    std::string message = sqlite3_errmsg(FConnection.Db());
+    sqlite3_reset(FStmt);
+    RaiseEngineError(message);
+}
+
+void TSqliteStatement::Check(int rc) {
+    if (rc != SQLITE_OK) RaiseEngineError(sqlite3_errmsg(FConnection.Db()));
+}
+
+std::string TSqliteConnection::ObjectType(const std::string& table) {
+    auto stmt = Prepare("SELECT type FROM sqlite_master WHERE type IN ('table','view') AND "
+                        "name = ? COLLATE NOCASE");
+    stmt->BindText(0, table);
+    if (!stmt->Step()) return "";
+    return std::string(stmt->ColumnText(0));
+}
+
+std::vector<TSqlColumnInfo> TSqliteConnection::TableColumns(const std::string& table) {
+    auto stmt = Prepare("PRAGMA table_info(" + QuoteName(table) + ")");
+    std::vector<TSqlColumnInfo> columns;
+    int keyColumns = 0;
+    while (stmt->Step()) {
+        TSqlColumnInfo info;
+        info.Name = std::string(stmt->ColumnText(1));
+        info.DeclaredType = std::string(stmt->ColumnText(2));
+        info.NotNull = stmt->ColumnInt64(3) != 0;
+        info.PrimaryKey = stmt->ColumnInt64(5) != 0;
+        if (info.PrimaryKey) ++keyColumns;
+        columns.push_back(std::move(info));
+    }
+    for (TSqlColumnInfo& info : columns) {
+        // Only a lone INTEGER PRIMARY KEY column stands for the row id.
+        info.RowIdAlias =
+            info.PrimaryKey && keyColumns == 1 && SameText(info.DeclaredType, "INTEGER");
+        if (!info.RowIdAlias) continue;
+        int autoinc = 0;
+        if (sqlite3_table_column_metadata(FDb, nullptr, table.c_str(), info.Name.c_str(), nullptr,
+                                          nullptr, nullptr, nullptr, &autoinc) == SQLITE_OK)
+            info.AutoIncrement = autoinc != 0;
+    }
+    return columns;
+}
+
+std::vector<std::string> TSqliteConnection::TableNames() {
+    auto stmt = Prepare("SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE "
+                        "'sqlite_%' ORDER BY name");
+    std::vector<std::string> names;
+    while (stmt->Step())
+        names.emplace_back(stmt->ColumnText(0));
+    return names;
+}
+
+} // namespace
+
+std::unique_ptr<TSqlConnection> OpenSqliteConnection(const std::string& fileName) {
+    return std::make_unique<TSqliteConnection>(fileName);
+}
+
+} // namespace orvel
