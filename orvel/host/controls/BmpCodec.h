@@ -1,7 +1,8 @@
 // Reading and writing Windows bitmap file images (the host bitmap's stream form). The reader
 // accepts 1, 4, 8, 16, 24 and 32 bits per pixel, bottom-up and top-down rows, uncompressed,
-// bit-field and run-length (8 and 4 bits) pixels, and every header version in use; anything damaged raises EInvalidGraphic
-// without reading outside the given bytes or allocating more than the picture can hold.
+// bit-field and run-length (8 and 4 bits) pixels, and every header version in use. Anything
+// damaged raises EInvalidGraphic without reading outside the given bytes or allocating more
+// than the picture can hold.
 #pragma once
 
 #include "orvel/host/controls/Graphics.h"
