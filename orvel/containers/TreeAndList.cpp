@@ -1,4 +1,4 @@
-// Key vectors and TKeysArray.
+// Key vectors, TKeysArray and the cursor-restore table.
 #include "orvel/containers/TreeAndList.h"
 
 #include <new>
@@ -145,5 +145,17 @@ bool TKeysArray::IsEqual(const void* item1, const void* item2) const {
 bool TKeysArray::IsEmpty(const void* item) const {
     return VarIsNullVector(*static_cast<const Variant*>(item));
 }
+
+// ---- CAMoveCursor ------------------------------------------------------------------------------
+
+void GotoFirst(TDataSet* dataSet, const TBookmark&) { dataSet->First(); }
+
+void GotoLast(TDataSet* dataSet, const TBookmark&) { dataSet->Last(); }
+
+void GotoPointer(TDataSet* dataSet, const TBookmark& bookmark) { dataSet->GotoBookmark(bookmark); }
+
+void DoNotGo(TDataSet*, const TBookmark&) {}
+
+const TMoveCursorProc CAMoveCursor[2][2] = {{GotoPointer, GotoLast}, {GotoFirst, DoNotGo}};
 
 } // namespace orvel

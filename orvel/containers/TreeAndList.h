@@ -1,10 +1,11 @@
 // Key vectors: the identity of a record as the values of its key fields, and the routines that
 // compare, inspect and edit them; TKeysArray, the growable array of key vectors behind the
-// views' request queues.
+// views' request queues; CAMoveCursor, which puts a dataset's cursor back after a scan.
 #pragma once
 
 #include "orvel/containers/Arrays.h"
 #include "orvel/host/core/Variant.h"
+#include "orvel/host/data/DataSet.h"
 
 namespace orvel {
 
@@ -54,5 +55,19 @@ private:
 
     int32_t FNullCount = 0;
 };
+
+// Cursor restore after a scan. Before scanning, a caller notes the dataset's Bof and Eof flags
+// and takes a bookmark; afterwards it calls CAMoveCursor[Bof][Eof] with the dataset and that
+// bookmark: a dataset that was at its start goes to its first record, one past its end to its
+// last record, an empty one is left alone, and otherwise the cursor returns to the bookmark.
+using TMoveCursorProc = void (*)(TDataSet* dataSet, const TBookmark& bookmark);
+
+void GotoFirst(TDataSet* dataSet, const TBookmark& bookmark);   // First; the bookmark is ignored
+void GotoLast(TDataSet* dataSet, const TBookmark& bookmark);    // Last; the bookmark is ignored
+void GotoPointer(TDataSet* dataSet, const TBookmark& bookmark); // GotoBookmark
+void DoNotGo(TDataSet* dataSet, const TBookmark& bookmark);     // nothing
+
+// Indexed by the Bof flag, then the Eof flag, as they stood before the scan.
+extern const TMoveCursorProc CAMoveCursor[2][2];
 
 } // namespace orvel
