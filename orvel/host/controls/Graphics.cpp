@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <limits>
 
 namespace orvel {
 
@@ -104,7 +105,7 @@ void TFont::SetStyle(TFontStyles value) {
 }
 
 int TFont::Scale() const {
-    return std::max(1, FSize / 8);
+    return std::clamp(FSize / 8, 1, MaxFontScale);
 }
 
 int TFont::Height() const {
@@ -531,7 +532,8 @@ void TCanvas::DrawBitmapPixels(const TRect& dest, const TBitmap& source, bool st
 // ---- TCanvas: text ----
 
 int TCanvas::TextWidth(const std::string& text) const {
-    return static_cast<int>(DecodeUtf8(text).size()) * TextCellWidth * FFont.Scale();
+    int64_t width = static_cast<int64_t>(DecodeUtf8(text).size()) * TextCellWidth * FFont.Scale();
+    return static_cast<int>(std::min<int64_t>(width, std::numeric_limits<int>::max()));
 }
 
 int TCanvas::TextHeight(const std::string&) const {

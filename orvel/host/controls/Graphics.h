@@ -135,8 +135,10 @@ public:
     void SetStyle(TFontStyles value);
     // The height of a line of text in pixels, negative as the host gives a character height.
     int Height() const;
-    // Whole-multiple scaling of the bitmap font for the size (1 up to size 15, 2 up to 23, ...).
+    // Whole-multiple scaling of the bitmap font for the size (1 up to size 15, 2 up to 23, ...,
+    // at most MaxFontScale).
     int Scale() const;
+    static constexpr int MaxFontScale = 64;
     void Assign(TPersistent* source) override;
 
 private:
