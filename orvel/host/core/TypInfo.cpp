@@ -85,6 +85,10 @@ const TPropInfo& Require(const TObject* instance, const std::string& name) {
     throw EPropertyError("Invalid property value");
 }
 
+[[noreturn]] void ThrowPropertyNotFound(const std::string& name) {
+    RaiseRes<EPropertyError>(SPropertyNotFound, {name});
+}
+
 void RegisterClass(const TClassInfo& info) {
     Registry()[UpperCase(info.Name)] = &info;
 }

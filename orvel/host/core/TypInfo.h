@@ -7,6 +7,7 @@
 #include "orvel/host/core/Variant.h"
 
 #include <functional>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <type_traits>
@@ -82,6 +83,19 @@ TObject* GetObjectProp(const TObject* instance, const std::string& name);
 void SetObjectProp(TObject* instance, const std::string& name, TObject* value);
 std::string GetEnumProp(const TObject* instance, const std::string& name);
 void SetEnumProp(TObject* instance, const std::string& name, const std::string& member);
+
+// A base class's reader or writer seen as a member of a derived class, for a
+// TClassBuilder<Derived> (deduction does not convert member pointers by itself):
+// .Property("TabStop", MemberOf<TTreeView>(&TWinControl::TabStop), ...).
+template <class Derived, class Base, class R> constexpr auto MemberOf(R (Base::*get)() const) {
+    return static_cast<R (Derived::*)() const>(get);
+}
+template <class Derived, class Base, class A> constexpr auto MemberOf(void (Base::*set)(A)) {
+    return static_cast<void (Derived::*)(A)>(set);
+}
+
+// EPropertyError for a property name a class does not have.
+[[noreturn]] void ThrowPropertyNotFound(const std::string& name);
 
 // Builds a class's information; used once per class inside its StaticClassInfo.
 template <class C> class TClassBuilder {
@@ -238,6 +252,19 @@ public:
             (static_cast<C*>(o)->*set)(std::remove_cvref_t<Ev>());
         };
         FInfo.Properties.push_back(std::move(p));
+        return *this;
+    }
+
+    // Publishes properties that a catalog lists, by name: a base class keeps the properties it
+    // has but does not publish in a catalog (a TClassInfo outside the class chain), and each
+    // published descendant picks the ones it shows. EPropertyError for a name the catalog (with
+    // its parents) does not have.
+    TClassBuilder& Republish(const TClassInfo& catalog, std::initializer_list<const char*> names) {
+        for (const char* name : names) {
+            const TPropInfo* p = catalog.FindProperty(name);
+            if (!p) ThrowPropertyNotFound(name);
+            FInfo.Properties.push_back(*p);
+        }
         return *this;
     }
 
