@@ -203,6 +203,17 @@ Variant::Variant(const std::string& v)
     : FType(varString), FPad{}, FString(new TVarStringData{1, v}) {}
 Variant::Variant(const char* v) : Variant(std::string(v ? v : "")) {}
 
+void Variant::AssignString(std::string_view text) {
+    if (FType == varString && FString->Refs == 1) {
+        FString->Text.assign(text);
+        return;
+    }
+    auto* data = new TVarStringData{1, std::string(text)};
+    Release();
+    FType = varString;
+    FString = data;
+}
+
 Variant Variant::Null() noexcept {
     return A::MakeNull();
 }

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace orvel {
@@ -107,6 +108,10 @@ public:
         Release();
         Reset();
     }
+
+    // Makes the value the string text, reusing the value's own text buffer when it already holds
+    // a string no other Variant shares (for readers that refill the same Variants row after row).
+    void AssignString(std::string_view text);
 
 private:
     friend struct TVarArrayAccess;
