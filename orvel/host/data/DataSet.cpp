@@ -16,7 +16,7 @@ namespace {
 // The window grows while the cursor walks in one direction, so a long scan reads in large steps
 // while a short one (a range of ten children) reads no more than it shows.
 constexpr int MinFetch = 16;
-constexpr int MaxFetch = 512;
+constexpr int MaxFetch = 4096;
 
 // What a moving operation reports after the move.
 enum TMoveResult { mrNothing = 0, mrScrolled = 1, mrChanged = 2 };
@@ -193,7 +193,7 @@ void TDataSet::CheckInactive() const {
 // ---- the dispatcher ----------------------------------------------------------------------------
 
 void TDataSet::DataEvent(TDataEvent event, TField* field, int info) {
-    if (ControlsDisabled()) return;
+    if (ControlsDisabled() || FDataSources.empty()) return;
     // Every data source hears of the event even when one of its links fails; the first failure
     // is raised once all have been told, so no link is left behind the dataset.
     std::exception_ptr failure;
@@ -231,6 +231,8 @@ TField* TDataSet::AddField(const std::string& name, TFieldType dataType, int siz
 
 void TDataSet::DestroyFields() {
     FFields.clear();
+    FDemanded.clear();
+    ++FDemandVersion;
 }
 
 TField* TDataSet::Fields(int index) const {
@@ -330,10 +332,26 @@ const Variant* TDataSet::ActiveStoredValue(int fieldNo) const {
         return key ? at(*key) : nullptr;
     }
     case dsBrowse:
-        return HasCurrent() ? at(Current().Values) : nullptr;
+        if (!HasCurrent()) return nullptr;
+        if (fieldNo >= 0 && fieldNo < static_cast<int>(Current().Values.size()) &&
+            Current().Values[static_cast<std::size_t>(fieldNo)].IsEmpty())
+            const_cast<TDataSet*>(this)->LoadFieldOfCurrent(fieldNo);
+        return at(Current().Values);
     default:
         return nullptr;
     }
+}
+
+void TDataSet::LoadFieldOfCurrent(int fieldNo) {
+    if (FDemanded.size() != FFields.size()) FDemanded.assign(FFields.size(), false);
+    if (!FDemanded[static_cast<std::size_t>(fieldNo)]) {
+        FDemanded[static_cast<std::size_t>(fieldNo)] = true;
+        ++FDemandVersion;
+    }
+    TRecordData whole;
+    // A record gone meanwhile keeps its Empty values, which read as Null.
+    if (FetchRecord(Current().RowId, whole))
+        FWindow[static_cast<std::size_t>(FWindowPos)] = std::move(whole);
 }
 
 void TDataSet::KeyFieldWritten(TField*) {}

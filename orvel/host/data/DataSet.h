@@ -200,6 +200,15 @@ protected:
     virtual std::vector<Variant>* KeyEntryValues() { return nullptr; }
     virtual void KeyFieldWritten(TField* field);
 
+    // Records read in windows may carry only the fields read so far (the others Empty): a field
+    // becomes demanded the first time its value is read from such a record, which is then read
+    // whole, and later windows include it. Descendants that read windows partly ask here.
+    bool FieldDemanded(int fieldNo) const {
+        return fieldNo >= 0 && fieldNo < static_cast<int>(FDemanded.size()) &&
+               FDemanded[static_cast<std::size_t>(fieldNo)];
+    }
+    uint32_t DemandVersion() const { return FDemandVersion; }
+
     TField* AddField(const std::string& name, TFieldType dataType, int size = 0);
     void DestroyFields();
     void CheckActive() const;
@@ -238,6 +247,7 @@ private:
     std::vector<TField*> FieldList(const std::string& fieldNames) const;
     bool ListHasSeparator(const std::string& fieldNames) const;
     void DetachAllDataSources();
+    void LoadFieldOfCurrent(int fieldNo);
 
     TDataSetState FState = dsInactive;
     std::vector<std::unique_ptr<TField>> FFields;
@@ -263,6 +273,8 @@ private:
     TRecordData FEditRecord;
     std::vector<bool> FWritten;
     bool FModified = false;
+    std::vector<bool> FDemanded;
+    uint32_t FDemandVersion = 0;
     bool FSavedBof = false;
     bool FSavedEof = false;
 };

@@ -43,6 +43,26 @@ void BindStored(TSqlStatement& stmt, int index, const Variant& value, const TFie
         stmt.BindText(index, value.AsString());
 }
 
+void ReadColumn(const TSqlStatement& stmt, int column, Variant& value) {
+    switch (stmt.ColumnType(column)) {
+    case TSqlType::Null:
+        value = Variant::Null();
+        break;
+    case TSqlType::Integer:
+        value = Variant(stmt.ColumnInt64(column));
+        break;
+    case TSqlType::Float:
+        value = Variant(stmt.ColumnDouble(column));
+        break;
+    case TSqlType::Text:
+        value.AssignString(stmt.ColumnText(column));
+        break;
+    case TSqlType::Blob:
+        value.AssignString(stmt.ColumnBlob(column));
+        break;
+    }
+}
+
 bool SameStored(const Variant& a, const Variant& b) {
     if (a.IsNull() || b.IsNull()) return a.IsNull() && b.IsNull();
     return a.VarType() == b.VarType() && VarSameValue(a, b);
@@ -277,25 +297,40 @@ void TTable::ReadRow(const TSqlStatement& stmt, TRecordData& out) const {
     out.RowId = stmt.ColumnInt64(0);
     std::size_t n = static_cast<std::size_t>(FieldCount());
     out.Values.resize(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        int column = static_cast<int>(i) + 1;
-        Variant& value = out.Values[i];
-        switch (stmt.ColumnType(column)) {
-        case TSqlType::Null:
-            value = Variant::Null();
-            break;
-        case TSqlType::Integer:
-            value = Variant(stmt.ColumnInt64(column));
-            break;
-        case TSqlType::Float:
-            value = Variant(stmt.ColumnDouble(column));
-            break;
-        case TSqlType::Text:
-            value = Variant(std::string(stmt.ColumnText(column)));
-            break;
-        case TSqlType::Blob:
-            value = Variant(std::string(stmt.ColumnBlob(column)));
-            break;
+    for (std::size_t i = 0; i < n; ++i)
+        ReadColumn(stmt, static_cast<int>(i) + 1, out.Values[i]);
+}
+
+// Windows read the row id, the index fields and the fields read so far; the rest stay Empty and
+// are read with the whole record when first asked for.
+const std::string& TTable::WindowColumnList() {
+    if (FWindowColumnsVersion == DemandVersion()) return FWindowColumnList;
+    FWindowColumnList = "rowid";
+    FWindowColumns.clear();
+    for (int i = 0; i < FieldCount(); ++i) {
+        if (!FieldDemanded(i) && IndexPosition(Fields(i)) < 0) continue;
+        FWindowColumns.push_back(i);
+        // The row id column gives the value of a field that is the row id.
+        if (i != FRowIdAliasField) FWindowColumnList += ", " + QuoteName(Fields(i)->FieldName());
+    }
+    FWindowColumnsVersion = DemandVersion();
+    return FWindowColumnList;
+}
+
+void TTable::ReadWindowRow(const TSqlStatement& stmt, TRecordData& out) const {
+    out.RowId = stmt.ColumnInt64(0);
+    out.Values.resize(static_cast<std::size_t>(FieldCount()));
+    std::size_t next = 0;
+    int column = 1;
+    for (std::size_t i = 0; i < out.Values.size(); ++i) {
+        if (next < FWindowColumns.size() && FWindowColumns[next] == static_cast<int>(i)) {
+            ++next;
+            if (static_cast<int>(i) == FRowIdAliasField)
+                out.Values[i] = Variant(out.RowId);
+            else
+                ReadColumn(stmt, column++, out.Values[i]);
+        } else if (!out.Values[i].IsEmpty()) {
+            out.Values[i].Clear();
         }
     }
 }
@@ -305,7 +340,7 @@ int TTable::ReadRows(TSqlStatement& stmt, int offset, int count, std::vector<TRe
     while (n < count && stmt.Step()) {
         std::size_t slot = static_cast<std::size_t>(offset + n);
         if (out.size() <= slot) out.resize(slot + 1);
-        ReadRow(stmt, out[slot]);
+        ReadWindowRow(stmt, out[slot]);
         ++n;
     }
     return n;
@@ -410,7 +445,7 @@ int TTable::FetchRecords(const TRecordData* from, bool forward, int count,
                          std::vector<TRecordData>& out) {
     if (!from) {
         TSqlText sql;
-        sql.Add("SELECT " + FColumnList + " FROM " + FQuotedTable);
+        sql.Add("SELECT " + WindowColumnList() + " FROM " + FQuotedTable);
         if (FRangeApplied) {
             sql.Add(" WHERE ");
             AddRangeCondition(sql);
@@ -442,7 +477,7 @@ int TTable::FetchRecords(const TRecordData* from, bool forward, int count,
 int TTable::FetchLevel(const TRecordData& from, bool forward, int level, bool nullsPart, int offset,
                        int count, std::vector<TRecordData>& out) {
     TSqlText sql;
-    sql.Add("SELECT " + FColumnList + " FROM " + FQuotedTable + " WHERE ");
+    sql.Add("SELECT " + WindowColumnList() + " FROM " + FQuotedTable + " WHERE ");
     if (FRangeApplied && !FRangeEquality) {
         sql.Add("(");
         AddRangeCondition(sql);

@@ -106,6 +106,8 @@ private:
     void BindAll(TSqlStatement& stmt, const TSqlText& sql);
     int ReadRows(TSqlStatement& stmt, int offset, int count, std::vector<TRecordData>& out);
     void ReadRow(const TSqlStatement& stmt, TRecordData& out) const;
+    void ReadWindowRow(const TSqlStatement& stmt, TRecordData& out) const;
+    const std::string& WindowColumnList();
     void ResolveIndexFields();
     int IndexPosition(const TField* field) const;
     void StartKeyEntry(TKeyIndex index, bool clear);
@@ -136,6 +138,10 @@ private:
     std::vector<TField*> FIndexFields;
     int FRowIdAliasField = -1;
     std::map<std::string, std::unique_ptr<TSqlStatement>> FStatements;
+    // The columns windows read: the row id, the index fields and the demanded fields.
+    std::string FWindowColumnList;
+    std::vector<int> FWindowColumns;
+    uint32_t FWindowColumnsVersion = UINT32_MAX;
 
     TKeyBuffer FKeyBuffers[5];
     TKeyIndex FKeyEntry = TKeyIndex::kiRangeStart;

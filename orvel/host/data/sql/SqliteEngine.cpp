@@ -82,15 +82,18 @@ class TSqliteConnection : public TSqlConnection {
 public:
     explicit TSqliteConnection(const std::string& fileName) {
         Gate(TSqlCall::Open);
-        int rc =
-            sqlite3_open_v2(fileName.c_str(), &FDb,
-                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI, nullptr);
+        int rc = sqlite3_open_v2(fileName.c_str(), &FDb,
+                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI |
+                                     SQLITE_OPEN_NOMUTEX,
+                                 nullptr);
         if (rc != SQLITE_OK) {
             std::string message = FDb ? sqlite3_errmsg(FDb) : sqlite3_errstr(rc);
             sqlite3_close(FDb);
             FDb = nullptr;
             RaiseEngineError(message);
         }
+        // A connection is used by one thread only (the user-interface thread), so the engine's
+        // per-call locking (SQLITE_OPEN_NOMUTEX above) is left out.
         sqlite3_extended_result_codes(FDb, 0);
         sqlite3_busy_timeout(FDb, 2000);
         // A DELETE without WHERE would otherwise empty the table without reporting the rows to the
