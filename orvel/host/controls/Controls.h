@@ -1,0 +1,530 @@
+// The control base of the headless widget set. TControl holds what every control has (parent,
+// bounds in pixels, visibility, mouse handling, drag and drop, popup menu, repaint counting);
+// TWinControl adds the window handle, child controls, message dispatch, keyboard input and focus;
+// TCustomControl and TGraphicControl paint on a canvas. No native window exists: a handle is an
+// entry of the application's window table, and a screen position is the sum of the positions of
+// a control and its parents, a parentless control's Left and Top being screen coordinates.
+#pragma once
+
+#include "orvel/host/controls/Graphics.h"
+#include "orvel/host/core/Application.h"
+#include "orvel/host/core/Component.h"
+#include "orvel/host/core/Events.h"
+#include "orvel/host/core/Messages.h"
+#include "orvel/host/core/Sets.h"
+#include "orvel/host/core/TypInfo.h"
+#include "orvel/host/core/Types.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace orvel {
+
+class TControl;
+class TWinControl;
+class TPopupMenu;
+class TCustomForm;
+
+enum TMouseButton { mbLeft, mbRight, mbMiddle };
+
+enum TShiftStateMember { ssShift, ssAlt, ssCtrl, ssLeft, ssRight, ssMiddle, ssDouble };
+using TShiftState = TSet<TShiftStateMember, 7>;
+
+enum TDragMode { dmManual, dmAutomatic };
+enum TDragState { dsDragEnter, dsDragLeave, dsDragMove };
+enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
+enum TAlignment { taLeftJustify, taRightJustify, taCenter };
+// Controls use bsNone and bsSingle; forms use all of them.
+enum TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
+using TBorderStyle = TFormBorderStyle;
+
+using TCursor = int32_t;
+inline constexpr TCursor crDefault = 0;
+inline constexpr TCursor crNone = -1;
+inline constexpr TCursor crArrow = -2;
+inline constexpr TCursor crCross = -3;
+inline constexpr TCursor crIBeam = -4;
+inline constexpr TCursor crHourGlass = -11;
+inline constexpr TCursor crDrag = -12;
+inline constexpr TCursor crNoDrop = -13;
+
+// What a control is doing at the moment.
+enum TControlStateMember {
+    csLButtonDown,
+    csClicked,
+    csPalette,
+    csReadingState,
+    csAlignmentNeeded,
+    csFocusing,
+    csCreating,
+    csPaintCopy, // being painted as a copy inside a repeating panel, from another record
+    csCustomPaint,
+    csDestroyingHandle,
+    csDocking,
+};
+using TControlState = TSet<TControlStateMember, 11>;
+
+// What a control is able to do.
+enum TControlStyleMember {
+    csAcceptsControls,
+    csCaptureMouse,
+    csDesignInteractive,
+    csClickEvents,
+    csFramed,
+    csSetCaption,
+    csOpaque,
+    csDoubleClicks,
+    csFixedWidth,
+    csFixedHeight,
+    csNoDesignVisible,
+    csReplicatable, // may be painted as a copy inside a repeating panel
+    csNoStdEvents,
+    csDisplayDragImage,
+    csReflector,
+    csActionClient,
+    csMenuEvents,
+};
+using TControlStyle = TSet<TControlStyleMember, 17>;
+
+// An application's own object standing for a drag (OnStartDrag may supply one); when none is
+// supplied the dragged control itself is the drag source that targets see. The object is the
+// application's: it must live until OnEndDrag.
+class TDragObject : public TObject {};
+
+using TMouseEvent =
+    TEvent<void(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y)>;
+using TMouseMoveEvent = TEvent<void(TObject* Sender, TShiftState Shift, int X, int Y)>;
+using TKeyEvent = TEvent<void(TObject* Sender, uint16_t& Key, TShiftState Shift)>;
+using TKeyPressEvent = TEvent<void(TObject* Sender, char& Key)>;
+using TDragOverEvent =
+    TEvent<void(TObject* Sender, TObject* Source, int X, int Y, TDragState State, bool& Accept)>;
+using TDragDropEvent = TEvent<void(TObject* Sender, TObject* Source, int X, int Y)>;
+using TStartDragEvent = TEvent<void(TObject* Sender, TDragObject*& DragObject)>;
+using TEndDragEvent = TEvent<void(TObject* Sender, TObject* Target, int X, int Y)>;
+
+// The mouse as the host knows it: where the cursor is (screen pixels) and which control has
+// captured it. Input sources (a front end, the test driver) move the cursor before they send a
+// mouse message.
+class TMouse {
+public:
+    TPoint CursorPos() const { return FCursorPos; }
+    void SetCursorPos(const TPoint& p) { FCursorPos = p; }
+    // The control that receives the mouse messages while a button is held (possibly a control
+    // without a window, reached through its parent's window).
+    TControl* CaptureControl() const { return FCaptureControl; }
+    void SetCaptureControl(TControl* control);
+    // Pixels the mouse must travel with the button held before a pending drag starts.
+    int DragThreshold() const;
+
+private:
+    friend class TControl;
+    TPoint FCursorPos;
+    TControl* FCaptureControl = nullptr;
+};
+TMouse& Mouse();
+
+// The modifier keys held down, as the keyboard reports them (set by the input source).
+TShiftState KeyboardShiftState();
+void SetKeyboardShiftState(TShiftState state);
+
+class TControl : public TComponent {
+    ORVEL_PUBLISHED(TControl)
+public:
+    explicit TControl(TComponent* AOwner);
+    ~TControl() override;
+
+    // Parent. A control is shown inside its parent; the parent does not own it (the owner does).
+    TWinControl* Parent() const { return FParent; }
+    virtual void SetParent(TWinControl* AParent);
+    bool HasParent() const override { return true; }
+    TComponent* GetParentComponent() const override;
+    void SetParentComponent(TComponent* AParent) override;
+
+    // Geometry in pixels: bounds in the parent's client coordinates (screen coordinates for a
+    // control without parent); the client area in the control's own coordinates.
+    int Left() const { return FLeft; }
+    int Top() const { return FTop; }
+    int Width() const { return FWidth; }
+    int Height() const { return FHeight; }
+    void SetLeft(int value) { SetBounds(value, FTop, FWidth, FHeight); }
+    void SetTop(int value) { SetBounds(FLeft, value, FWidth, FHeight); }
+    void SetWidth(int value) { SetBounds(FLeft, FTop, value, FHeight); }
+    void SetHeight(int value) { SetBounds(FLeft, FTop, FWidth, value); }
+    // Negative sizes are taken as 0.
+    virtual void SetBounds(int ALeft, int ATop, int AWidth, int AHeight);
+    TRect BoundsRect() const { return Bounds(FLeft, FTop, FWidth, FHeight); }
+    virtual TRect ClientRect() const;
+    int ClientWidth() const { return ClientRect().Width(); }
+    int ClientHeight() const { return ClientRect().Height(); }
+    // The screen position of the client area's top-left corner.
+    virtual TPoint ClientOrigin() const;
+    TPoint ClientToScreen(const TPoint& p) const;
+    TPoint ScreenToClient(const TPoint& p) const;
+
+    bool Visible() const { return FVisible; }
+    virtual void SetVisible(bool value);
+    void Show() { SetVisible(true); }
+    void Hide() { SetVisible(false); }
+    bool Enabled() const { return FEnabled; }
+    virtual void SetEnabled(bool value);
+    // Visible with every parent visible; Enabled with every parent enabled.
+    bool IsVisibleOnScreen() const;
+    bool IsEnabledWithParents() const;
+
+    const std::string& Caption() const { return FText; }
+    void SetCaption(const std::string& value) { SetText(value); }
+    const std::string& Text() const { return FText; }
+    void SetText(const std::string& value);
+    const std::string& Hint() const { return FHint; }
+    void SetHint(const std::string& value) { FHint = value; }
+    bool ShowHint() const { return FShowHint; }
+    void SetShowHint(bool value) { FShowHint = value; }
+    bool ParentShowHint() const { return FParentShowHint; }
+    void SetParentShowHint(bool value) { FParentShowHint = value; }
+
+    TColor Color() const { return FColor; }
+    void SetColor(TColor value);
+    bool ParentColor() const { return FParentColor; }
+    void SetParentColor(bool value) { FParentColor = value; }
+    TFont* Font() const { return FFont.get(); }
+    void SetFont(TFont* value); // copies the font
+    bool ParentFont() const { return FParentFont; }
+    void SetParentFont(bool value) { FParentFont = value; }
+    bool Ctl3D() const { return FCtl3D; }
+    void SetCtl3D(bool value);
+    bool ParentCtl3D() const { return FParentCtl3D; }
+    void SetParentCtl3D(bool value) { FParentCtl3D = value; }
+    // Stored for form files and front ends; the headless controls do not lay themselves out.
+    TAlign Align() const { return FAlign; }
+    void SetAlign(TAlign value) { FAlign = value; }
+    TCursor Cursor() const { return FCursor; }
+    void SetCursor(TCursor value) { FCursor = value; }
+    TCursor DragCursor() const { return FDragCursor; }
+    void SetDragCursor(TCursor value) { FDragCursor = value; }
+    TDragMode DragMode() const { return FDragMode; }
+    virtual void SetDragMode(TDragMode value) { FDragMode = value; }
+
+    // The menu a right click pops up (at the release point). The reference is cleared when the
+    // menu is destroyed.
+    TPopupMenu* PopupMenu() const { return FPopupMenu; }
+    virtual void SetPopupMenu(TPopupMenu* value);
+
+    TControlState ControlState() const { return FControlState; }
+    void SetControlState(TControlState value) { FControlState = value; }
+    TControlStyle ControlStyle() const { return FControlStyle; }
+    void SetControlStyle(TControlStyle value) { FControlStyle = value; }
+
+    // Repainting, counted so that tests see it. Invalidate marks the control for repainting
+    // (InvalidateCount counts the marks); Update paints a marked control at once when it is
+    // shown on screen (PaintCount counts the paints); Repaint does both.
+    virtual void Invalidate();
+    void Update();
+    void Repaint();
+    int InvalidateCount() const { return FInvalidateCount; }
+    int PaintCount() const { return FPaintCount; }
+    bool NeedsPaint() const { return FInvalidated; }
+
+    // Handles a message sent to this control; descendants override to add their own messages
+    // and call the inherited handling for the others.
+    virtual void WndProc(TMessage& Message);
+    LRESULT Perform(UINT Msg, WPARAM WParam, LPARAM LParam);
+
+    // Drag and drop. BeginDrag starts a drag from this control at once, or (not Immediate) when
+    // the mouse has moved Threshold pixels (-1: the system's drag threshold) with the button held.
+    // EndDrag ends the drag from this control, dropping at the cursor or cancelling.
+    void BeginDrag(bool Immediate, int Threshold = -1);
+    void EndDrag(bool Drop);
+    bool Dragging() const;
+
+    void Notification(TComponent* AComponent, TOperation Operation) override;
+    void Loaded() override;
+
+    TNotifyEvent OnClick;
+    TNotifyEvent OnDblClick;
+    TMouseEvent OnMouseDown;
+    TMouseMoveEvent OnMouseMove;
+    TMouseEvent OnMouseUp;
+    TDragOverEvent OnDragOver;
+    TDragDropEvent OnDragDrop;
+    TStartDragEvent OnStartDrag;
+    TEndDragEvent OnEndDrag;
+
+    // Properties every control has but only some classes publish; published classes list the
+    // ones they show with TClassBuilder::Republish.
+    static const TClassInfo& HostProperties();
+
+protected:
+    friend class TWinControl;
+    friend class TDragManager;
+
+    virtual void Click();
+    virtual void DblClick();
+    virtual void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y);
+    virtual void MouseMove(TShiftState Shift, int X, int Y);
+    virtual void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y);
+    // The control's own reaction to a press or release, before the mouse events (a tree selects
+    // the node under the point). Empty here.
+    virtual void DefaultMouseDown(TMouseButton Button, TShiftState Shift, int X, int Y,
+                                  bool DoubleClick);
+    virtual void DefaultMouseUp(TMouseButton Button, TShiftState Shift, int X, int Y);
+
+    // Drag and drop hooks; each base version raises the matching event. DragOver answers false
+    // unless an OnDragOver handler accepts.
+    virtual void DoStartDrag(TDragObject*& DragObject);
+    virtual void DragOver(TObject* Source, int X, int Y, TDragState State, bool& Accept);
+    virtual void DragDrop(TObject* Source, int X, int Y);
+    virtual void DoEndDrag(TObject* Target, int X, int Y);
+    virtual void DragCanceled();
+    // Shows (or removes, for dsDragLeave) the control's own feedback of a drag over it, after
+    // DragOver has answered. Empty here; a tree highlights its drop target.
+    virtual void DragOverFeedback(TDragState State, int X, int Y, bool Accept);
+
+    // Painting: a WM_PAINT message (sent by Update, or by a repeating panel with its device
+    // context) reaches WMPaint, which calls PaintWindow with the device context (0: the
+    // control's own surface).
+    virtual void WMPaint(TMessage& Message);
+    virtual void PaintWindow(HDC DC);
+    virtual bool CanPaintNow() const;
+
+    // Shows the popup menu of this control or, when it has none, of the nearest parent with one.
+    virtual void DoContextPopup(const TPoint& ClientPos);
+    // The windowed control whose handle receives this control's messages (itself or a parent).
+    virtual TWinControl* MessageWindow() const;
+
+private:
+    void WMButtonDown(TMessage& Message, TMouseButton Button, bool DoubleClick);
+    void WMButtonUp(TMessage& Message, TMouseButton Button);
+    void WMMouseMove(TMessage& Message);
+    void ReleaseCapture();
+
+    TWinControl* FParent = nullptr;
+    int FLeft = 0;
+    int FTop = 0;
+    int FWidth = 0;
+    int FHeight = 0;
+    bool FVisible = true;
+    bool FEnabled = true;
+    bool FShowHint = false;
+    bool FParentShowHint = true;
+    bool FParentColor = false;
+    bool FParentFont = true;
+    bool FCtl3D = true;
+    bool FParentCtl3D = true;
+    bool FInvalidated = false;
+    std::string FText;
+    std::string FHint;
+    TColor FColor = clWindow;
+    std::unique_ptr<TFont> FFont;
+    TAlign FAlign = alNone;
+    TCursor FCursor = crDefault;
+    TCursor FDragCursor = crDrag;
+    TDragMode FDragMode = dmManual;
+    TPopupMenu* FPopupMenu = nullptr;
+    TControlState FControlState;
+    TControlStyle FControlStyle;
+    int FInvalidateCount = 0;
+    int FPaintCount = 0;
+};
+
+class TWinControl : public TControl, public TWindowTarget {
+    ORVEL_PUBLISHED(TWinControl)
+public:
+    explicit TWinControl(TComponent* AOwner);
+    ~TWinControl() override;
+
+    // The window handle, created on first use (the parent's first).
+    HWND Handle();
+    bool HandleAllocated() const { return FHandle != 0; }
+    void HandleNeeded();
+    // Destroys the window of this control and of its children; messages still queued for them
+    // are dropped. HandleNeeded creates a new one (with a new handle value).
+    void DestroyHandle();
+
+    int ControlCount() const { return static_cast<int>(FControls.size()); }
+    TControl* Controls(int Index) const;
+    void InsertControl(TControl* AControl);
+    void RemoveControl(TControl* AControl);
+    // Whether AControl is this control or lies inside it.
+    bool ContainsControl(const TControl* AControl) const;
+    // The child control whose bounds hold Pos (client coordinates), the topmost (last inserted)
+    // first; invisible children never, disabled ones only when AllowDisabled.
+    TControl* ControlAtPos(const TPoint& Pos, bool AllowDisabled) const;
+
+    // Focus: one control at a time has it. Moving it sends CM_EXIT to the control that loses it
+    // (DoExit) and CM_ENTER to the one that gains it (DoEnter). SetFocus raises
+    // EInvalidOperation for a control that is invisible or disabled.
+    bool CanFocus() const;
+    bool Focused() const;
+    virtual void SetFocus();
+    bool TabStop() const { return FTabStop; }
+    void SetTabStop(bool value) { FTabStop = value; }
+    int TabOrder() const { return FTabOrder; }
+    void SetTabOrder(int value) { FTabOrder = value; }
+
+    // The frame around the client area: bsSingle draws a sunken (Ctl3D) or flat edge.
+    TBorderStyle BorderStyle() const { return FBorderStyle; }
+    void SetBorderStyle(TBorderStyle value);
+    // Width of the frame on each side in pixels.
+    virtual int BorderWidth() const;
+    // The bounds without the frame and without the scroll bars that are shown.
+    TRect ClientRect() const override;
+    TPoint ClientOrigin() const override;
+
+    void DispatchWindowMessage(TMessage& Message) override;
+    void WndProc(TMessage& Message) override;
+    void SetParent(TWinControl* AParent) override;
+
+    TNotifyEvent OnEnter;
+    TNotifyEvent OnExit;
+    TKeyEvent OnKeyDown;
+    TKeyPressEvent OnKeyPress;
+    TKeyEvent OnKeyUp;
+
+    static const TClassInfo& HostProperties();
+
+protected:
+    friend class TControl;
+    friend class TCustomForm;
+    friend class TDragManager;
+
+    // Window life: CreateWnd allocates the handle and sends WM_CREATE; DestroyWnd sends
+    // WM_DESTROY and releases it. Overrides call the inherited version first (CreateWnd) or
+    // last (DestroyWnd).
+    virtual void CreateWnd();
+    virtual void DestroyWnd();
+
+    virtual void DoEnter();
+    virtual void DoExit();
+    virtual void CMEnter(TMessage& Message);
+    virtual void CMExit(TMessage& Message);
+    virtual void KeyDown(uint16_t& Key, TShiftState Shift);
+    virtual void KeyUp(uint16_t& Key, TShiftState Shift);
+    virtual void KeyPress(char& Key);
+    // The control's own reaction to a key that the key events left in place (a tree moves its
+    // selection). Empty here.
+    virtual void DefaultKeyDown(uint16_t& Key, TShiftState Shift);
+    virtual void DefaultKeyPress(char& Key);
+
+    // Scroll bars that take room from the client area; none here.
+    virtual bool VertScrollBarVisible() const { return false; }
+    virtual bool HorzScrollBarVisible() const { return false; }
+    bool CanPaintNow() const override;
+    TWinControl* MessageWindow() const override;
+    // Asks the window for a focus move: with a click, the window takes the focus when it can.
+    virtual bool TakesFocusOnClick() const { return true; }
+
+private:
+    void CreateHandle();
+    void WMKeyDown(TMessage& Message);
+    void WMKeyUp(TMessage& Message);
+    void WMChar(TMessage& Message);
+    bool RouteMouseToChild(TMessage& Message);
+    bool HandleDragMouse(TMessage& Message);
+
+    HWND FHandle = 0;
+    std::vector<TControl*> FControls;
+    bool FTabStop = false;
+    int FTabOrder = -1;
+    bool FRedrawDisabled = false;
+    TBorderStyle FBorderStyle = bsNone;
+};
+
+// A windowed control that paints itself on a canvas: an offscreen bitmap of its client size, or
+// the canvas of the device context a WM_PAINT message carries.
+class TCustomControl : public TWinControl {
+public:
+    explicit TCustomControl(TComponent* AOwner);
+    ~TCustomControl() override;
+    TCanvas* Canvas();
+
+protected:
+    virtual void Paint() {}
+    void PaintWindow(HDC DC) override;
+
+private:
+    std::unique_ptr<TBitmap> FSurface;
+    std::unique_ptr<TCanvas> FCanvas;
+    TCanvas* FPaintCanvas = nullptr; // the device context's canvas while painting on it
+};
+
+// A control without a window of its own (a label, a bevel): its parent's window receives its
+// mouse messages and passes them on.
+class TGraphicControl : public TControl {
+public:
+    explicit TGraphicControl(TComponent* AOwner);
+    ~TGraphicControl() override;
+    TCanvas* Canvas();
+
+protected:
+    virtual void Paint() {}
+    void PaintWindow(HDC DC) override;
+
+private:
+    std::unique_ptr<TBitmap> FSurface;
+    std::unique_ptr<TCanvas> FCanvas;
+    TCanvas* FPaintCanvas = nullptr; // the device context's canvas while painting on it
+};
+
+// The one drag in progress (a drag starts from one control and ends at one drop).
+class TDragManager {
+public:
+    static TDragManager& Instance();
+
+    bool Active() const { return FSource != nullptr; } // pending or started
+    bool Started() const { return FSource && FStarted; }
+    TControl* Source() const { return FSource; }
+    // The control under the cursor that last answered DragOver, and whether it accepted.
+    TControl* Target() const { return FTarget; }
+    bool Accepted() const { return FAccepted; }
+
+    void Begin(TControl* Source, bool Immediate, int Threshold);
+    // The cursor moved to Pos (screen): starts a pending drag beyond the threshold, or moves the
+    // drag over the control under the cursor. Answers whether the move belonged to the drag.
+    bool MouseMove(const TPoint& Pos);
+    // The button was released at Pos: drops a started drag (answer true), forgets a pending one.
+    bool MouseUp(const TPoint& Pos);
+    // Ends a started drag without a drop (Escape): DragCanceled, then DoEndDrag with no target.
+    void Cancel();
+    // A control is being destroyed: the drag forgets it (a drag from it ends silently).
+    void ControlDestroying(TControl* Control);
+
+private:
+    void Start();
+    void Reset();
+    void MoveOver(const TPoint& Pos);
+    bool AskTarget(TControl* Target, const TPoint& Pos, TDragState State);
+    void Finish(bool Drop, const TPoint& Pos);
+    TObject* SourceObject() const;
+
+    TControl* FSource = nullptr;
+    TDragObject* FDragObject = nullptr;
+    TControl* FTarget = nullptr;
+    bool FAccepted = false;
+    bool FStarted = false;
+    int FThreshold = 0;
+    TPoint FStartPos;
+    TPoint FLastPos;
+    // The source and target of a drag that is ending, while their handlers run (cleared when
+    // one of them is destroyed meanwhile).
+    TControl* FEndSource = nullptr;
+    TControl* FEndTarget = nullptr;
+};
+
+// The control a drag would drop on at a screen point: the deepest visible (and, unless
+// AllowDisabled, enabled) control whose bounds hold it, searched from the most recently created
+// top-level window.
+TControl* FindDragTarget(const TPoint& Pos, bool AllowDisabled);
+// The control being dragged, or none.
+TControl* DragControl();
+// Ends the drag in progress without a drop.
+void CancelDrag();
+// The windowed control of a handle, or none.
+TWinControl* FindControl(HWND Handle);
+// The control with the keyboard focus, or none.
+TWinControl* FocusedControl();
+// The windowed controls without parent that have a handle, oldest first.
+const std::vector<TWinControl*>& TopLevelWindows();
+
+} // namespace orvel

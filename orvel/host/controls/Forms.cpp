@@ -1,0 +1,169 @@
+// Forms and the screen.
+#include "orvel/host/controls/Forms.h"
+
+#include "orvel/host/core/Exceptions.h"
+#include "orvel/host/core/Platform.h"
+
+#include <algorithm>
+#include <cstdint>
+
+namespace orvel {
+
+TScreen& Screen() {
+    static TScreen screen;
+    return screen;
+}
+
+int TScreen::Width() const {
+    return Platform().ScreenWidth();
+}
+
+int TScreen::Height() const {
+    return Platform().ScreenHeight();
+}
+
+TWinControl* TScreen::ActiveControl() const {
+    return FocusedControl();
+}
+
+TCustomForm* GetParentForm(const TControl* Control) {
+    for (const TControl* c = Control; c; c = c->Parent())
+        if (auto* form = dynamic_cast<const TCustomForm*>(c)) return const_cast<TCustomForm*>(form);
+    return nullptr;
+}
+
+TCustomForm::TCustomForm(TComponent* AOwner) : TWinControl(AOwner) {
+    TControl::SetVisible(false);
+    SetBorderStyle(bsSizeable);
+    SetBounds(0, 0, 640, 480);
+    SetColor(clBtnFace);
+    Screen().FForms.push_back(this);
+}
+
+TCustomForm::~TCustomForm() {
+    auto& forms = Screen().FForms;
+    forms.erase(std::remove(forms.begin(), forms.end(), this), forms.end());
+    if (Screen().FActiveForm == this) Screen().FActiveForm = nullptr;
+    FActiveControl = nullptr;
+}
+
+void TCustomForm::SetActiveControl(TWinControl* Control) {
+    if (Control == FActiveControl) return;
+    if (Control && (Control == this || !ContainsControl(Control)))
+        throw EInvalidOperation("The active control of a form must lie inside the form");
+    if (Control && Active() && Control->CanFocus()) {
+        Control->SetFocus(); // records it as the active control
+        return;
+    }
+    FActiveControl = Control;
+}
+
+bool TCustomForm::Active() const {
+    return Screen().FActiveForm == this;
+}
+
+void TCustomForm::SetVisible(bool value) {
+    bool was = Visible();
+    TWinControl::SetVisible(value);
+    if (value == was) return;
+    if (value) {
+        HandleNeeded();
+        if (OnShow) OnShow(this);
+    } else {
+        if (Screen().FActiveForm == this) Screen().FActiveForm = nullptr;
+        if (OnHide) OnHide(this);
+    }
+}
+
+void TCustomForm::Show() {
+    SetVisible(true);
+    Screen().FActiveForm = this;
+    if (OnActivate) OnActivate(this);
+    if (FActiveControl && FActiveControl->CanFocus())
+        FActiveControl->SetFocus();
+    else
+        FocusFirstControl();
+}
+
+void TCustomForm::Hide() {
+    SetVisible(false);
+}
+
+void TCustomForm::FocusFirstControl() {
+    std::vector<TWinControl*> list = TabList();
+    if (!list.empty()) list.front()->SetFocus();
+}
+
+namespace {
+
+void CollectTabStops(const TWinControl* parent, std::vector<TWinControl*>& out) {
+    std::vector<TWinControl*> children;
+    for (int i = 0; i < parent->ControlCount(); ++i)
+        if (auto* w = dynamic_cast<TWinControl*>(parent->Controls(i))) children.push_back(w);
+    // Tab order first; controls without one (-1) after those with one, in insertion order.
+    std::stable_sort(children.begin(), children.end(), [](TWinControl* a, TWinControl* b) {
+        auto key = [](TWinControl* w) { return w->TabOrder() < 0 ? INT32_MAX : w->TabOrder(); };
+        return key(a) < key(b);
+    });
+    for (TWinControl* w : children) {
+        if (w->TabStop() && w->CanFocus()) out.push_back(w);
+        CollectTabStops(w, out);
+    }
+}
+
+} // namespace
+
+std::vector<TWinControl*> TCustomForm::TabList() const {
+    std::vector<TWinControl*> out;
+    CollectTabStops(this, out);
+    return out;
+}
+
+void TCustomForm::SelectNext(TWinControl* Current, bool GoForward) {
+    std::vector<TWinControl*> list = TabList();
+    if (list.empty()) return;
+    auto it = std::find(list.begin(), list.end(), Current);
+    std::size_t n = list.size();
+    std::size_t next;
+    if (it == list.end()) {
+        next = GoForward ? 0 : n - 1;
+    } else {
+        std::size_t i = static_cast<std::size_t>(it - list.begin());
+        next = GoForward ? (i + 1) % n : (i + n - 1) % n;
+    }
+    if (list[next] != Current) list[next]->SetFocus();
+}
+
+void TCustomForm::ControlLeaving(const TControl* Control) {
+    if (!FActiveControl) return;
+    for (const TControl* c = FActiveControl; c; c = c->Parent())
+        if (c == Control) {
+            FActiveControl = nullptr;
+            return;
+        }
+}
+
+namespace {
+
+TNotifyEvent TForm::*FormEvent(TNotifyEvent TCustomForm::*event) {
+    return static_cast<TNotifyEvent TForm::*>(event);
+}
+
+} // namespace
+
+const TClassInfo& TForm::StaticClassInfo() {
+    static const TClassInfo info =
+        TClassBuilder<TForm>("TForm", &TWinControl::StaticClassInfo())
+            .Republish(TWinControl::HostProperties(),
+                       {"Caption", "Color", "Enabled", "Font", "PopupMenu", "ShowHint", "OnClick",
+                        "OnDblClick", "OnKeyDown", "OnKeyPress", "OnKeyUp", "OnMouseDown",
+                        "OnMouseMove", "OnMouseUp"})
+            .Event("OnShow", "TNotifyEvent", FormEvent(&TCustomForm::OnShow))
+            .Event("OnHide", "TNotifyEvent", FormEvent(&TCustomForm::OnHide))
+            .Event("OnActivate", "TNotifyEvent", FormEvent(&TCustomForm::OnActivate))
+            .Creatable()
+            .Build();
+    return info;
+}
+
+} // namespace orvel
