@@ -167,8 +167,9 @@ public:
     virtual void MoveTo(TTreeNode* Destination, TNodeAttachMode Mode);
 
     // Starts editing the caption in place (the tree's CanEdit decides); false when it did not
-    // start. EndEdit ends the edit of this node: Cancel false keeps the typed text (the tree's
-    // Edit runs), true drops it.
+    // start. EndEdit ends the tree's edit in progress (as the host's end-edit request does,
+    // whichever node it is on): Cancel false keeps the typed text (the tree's Edit runs), true
+    // drops it.
     bool EditText();
     void EndEdit(bool Cancel);
     // Makes the node's row visible: expands its ancestors and scrolls it into view.
@@ -578,7 +579,8 @@ public:
     void Delete();
     void MakeVisible(bool PartialOK);
     // Starts editing the caption in place (the view's CanEdit decides); false when it did not
-    // start. CancelEdit ends the edit of this item without the view's Edit.
+    // start. CancelEdit ends the view's edit in progress (as the host's cancel request does,
+    // whichever item it is on) without the view's Edit.
     bool EditCaption();
     void CancelEdit();
     // The item's cell (drBounds), image, or label in client coordinates.

@@ -201,7 +201,7 @@ bool TListItem::EditCaption() {
 
 void TListItem::CancelEdit() {
     TCustomListView* lv = ListView();
-    if (lv && lv->EditingItem() == this) lv->FinishEdit(true);
+    if (lv) lv->FinishEdit(true);
 }
 
 TRect TListItem::DisplayRect(TDisplayCode Code) const {
@@ -327,7 +327,7 @@ void TListItems::BeginUpdate() {
 
 void TListItems::EndUpdate() {
     if (FUpdateCount == 0) return;
-    if (--FUpdateCount == 0) FOwner->Invalidate();
+    if (--FUpdateCount == 0) FOwner->ItemsChanged();
 }
 
 void TListItems::Assign(TPersistent* Source) {
@@ -485,6 +485,8 @@ void TCustomListView::ItemLeaving(TListItem* Item) {
 }
 
 void TCustomListView::ItemsChanged() {
+    // During an update the scroll position is settled once, at the end.
+    if (FItems && FItems->UpdateCount() > 0) return;
     TLayout layout = Layout();
     int maxTop = std::max(0, LineCount(layout) - std::max(1, VisibleLines(layout)));
     if (FTopLine > maxTop) FTopLine = maxTop;

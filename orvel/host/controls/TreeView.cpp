@@ -265,7 +265,7 @@ bool TTreeNode::EditText() {
 
 void TTreeNode::EndEdit(bool Cancel) {
     TCustomTreeView* tv = TreeView();
-    if (tv && tv->EditingNode() == this) tv->FinishEdit(Cancel);
+    if (tv) tv->FinishEdit(Cancel);
 }
 
 void TTreeNode::MakeVisible() {

@@ -148,8 +148,8 @@ TEST_F(ControlsTest, WindowsAreMadeParentFirstAndTheirMessagesDieWithThem) {
 }
 
 TEST_F(ControlsTest, MouseAndKeyMessagesReachTheHandlersInTheHostOrder) {
+    std::vector<std::string> log; // outlives the form, whose controls write to it
     TTestForm f;
-    std::vector<std::string> log;
     auto* p = new TProbe(&f.Form(), &log);
     p->SetName("P");
     p->SetParent(&f.Form());
@@ -224,8 +224,8 @@ TEST_F(ControlsTest, InvalidateMarksAndUpdatePaintsOnceWhileShown) {
 }
 
 TEST_F(ControlsTest, FocusMovesWithExitBeforeEnterAndAFailedExitKeepsIt) {
+    std::vector<std::string> log; // outlives the form, whose controls write to it
     TTestForm f;
-    std::vector<std::string> log;
     auto* a = new TProbe(&f.Form(), &log);
     a->SetName("A");
     auto* b = new TProbe(&f.Form(), &log);

@@ -228,6 +228,21 @@ TEST_F(ListViewTest, ItemsAreFoundAtPointsInEveryStyleAfterScrolling) {
     EXPECT_EQ(lv->GetItemAt(125, 190), nullptr);
 }
 
+TEST_F(ListViewTest, NestedUpdatesRepaintOnceAndSettleTheScrollPositionAtTheEnd) {
+    lv->Scroll(0, 9 * 16);
+    EXPECT_EQ(lv->TopItem(), ItemAt(9));
+    int invalidated = lv->InvalidateCount();
+    lv->Items()->BeginUpdate();
+    lv->Items()->BeginUpdate();
+    for (int i = 0; i < 15; ++i)
+        lv->Items()->Delete(0);
+    lv->Items()->EndUpdate();
+    EXPECT_EQ(lv->InvalidateCount(), invalidated);
+    lv->Items()->EndUpdate();
+    EXPECT_EQ(lv->InvalidateCount(), invalidated + 1);
+    EXPECT_EQ(lv->TopItem(), ItemAt(0));
+}
+
 TEST_F(ListViewTest, HeaderClicksReportTheColumn) {
     std::vector<std::string> clicked;
     lv->OnColumnClick = [&](TObject*, TListColumn* c) { clicked.push_back(c->Caption()); };
