@@ -228,8 +228,12 @@ protected:
 private:
     void DoOpen();
     void DoClose();
+    // Calls a copy: a handler may replace itself (the views hand the delete handlers back from
+    // inside them) without destroying the routine that is running.
     void CallEvent(const TDataSetNotifyEvent& event) {
-        if (event) event(this);
+        if (!event) return;
+        TDataSetNotifyEvent running = event;
+        running(this);
     }
     bool HasCurrent() const { return FWindowPos >= 0 && FWindowPos < FWindowCount; }
     const TRecordData& Current() const { return FWindow[static_cast<std::size_t>(FWindowPos)]; }

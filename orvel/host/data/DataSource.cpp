@@ -244,7 +244,6 @@ void TFieldDataLink::SetFieldEditing(bool value) {
 }
 
 void TFieldDataLink::ActiveChanged() {
-    if (!Active()) SetField(nullptr); // the fields go away with the closing dataset
     UpdateField();
     if (OnActiveChange) OnActiveChange(this);
 }
