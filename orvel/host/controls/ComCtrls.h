@@ -246,6 +246,10 @@ public:
     // The node at an absolute (depth-first) position; EListError outside 0..Count-1.
     TTreeNode* Item(int Index) const;
     TTreeNode* operator[](int Index) const { return Item(Index); }
+    // Whether a node pointer still names a node of this collection. Only pointers are
+    // compared, so a pointer kept across events that may have deleted its node (a node carried
+    // in a posted message) can be checked safely.
+    bool Contains(const TTreeNode* Node) const;
 
     // Batches changes: the tree repaints once, at the outermost EndUpdate.
     void BeginUpdate();
@@ -618,6 +622,8 @@ public:
     // EListError outside 0..Count-1.
     TListItem* Item(int Index) const;
     TListItem* operator[](int Index) const { return Item(Index); }
+    // The position of an item, -1 when it is not in the list; only pointers are compared, so
+    // a pointer to a deleted item is safe to pass.
     int IndexOf(const TListItem* Item) const;
 
     // Appends (Add) or inserts an item made by the view's CreateListItem; OnInsert follows.

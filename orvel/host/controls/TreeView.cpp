@@ -511,6 +511,13 @@ TTreeNode* TTreeNodes::Item(int Index) const {
     return n;
 }
 
+bool TTreeNodes::Contains(const TTreeNode* Node) const {
+    if (!Node) return false;
+    for (const TTreeNode* n = FFirst; n; n = n->GetNext())
+        if (n == Node) return true;
+    return false;
+}
+
 void TTreeNodes::BeginUpdate() {
     ++FUpdateCount;
 }

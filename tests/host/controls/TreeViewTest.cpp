@@ -123,7 +123,9 @@ TEST_F(TreeViewTest, DeletingTheSelectedNodeMovesTheSelectionWithoutAsking) {
     tree->SetSelected(a2);
     tree->Log.clear();
 
+    EXPECT_TRUE(tree->Items()->Contains(a2));
     tree->Items()->Delete(a2); // next sibling
+    EXPECT_FALSE(tree->Items()->Contains(a2));
     EXPECT_EQ(tree->Selected(), a3);
     tree->Items()->Delete(a3); // previous sibling
     EXPECT_EQ(tree->Selected(), a1);
