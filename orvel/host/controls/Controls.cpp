@@ -979,6 +979,14 @@ void TDragManager::Finish(bool Drop, const TPoint& Pos) {
     Reset();
     FEndSource = source;
     FEndTarget = target;
+    // Forgotten however the handlers end, errors included.
+    struct TEndGuard {
+        TDragManager& Manager;
+        ~TEndGuard() {
+            Manager.FEndSource = nullptr;
+            Manager.FEndTarget = nullptr;
+        }
+    } guard{*this};
     if (target) {
         TPoint tp = target->ScreenToClient(Pos);
         if (accepted) {
@@ -991,8 +999,6 @@ void TDragManager::Finish(bool Drop, const TPoint& Pos) {
     }
     if (FEndSource && !accepted) FEndSource->DragCanceled();
     if (FEndSource) FEndSource->DoEndDrag(accepted ? FEndTarget : nullptr, point.X, point.Y);
-    FEndSource = nullptr;
-    FEndTarget = nullptr;
 }
 
 void TDragManager::ControlDestroying(TControl* Control) {
