@@ -5,6 +5,9 @@
 #include "orvel/host/core/SysUtils.h"
 #include "orvel/host/core/TypInfo.h"
 #include "orvel/host/data/DataSet.h"
+#include "orvel/host/data/DataSource.h"
+#include "orvel/host/data/Query.h"
+#include "orvel/host/data/Table.h"
 
 #include <algorithm>
 #include <climits>
@@ -173,6 +176,12 @@ void TDatabase::RegisterDataSet(TDataSet* dataSet) {
 
 void TDatabase::UnregisterDataSet(TDataSet* dataSet) {
     FDataSets.erase(std::remove(FDataSets.begin(), FDataSets.end(), dataSet), FDataSets.end());
+}
+
+void RegisterDataClasses() {
+    for (const TClassInfo* info : {&TDatabase::StaticClassInfo(), &TTable::StaticClassInfo(),
+                                   &TQuery::StaticClassInfo(), &TDataSource::StaticClassInfo()})
+        RegisterClass(*info);
 }
 
 } // namespace orvel

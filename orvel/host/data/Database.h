@@ -84,6 +84,10 @@ private:
     bool FStreamedConnected = false;
 };
 
+// Makes the data-access components known to form files by class name (TDatabase, TTable, TQuery,
+// TDataSource). Calling it again does no harm.
+void RegisterDataClasses();
+
 // Opens an engine connection to fileName whose row changes feed the identity log; key receives
 // the identity key of the database.
 std::unique_ptr<TSqlConnection> OpenLoggedConnection(const std::string& fileName, std::string& key);

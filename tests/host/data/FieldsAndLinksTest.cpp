@@ -314,6 +314,22 @@ TEST(Published, DataComponentsAreCreatableAndTheirPropertiesSetByName) {
     EXPECT_EQ(source.GetDataSet(), nullptr);
 }
 
+TEST(Published, FormsFindTheDataClassesByNameAndClosedTablesTellTheirFields) {
+    RegisterDataClasses();
+    ASSERT_NE(FindClassInfo("TTable"), nullptr);
+    EXPECT_TRUE(FindClassInfo("TDataSource")->Create);
+    EXPECT_TRUE(FindClassInfo("TQuery")->InheritsFrom("TDataSet"));
+
+    TTestDatabase db;
+    TTable t(nullptr);
+    t.SetDatabase(&db.Database());
+    t.SetTableName("PICTURES");
+    TStringList names;
+    t.GetFieldNames(names);
+    EXPECT_EQ(names.ToVector(), (std::vector<std::string>{"ID", "PIC"}));
+    EXPECT_FALSE(t.GetActive());
+}
+
 TEST(Published, ATableReadFromAFormOpensWhenLoaded) {
     TTestDatabase db;
     TTable t(nullptr);
