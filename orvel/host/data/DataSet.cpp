@@ -648,7 +648,7 @@ void TDataSet::ReleaseEditBuffer() {
 void TDataSet::Edit() {
     CheckActive();
     if (IsEditState(FState)) return;
-    if (FState == dsBrowse && !HasCurrent()) {
+    if (!HasCurrent()) {
         Insert();
         return;
     }

@@ -155,6 +155,21 @@ TEST_F(Navigation, OnlyIndexFieldsTakeRangeKeys) {
     EXPECT_FALSE(t->RangeApplied());
 }
 
+TEST_F(Navigation, EditingOrInsertingEndsAKeyEntryFirst) {
+    auto t = Db.OpenTable("ORGANIZATION", "PARENT_ID");
+    t->SetRange({Variant(4)}, {Variant(4)});
+    t->SetRangeStart();
+    t->Edit(); // nothing in the range: an insert
+    EXPECT_EQ(t->State(), dsInsert);
+    t->Cancel();
+    t->CancelRange();
+    t->SetRangeStart();
+    t->Edit();
+    EXPECT_EQ(t->State(), dsEdit);
+    EXPECT_EQ(t->FieldByName("NAME")->GetAsString(), "Head office");
+    t->Cancel();
+}
+
 TEST_F(Navigation, AnEmptyTableHasBothStartAndEndOfData) {
     Db.Execute("DELETE FROM ITEMS");
     auto t = Db.OpenTable("ITEMS");
