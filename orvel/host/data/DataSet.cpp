@@ -211,7 +211,7 @@ void TDataSet::DataEvent(TDataEvent event, TField* field, int info) {
 }
 
 void TDataSet::DisableControls() {
-    if (FDisableCount++ == 0) FDisableState = FState;
+    ++FDisableCount;
 }
 
 void TDataSet::EnableControls() {

@@ -257,7 +257,6 @@ private:
     std::vector<std::unique_ptr<TField>> FFields;
     std::vector<TDataSource*> FDataSources;
     int FDisableCount = 0;
-    TDataSetState FDisableState = dsInactive;
     bool FStreamedActive = false;
 
     // The window: FWindow[0..FWindowCount) follow one another in order; FWindowAtStart and
