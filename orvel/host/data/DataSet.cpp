@@ -168,18 +168,11 @@ void TDataSet::SetState(TDataSetState value) {
     if (FState == value) return;
     bool activeChanged = (FState == dsInactive) != (value == dsInactive);
     FState = value;
-    if (activeChanged || !ControlsDisabled()) {
-        // Active changes reach the links even while controls are disabled.
-        int disabled = FDisableCount;
-        FDisableCount = 0;
-        try {
-            DataEvent(TDataEvent::deUpdateState);
-        } catch (...) {
-            FDisableCount = disabled;
-            throw;
-        }
-        FDisableCount = disabled;
-    }
+    // Active changes reach the links even while controls are disabled.
+    if (activeChanged)
+        NotifyDataSources(TDataEvent::deUpdateState, nullptr, 0);
+    else
+        DataEvent(TDataEvent::deUpdateState);
 }
 
 void TDataSet::CheckActive() const {
@@ -193,7 +186,11 @@ void TDataSet::CheckInactive() const {
 // ---- the dispatcher ----------------------------------------------------------------------------
 
 void TDataSet::DataEvent(TDataEvent event, TField* field, int info) {
-    if (ControlsDisabled() || FDataSources.empty()) return;
+    if (!ControlsDisabled()) NotifyDataSources(event, field, info);
+}
+
+void TDataSet::NotifyDataSources(TDataEvent event, TField* field, int info) {
+    if (FDataSources.empty()) return;
     // Every data source hears of the event even when one of its links fails; the first failure
     // is raised once all have been told, so no link is left behind the dataset.
     std::exception_ptr failure;

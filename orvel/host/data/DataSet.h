@@ -251,6 +251,7 @@ private:
     std::vector<TField*> FieldList(const std::string& fieldNames) const;
     bool ListHasSeparator(const std::string& fieldNames) const;
     void DetachAllDataSources();
+    void NotifyDataSources(TDataEvent event, TField* field, int info);
     void LoadFieldOfCurrent(int fieldNo);
 
     TDataSetState FState = dsInactive;
