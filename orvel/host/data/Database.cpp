@@ -164,6 +164,7 @@ TSqlConnection& TDatabase::Connection() {
 }
 
 TDatabase* TDatabase::FindDatabase(const std::string& name) {
+    if (name.empty()) return nullptr;
     for (TDatabase* db : Databases())
         if (!db->IsDestroying() && SameText(db->FDatabaseName, name)) return db;
     return nullptr;
