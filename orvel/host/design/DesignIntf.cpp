@@ -239,6 +239,13 @@ void TComponentProperty::SetValue(const std::string& value) {
     SetOrdValue(reinterpret_cast<intptr_t>(target));
 }
 
+std::string TClassProperty::GetValue() {
+    std::string text = "(";
+    text += GetPropTypeName();
+    text += ')';
+    return text;
+}
+
 std::string TMethodProperty::GetValue() {
     return GetPropInfo()->IsAssigned && GetPropInfo()->IsAssigned(GetComponent(0)) ? "(assigned)"
                                                                                    : "";

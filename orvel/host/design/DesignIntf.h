@@ -160,7 +160,7 @@ public:
     TPropertyAttributes GetAttributes() override {
         return paMultiSelect | paSubProperties | paReadOnly;
     }
-    std::string GetValue() override { return "(" + GetPropTypeName() + ")"; }
+    std::string GetValue() override;
 };
 
 class TMethodProperty : public TPropertyEditor {
