@@ -1,0 +1,90 @@
+// Finding an item by key vector gives exactly what a walk of the list in order gives, through
+// insertions at any place, deletions, re-keying and sorting.
+#include "orvel/listview/DataBaseListView.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+namespace orvel {
+namespace {
+
+TDBListItem* WalkFor(const TDBCustomListView& view, const Variant& key) {
+    for (int i = 0; i < view.Items()->Count(); ++i) {
+        auto* item = static_cast<TDBListItem*>(view.Items()->Item(i));
+        if (item->IDEquals2(key)) return item;
+    }
+    return nullptr;
+}
+
+std::vector<Variant> KeyPool() {
+    std::vector<Variant> pool;
+    for (int i = 0; i < 6; ++i)
+        pool.push_back(VarArrayOf({Variant(i)}));
+    pool.push_back(VarArrayOf({Variant(static_cast<int16_t>(2))})); // another type: another key
+    pool.push_back(VarArrayOf({Variant::Null()}));
+    pool.push_back(VarArrayOf({Variant(1), Variant("a")}));
+    pool.push_back(VarArrayOf({Variant(1.0), Variant(-0.0)}));
+    pool.push_back(VarArrayOf({Variant(1.0), Variant(0.0)})); // equal to the one before
+    Variant typed = VarArrayCreate({0, 0}, varInteger);       // equal to the key of 3
+    VarArrayPut(typed, Variant(3), {0});
+    pool.push_back(typed);
+    Variant shifted = VarArrayCreate({1, 1}, varVariant); // other bounds: unequal
+    VarArrayPut(shifted, Variant(3), {1});
+    pool.push_back(shifted);
+    pool.push_back(Variant(3));
+    pool.push_back(Variant());
+    return pool;
+}
+
+TEST(KeyIndexTest, FindsWhatAWalkOfTheListFinds) {
+    TOwned<TDBListView> view(new TDBListView(nullptr));
+    const std::vector<Variant> pool = KeyPool();
+    std::mt19937 random(20240331);
+    auto pick = [&](std::size_t n) {
+        return std::uniform_int_distribution<std::size_t>(0, n - 1)(random);
+    };
+
+    for (int step = 0; step < 3000; ++step) {
+        int count = view->Items()->Count();
+        switch (pick(6)) {
+        case 0:
+        case 1: {
+            TListItem* item = view->Items()->Insert(static_cast<int>(pick(count + 1)));
+            static_cast<TDBListItem*>(item)->SetID(pool[pick(pool.size())]);
+            item->SetCaption(std::to_string(pick(50)));
+            break;
+        }
+        case 2:
+            if (count > 0) view->Items()->Delete(static_cast<int>(pick(count)));
+            break;
+        case 3:
+        case 4:
+            if (count > 0)
+                static_cast<TDBListItem*>(view->Items()->Item(static_cast<int>(pick(count))))
+                    ->SetID(pool[pick(pool.size())]);
+            break;
+        default:
+            if (step % 50 == 0) view->AlphaSort();
+            break;
+        }
+        for (const Variant& key : pool)
+            ASSERT_EQ(view->FindItem(key), WalkFor(*view, key)) << "step " << step;
+    }
+    view->ClearList();
+    for (const Variant& key : pool)
+        EXPECT_EQ(view->FindItem(key), nullptr);
+}
+
+TEST(KeyIndexTest, EqualKeyVectorsHashAlike) {
+    const std::vector<Variant> pool = KeyPool();
+    for (const Variant& a : pool)
+        for (const Variant& b : pool)
+            if (VarEquality(a, b)) {
+                EXPECT_EQ(KeyVectorHash(a), KeyVectorHash(b));
+            }
+}
+
+} // namespace
+} // namespace orvel
