@@ -124,4 +124,17 @@ void TTestDatabase::AddPicture(int id, const std::string& bytes) {
     stmt->Step();
 }
 
+void TTestDatabase::CreateUnits() {
+    Execute("CREATE TABLE UNITS (UNIT_GROUP INTEGER NOT NULL, UNIT_ID INTEGER NOT NULL, "
+            "OWNER_GROUP INTEGER, OWNER_ID INTEGER, NAME VARCHAR(60), STATUS_ID INTEGER, "
+            "PRIMARY KEY (UNIT_GROUP, UNIT_ID));"
+            "CREATE INDEX UNITS_OWNER ON UNITS (OWNER_GROUP, OWNER_ID);"
+            "INSERT INTO UNITS VALUES (1, 1, NULL, NULL, 'Alpha', 1);"
+            "INSERT INTO UNITS VALUES (1, 2, NULL, NULL, 'Beta', 2);"
+            "INSERT INTO UNITS VALUES (2, 1, 1, 1, 'Gamma', NULL);"
+            "INSERT INTO UNITS VALUES (2, 2, 1, 1, 'Delta', 1);"
+            "INSERT INTO UNITS VALUES (3, 1, 2, 2, 'Epsilon', 3);"
+            "INSERT INTO UNITS VALUES (3, 2, 1, 2, 'Zeta', NULL);");
+}
+
 } // namespace orvel::test

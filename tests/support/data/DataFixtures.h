@@ -10,6 +10,9 @@
 //   ITEMS         a list: ID INTEGER PRIMARY KEY, CODE, NAME, STATUS_ID, IMAGE_ID, FLAGS,
 //                 ACTIVE BOOLEAN, PRICE REAL, CREATED DATE.
 //   PICTURES      ID INTEGER PRIMARY KEY, PIC BLOB.
+//   UNITS         made on demand (CreateUnits): two-field key UNIT_GROUP, UNIT_ID; OWNER_GROUP,
+//                 OWNER_ID, NAME, STATUS_ID; index on the owner fields. A self-referencing tree
+//                 whose top-level records have two null owner fields.
 #pragma once
 
 #include "orvel/host/core/Component.h"
@@ -54,6 +57,9 @@ public:
     // ITEMS: five records with codes 10..50, names Item 1..Item 5.
     void FillItems();
     void AddPicture(int id, const std::string& bytes);
+    // Creates and fills UNITS: (1,1) Alpha and (1,2) Beta at the top; (2,1) Gamma and (2,2)
+    // Delta owned by (1,1); (3,1) Epsilon owned by (2,2); (3,2) Zeta owned by (1,2).
+    void CreateUnits();
 
 private:
     TOwned<TDatabase> FDatabase;

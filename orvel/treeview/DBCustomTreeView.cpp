@@ -1,0 +1,1253 @@
+// The data-aware tree view: configuration and activation, nodes that remember their records,
+// loading by key ranges with look-ahead, revealing a record, and node display.
+#include "orvel/treeview/DBCustomTreeView.h"
+
+#include "orvel/host/controls/ImgList.h"
+#include "orvel/host/core/Application.h"
+#include "orvel/host/core/Exceptions.h"
+#include "orvel/host/core/SysUtils.h"
+
+#include <algorithm>
+#include <exception>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+namespace orvel {
+
+// ---- helpers ------------------------------------------------------------------------------------
+
+namespace {
+
+// Runs a series of clean-up steps, each of them whatever the others did, and raises the first
+// failure once all have run.
+class TCleanups {
+public:
+    template <class F> void Run(F&& step) {
+        try {
+            step();
+        } catch (...) {
+            if (!FFirst) FFirst = std::current_exception();
+        }
+    }
+    void Finish() {
+        if (FFirst) std::rethrow_exception(FFirst);
+    }
+
+private:
+    std::exception_ptr FFirst;
+};
+
+// Runs body, then cleanup whether body failed or not. When body fails, its failure is the one
+// raised (a failure of the clean-up is dropped).
+template <class Body, class Cleanup> void TryFinally(Body&& body, Cleanup&& cleanup) {
+    try {
+        body();
+    } catch (...) {
+        try {
+            cleanup();
+        } catch (...) {
+        }
+        throw;
+    }
+    cleanup();
+}
+
+// Puts the cursor back after a scan (see CAMoveCursor); a failure is of no interest.
+void RestoreCursor(TDataSet* dataSet, bool bof, bool eof, const TBookmark& bookmark) {
+    try {
+        CAMoveCursor[bof ? 1 : 0][eof ? 1 : 0](dataSet, bookmark);
+    } catch (...) {
+    }
+}
+
+std::size_t Mix(std::size_t h, std::size_t x) {
+    return h ^ (x + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2));
+}
+
+// A hash that agrees with key-vector equality: equal key vectors hash alike. Arrays hash by
+// their dimension count and the bounds and elements of dimension 1 only (the array's own type
+// code is left out, since equality ignores it); other values by the host's hash.
+std::size_t KeyHash(const Variant& v) {
+    if (!v.IsArray()) return VarHash(v);
+    int32_t dims = VarArrayDimCount(v);
+    std::size_t h = Mix(0x2545f491, static_cast<std::size_t>(dims));
+    if (dims < 1) return h;
+    int32_t low = VarArrayLowBound(v, 1), high = VarArrayHighBound(v, 1);
+    h = Mix(h, static_cast<std::size_t>(static_cast<uint32_t>(low)));
+    h = Mix(h, static_cast<std::size_t>(static_cast<uint32_t>(high)));
+    if (dims == 1)
+        for (int32_t i = low; i <= high; ++i)
+            h = Mix(h, KeyHash(v[i]));
+    return h;
+}
+
+uint32_t KeyHash32(const Variant& v) {
+    std::size_t h = KeyHash(v);
+    return static_cast<uint32_t>(h ^ (h >> 32));
+}
+
+struct TKeyVectorHash {
+    std::size_t operator()(const Variant& v) const { return KeyHash(v); }
+};
+struct TKeyVectorEqual {
+    bool operator()(const Variant& a, const Variant& b) const { return VarEquality(a, b); }
+};
+
+std::string Join(const TStrings& list, const char* separator) {
+    std::string text;
+    for (int i = 0; i < list.Count(); ++i) {
+        if (i > 0) text += separator;
+        text += list.Get(i);
+    }
+    return text;
+}
+
+// A quoted root-key item: a doubled quote inside stands for one quote; the first and the last
+// character are the quotes.
+std::string Unquote(std::string item) {
+    for (std::size_t i = 1; i + 1 < item.size(); ++i)
+        if (item[i] == '\'' && item[i + 1] == '\'') item.erase(i, 1);
+    if (item.size() < 2) return std::string();
+    return item.substr(1, item.size() - 2);
+}
+
+Variant RootKeyItem(const std::string& item) {
+    if (SameText(item, "Null")) return Variant::Null();
+    if (!item.empty() && item[0] == '\'') return Variant(Unquote(item));
+    int32_t whole = 0;
+    if (TryStrToInt(item, whole)) return Variant(whole);
+    TDateTime date = 0;
+    if (TryStrToDateTime(item, date)) return Variant::FromDate(date);
+    double number = 0;
+    if (TryStrToFloat(item, number)) return Variant(number);
+    RaiseRes<EConvertError>(SWrongRootExpression, {item});
+}
+
+// Whether a precedes b among the children of one parent.
+bool SiblingPrecedes(const TTreeNode* a, const TTreeNode* b) {
+    for (const TTreeNode* n = a->GetNextSibling(); n; n = n->GetNextSibling())
+        if (n == b) return true;
+    return false;
+}
+
+// Whether a precedes b in the tree's depth-first order, top to bottom.
+bool TreePrecedes(const TTreeNode* a, const TTreeNode* b) {
+    std::vector<const TTreeNode*> pathA, pathB;
+    for (const TTreeNode* n = a; n; n = n->Parent())
+        pathA.push_back(n);
+    for (const TTreeNode* n = b; n; n = n->Parent())
+        pathB.push_back(n);
+    auto ia = pathA.rbegin(), ib = pathB.rbegin();
+    while (ia != pathA.rend() && ib != pathB.rend() && *ia == *ib) {
+        ++ia;
+        ++ib;
+    }
+    if (ia == pathA.rend()) return ib != pathB.rend(); // a is b or an ancestor of b
+    if (ib == pathB.rend()) return false;              // b is an ancestor of a
+    return SiblingPrecedes(*ia, *ib);
+}
+
+TDBTreeNode* AsDBNode(TTreeNode* node) {
+    // Every node of a data-aware tree is made by its CreateNode.
+    return static_cast<TDBTreeNode*>(node);
+}
+
+} // namespace
+
+// ---- SplitLine, FormLists -----------------------------------------------------------------------
+
+void SplitLine(const std::string& Line, TStrings& List) {
+    List.Clear();
+    std::size_t pos = 0;
+    while (pos < Line.size()) {
+        std::size_t end = Line.find(';', pos);
+        if (end == std::string::npos) end = Line.size();
+        List.Add(Trim(Line.substr(pos, end - pos)));
+        pos = end + 1;
+    }
+}
+
+void FormLists(const TStrings& Items, TStrings& Left, TStrings& Right) {
+    Left.Clear();
+    Right.Clear();
+    for (int i = 0; i < Items.Count(); ++i) {
+        std::string item = Items.Get(i);
+        std::size_t arrow = item.find("->");
+        // The arrow's place counted from 1, 0 when there is none.
+        std::size_t p = arrow == std::string::npos ? 0 : arrow + 1;
+        Left.Add(item.substr(0, p == 0 ? 0 : p - 1));
+        Right.Add(item.substr(std::min(p + 1, item.size())));
+    }
+}
+
+// ---- the key index ------------------------------------------------------------------------------
+
+// The tree's nodes chained by the hash of their key vectors: FindNode and FindInChildren look
+// at the nodes of one key instead of walking the tree, and give the same answers as the walk.
+// Nodes enter when they get a key vector and leave when they change it or die, so the index is
+// exact under every insertion, deletion, move and SetID.
+class TNodeKeyIndex {
+public:
+    void Add(TDBTreeNode* Node) {
+        if (FCount >= FBuckets.size()) Rehash(FBuckets.empty() ? 16 : FBuckets.size() * 2);
+        TDBTreeNode*& head = FBuckets[Node->FKeyHash & (FBuckets.size() - 1)];
+        Node->FNextInChain = head;
+        head = Node;
+        ++FCount;
+    }
+
+    void Remove(TDBTreeNode* Node) {
+        if (FBuckets.empty()) return;
+        TDBTreeNode** link = &FBuckets[Node->FKeyHash & (FBuckets.size() - 1)];
+        while (*link && *link != Node)
+            link = &(*link)->FNextInChain;
+        if (!*link) return;
+        *link = Node->FNextInChain;
+        Node->FNextInChain = nullptr;
+        if (--FCount == 0) std::vector<TDBTreeNode*>().swap(FBuckets);
+    }
+
+    // Calls f for every node whose key vector equals Key.
+    template <class F> void ForEachEqual(const Variant& Key, F&& f) const {
+        if (FBuckets.empty()) return;
+        uint32_t hash = KeyHash32(Key);
+        for (TDBTreeNode* n = FBuckets[hash & (FBuckets.size() - 1)]; n; n = n->FNextInChain)
+            if (n->FKeyHash == hash && n->IDEquals2(Key)) f(n);
+    }
+
+private:
+    void Rehash(std::size_t size) {
+        std::vector<TDBTreeNode*> buckets(size, nullptr);
+        for (TDBTreeNode* head : FBuckets) {
+            while (head) {
+                TDBTreeNode* next = head->FNextInChain;
+                TDBTreeNode*& slot = buckets[head->FKeyHash & (size - 1)];
+                head->FNextInChain = slot;
+                slot = head;
+                head = next;
+            }
+        }
+        FBuckets.swap(buckets);
+    }
+
+    std::vector<TDBTreeNode*> FBuckets; // a power of two of chains
+    std::size_t FCount = 0;
+};
+
+// A node pointer held across calls that may delete nodes (application handlers, nested loads):
+// it reads nil once its node has died.
+struct TNodeWatch {
+    TTreeNode* Node = nullptr;
+    TNodeWatch* Next = nullptr;
+};
+
+class TNodeGuard {
+public:
+    TNodeGuard(TDBCustomTreeView& tree, TTreeNode* node) : FTree(tree) {
+        FWatch.Node = node;
+        FWatch.Next = tree.FWatches;
+        tree.FWatches = &FWatch;
+    }
+    ~TNodeGuard() { FTree.FWatches = FWatch.Next; }
+    TNodeGuard(const TNodeGuard&) = delete;
+    TNodeGuard& operator=(const TNodeGuard&) = delete;
+
+    TTreeNode* Get() const { return FWatch.Node; }
+    void Set(TTreeNode* node) { FWatch.Node = node; }
+
+private:
+    TDBCustomTreeView& FTree;
+    TNodeWatch FWatch;
+};
+
+// The busy counter raised for a scope, lowered on every way out.
+class TTreeLock {
+public:
+    explicit TTreeLock(TDBCustomTreeView& tree) : FTree(tree) { ++FTree.FLockCount; }
+    ~TTreeLock() { --FTree.FLockCount; }
+    TTreeLock(const TTreeLock&) = delete;
+    TTreeLock& operator=(const TTreeLock&) = delete;
+
+private:
+    TDBCustomTreeView& FTree;
+};
+
+// ---- TDBTreeNode --------------------------------------------------------------------------------
+
+TDBTreeNode::TDBTreeNode(TTreeNodes* AOwner, const Variant& AID, const TBookmark& ABookmark)
+    : TTreeNode(AOwner) {
+    SetID(AID);
+    SetBookMark(ABookmark);
+}
+
+TDBTreeNode::~TDBTreeNode() {
+    if (TDBCustomTreeView* tree = OwnerTree()) tree->NodeDestroyed(this);
+}
+
+// The data-aware tree the node belongs to; nil for a node of another tree, and while the tree
+// is no longer a data-aware tree (its own destructor has finished).
+TDBCustomTreeView* TDBTreeNode::OwnerTree() const {
+    return dynamic_cast<TDBCustomTreeView*>(TreeView());
+}
+
+void TDBTreeNode::AddToIndex() {
+    TDBCustomTreeView* tree = OwnerTree();
+    if (!tree) return;
+    FKeyHash = KeyHash32(FID);
+    tree->FNodeIndex->Add(this);
+    FIndexed = true;
+}
+
+void TDBTreeNode::RemoveFromIndex() {
+    if (!FIndexed) return;
+    if (TDBCustomTreeView* tree = OwnerTree()) tree->FNodeIndex->Remove(this);
+    FIndexed = false;
+}
+
+void TDBTreeNode::SetID(const Variant& Value) {
+    Variant id = Value; // Value may be this node's own FID
+    FBookmark = TBookmark();
+    if (FIndexed && VarEquality(FID, id)) {
+        FID = std::move(id); // an equal key keeps its place in the index
+        return;
+    }
+    RemoveFromIndex();
+    FID = std::move(id);
+    AddToIndex();
+}
+
+bool TDBTreeNode::CheckBookMark(TDataSet* DataSet) const {
+    return DataSet && DataSet->BookmarkValid(FBookmark);
+}
+
+bool TDBTreeNode::Seek(TDataSet* DataSet, const TDBTreeRefreshBookmarkHook& Hook) {
+    auto moveTo = [&] {
+        try {
+            DataSet->GotoBookmark(FBookmark);
+        } catch (...) {
+            // The record was there a moment ago; the caller checks where the cursor is.
+        }
+    };
+    if (CheckBookMark(DataSet)) {
+        moveTo();
+        return true;
+    }
+    if (Hook) {
+        SetBookMark(Hook(FID));
+        if (CheckBookMark(DataSet)) {
+            moveTo();
+            return true;
+        }
+    }
+    return false;
+}
+
+bool TDBTreeNode::IDEquals2(const Variant& Key) const {
+    return VarEquality(FID, Key);
+}
+
+void TDBTreeNode::Assign(TPersistent* Source) {
+    if (auto* node = dynamic_cast<TDBTreeNode*>(Source)) {
+        SetID(node->FID);
+        SetBookMark(node->FBookmark);
+        FComplete = node->FComplete;
+        FVisited = node->FVisited;
+    }
+    TTreeNode::Assign(Source);
+}
+
+// ---- TDBTreeDataLink ----------------------------------------------------------------------------
+
+void TDBTreeDataLink::ActiveChanged() {
+    if (FTreeView) FTreeView->DataLinkActiveChanged();
+    TFieldDataLink::ActiveChanged();
+}
+
+void TDBTreeDataLink::CheckBrowseMode() {
+    if (FTreeView) FTreeView->AddHooks(DataSet());
+    TFieldDataLink::CheckBrowseMode();
+}
+
+void TDBTreeDataLink::DataSetChanged() {
+    if (FTreeView) FTreeView->DataLinkDataSetChanged();
+    TFieldDataLink::DataSetChanged();
+}
+
+void TDBTreeDataLink::EditingChanged() {
+    if (FTreeView) FTreeView->DataLinkEditingChanged();
+    TFieldDataLink::EditingChanged();
+}
+
+void TDBTreeDataLink::RecordChanged(TField* Field) {
+    if (FTreeView) FTreeView->DataLinkRecordChanged(Field);
+    TFieldDataLink::RecordChanged(Field);
+}
+
+void TDBTreeDataLink::UpdateData() {
+    if (FTreeView) FTreeView->DataLinkUpdateData();
+    TFieldDataLink::UpdateData();
+}
+
+// ---- TDBCustomTreeView: life --------------------------------------------------------------------
+
+TDBCustomTreeView::TDBCustomTreeView(TComponent* AOwner)
+    : TCustomTreeView(AOwner), FKeyFieldList(std::make_unique<TStringList>()),
+      FParentFieldList(std::make_unique<TStringList>()),
+      FBranchQueue(std::make_unique<TKeysArray>()), FNodeQueue(std::make_unique<TKeysArray>()),
+      FDataLink(std::make_unique<TDBTreeDataLink>(this)),
+      FNodeIndex(std::make_unique<TNodeKeyIndex>()) {
+    FDataLink->SetControl(this);
+}
+
+TDBCustomTreeView::~TDBCustomTreeView() {
+    try {
+        ClearTree();
+    } catch (...) {
+        // An OnDeletion handler failed; the nodes are gone all the same.
+    }
+    FDataLink->SetTreeView(nullptr);
+    // The dataset outlives the tree: its delete events must not keep the tree's hooks.
+    FreeHooks(FHookedDataSet);
+    FDataLink.reset();
+    FRootKeyValues.Clear();
+}
+
+void TDBCustomTreeView::CreateWnd() {
+    TCustomTreeView::CreateWnd();
+    DataLinkActiveChanged();
+}
+
+void TDBCustomTreeView::Loaded() {
+    TCustomTreeView::Loaded();
+    DataLinkActiveChanged();
+}
+
+void TDBCustomTreeView::Notification(TComponent* AComponent, TOperation Operation) {
+    TCustomTreeView::Notification(AComponent, Operation);
+    if (Operation != TOperation::opRemove || !AComponent) return;
+    if (AComponent == FHookedDataSet) {
+        // A dataset being destroyed takes its events with it.
+        FHookedDataSet = nullptr;
+        FOldBeforeDelete = TDataSetNotifyEvent();
+        FOldAfterDelete = TDataSetNotifyEvent();
+    }
+    if (FDataLink && AComponent == FDataLink->GetDataSource()) {
+        FDataLink->SetDataSource(nullptr);
+        InitFields();
+        FNotLoaded = true;
+        DataLinkActiveChanged();
+    }
+}
+
+void TDBCustomTreeView::WndProc(TMessage& Message) {
+    switch (Message.Msg) {
+    case WM_DBTREERELOAD:
+        WMDoReload(Message);
+        return;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+        // No automatic drag starts on a dataset that cannot be modified.
+        if (FDataLink->Active() && !DataSet()->CanModify()) {
+            WithManualDrag(Message);
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    TCustomTreeView::WndProc(Message);
+}
+
+void TDBCustomTreeView::WithManualDrag(TMessage& Message) {
+    TDragMode mode = DragMode();
+    SetDragMode(dmManual);
+    TryFinally([&] { TCustomTreeView::WndProc(Message); }, [&] { SetDragMode(mode); });
+}
+
+TTreeNode* TDBCustomTreeView::CreateNode() {
+    Variant key;
+    if (FDataLink && FDataLink->Active()) GetKeyValues(key);
+    return new TDBTreeNode(Items(), key, TBookmark());
+}
+
+void TDBCustomTreeView::NodeDestroyed(TDBTreeNode* Node) {
+    if (Node->FIndexed) {
+        FNodeIndex->Remove(Node);
+        Node->FIndexed = false;
+    }
+    if (FDeletingNode == Node) FDeletingNode = nullptr;
+    for (TNodeWatch* w = FWatches; w; w = w->Next)
+        if (w->Node == Node) w->Node = nullptr;
+}
+
+// ---- configuration ------------------------------------------------------------------------------
+
+int TDBCustomTreeView::GetDefState() const {
+    TCustomImageList* images = StateImages();
+    return images && FDefState >= 0 && FDefState < images->Count() ? FDefState : -1;
+}
+
+int TDBCustomTreeView::GetDefImage() const {
+    TCustomImageList* images = Images();
+    return images && FDefImage >= 0 && FDefImage < images->Count() ? FDefImage : -1;
+}
+
+int TDBCustomTreeView::GetKeyFieldsCount() const {
+    if (!FRootKeyValues.IsArray()) return 0;
+    return VarArrayHighBound(FRootKeyValues, 1) + 1;
+}
+
+void TDBCustomTreeView::SetDataSource(TDataSource* Value) {
+    ClearTree();
+    FDataLink->SetDataSource(Value);
+    if (Value) FreeNotification(Value);
+}
+
+void TDBCustomTreeView::SetStatusIDField(const std::string& Value) {
+    if (Value == FStatusIDField) return;
+    FStatusIDField = Value;
+    DataLinkActiveChanged();
+}
+
+void TDBCustomTreeView::SetImageIDField(const std::string& Value) {
+    if (Value == FImageIDField) return;
+    FImageIDField = Value;
+    DataLinkActiveChanged();
+}
+
+void TDBCustomTreeView::SetNameField(const std::string& Value) {
+    if (Value == FNameField) return;
+    FNameField = Value;
+    FDataLink->SetFieldName(Value);
+    DataLinkActiveChanged();
+}
+
+void TDBCustomTreeView::SetRelations(const std::string& Value) {
+    if (Value == FLinksFields) return;
+    FLinksFields = Value;
+    DataLinkActiveChanged();
+}
+
+void TDBCustomTreeView::SetTopParentKey(const std::string& Value) {
+    TStringList items;
+    SplitLine(Value, items);
+    Variant keys = VarArrayCreate({0, items.Count() - 1}, varVariant);
+    for (int i = 0; i < items.Count(); ++i)
+        VarArrayPut(keys, RootKeyItem(items.Get(i)), {i});
+    if (VarEquality(keys, FRootKeyValues)) return;
+    FRootKey = Value;
+    FRootKeyValues = std::move(keys);
+    DataLinkActiveChanged();
+}
+
+// ---- keys and activation ------------------------------------------------------------------------
+
+void TDBCustomTreeView::GetKeyValues(Variant& Key) const {
+    TDataSet* dataSet = DataSet();
+    if (!dataSet) {
+        Key.Clear();
+        return;
+    }
+    Key = dataSet->GetFieldValue(FKeyLinks + ";");
+}
+
+Variant TDBCustomTreeView::GetKeyValues() const {
+    Variant key;
+    GetKeyValues(key);
+    return key;
+}
+
+bool TDBCustomTreeView::CreateKeyValues(Variant& Key) {
+    GetKeyValues(Key);
+    return true;
+}
+
+bool TDBCustomTreeView::KeysAreEquals(const Variant& Key) const {
+    if (!FDataLink->Active()) return false;
+    return VarEquality(Key, GetKeyValues());
+}
+
+bool TDBCustomTreeView::AllDataObjectsAreSet() const {
+    return FDataLink->GetDataSource() && FDataLink->GetDataSource()->GetDataSet();
+}
+
+void TDBCustomTreeView::SetActive(bool Value) {
+    if (Value == FActive) return;
+    if (Value)
+        DoReload();
+    else
+        ClearTree();
+    FActive = Value;
+}
+
+void TDBCustomTreeView::InitFields() {
+    FImageField = nullptr;
+    FStatusField = nullptr;
+    FTextField = nullptr;
+}
+
+bool TDBCustomTreeView::ActivateDataSet() {
+    TTreeLock lock(*this);
+    ActiveChanging(FDataLink->Active());
+    // Nothing of an earlier binding survives a failed one.
+    InitFields();
+    if (!FDataLink->Active()) {
+        FreeHooks(FHookedDataSet);
+        // The host detaches the links of a data source before it tells of its removal: a link
+        // left without one is how the removal shows.
+        if (!FDataLink->GetDataSource()) FNotLoaded = true;
+        return false;
+    }
+    TDataSet* dataSet = DataSet();
+    FImageField = dataSet->FindField(FImageIDField);
+    FStatusField = dataSet->FindField(FStatusIDField);
+    FTextField = dataSet->FieldByName(FNameField);
+    ParseRelations(*dataSet);
+    AddHooks(dataSet);
+    return true;
+}
+
+// Keeps the relation pairs whose two fields exist and whose names are not used by an earlier
+// pair; the others are dropped without a word.
+void TDBCustomTreeView::ParseRelations(TDataSet& DataSet) {
+    TStringList items, left, right;
+    SplitLine(FLinksFields, items);
+    FormLists(items, left, right);
+    int i = 0;
+    while (i < items.Count()) {
+        std::string leftName = left.Get(i), rightName = right.Get(i);
+        bool valid = DataSet.FindField(rightName) && DataSet.FindField(leftName) &&
+                     left.IndexOf(leftName) == i && right.IndexOf(rightName) == i;
+        if (valid) {
+            ++i;
+            continue;
+        }
+        items.Delete(i);
+        left.Delete(i);
+        right.Delete(i);
+    }
+    FKeyFieldList->Assign(&right);
+    FParentFieldList->Assign(&left);
+    FKeyLinks = Join(right, ";");
+    FParentLinks = Join(left, ";") + ";";
+}
+
+void TDBCustomTreeView::DataLinkActiveChanged() {
+    if (IsStopped()) return;
+    TTreeLock lock(*this);
+    if (ActivateDataSet() && !DataSet()->IsLoading())
+        PostReload();
+    else
+        ClearTree();
+}
+
+void TDBCustomTreeView::DataLinkDataSetChanged() {
+    // The selection does not follow the dataset's moves yet.
+}
+
+void TDBCustomTreeView::DataLinkEditingChanged() {}
+
+void TDBCustomTreeView::DataLinkUpdateData() {}
+
+void TDBCustomTreeView::DataLinkRecordChanged(TField* Field) {
+    if (IsStopped()) return;
+    TTreeLock lock(*this);
+    RefreshNode(dynamic_cast<TDBTreeNode*>(Selected()), Field);
+}
+
+void TDBCustomTreeView::DoBeforeLoading() {
+    if (FBeforeNodesLoading) FBeforeNodesLoading(this);
+}
+
+void TDBCustomTreeView::DoAfterLoading() {
+    if (FAfterNodesLoading) FAfterNodesLoading(this);
+}
+
+TTable* TDBCustomTreeView::TableOf() const {
+    auto* table = dynamic_cast<TTable*>(DataSet());
+    if (!table) RaiseRes<EInvalidCast>(SInvalidCast);
+    return table;
+}
+
+TDBTreeRefreshBookmarkHook TDBCustomTreeView::BookmarkHook() {
+    return TDBTreeRefreshBookmarkHook::Bind<&TDBCustomTreeView::RefreshBookmarkHook>(this);
+}
+
+// ---- deferred work ------------------------------------------------------------------------------
+
+void TDBCustomTreeView::PostReload() {
+    if (!HandleAllocated()) return;
+    // A reload already on its way covers this one.
+    if (FQueuesPending && FBranchQueue->Count() == 0 && FNodeQueue->Count() == 0) return;
+    // Branch reloads and re-reads still queued find their entries gone and do nothing.
+    FBranchQueue->Clear();
+    FNodeQueue->Clear();
+    FQueuesPending = PostMessage(Handle(), WM_DBTREERELOAD, 0, 0);
+}
+
+void TDBCustomTreeView::WMDoReload(TMessage&) {
+    TryFinally([&] { DoReload(); }, [&] { FQueuesPending = false; });
+}
+
+// ---- loading ------------------------------------------------------------------------------------
+
+void TDBCustomTreeView::DoReload() {
+    TTreeLock lock(*this);
+    ClearTree();
+    if (!FDataLink->Active()) return;
+    LoadRoot();
+    SyncronizeTree();
+}
+
+void TDBCustomTreeView::ReloadTree() {
+    if (!FDataLink->Active()) return;
+    TDataSet* dataSet = DataSet();
+    dataSet->Close();
+    dataSet->Open();
+}
+
+void TDBCustomTreeView::ClearTree() {
+    TryFinally([&] { Items()->Clear(); }, [&] { Update(); });
+}
+
+void TDBCustomTreeView::LoadRoot() {
+    if (!FDataLink->Active() || IsDesigning()) return;
+    FNotLoaded = false;
+    TTreeLock lock(*this);
+    bool updating = false;
+    TryFinally(
+        [&] {
+            DoBeforeLoading();
+            Items()->BeginUpdate();
+            updating = true;
+            LoadNodes(nullptr, FRootKeyValues, 1, Variant());
+        },
+        [&] {
+            TCleanups steps;
+            if (updating) steps.Run([&] { Items()->EndUpdate(); });
+            steps.Run([&] { Update(); });
+            steps.Run([&] { DoAfterLoading(); });
+            steps.Finish();
+        });
+}
+
+void TDBCustomTreeView::LoadBranch(TTreeNode* ANode) {
+    auto* node = dynamic_cast<TDBTreeNode*>(ANode);
+    if (!node || !FDataLink->Active() || DataSet()->State() != dsBrowse) return;
+    TTreeLock lock(*this);
+    TDataSet* dataSet = DataSet();
+    dataSet->DisableControls();
+    TBookmark bookmark = dataSet->GetBookmark();
+    bool bof = dataSet->Bof(), eof = dataSet->Eof();
+    TNodeGuard guard(*this, node);
+    bool updating = false;
+    TryFinally(
+        [&] {
+            DoBeforeLoading();
+            // A node whose record is gone keeps its branch as it is.
+            if (!node->IDEquals2(GetKeyValues()) && !node->Seek(dataSet, BookmarkHook())) return;
+            if (!guard.Get()) return;
+            Items()->BeginUpdate();
+            updating = true;
+            Variant id = node->FID;
+            LoadNodes(node, id, 1, Variant());
+        },
+        [&] {
+            TCleanups steps;
+            RestoreCursor(dataSet, bof, eof, bookmark);
+            if (updating) steps.Run([&] { Items()->EndUpdate(); });
+            steps.Run([&] { Update(); });
+            steps.Run([&] { dataSet->EnableControls(); });
+            steps.Run([&] { DoAfterLoading(); });
+            steps.Finish();
+        });
+}
+
+void TDBCustomTreeView::LoadNodes(TDBTreeNode* Parent, const Variant& ParentKey, int Level,
+                                  const Variant& OuterKey) {
+    TTreeLock lock(*this);
+    TTable* table = TableOf();
+    table->DisableControls();
+    TBookmark bookmark = table->GetBookmark();
+    bool bof = table->Bof(), eof = table->Eof();
+    TNodeGuard parent(*this, Parent);
+    std::exception_ptr failure;
+    try {
+        bool rangeWasApplied = table->RangeApplied();
+        ProduceGeneration(ParentKey);
+        // Cancelling a range goes to the first record; with no range there was nothing to cancel.
+        if (ParentKey.IsEmpty() && !rangeWasApplied) table->First();
+        bool anyRecord = false;
+        while (!table->Eof()) {
+            if (Parent && !parent.Get()) break; // a handler removed the parent
+            anyRecord = true;
+            Variant key = GetKeyValues();
+            TNodeGuard node(*this, FindInChildren(Parent, key));
+            if (!node.Get()) {
+                node.Set(Items()->AddChild(Parent, ""));
+                SetupNode(AsDBNode(node.Get()));
+            }
+            if (TDBTreeNode* n = AsDBNode(node.Get())) {
+                n->FVisited = true;
+                if (!Parent || !Parent->FComplete)
+                    n->SetHasChildren(!Parent || (Level == 1 && FLoadStyle == lsExplorer));
+                if (Level == 2 && FLoadStyle == lsOneAhead) break;
+                if (Level == 1 && FLoadStyle != lsExplorer) {
+                    Variant id = n->FID;
+                    LoadNodes(n, id, 2, ParentKey);
+                }
+            }
+            table->Next();
+        }
+        if (Parent && parent.Get()) {
+            Parent->FComplete = Level == 1 || FLoadStyle == lsAllAhead || !anyRecord;
+            Parent->SetHasChildren(anyRecord);
+        }
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    TCleanups steps;
+    steps.Run([&] { ProduceGeneration(OuterKey); });
+    RestoreCursor(table, bof, eof, bookmark);
+    if (!Parent || parent.Get()) steps.Run([&] { SweepChildren(Parent); });
+    steps.Run([&] { table->EnableControls(); });
+    if (failure) std::rethrow_exception(failure);
+    steps.Finish();
+}
+
+// Deletes the children of Parent (the top-level nodes for nil) that the pass did not meet, then
+// clears the marks of the others.
+void TDBCustomTreeView::SweepChildren(TDBTreeNode* Parent) {
+    TNodeGuard parent(*this, Parent);
+    auto firstChild = [&]() -> TTreeNode* {
+        return Parent ? parent.Get() ? parent.Get()->GetFirstChild() : nullptr
+                      : Items()->GetFirstNode();
+    };
+    TCleanups steps;
+    TNodeGuard next(*this, nullptr);
+    TTreeNode* n = firstChild();
+    while (n) {
+        TTreeNode* expected = n->GetNextSibling();
+        next.Set(expected);
+        if (!AsDBNode(n)->FVisited) steps.Run([&] { Items()->Delete(n); });
+        // A deletion handler that removed the next node as well sends the sweep back to the
+        // start; the marks are still in place, so the outcome is the same.
+        n = next.Get() == expected ? expected : firstChild();
+    }
+    for (n = firstChild(); n; n = n->GetNextSibling())
+        AsDBNode(n)->FVisited = false;
+    steps.Finish();
+}
+
+int TDBCustomTreeView::RangeFieldCount() const {
+    // A range over no field would be the whole table: without a root key vector (or with an
+    // empty one) a range cannot be made.
+    if (!FRootKeyValues.IsArray()) RaiseRes<EVariantError>(SVarNotArray);
+    int count = GetKeyFieldsCount();
+    if (count < 1) RaiseRes<EVariantError>(SVarArrayBounds);
+    return count;
+}
+
+void TDBCustomTreeView::ProduceGeneration(const Variant& Key) {
+    TTable* table = TableOf();
+    if (Key.IsEmpty()) {
+        try {
+            table->CancelRange();
+        } catch (...) {
+        }
+        return;
+    }
+    int count = RangeFieldCount();
+    try {
+        table->SetRangeStart();
+        table->SetFieldValue(FParentLinks, Key);
+        table->SetKeyFieldCount(count);
+        table->SetRangeEnd();
+        table->SetFieldValue(FParentLinks, Key);
+        table->SetKeyFieldCount(count);
+        table->ApplyRange();
+    } catch (...) {
+        // Leave the key entry, so the table is browsing again.
+        if (table->State() == dsSetKey) {
+            try {
+                table->Cancel();
+            } catch (...) {
+            }
+        }
+        throw;
+    }
+}
+
+void TDBCustomTreeView::FindKeyByValue(const Variant& Key) {
+    TTreeLock lock(*this);
+    TTable* table = TableOf();
+    if (Key.IsArray() && VarArrayDimCount(Key) == 1 && VarKeysCount(Key) == 1)
+        table->Locate(FKeyLinks, Key[VarArrayLowBound(Key, 1)]);
+    else
+        table->Locate(FKeyLinks, Key);
+}
+
+TDBTreeNode* TDBCustomTreeView::FindNode(const Variant& Key) const {
+    TDBTreeNode* first = nullptr;
+    FNodeIndex->ForEachEqual(Key, [&](TDBTreeNode* n) {
+        if (!first || TreePrecedes(n, first)) first = n;
+    });
+    return first;
+}
+
+TDBTreeNode* TDBCustomTreeView::FindInChildren(TTreeNode* Parent, const Variant& Key) const {
+    TDBTreeNode* first = nullptr;
+    FNodeIndex->ForEachEqual(Key, [&](TDBTreeNode* n) {
+        if (n->Parent() != Parent) return;
+        if (!first || SiblingPrecedes(n, first)) first = n;
+    });
+    return first;
+}
+
+bool TDBCustomTreeView::CanExpand(TTreeNode* Node) {
+    LoadBranch(Node);
+    return TCustomTreeView::CanExpand(Node);
+}
+
+TDBTreeNode* TDBCustomTreeView::SuperLoad(const Variant& Key) {
+    TTreeLock lock(*this);
+    TTable* table = TableOf();
+    table->DisableControls();
+    TBookmark bookmark = table->GetBookmark();
+    bool bof = table->Bof(), eof = table->Eof();
+    TDBTreeNode* result = nullptr;
+    TryFinally([&] { result = Reveal(Key); },
+               [&] {
+                   RestoreCursor(table, bof, eof, bookmark);
+                   table->EnableControls();
+               });
+    return result;
+}
+
+// Climbs from Key through the parent references to the first record whose node is shown, then
+// opens the branches down again. A chain that comes back to a key it has climbed already, or
+// that ends at a record without a shown node, reveals nothing.
+TDBTreeNode* TDBCustomTreeView::Reveal(const Variant& Key) {
+    std::vector<Variant> chain{Key};
+    std::unordered_set<Variant, TKeyVectorHash, TKeyVectorEqual> climbed{Key};
+    TDBTreeNode* anchor = nullptr;
+    for (;;) {
+        TDBTreeNode* n = FindNode(chain.back());
+        if (n && n->IsNodeVisible()) {
+            anchor = n;
+            break;
+        }
+        Variant parentKey;
+        if (!GetParentReference(chain.back(), parentKey)) return nullptr;
+        if (!climbed.insert(parentKey).second) return nullptr;
+        chain.push_back(std::move(parentKey));
+    }
+    TNodeGuard node(*this, anchor);
+    for (std::size_t i = chain.size() - 1; i-- > 0;) {
+        OpenForReveal(AsDBNode(node.Get()));
+        if (!node.Get()) return nullptr;
+        node.Set(FindInChildren(node.Get(), chain[i]));
+        if (!node.Get()) return nullptr;
+    }
+    return AsDBNode(node.Get());
+}
+
+// Expands Node so that its children are read again. A node that is open already, or that shows
+// no expand button, is read directly: expanding it would not read it.
+void TDBCustomTreeView::OpenForReveal(TDBTreeNode* Node) {
+    if (!Node->Expanded() && (Node->HasChildren() || Node->GetFirstChild())) {
+        Node->Expand(false);
+        return;
+    }
+    TNodeGuard guard(*this, Node);
+    LoadBranch(Node);
+    if (guard.Get() && !Node->Expanded() && Node->GetFirstChild()) Node->Expand(false);
+}
+
+// ---- display ------------------------------------------------------------------------------------
+
+void TDBCustomTreeView::SetupNode(TDBTreeNode* Node) {
+    if (!Node || !FDataLink->Active()) return;
+    try {
+        TDataSet* dataSet = DataSet();
+        Node->SetID(GetKeyValues());
+        Node->SetBookMark(dataSet->GetBookmark());
+        SetText(FTextField, Node);
+        SetStatusID(FStatusField, Node);
+        SetImageID(FImageField, Node);
+        if (FOnNodeSetup) FOnNodeSetup(this, Node, dataSet);
+    } catch (...) {
+        RaiseRes<ETreeViewError>(SCannotSetupNode);
+    }
+}
+
+void TDBCustomTreeView::SetText(TField* Field, TDBTreeNode* Node) {
+    if (!Node) return;
+    Node->SetText(Field ? Field->GetAsString() : std::string());
+}
+
+void TDBCustomTreeView::SetStatusID(TField* Field, TDBTreeNode* Node) {
+    if (!Node) return;
+    Node->SetStateIndex(Field && !Field->IsNull() ? Field->GetAsInteger() : GetDefState());
+}
+
+void TDBCustomTreeView::SetImageID(TField* Field, TDBTreeNode* Node) {
+    if (!Node) return;
+    int index = Field && !Field->IsNull() ? Field->GetAsInteger() : GetDefImage();
+    Node->SetImageIndex(index);
+    Node->SetSelectedIndex(index);
+}
+
+void TDBCustomTreeView::RefreshNode(TDBTreeNode*, TField* Field) {
+    auto* selected = dynamic_cast<TDBTreeNode*>(Selected());
+    if (Field == FStatusField)
+        SetStatusID(Field, selected);
+    else if (Field == FImageField)
+        SetImageID(Field, selected);
+    else if (Field == FTextField)
+        SetText(Field, selected);
+    else
+        RefreshRest(selected, Field);
+}
+
+void TDBCustomTreeView::RefreshRest(TDBTreeNode* Node, TField* Field) {
+    if (!Node || !Field || !FDataLink->Active()) return;
+    TDataSet* dataSet = DataSet();
+    for (int i = 0; i < FKeyFieldList->Count(); ++i) {
+        if (dataSet->FindField(FKeyFieldList->Get(i)) != Field) continue;
+        // The node follows its record's new identity; its bookmark is found again by key.
+        Node->SetID(GetKeyValues());
+        break;
+    }
+    // A changed parent reference moves the node to its new parent (CorrectNode), which is not
+    // part of this view yet.
+}
+
+void TDBCustomTreeView::UpdateName(TDBTreeNode* Node) {
+    if (Node && FTextField) FTextField->SetAsString(Node->Text());
+}
+
+void TDBCustomTreeView::SyncronizeTree() {
+    TDBTreeNode* node = SuperLoad(GetKeyValues());
+    SetSelected(node);
+}
+
+// ---- records ------------------------------------------------------------------------------------
+
+void TDBCustomTreeView::CheckNode(TDBTreeNode* Node) {
+    if (Node && !Node->Seek(DataSet(), BookmarkHook())) DeleteBranch(Node, true);
+}
+
+TBookmark TDBCustomTreeView::RefreshBookmarkHook(const Variant& AID) {
+    if (!FDataLink->Active()) return TBookmark();
+    TTreeLock lock(*this);
+    FindKeyByValue(AID);
+    return KeysAreEquals(AID) ? DataSet()->GetBookmark() : TBookmark();
+}
+
+bool TDBCustomTreeView::FillParentValues(Variant& Values) {
+    Values = DataSet()->GetFieldValue(FParentLinks);
+    return !VarEquality(Values, FRootKeyValues);
+}
+
+bool TDBCustomTreeView::GetParentReference(const Variant& Key, Variant& ParentValues) {
+    if (!FDataLink->Active()) return true;
+    TTreeLock lock(*this);
+    FindKeyByValue(Key);
+    // A key no record has leaves the cursor elsewhere: that record's parent is not Key's.
+    if (!KeysAreEquals(Key)) return false;
+    bool hasParent = FillParentValues(ParentValues);
+    return hasParent && !VarEquality(ParentValues, Key);
+}
+
+void TDBCustomTreeView::SetAsChildOf(const Variant& ParentKey) {
+    DataSet()->SetFieldValue(FParentLinks, ParentKey);
+}
+
+void TDBCustomTreeView::SetAsTopParent() {
+    DataSet()->SetFieldValue(FParentLinks, FRootKeyValues);
+}
+
+void TDBCustomTreeView::DeleteBranch(TTreeNode* Node, bool DeleteSelf) {
+    if (!Node) return;
+    TNodeGuard node(*this, Node);
+    Items()->BeginUpdate();
+    TryFinally(
+        [&] {
+            while (TTreeNode* child = Node->GetFirstChild()) {
+                if (child->Deleting()) break; // its deletion is under way already
+                Items()->Delete(child);
+                if (!node.Get()) return;
+            }
+            if (auto* dbNode = dynamic_cast<TDBTreeNode*>(Node)) dbNode->FComplete = false;
+            if (DeleteSelf) Items()->Delete(Node);
+        },
+        [&] { Items()->EndUpdate(); });
+    Update();
+}
+
+// ---- delete hooks -------------------------------------------------------------------------------
+
+void TDBCustomTreeView::AddHooks(TDataSet* DataSet) {
+    if (!DataSet) return;
+    if (FHookedDataSet && FHookedDataSet != DataSet) FreeHooks(FHookedDataSet);
+    if (!DataSet->GetBeforeDelete()
+             .IsRoutine<&TDBCustomTreeView::RecordBeingDeleted, TDBCustomTreeView>()) {
+        FOldBeforeDelete = DataSet->GetBeforeDelete();
+        DataSet->SetBeforeDelete(
+            TDataSetNotifyEvent::Bind<&TDBCustomTreeView::RecordBeingDeleted>(this));
+    }
+    if (!DataSet->GetAfterDelete()
+             .IsRoutine<&TDBCustomTreeView::RecordDeleted, TDBCustomTreeView>()) {
+        FOldAfterDelete = DataSet->GetAfterDelete();
+        DataSet->SetAfterDelete(TDataSetNotifyEvent::Bind<&TDBCustomTreeView::RecordDeleted>(this));
+    }
+    if (FHookedDataSet != DataSet) {
+        FHookedDataSet = DataSet;
+        FreeNotification(DataSet);
+    }
+}
+
+// Puts the saved handlers back where this tree's own hooks stand; a handler the application
+// installed after them stays.
+void TDBCustomTreeView::FreeHooks(TDataSet* DataSet) {
+    if (!DataSet) return;
+    auto before = TDataSetNotifyEvent::Bind<&TDBCustomTreeView::RecordBeingDeleted>(this);
+    auto after = TDataSetNotifyEvent::Bind<&TDBCustomTreeView::RecordDeleted>(this);
+    if (DataSet->GetBeforeDelete().SameMethod(before)) DataSet->SetBeforeDelete(FOldBeforeDelete);
+    if (DataSet->GetAfterDelete().SameMethod(after)) DataSet->SetAfterDelete(FOldAfterDelete);
+    FOldBeforeDelete = TDataSetNotifyEvent();
+    FOldAfterDelete = TDataSetNotifyEvent();
+    if (DataSet == FHookedDataSet) {
+        RemoveFreeNotification(DataSet);
+        FHookedDataSet = nullptr;
+    }
+}
+
+void TDBCustomTreeView::RecordBeingDeleted(TDataSet* DataSet) {
+    // Only a selected node that shows the record being deleted goes with it: a selection left
+    // on another record (the dataset moved while the tree was not listening) stays.
+    auto* selected = dynamic_cast<TDBTreeNode*>(Selected());
+    FDeletingNode = selected && KeysAreEquals(selected->FID) ? selected : nullptr;
+    if (!FOldBeforeDelete) return;
+    TDataSetNotifyEvent old = std::move(FOldBeforeDelete);
+    FOldBeforeDelete = TDataSetNotifyEvent();
+    DataSet->SetBeforeDelete(old);
+    old(DataSet);
+}
+
+void TDBCustomTreeView::RecordDeleted(TDataSet* DataSet) {
+    TryFinally(
+        [&] {
+            if (FDeletingNode && !FDeletingNode->IDEquals2(GetKeyValues()))
+                DeleteBranch(FDeletingNode, true);
+        },
+        [&] { FDeletingNode = nullptr; });
+    if (!FOldAfterDelete) return;
+    TDataSetNotifyEvent old = std::move(FOldAfterDelete);
+    FOldAfterDelete = TDataSetNotifyEvent();
+    DataSet->SetAfterDelete(old);
+    old(DataSet);
+}
+
+// ---- published properties -----------------------------------------------------------------------
+
+const TClassInfo& TDBCustomTreeView::StaticClassInfo() {
+    static const TClassInfo info =
+        TClassBuilder<TDBCustomTreeView>("TDBCustomTreeView", &TCustomTreeView::StaticClassInfo())
+            .Build();
+    return info;
+}
+
+const TClassInfo& TDBTreeView::StaticClassInfo() {
+    using T = TDBTreeView;
+    using B = TDBCustomTreeView;
+    static const TClassInfo info =
+        TClassBuilder<T>("TDBTreeView", &TDBCustomTreeView::StaticClassInfo())
+            .Republish(TCustomTreeView::HostProperties(), {"Align",
+                                                           "BorderStyle",
+                                                           "Color",
+                                                           "Ctl3D",
+                                                           "DragCursor",
+                                                           "DragMode",
+                                                           "Enabled",
+                                                           "Font",
+                                                           "HideSelection",
+                                                           "Images",
+                                                           "Indent",
+                                                           "ParentColor",
+                                                           "ParentCtl3D",
+                                                           "ParentFont",
+                                                           "ParentShowHint",
+                                                           "PopupMenu",
+                                                           "ReadOnly",
+                                                           "ShowButtons",
+                                                           "ShowHint",
+                                                           "ShowLines",
+                                                           "ShowRoot",
+                                                           "SortType",
+                                                           "StateImages",
+                                                           "TabOrder",
+                                                           "TabStop",
+                                                           "Visible",
+                                                           "OnChange",
+                                                           "OnChanging",
+                                                           "OnClick",
+                                                           "OnCollapsed",
+                                                           "OnCollapsing",
+                                                           "OnCompare",
+                                                           "OnDblClick",
+                                                           "OnDeletion",
+                                                           "OnDragDrop",
+                                                           "OnDragOver",
+                                                           "OnEdited",
+                                                           "OnEditing",
+                                                           "OnEndDrag",
+                                                           "OnEnter",
+                                                           "OnExit",
+                                                           "OnExpanded",
+                                                           "OnExpanding",
+                                                           "OnGetImageIndex",
+                                                           "OnGetSelectedIndex",
+                                                           "OnKeyDown",
+                                                           "OnKeyPress",
+                                                           "OnKeyUp",
+                                                           "OnMouseDown",
+                                                           "OnMouseMove",
+                                                           "OnMouseUp",
+                                                           "OnStartDrag"})
+            .Property("DefStatus", MemberOf<T>(&B::GetDefState), &B::SetDefState, Variant(-1))
+            .Property("DefImage", MemberOf<T>(&B::GetDefImage), &B::SetDefImage, Variant(-1))
+            .Enum("InsertMode", "TInsertMode",
+                  {"imAddChild", "imAddSibling", "imAddRootNode", "imAddFromTable"},
+                  MemberOf<T>(&B::GetInsertMode), &B::SetInsertMode,
+                  std::optional<TInsertMode>(imAddFromTable))
+            .Property("KeyFieldsCount", MemberOf<T>(&B::GetKeyFieldsCount))
+            .Object("DataSource", "TDataSource", MemberOf<T>(&B::GetDataSource), &B::SetDataSource)
+            .Enum("LoadStyle", "TLoadStyle", {"lsExplorer", "lsOneAhead", "lsAllAhead"},
+                  MemberOf<T>(&B::GetLoadStyle), &B::SetLoadStyle,
+                  std::optional<TLoadStyle>(lsOneAhead))
+            .Property("StatusIDField", MemberOf<T>(&B::GetStatusIDField), &B::SetStatusIDField)
+            .Property("ImageIDField", MemberOf<T>(&B::GetImageIDField), &B::SetImageIDField)
+            .Property("NameField", MemberOf<T>(&B::GetNameField), &B::SetNameField)
+            .Property("LinksFields", MemberOf<T>(&B::GetLinksFields), &B::SetRelations)
+            .Property("RootKey", MemberOf<T>(&B::GetRootKey), &B::SetTopParentKey)
+            .Event("BeforeNodesLoading", "TDBTEEBeforeNodesLoading",
+                   MemberOf<T>(&B::GetBeforeNodesLoading), &B::SetBeforeNodesLoading)
+            .Event("AfterNodesLoading", "TDBTEEAfterNodesLoading",
+                   MemberOf<T>(&B::GetAfterNodesLoading), &B::SetAfterNodesLoading)
+            .Event("BeforeChildInsert", "TDBTEEBeforeChildInsert",
+                   MemberOf<T>(&B::GetBeforeChildInsert), &B::SetBeforeChildInsert)
+            .Event("BeforeNodeInsert", "TDBTEEBeforeNodeInsert",
+                   MemberOf<T>(&B::GetBeforeNodeInsert), &B::SetBeforeNodeInsert)
+            .Event("AfterInsert", "TDBTEEAfterInsert", MemberOf<T>(&B::GetAfterInsert),
+                   &B::SetAfterInsert)
+            .Event("OnNodeSetup", "TDBLVOnNodeSetup", MemberOf<T>(&B::GetOnNodeSetup),
+                   &B::SetOnNodeSetup)
+            .Creatable()
+            .Build();
+    return info;
+}
+
+} // namespace orvel

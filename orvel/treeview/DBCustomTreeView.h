@@ -1,0 +1,385 @@
+// The data-aware tree view: the records of one self-referencing table shown as a hierarchy.
+// A record is identified by its key vector (the values of its key fields); its parent is the
+// record whose key fields equal its parent-reference fields (the LinksFields pairs), and
+// top-level records carry the root key vector (RootKey). Children are read through key ranges on
+// the table's index, branch by branch, with the look-ahead LoadStyle asks for.
+//
+// TDBCustomTreeView holds the logic, TDBTreeView publishes its properties, TDBTreeNode remembers
+// its record by key vector and bookmark, TDBTreeDataLink brings the dataset's notifications.
+// The tree is filled by a message it posts to its own window, never inside the notification that
+// made the dataset available.
+#pragma once
+
+#include "orvel/containers/TreeAndList.h"
+#include "orvel/host/controls/ComCtrls.h"
+#include "orvel/host/core/Events.h"
+#include "orvel/host/core/Strings.h"
+#include "orvel/host/core/TypInfo.h"
+#include "orvel/host/core/Variant.h"
+#include "orvel/host/data/DataSet.h"
+#include "orvel/host/data/DataSource.h"
+#include "orvel/host/data/Table.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace orvel {
+
+class TDBCustomTreeView;
+class TDBTreeNode;
+class TNodeKeyIndex;
+class TNodeGuard;
+class TTreeLock;
+struct TNodeWatch;
+
+// Where a record inserted into the dataset gets its node.
+enum TInsertMode { imAddChild, imAddSibling, imAddRootNode, imAddFromTable };
+// How far a load reads ahead: only the requested level (lsExplorer), one child of each node read
+// (lsOneAhead), or all children of each node read (lsAllAhead).
+enum TLoadStyle { lsExplorer, lsOneAhead, lsAllAhead };
+
+// The messages the tree posts to its own window; the second parameter is always 0.
+enum : UINT {
+    WM_DBTREERELOAD = WM_USER + 160,          // reload the whole tree
+    WM_DBTREERELOADBRANCH = WM_USER + 161,    // reload a branch: index into the branch queue
+    WM_DBTREEREREADNODE = WM_USER + 162,      // re-read a node: index into the node queue
+    WM_DBTREEEDITBYDRAG = WM_USER + 163,      // re-parent after a drag: the drop-target node
+    WM_DBTREECHECKBROWSEMODE = WM_USER + 167, // settle the dataset's pending edit
+};
+
+using TDBTEEBeforeNodesLoading = TEvent<void(TObject* Sender)>;
+using TDBTEEAfterNodesLoading = TEvent<void(TObject* Sender)>;
+using TDBTEEBeforeChildInsert = TEvent<void(TObject* Sender, TTreeNode* Parent, bool& AllowInsert)>;
+using TDBTEEBeforeNodeInsert = TEvent<void(TObject* Sender, TTreeNode* Parent, bool& AllowInsert)>;
+using TDBTEEAfterInsert = TEvent<void(TObject* Sender, TTreeNode* Node)>;
+using TDBLVOnNodeSetup = TEvent<void(TObject* Sender, TTreeNode* ANode, TDataSet* ADataSet)>;
+// The bookmark of the record whose key vector is AID, or a null bookmark.
+using TDBTreeRefreshBookmarkHook = TEvent<TBookmark(const Variant& AID)>;
+
+// Splits Line at ";" into List (cleared first): each item trimmed of blanks and control
+// characters; empty items between two ";" are kept, a trailing ";" adds no item.
+void SplitLine(const std::string& Line, TStrings& List);
+// Halves every "left->right" item of Items into Left and Right (both cleared first), at the
+// first "->" and without trimming. An item without "->" gives an empty left half and the item
+// without its first character as right half.
+void FormLists(const TStrings& Items, TStrings& Left, TStrings& Right);
+
+// A node of the data-aware tree: its record's key vector and bookmark, whether all its children
+// are loaded, and the mark a loading pass sets on the nodes it meets. The key vector changes
+// only through SetID, which keeps the tree's key index in step.
+class TDBTreeNode : public TTreeNode {
+public:
+    TDBTreeNode(TTreeNodes* AOwner, const Variant& AID, const TBookmark& ABookmark);
+    ~TDBTreeNode() override;
+
+    const Variant& GetID() const { return FID; }
+    // A node whose identity changes forgets where its record was: the bookmark is dropped.
+    void SetID(const Variant& Value);
+    const TBookmark& GetBookMark() const { return FBookmark; }
+    void SetBookMark(const TBookmark& Value) { FBookmark = Value; }
+    bool GetComplete() const { return FComplete; }
+    void SetComplete(bool Value) { FComplete = Value; }
+    bool GetVisited() const { return FVisited; }
+    void SetVisited(bool Value) { FVisited = Value; }
+
+    // The dataset still accepts the node's bookmark (false without a dataset or a bookmark).
+    bool CheckBookMark(TDataSet* DataSet) const;
+    // Moves DataSet to the node's record: by its bookmark when still valid, else by the bookmark
+    // Hook finds for the key vector (kept in the node). False when neither names the record.
+    bool Seek(TDataSet* DataSet, const TDBTreeRefreshBookmarkHook& Hook);
+    // The node's key vector equals Key (key-vector equality, the node's vector first).
+    bool IDEquals2(const Variant& Key) const;
+    // Takes the key vector, bookmark and marks of another data node, then the host's caption,
+    // images and data. The bookmark is a value: each node holds its own copy.
+    void Assign(TPersistent* Source) override;
+
+private:
+    friend class TDBCustomTreeView;
+    friend class TNodeKeyIndex;
+
+    TDBCustomTreeView* OwnerTree() const;
+    void AddToIndex();
+    void RemoveFromIndex();
+
+    Variant FID;
+    TBookmark FBookmark;
+    bool FComplete = false;
+    bool FVisited = false;
+    // The tree's key index: whether the node is in it, its key's hash and the next node of its
+    // hash chain. They fit in what the fields above leave of the node's allocation.
+    bool FIndexed = false;
+    uint32_t FKeyHash = 0;
+    TDBTreeNode* FNextInChain = nullptr;
+};
+
+// The tree's data link: a field data link on the name field that passes the dataset's
+// notifications to its tree before the host handles them.
+class TDBTreeDataLink : public TFieldDataLink {
+public:
+    explicit TDBTreeDataLink(TDBCustomTreeView* ATreeView) : FTreeView(ATreeView) {}
+
+    TDBCustomTreeView* TreeView() const { return FTreeView; }
+    // Cleared by a dying tree, so that no later notification reaches it.
+    void SetTreeView(TDBCustomTreeView* Value) { FTreeView = Value; }
+
+protected:
+    void ActiveChanged() override;
+    void CheckBrowseMode() override;
+    void DataSetChanged() override;
+    void EditingChanged() override;
+    void RecordChanged(TField* Field) override;
+    void UpdateData() override;
+
+private:
+    TDBCustomTreeView* FTreeView;
+};
+
+class TDBCustomTreeView : public TCustomTreeView {
+    ORVEL_PUBLISHED(TDBCustomTreeView)
+
+public:
+    explicit TDBCustomTreeView(TComponent* AOwner);
+    ~TDBCustomTreeView() override;
+
+    using TControl::SetText;
+
+    // ---- configuration ------------------------------------------------------------------------
+    // DefStatus and DefImage read back as -1 unless they index an image of the attached list.
+    int GetDefState() const;
+    void SetDefState(int Value) { FDefState = Value; }
+    int GetDefImage() const;
+    void SetDefImage(int Value) { FDefImage = Value; }
+    TInsertMode GetInsertMode() const { return FInsertMode; }
+    void SetInsertMode(TInsertMode Value) { FInsertMode = Value; }
+    // The element count of the root key vector; 0 before any RootKey was given.
+    int GetKeyFieldsCount() const;
+    TDataSource* GetDataSource() const { return FDataLink->GetDataSource(); }
+    void SetDataSource(TDataSource* Value);
+    // Takes effect at the next load.
+    TLoadStyle GetLoadStyle() const { return FLoadStyle; }
+    void SetLoadStyle(TLoadStyle Value) { FLoadStyle = Value; }
+    const std::string& GetStatusIDField() const { return FStatusIDField; }
+    void SetStatusIDField(const std::string& Value);
+    const std::string& GetImageIDField() const { return FImageIDField; }
+    void SetImageIDField(const std::string& Value);
+    const std::string& GetNameField() const { return FNameField; }
+    void SetNameField(const std::string& Value);
+    // The relation text: pairs "parent field->key field" separated by ";".
+    const std::string& GetLinksFields() const { return FLinksFields; }
+    void SetRelations(const std::string& Value);
+    // The root expression: the parent key of the top-level records, items separated by ";"
+    // (Null, a quoted string, a whole number, a date or a number). A bad item raises
+    // EConvertError and keeps the previous root key.
+    const std::string& GetRootKey() const { return FRootKey; }
+    void SetTopParentKey(const std::string& Value);
+    const Variant& GetRootKeyValues() const { return FRootKeyValues; }
+
+    const TDBTEEBeforeNodesLoading& GetBeforeNodesLoading() const { return FBeforeNodesLoading; }
+    void SetBeforeNodesLoading(TDBTEEBeforeNodesLoading Value) { FBeforeNodesLoading = Value; }
+    const TDBTEEAfterNodesLoading& GetAfterNodesLoading() const { return FAfterNodesLoading; }
+    void SetAfterNodesLoading(TDBTEEAfterNodesLoading Value) { FAfterNodesLoading = Value; }
+    const TDBTEEBeforeChildInsert& GetBeforeChildInsert() const { return FBeforeChildInsert; }
+    void SetBeforeChildInsert(TDBTEEBeforeChildInsert Value) { FBeforeChildInsert = Value; }
+    const TDBTEEBeforeNodeInsert& GetBeforeNodeInsert() const { return FBeforeNodeInsert; }
+    void SetBeforeNodeInsert(TDBTEEBeforeNodeInsert Value) { FBeforeNodeInsert = Value; }
+    const TDBTEEAfterInsert& GetAfterInsert() const { return FAfterInsert; }
+    void SetAfterInsert(TDBTEEAfterInsert Value) { FAfterInsert = Value; }
+    const TDBLVOnNodeSetup& GetOnNodeSetup() const { return FOnNodeSetup; }
+    void SetOnNodeSetup(TDBLVOnNodeSetup Value) { FOnNodeSetup = Value; }
+
+    // ---- keys and state -----------------------------------------------------------------------
+    TDBTreeDataLink* DataLink() const { return FDataLink.get(); }
+    // The key fields joined by ";", and the parent-reference fields joined and ended by ";".
+    void KeyLinks(std::string& S) const { S = FKeyLinks; }
+    void ParentLinks(std::string& S) const { S = FParentLinks; }
+    const TStringList& KeyFieldList() const { return *FKeyFieldList; }
+    const TStringList& ParentFieldList() const { return *FParentFieldList; }
+    // The current record's key vector: always an array, one element per key field.
+    void GetKeyValues(Variant& Key) const;
+    Variant GetKeyValues() const;
+    virtual bool CreateKeyValues(Variant& Key);
+    // Key equals the current record's key vector; false while the link is inactive.
+    bool KeysAreEquals(const Variant& Key) const;
+    bool AllDataObjectsAreSet() const;
+    // Busy: a load, an activation or a synchronisation step is running, and dataset
+    // notifications are ignored.
+    bool IsStopped() const { return FLockCount != 0; }
+    // The tree has not been loaded from its data source yet.
+    bool NotLoaded() const { return FNotLoaded; }
+    bool GetActive() const { return FActive; }
+    // True reloads the tree now, false clears it.
+    void SetActive(bool Value);
+    // Binds the fields, the relation lists and the delete hooks to the dataset; false when the
+    // link is inactive (the bindings are dropped then).
+    bool ActivateDataSet();
+
+    // ---- loading ------------------------------------------------------------------------------
+    // Clears and reloads the whole tree, then selects the current record's node.
+    void DoReload();
+    // Closes and reopens the dataset (its notifications reload the tree).
+    void ReloadTree();
+    void ClearTree();
+    void LoadRoot();
+    // Reads Node's children again from the table.
+    void LoadBranch(TTreeNode* Node);
+    // One pass over the children of ParentKey (Parent nil: the top level). OuterKey is the key
+    // whose range is put back afterwards (Empty: the range is cancelled).
+    void LoadNodes(TDBTreeNode* Parent, const Variant& ParentKey, int Level,
+                   const Variant& OuterKey);
+    // Limits the table to the children of Key, or cancels its range when Key is Empty.
+    void ProduceGeneration(const Variant& Key);
+    // Positions the table on the record with key vector Key (callers check the key after).
+    void FindKeyByValue(const Variant& Key);
+    // Makes the node of the record with key vector Key present and visible, loading and
+    // expanding its ancestors; nil when the record or one of its ancestors cannot be reached.
+    TDBTreeNode* SuperLoad(const Variant& Key);
+    // The first node, in depth-first order, whose key vector equals Key; nil when none.
+    TDBTreeNode* FindNode(const Variant& Key) const;
+    // The first child of Parent (a top-level node for nil) whose key vector equals Key.
+    TDBTreeNode* FindInChildren(TTreeNode* Parent, const Variant& Key) const;
+
+    // ---- display ------------------------------------------------------------------------------
+    // Sets Node up from the current record: identity, bookmark, caption, images, OnNodeSetup.
+    // Any failure becomes ETreeViewError "Cannot setup a node".
+    void SetupNode(TDBTreeNode* Node);
+    void SetText(TField* Field, TDBTreeNode* Node);
+    void SetStatusID(TField* Field, TDBTreeNode* Node);
+    void SetImageID(TField* Field, TDBTreeNode* Node);
+    // Shows a change of Field of the current record on the selected node.
+    void RefreshNode(TDBTreeNode* Node, TField* Field);
+    void RefreshRest(TDBTreeNode* Node, TField* Field);
+    // Writes Node's caption into the name field.
+    void UpdateName(TDBTreeNode* Node);
+    // Selects the current record's node (none when it cannot be revealed).
+    void SyncronizeTree();
+
+    // ---- records ------------------------------------------------------------------------------
+    // Moves the dataset to Node's record; a node whose record is gone is removed with its branch.
+    void CheckNode(TDBTreeNode* Node);
+    TBookmark RefreshBookmarkHook(const Variant& AID);
+    // The current record's parent reference; true when it is not the root key vector.
+    bool FillParentValues(Variant& Values);
+    // Positions the dataset on the record with key Key and reads its parent reference; true when
+    // that record exists and has a parent other than itself.
+    bool GetParentReference(const Variant& Key, Variant& ParentValues);
+    void SetAsChildOf(const Variant& ParentKey);
+    virtual void SetAsTopParent();
+    // Removes Node's children (and Node itself when DeleteSelf); Node's children count as not
+    // loaded afterwards.
+    void DeleteBranch(TTreeNode* Node, bool DeleteSelf);
+
+    // ---- deferred work ------------------------------------------------------------------------
+    // Asks for a reload of the whole tree through the tree's own message queue; nothing while
+    // the window does not exist or while a reload is already pending.
+    void PostReload();
+
+    // ---- delete hooks -------------------------------------------------------------------------
+    // The tree stands in for the dataset's before- and after-delete handlers and passes every
+    // call on to the handlers it replaced.
+    void AddHooks(TDataSet* DataSet);
+    void FreeHooks(TDataSet* DataSet);
+    void RecordBeingDeleted(TDataSet* DataSet);
+    void RecordDeleted(TDataSet* DataSet);
+
+    void Loaded() override;
+    void Notification(TComponent* AComponent, TOperation Operation) override;
+    void WndProc(TMessage& Message) override;
+
+protected:
+    friend class TDBTreeDataLink;
+    friend class TDBTreeNode;
+    friend class TNodeGuard;
+    friend class TTreeLock;
+
+    // Every node of the tree is a TDBTreeNode made here, starting with the key vector of the
+    // dataset's current record (Empty while the link is inactive). An override must return a
+    // TDBTreeNode too.
+    TTreeNode* CreateNode() override;
+    virtual void RefreshGeneralTable() {}
+    virtual void DataLinkActiveChanged();
+    virtual void ActiveChanging(bool /*Active*/) {}
+    virtual void DataLinkDataSetChanged();
+    virtual void DoBeforeLoading();
+    virtual void DoAfterLoading();
+    virtual void NodeIsNotFound() {}
+
+    void InitFields();
+    void DataLinkRecordChanged(TField* Field);
+    void DataLinkEditingChanged();
+    void DataLinkUpdateData();
+    void WMDoReload(TMessage& Message);
+
+    // Expanding a node reads its children again.
+    bool CanExpand(TTreeNode* Node) override;
+    void CreateWnd() override;
+
+    TDataSet* DataSet() const { return FDataLink->DataSet(); }
+    // The data link's dataset as a table; EInvalidCast for any other dataset (or none).
+    TTable* TableOf() const;
+    TDBTreeRefreshBookmarkHook BookmarkHook();
+
+private:
+    void ParseRelations(TDataSet& DataSet);
+    int RangeFieldCount() const;
+    TDBTreeNode* Reveal(const Variant& Key);
+    void OpenForReveal(TDBTreeNode* Node);
+    void SweepChildren(TDBTreeNode* Parent);
+    void WithManualDrag(TMessage& Message);
+    void NodeDestroyed(TDBTreeNode* Node);
+
+    std::string FStatusIDField;
+    std::string FImageIDField;
+    std::string FNameField;
+    TField* FImageField = nullptr;
+    TField* FStatusField = nullptr;
+    TField* FTextField = nullptr;
+    std::unique_ptr<TStringList> FKeyFieldList;
+    std::unique_ptr<TStringList> FParentFieldList;
+    std::string FLinksFields;
+    std::string FRootKey;
+    std::string FKeyLinks;
+    std::string FParentLinks = ";";
+    TInsertMode FInsertMode = imAddFromTable;
+    Variant FRootKeyValues;
+    bool FActive = false;
+    bool FInserting = false;
+    bool FDragNotCanceled = true;
+    TLoadStyle FLoadStyle = lsOneAhead;
+    std::unique_ptr<TKeysArray> FBranchQueue;
+    std::unique_ptr<TKeysArray> FNodeQueue;
+    bool FQueuesPending = false;
+    bool FCheckBrowsePosted = false;
+    bool FNotLoaded = true;
+    int32_t FLockCount = 0;
+    int32_t FDefState = -1;
+    int32_t FDefImage = -1;
+    std::unique_ptr<TDBTreeDataLink> FDataLink;
+    uint8_t FLastState = dsBrowse;
+    TDBTEEBeforeNodesLoading FBeforeNodesLoading;
+    TDBTEEAfterNodesLoading FAfterNodesLoading;
+    TDBTEEBeforeChildInsert FBeforeChildInsert;
+    TDBTEEBeforeNodeInsert FBeforeNodeInsert;
+    TDBTEEAfterInsert FAfterInsert;
+    TDBLVOnNodeSetup FOnNodeSetup;
+    TDBTreeNode* FDeletingNode = nullptr;
+    TDataSetNotifyEvent FOldBeforeDelete;
+    TDataSetNotifyEvent FOldAfterDelete;
+
+    // The dataset whose delete events hold this tree's hooks (it may no longer be the link's).
+    TDataSet* FHookedDataSet = nullptr;
+    // Nodes by key vector, so that finding a node does not walk the tree.
+    std::unique_ptr<TNodeKeyIndex> FNodeIndex;
+    // Node pointers held across calls that may delete nodes; cleared when their node dies.
+    TNodeWatch* FWatches = nullptr;
+};
+
+// The published tree: the host tree's usual properties and events and the data properties.
+class TDBTreeView : public TDBCustomTreeView {
+    ORVEL_PUBLISHED(TDBTreeView)
+
+public:
+    explicit TDBTreeView(TComponent* AOwner) : TDBCustomTreeView(AOwner) {}
+};
+
+} // namespace orvel

@@ -1,0 +1,322 @@
+// The tree as its user meets it: filled by the message loop after the data source becomes
+// active, each load style's expand buttons and loaded children, expanding that reads the table
+// again, revealing a record deep down, a failing load that leaves the table as it found it, and
+// the two-field key table whose top-level records have two null owner fields.
+#include "tests/treeview/TreeTestSupport.h"
+
+namespace orvel::test {
+namespace {
+
+using TreeLoadingTest = TreeTest;
+
+TEST_F(TreeLoadingTest, FillsFromTheMessageLoopNotInsideTheActivation) {
+    OpenOrganization();
+    source->SetDataSet(table.get());
+    tree->SetDataSource(source);
+
+    // Activation only asks for a reload.
+    EXPECT_EQ(tree->Items()->Count(), 0);
+    ASSERT_EQ(Application().QueuedCount(), 1u);
+    EXPECT_EQ(Application().QueuedMessages()[0].Message, WM_USER + 160u);
+
+    run_messages();
+    EXPECT_EQ(Picture(*tree), "Head office+ (Sales), Branch office+ (Depot)");
+    EXPECT_FALSE(tree->NotLoaded());
+    EXPECT_FALSE(tree->IsStopped());
+    // The table was on its first record, and stays there; that record's node is selected.
+    EXPECT_EQ(CurrentId(), 1);
+    ASSERT_NE(tree->Selected(), nullptr);
+    EXPECT_EQ(tree->Selected()->Text(), "Head office");
+
+    TDBTreeNode* head = NodeNamed(*tree, "Head office");
+    EXPECT_TRUE(head->IDEquals2(Key(1)));
+    EXPECT_EQ(head->StateIndex(), 1);
+    EXPECT_EQ(head->ImageIndex(), 10);
+    EXPECT_EQ(head->SelectedIndex(), 10);
+    EXPECT_TRUE(table->BookmarkValid(head->GetBookMark()));
+
+    // Closing the table empties the tree; opening it again fills it through the loop again.
+    table->Close();
+    EXPECT_EQ(tree->Items()->Count(), 0);
+    table->Open();
+    EXPECT_EQ(tree->Items()->Count(), 0);
+    run_messages();
+    EXPECT_EQ(Picture(*tree), "Head office+ (Sales), Branch office+ (Depot)");
+}
+
+TEST_F(TreeLoadingTest, OneAheadShowsOneChildAndButtonsOnlyWhereChildrenExist) {
+    OpenOrganization(lsOneAhead);
+    Bind();
+    ClickButton(NodeNamed(*tree, "Head office"));
+    EXPECT_EQ(Picture(*tree), "Head office+ (Sales+ (North), Engineering+ (Research)), "
+                              "Branch office+ (Depot)");
+    EXPECT_TRUE(NodeNamed(*tree, "Head office")->Expanded());
+    EXPECT_TRUE(NodeNamed(*tree, "Head office")->GetComplete());
+    EXPECT_FALSE(NodeNamed(*tree, "Sales")->GetComplete());
+
+    ClickButton(NodeNamed(*tree, "Sales"));
+    EXPECT_EQ(Picture(NodeNamed(*tree, "Sales")->GetFirstChild()), "North, South");
+    EXPECT_EQ(CurrentId(), 1);
+}
+
+TEST_F(TreeLoadingTest, ExplorerGivesEveryNodeAButtonUntilItIsOpened) {
+    OpenOrganization(lsExplorer);
+    Bind();
+    EXPECT_EQ(Picture(*tree), "Head office+, Branch office+");
+
+    ClickButton(NodeNamed(*tree, "Head office"));
+    EXPECT_EQ(Picture(*tree), "Head office+ (Sales+, Engineering+), Branch office+");
+    ClickButton(NodeNamed(*tree, "Sales"));
+    EXPECT_EQ(Branch(NodeNamed(*tree, "Sales")), "Sales+ (North+, South+)");
+
+    // A node without children loses its button when it is opened, and stays closed.
+    TDBTreeNode* north = NodeNamed(*tree, "North");
+    ClickButton(north);
+    EXPECT_FALSE(north->HasChildren());
+    EXPECT_FALSE(north->Expanded());
+    EXPECT_TRUE(north->GetComplete());
+}
+
+TEST_F(TreeLoadingTest, AllAheadReadsEveryChildOfEachShownNode) {
+    OpenOrganization(lsAllAhead);
+    Bind();
+    EXPECT_EQ(Picture(*tree), "Head office+ (Sales, Engineering), Branch office+ (Depot)");
+    EXPECT_TRUE(NodeNamed(*tree, "Head office")->GetComplete());
+    EXPECT_TRUE(NodeNamed(*tree, "Branch office")->GetComplete());
+
+    ClickButton(NodeNamed(*tree, "Head office"));
+    EXPECT_EQ(Picture(*tree), "Head office+ (Sales+ (North, South), Engineering+ (Research)), "
+                              "Branch office+ (Depot)");
+}
+
+TEST_F(TreeLoadingTest, OpeningABranchAgainShowsRecordsAddedAndDroppedMeanwhile) {
+    OpenOrganization();
+    Bind();
+    TDBTreeNode* head = NodeNamed(*tree, "Head office");
+    ClickButton(head);
+    TDBTreeNode* sales = NodeNamed(*tree, "Sales");
+
+    db->Execute("INSERT INTO ORGANIZATION VALUES (9, 1, 'Legal', NULL, NULL);"
+                "DELETE FROM ORGANIZATION WHERE ID = 5;"
+                "DELETE FROM ORGANIZATION WHERE ID = 6;");
+    ClickButton(head); // closes
+    ClickButton(head); // opens, reading the children again
+    EXPECT_EQ(Branch(head), "Head office+ (Sales+ (North), Legal)");
+    // A node that was there before is the same node, in its place.
+    EXPECT_EQ(head->GetFirstChild(), sales);
+    EXPECT_EQ(NodeNamed(*tree, "Legal")->ImageIndex(), -1);
+}
+
+TEST_F(TreeLoadingTest, RevealsTheCurrentRecordThreeLevelsDown) {
+    OpenOrganization();
+    ASSERT_TRUE(table->Locate("ID", Variant(3)));
+    Bind();
+
+    ASSERT_NE(tree->Selected(), nullptr);
+    EXPECT_EQ(tree->Selected()->Text(), "North");
+    EXPECT_TRUE(NodeNamed(*tree, "Head office")->Expanded());
+    EXPECT_TRUE(NodeNamed(*tree, "Sales")->Expanded());
+    EXPECT_FALSE(NodeNamed(*tree, "Branch office")->Expanded());
+    // The table is still on North, without a range.
+    EXPECT_EQ(CurrentId(), 3);
+    EXPECT_FALSE(table->RangeApplied());
+    EXPECT_FALSE(tree->IsStopped());
+}
+
+TEST_F(TreeLoadingTest, RevealReachesARecordAddedUnderAnOpenBranch) {
+    OpenOrganization();
+    Bind();
+    TDBTreeNode* head = NodeNamed(*tree, "Head office");
+    ClickButton(head);
+    db->Execute("INSERT INTO ORGANIZATION VALUES (9, 1, 'Legal', NULL, NULL)");
+
+    TDBTreeNode* legal = tree->SuperLoad(Key(9));
+    ASSERT_NE(legal, nullptr);
+    EXPECT_EQ(legal->Text(), "Legal");
+    EXPECT_EQ(legal->Parent(), head);
+    EXPECT_EQ(CurrentId(), 1);
+}
+
+TEST_F(TreeLoadingTest, RevealGivesUpOnBrokenAndLoopingParentChains) {
+    OpenOrganization();
+    db->Execute("INSERT INTO ORGANIZATION VALUES (20, 99, 'Orphan', NULL, NULL);"
+                "INSERT INTO ORGANIZATION VALUES (21, 22, 'Loop A', NULL, NULL);"
+                "INSERT INTO ORGANIZATION VALUES (22, 23, 'Loop B', NULL, NULL);"
+                "INSERT INTO ORGANIZATION VALUES (23, 21, 'Loop C', NULL, NULL);"
+                "INSERT INTO ORGANIZATION VALUES (24, 24, 'Own parent', NULL, NULL);");
+    Bind();
+    ASSERT_TRUE(table->Locate("ID", Variant(4)));
+
+    EXPECT_EQ(tree->SuperLoad(Key(20)), nullptr); // its parent 99 does not exist
+    EXPECT_EQ(tree->SuperLoad(Key(21)), nullptr); // 21 -> 22 -> 23 -> 21
+    EXPECT_EQ(tree->SuperLoad(Key(24)), nullptr);
+    EXPECT_EQ(tree->SuperLoad(Key(77)), nullptr); // no such record
+    EXPECT_EQ(CurrentId(), 4);
+    EXPECT_FALSE(tree->IsStopped());
+    EXPECT_FALSE(table->ControlsDisabled());
+
+    TDBTreeNode* research = tree->SuperLoad(Key(6));
+    ASSERT_NE(research, nullptr);
+    EXPECT_EQ(research->Text(), "Research");
+    EXPECT_TRUE(research->IsNodeVisible());
+}
+
+TEST_F(TreeLoadingTest, EveryLoadPutsTheCursorBackAndLeavesNoRange) {
+    OpenOrganization(lsAllAhead);
+    Bind();
+    TDBTreeNode* head = NodeNamed(*tree, "Head office");
+
+    // A record in the middle: the cursor returns to it.
+    ASSERT_TRUE(table->Locate("ID", Variant(5)));
+    ClickButton(head);
+    EXPECT_EQ(CurrentId(), 5);
+    EXPECT_FALSE(table->RangeApplied());
+
+    // At the start: back to the first record.
+    table->First();
+    tree->LoadBranch(head);
+    EXPECT_TRUE(table->Bof());
+    EXPECT_EQ(CurrentId(), 1);
+
+    // Past the end: back to the last record.
+    table->Last();
+    table->Next();
+    ASSERT_TRUE(table->Eof());
+    tree->LoadBranch(head);
+    EXPECT_TRUE(table->Eof());
+    EXPECT_EQ(CurrentId(), 8);
+
+    // A range the application set is gone after the reload; the nodes come from ranges of the
+    // tree's own.
+    table->SetRange({Variant(2)}, {Variant(2)});
+    tree->DoReload();
+    EXPECT_FALSE(table->RangeApplied());
+    EXPECT_EQ(Picture(*tree), "Head office+ (Sales, Engineering), Branch office+ (Depot)");
+    EXPECT_FALSE(table->ControlsDisabled());
+}
+
+TEST_F(TreeLoadingTest, ALoadFailingHalfWayRestoresTableAndTree) {
+    OpenOrganization();
+    int setups = 0;
+    int failAt = 3;
+    tree->SetOnNodeSetup([&](TObject*, TTreeNode*, TDataSet*) {
+        if (++setups == failAt) throw EDatabaseError("no picture for this record");
+    });
+    ASSERT_TRUE(table->Locate("ID", Variant(5)));
+    Bind();
+
+    // Head office, Sales ahead of it, then Branch office fails: the node made for it is gone.
+    ASSERT_EQ(Application().ShownErrors.size(), 1u);
+    EXPECT_EQ(Application().ShownErrors[0], "Cannot setup a node");
+    EXPECT_EQ(Picture(*tree), "Head office+ (Sales)");
+    EXPECT_EQ(CurrentId(), 5);
+    EXPECT_FALSE(table->RangeApplied());
+    EXPECT_FALSE(table->ControlsDisabled());
+    EXPECT_EQ(table->State(), dsBrowse);
+    EXPECT_FALSE(tree->IsStopped());
+
+    // A branch whose load fails keeps the children met before the failure.
+    Application().ShownErrors.clear();
+    setups = 0;
+    failAt = 2;
+    ClickButton(NodeNamed(*tree, "Head office"));
+    ASSERT_EQ(Application().ShownErrors.size(), 1u);
+    // Sales was there before and read one child ahead; Engineering failed and is gone.
+    EXPECT_EQ(Branch(NodeNamed(*tree, "Head office")), "Head office+ (Sales+ (North))");
+    EXPECT_EQ(CurrentId(), 5);
+    EXPECT_FALSE(table->RangeApplied());
+    EXPECT_FALSE(table->ControlsDisabled());
+    EXPECT_FALSE(tree->IsStopped());
+
+    // Once the handler behaves, the next load is whole.
+    failAt = 0;
+    tree->DoReload();
+    EXPECT_EQ(Picture(*tree), "Head office+ (Sales+ (North), Engineering+ (Research)), "
+                              "Branch office+ (Depot)");
+    EXPECT_EQ(tree->Selected()->Text(), "Engineering");
+}
+
+TEST_F(TreeLoadingTest, TwoFieldKeysWithTwoNullRoots) {
+    db->CreateUnits();
+    table = db->OpenTable("UNITS", "OWNER_GROUP;OWNER_ID");
+    tree->SetNameField("NAME");
+    tree->SetStatusIDField("STATUS_ID");
+    tree->SetRelations("OWNER_GROUP->UNIT_GROUP;OWNER_ID->UNIT_ID");
+    tree->SetTopParentKey("Null;Null");
+    EXPECT_EQ(tree->GetKeyFieldsCount(), 2);
+    ASSERT_TRUE(table->Locate("UNIT_GROUP;UNIT_ID", VarArrayOf({Variant(3), Variant(1)})));
+    Bind();
+
+    EXPECT_EQ(Picture(*tree), "Alpha+ (Gamma, Delta+ (Epsilon)), Beta+ (Zeta)");
+    ASSERT_NE(tree->Selected(), nullptr);
+    EXPECT_EQ(tree->Selected()->Text(), "Epsilon");
+    EXPECT_TRUE(static_cast<TDBTreeNode*>(tree->Selected())
+                    ->IDEquals2(VarArrayOf({Variant(3), Variant(1)})));
+    EXPECT_EQ(table->FieldByName("NAME")->GetAsString(), "Epsilon");
+    EXPECT_FALSE(table->RangeApplied());
+
+    ClickButton(NodeNamed(*tree, "Beta"));
+    EXPECT_EQ(Branch(NodeNamed(*tree, "Beta")), "Beta+ (Zeta)");
+    EXPECT_TRUE(NodeNamed(*tree, "Beta")->GetComplete());
+}
+
+TEST_F(TreeLoadingTest, ATreeWaitsForItsWindowAndAReloadIsAskedForOnce) {
+    OpenOrganization();
+    source->SetDataSet(table.get());
+    auto* loose = new TDBTreeView(&form->Form());
+    loose->SetNameField("NAME");
+    loose->SetRelations("PARENT_ID->ID");
+    loose->SetTopParentKey("Null");
+    loose->SetDataSource(source);
+    run_messages();
+    EXPECT_EQ(loose->Items()->Count(), 0); // no window: nothing was posted
+
+    loose->SetParent(&form->Form()); // the window is made: the reload is asked for
+    EXPECT_EQ(Application().QueuedCount(), 1u);
+    loose->SetStatusIDField("STATUS_ID");
+    loose->SetImageIDField("IMAGE_ID");
+    EXPECT_EQ(Application().QueuedCount(), 1u); // a reload is pending already
+    run_messages();
+    EXPECT_EQ(Picture(*loose), "Head office+ (Sales), Branch office+ (Depot)");
+
+    // A refused post leaves nothing pending, so the next request posts again.
+    Application().RefusePosts(true);
+    loose->SetStatusIDField("");
+    Application().RefusePosts(false);
+    loose->SetImageIDField("");
+    EXPECT_EQ(Application().QueuedCount(), 1u);
+}
+
+TEST_F(TreeLoadingTest, DesignTimeAndOtherDatasetsLoadNothing) {
+    OpenOrganization();
+    tree->SetDesigning(true);
+    Bind();
+    EXPECT_EQ(tree->Items()->Count(), 0);
+
+    // A query cannot give ranges: the load fails with the invalid cast and nothing stays busy.
+    tree->SetDesigning(false);
+    auto query = db->OpenQuery("SELECT * FROM ORGANIZATION");
+    source->SetDataSet(query.get());
+    Application().ShownErrors.clear();
+    run_messages();
+    ASSERT_EQ(Application().ShownErrors.size(), 1u);
+    EXPECT_EQ(Application().ShownErrors[0], "Invalid class typecast");
+    EXPECT_FALSE(tree->IsStopped());
+    EXPECT_FALSE(query->ControlsDisabled());
+    source->SetDataSet(nullptr);
+}
+
+TEST_F(TreeLoadingTest, RemovingTheDataSourceEmptiesTheTree) {
+    OpenOrganization();
+    Bind();
+    ASSERT_GT(tree->Items()->Count(), 0);
+    source->Free();
+    source = nullptr;
+    EXPECT_EQ(tree->Items()->Count(), 0);
+    EXPECT_EQ(tree->GetDataSource(), nullptr);
+    EXPECT_TRUE(tree->NotLoaded());
+    EXPECT_EQ(tree->KeysAreEquals(Key(1)), false);
+}
+
+} // namespace
+} // namespace orvel::test
