@@ -3,6 +3,7 @@
 
 #include "orvel/host/core/Exceptions.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -16,10 +17,62 @@ struct TVarStringData {
     std::string Text;
 };
 
+// The bounds of an array's dimensions. A single dimension (every key vector) is kept inline and
+// only more dimensions take a block of their own, so that a one-dimensional array costs two
+// allocations (its header and its items) rather than three: views keep one key vector per node.
+class TBoundList {
+public:
+    TBoundList(const std::vector<TVarArrayBound>& bounds) { Fill(bounds.data(), bounds.size()); }
+    TBoundList(std::initializer_list<TVarArrayBound> bounds) {
+        Fill(bounds.begin(), bounds.size());
+    }
+    TBoundList(const TBoundList& other) { Fill(other.begin(), other.size()); }
+    TBoundList& operator=(const TBoundList& other) {
+        if (this != &other) {
+            Release();
+            Fill(other.begin(), other.size());
+        }
+        return *this;
+    }
+    ~TBoundList() { Release(); }
+
+    std::size_t size() const { return FCount; }
+    TVarArrayBound* begin() { return FCount > 1 ? FMany : &FOne; }
+    const TVarArrayBound* begin() const { return FCount > 1 ? FMany : &FOne; }
+    TVarArrayBound* end() { return begin() + FCount; }
+    const TVarArrayBound* end() const { return begin() + FCount; }
+    TVarArrayBound& operator[](std::size_t i) { return begin()[i]; }
+    const TVarArrayBound& operator[](std::size_t i) const { return begin()[i]; }
+    TVarArrayBound& back() { return begin()[FCount - 1]; }
+    const TVarArrayBound& back() const { return begin()[FCount - 1]; }
+
+private:
+    void Fill(const TVarArrayBound* bounds, std::size_t count) {
+        FCount = static_cast<uint32_t>(count);
+        if (count <= 1) {
+            FOne = count ? bounds[0] : TVarArrayBound();
+            return;
+        }
+        FMany = new TVarArrayBound[count];
+        std::copy(bounds, bounds + count, FMany);
+    }
+    void Release() {
+        if (FCount > 1) delete[] FMany;
+        FCount = 0;
+        FOne = TVarArrayBound();
+    }
+
+    uint32_t FCount = 0;
+    union {
+        TVarArrayBound FOne;
+        TVarArrayBound* FMany;
+    };
+};
+
 struct TVarArrayData {
     int32_t Refs;
     TVarType ElementType;
-    std::vector<TVarArrayBound> Bounds;
+    TBoundList Bounds;
     std::vector<Variant> Items; // the first dimension varies fastest, the last slowest
 };
 
