@@ -242,6 +242,11 @@ TDateTime EncodeTime(int hour, int minute, int second, int msec) {
 }
 
 void DecodeDate(TDateTime dt, int& year, int& month, int& day) {
+    // Only days of the years 1 to 9999 have a calendar date.
+    static const double lowest = -static_cast<double>(kDay1899_12_30);
+    static const double highest = static_cast<double>(DayNumber(9999, 12, 31) - kDay1899_12_30);
+    if (!(std::floor(dt) >= lowest && std::floor(dt) <= highest))
+        throw EConvertError("Invalid date: " + FloatToStr(dt));
     long long days = static_cast<long long>(std::floor(dt)) + kDay1899_12_30;
     int y = static_cast<int>(days / 366) + 1;
     while (DayNumber(y + 1, 1, 1) <= days)

@@ -49,6 +49,10 @@ TEST(SysUtils, DatesAreDaysSince18991230) {
     EXPECT_EQ(DateTimeToStr(EncodeDate(2000, 2, 1), dmy), "01.02.2000");
     EXPECT_THROW(StrToDateTime("2000-02-30"), EConvertError);
     EXPECT_THROW(StrToDateTime("yesterday"), EConvertError);
+    // Days outside the years 1 to 9999 have no calendar date: a clear error, not an overflow.
+    EXPECT_THROW(DateTimeToStr(2.2e16), EConvertError);
+    EXPECT_THROW(DecodeDate(-1e300, y, m, d), EConvertError);
+    EXPECT_EQ(DateToStr(EncodeDate(9999, 12, 31)), "9999-12-31");
 }
 
 TEST(SysUtils, TrimAndCase) {
