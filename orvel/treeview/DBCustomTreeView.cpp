@@ -418,6 +418,14 @@ void TDBCustomTreeView::CreateWnd() {
     DataLinkActiveChanged();
 }
 
+void TDBCustomTreeView::DestroyWnd() {
+    FQueuesPending = false;
+    FCheckBrowsePosted = false;
+    FBranchQueue->Clear();
+    FNodeQueue->Clear();
+    TCustomTreeView::DestroyWnd();
+}
+
 void TDBCustomTreeView::Loaded() {
     TCustomTreeView::Loaded();
     DataLinkActiveChanged();

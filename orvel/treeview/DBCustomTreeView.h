@@ -313,6 +313,8 @@ protected:
     // Expanding a node reads its children again.
     bool CanExpand(TTreeNode* Node) override;
     void CreateWnd() override;
+    // The messages still queued for the window go with it: nothing stays pending.
+    void DestroyWnd() override;
 
     TDataSet* DataSet() const { return FDataLink->DataSet(); }
     // The data link's dataset as a table; EInvalidCast for any other dataset (or none).

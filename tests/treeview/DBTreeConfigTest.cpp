@@ -146,6 +146,9 @@ TEST_F(TreeConfigTest, ChangesOfTheCurrentRecordReachOnlyTheSelectedNode) {
     EXPECT_EQ(north->ImageIndex(), 7);
     EXPECT_EQ(north->SelectedIndex(), 7);
     EXPECT_EQ(NodeNamed(*tree, "South")->StateIndex(), 1);
+    north->SetText("Northern");
+    tree->UpdateName(north);
+    EXPECT_EQ(table->FieldByName("NAME")->GetAsString(), "Northern");
 
     // A new key value gives the node a new identity and drops its bookmark.
     ASSERT_FALSE(north->GetBookMark().IsNull());

@@ -279,9 +279,18 @@ TEST_F(TreeLoadingTest, ATreeWaitsForItsWindowAndAReloadIsAskedForOnce) {
     run_messages();
     EXPECT_EQ(Picture(*loose), "Head office+ (Sales), Branch office+ (Depot)");
 
+    // A reload asked for just before the window goes is asked for again by the new window.
+    loose->SetStatusIDField("");
+    ASSERT_EQ(Application().QueuedCount(), 1u);
+    loose->DestroyHandle();
+    loose->Items()->Clear();
+    loose->HandleNeeded();
+    run_messages();
+    EXPECT_EQ(Picture(*loose), "Head office+ (Sales), Branch office+ (Depot)");
+
     // A refused post leaves nothing pending, so the next request posts again.
     Application().RefusePosts(true);
-    loose->SetStatusIDField("");
+    loose->SetStatusIDField("IMAGE_ID");
     Application().RefusePosts(false);
     loose->SetImageIDField("");
     EXPECT_EQ(Application().QueuedCount(), 1u);
