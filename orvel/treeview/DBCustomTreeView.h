@@ -207,6 +207,12 @@ public:
     bool IsStopped() const { return FLockCount != 0; }
     // The tree has not been loaded from its data source yet.
     bool NotLoaded() const { return FNotLoaded; }
+    // The dataset state the tree last brought about or saw for the selected node's record.
+    TDataSetState GetLastState() const { return static_cast<TDataSetState>(FLastState); }
+    // An insertion through the tree is being posted.
+    bool GetInserting() const { return FInserting; }
+    // False from a cancelled drag until the drag's end.
+    bool GetDragNotCanceled() const { return FDragNotCanceled; }
     bool GetActive() const { return FActive; }
     // True reloads the tree now, false clears it.
     void SetActive(bool Value);

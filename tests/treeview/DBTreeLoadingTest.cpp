@@ -42,6 +42,14 @@ TEST_F(TreeLoadingTest, FillsFromTheMessageLoopNotInsideTheActivation) {
     EXPECT_EQ(tree->Items()->Count(), 0);
     run_messages();
     EXPECT_EQ(Picture(*tree), "Head office+ (Sales), Branch office+ (Depot)");
+
+    // The application may also empty and fill the tree at once.
+    tree->SetActive(false); // it was never switched on: nothing happens
+    EXPECT_EQ(tree->Items()->Count(), 4);
+    tree->SetActive(true);
+    EXPECT_EQ(tree->Items()->Count(), 4);
+    tree->SetActive(false);
+    EXPECT_EQ(tree->Items()->Count(), 0);
 }
 
 TEST_F(TreeLoadingTest, OneAheadShowsOneChildAndButtonsOnlyWhereChildrenExist) {
