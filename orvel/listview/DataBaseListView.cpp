@@ -80,7 +80,7 @@ std::string JoinFieldList(const TStrings& List) {
 
 void TListKeyIndex::Add(TDBListItem* Item) {
     if (Item->FKeyIndexed) return;
-    std::size_t hash = KeyVectorHash(Item->FID);
+    auto hash = static_cast<uint32_t>(KeyVectorHash(Item->FID));
     if (FCount + 1 > FBuckets.size()) Grow();
     Item->FKeyHash = hash;
     Link(Item);
@@ -124,7 +124,7 @@ void TListKeyIndex::Grow() {
 // Items not yet placed in the list (position -1) are not part of it, as for a walk of the list.
 TDBListItem* TListKeyIndex::Find(const Variant& Key) const {
     if (FBuckets.empty()) return nullptr;
-    std::size_t hash = KeyVectorHash(Key);
+    auto hash = static_cast<uint32_t>(KeyVectorHash(Key));
     TDBListItem* best = nullptr;
     for (TDBListItem* item = FBuckets[Bucket(hash)]; item; item = item->FKeyNext) {
         if (item->FKeyHash != hash || item->Index() < 0) continue;
@@ -441,8 +441,9 @@ void TDBCustomListView::WMDoRereadItem(TMessage& Message) {
             TBookmark bookmark = ds->GetBookmark();
             bool eof = ds->Eof(), bof = ds->Bof();
             try {
+                uint32_t mark = FDeletions;
                 CheckItem(item);
-                if (HasItem(item)) SetupItem(item);
+                if (StillHas(item, mark)) SetupItem(item);
             } catch (...) {
                 failure = std::current_exception();
             }
@@ -559,15 +560,13 @@ void TDBCustomListView::LoadItems() {
             while (!ds->Eof()) {
                 FLastKey = ReadKey(ds);
                 FLoadingItem = true;
-                TDBListItem* item = nullptr;
                 try {
-                    item = InsertItem();
+                    SetupItem(InsertItem());
                 } catch (...) {
                     FLoadingItem = false;
                     throw;
                 }
                 FLoadingItem = false;
-                SetupItem(item);
                 ds->Next();
             }
         }
@@ -626,17 +625,24 @@ TDBListItem* TDBCustomListView::InsertItem() {
 void TDBCustomListView::SetupItem(TDBListItem* Item) {
     if (!Item || !LinkActive()) return;
     try {
-        TDataSet* ds = DataSet();
-        Item->SetID(ReadKey(ds));
-        Item->SetBookMark(ds->GetBookmark());
-        SetCaption(Item);
-        SetStatusID(Item);
-        SetImageID(Item);
-        SetColumns(Item);
-        if (FOnItemSetup) FOnItemSetup(this, Item, ds);
+        SetupFromRecord(Item, DataSet());
     } catch (...) {
         RaiseRes<EListError>(SCannotSetupItem);
     }
+}
+
+void TDBCustomListView::SetupFromRecord(TDBListItem* Item, TDataSet* DataSet) {
+    if (FLoadingItem && Item->IDEquals2(FLastKey))
+        Item->SetBookMark(TBookmark()); // what SetID does with the key it already has
+    else
+        Item->SetID(ReadKey(DataSet));
+    FLoadingItem = false; // from here on handlers may move the dataset
+    Item->SetBookMark(DataSet->GetBookmark());
+    SetCaption(Item);
+    SetStatusID(Item);
+    SetImageID(Item);
+    SetColumns(Item);
+    if (FOnItemSetup) FOnItemSetup(this, Item, DataSet);
 }
 
 void TDBCustomListView::SetCaption(TListItem* Item) {
@@ -683,9 +689,10 @@ void TDBCustomListView::SetBarAt(TListItem* Item, bool) {
         SetItemFocused(nullptr);
         return;
     }
+    uint32_t mark = FDeletions;
     if (!MultiSelect()) SetSelected(Item);
-    if (HasItem(Item)) SetItemFocused(Item);
-    if (HasItem(Item)) Item->MakeVisible(false);
+    if (StillHas(Item, mark)) SetItemFocused(Item);
+    if (StillHas(Item, mark)) Item->MakeVisible(false);
 }
 
 // ---- data-link handlers -------------------------------------------------------------------------
@@ -739,8 +746,9 @@ void TDBCustomListView::DataLinkEditingChanged() {
     case dsInsert:
         if (FLastState == dsBrowse) {
             TDBListItem* item = InsertItem();
+            uint32_t mark = FDeletions;
             SetSelected(item);
-            if (HasItem(item)) SetItemFocused(item);
+            if (StillHas(item, mark)) SetItemFocused(item);
             FLastState = dsInsert;
         }
         break;
@@ -826,8 +834,9 @@ void TDBCustomListView::DeleteItem(int Index) {
     int nearest = GetNearestIndex(Index);
     if (nearest < 0 || nearest >= Items()->Count()) return;
     TListItem* item = Items()->Item(nearest);
+    uint32_t mark = FDeletions;
     SetItemFocused(item);
-    if (HasItem(item)) item->MakeVisible(false);
+    if (StillHas(item, mark)) item->MakeVisible(false);
 }
 
 // The item that stood before the removed one, or the first.
@@ -838,6 +847,7 @@ int TDBCustomListView::GetNearestIndex(int Index) const {
 }
 
 void TDBCustomListView::Delete(TListItem* Item) {
+    ++FDeletions;
     if (Item == FDeletingItem) FDeletingItem = nullptr;
     TCustomListView::Delete(Item);
 }

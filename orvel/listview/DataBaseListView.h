@@ -62,7 +62,7 @@ public:
 private:
     void Link(TDBListItem* Item);
     void Grow();
-    std::size_t Bucket(std::size_t Hash) const { return Hash & (FBuckets.size() - 1); }
+    std::size_t Bucket(uint32_t Hash) const { return Hash & (FBuckets.size() - 1); }
 
     std::vector<TDBListItem*> FBuckets; // heads of the chains; the size is a power of two
     std::size_t FCount = 0;
@@ -96,7 +96,7 @@ private:
     // Links of the owning view's key index.
     TDBListItem* FKeyPrev = nullptr;
     TDBListItem* FKeyNext = nullptr;
-    std::size_t FKeyHash = 0;
+    uint32_t FKeyHash = 0;
     bool FKeyIndexed = false;
 };
 
@@ -282,11 +282,17 @@ private:
     Variant ReadKey(TDataSet* DataSet) const;
     TDBListItem* FocusedDBItem() const;
     bool HasItem(const TListItem* Item) const { return Items()->IndexOf(Item) >= 0; }
+    // Whether an item known to be in the list at the time FDeletions read Mark still is: only a
+    // deletion since then (counted by Delete) can have taken it, and only then is the list walked.
+    bool StillHas(const TListItem* Item, uint32_t Mark) const {
+        return Mark == FDeletions || HasItem(Item);
+    }
     TListKeyIndex* KeyIndex() { return &FKeyIndex; }
     void SetHostPopup(TPopupMenu* Menu);
     void WatchMenus();
     void ForgetMenu(TPopupMenu* Menu);
     void FieldTextChanged(std::string& Field, const std::string& Value);
+    void SetupFromRecord(TDBListItem* Item, TDataSet* DataSet);
 
     std::string FStatusIDField;
     std::string FImageIDField;
@@ -319,8 +325,10 @@ private:
     // The dataset the delete hooks were placed on, so they come off it whatever happens to the
     // link; cleared when that dataset is destroyed.
     TDataSet* FHookedDataSet = nullptr;
-    // While a load adds an item, the item factory takes the key just read (FLastKey).
+    // While a load adds and sets up the item of one record, FLastKey is that record's key vector:
+    // the item factory and the set-up take it instead of reading it again.
     bool FLoadingItem = false;
+    uint32_t FDeletions = 0; // items removed so far
     TListKeyIndex FKeyIndex;
 };
 

@@ -243,6 +243,18 @@ TEST_F(SyncTest, PuttingTheHandlersBackNeverOverwritesALaterOne) {
     EXPECT_EQ(lateCalls, 2);
 }
 
+TEST_F(SyncTest, TheHooksComeOffADatasetTheDataSourceNoLongerShows) {
+    run_messages();
+    EXPECT_TRUE(table->GetBeforeDelete());
+    TOwned<TTable> objects = db->OpenTable("OBJECTS");
+    source->SetDataSet(objects.get());
+    EXPECT_FALSE(table->GetBeforeDelete());
+    EXPECT_FALSE(table->GetAfterDelete());
+    EXPECT_TRUE(objects->GetAfterDelete());
+    source->SetDataSet(nullptr);
+    EXPECT_FALSE(objects->GetAfterDelete());
+}
+
 TEST_F(SyncTest, OfTwoListViewsOnOneDatasetTheFirstHoldsTheHooks) {
     TDBListView* second = MakeView(10, 220);
     run_messages();
