@@ -236,29 +236,24 @@ private:
 };
 
 // A node pointer held across calls that may delete nodes (application handlers, nested loads):
-// it reads nil once its node has died.
-struct TNodeWatch {
-    TTreeNode* Node = nullptr;
-    TNodeWatch* Next = nullptr;
-};
-
+// it reads nil once its node has died. Guards nest: each lives on the tree's list while its
+// scope runs.
 class TNodeGuard {
 public:
-    TNodeGuard(TDBCustomTreeView& tree, TTreeNode* node) : FTree(tree) {
-        FWatch.Node = node;
-        FWatch.Next = tree.FWatches;
-        tree.FWatches = &FWatch;
+    TNodeGuard(TDBCustomTreeView& tree, TTreeNode* node)
+        : FTree(tree), FIndex(tree.FWatched.size()) {
+        tree.FWatched.push_back(node);
     }
-    ~TNodeGuard() { FTree.FWatches = FWatch.Next; }
+    ~TNodeGuard() { FTree.FWatched.pop_back(); }
     TNodeGuard(const TNodeGuard&) = delete;
     TNodeGuard& operator=(const TNodeGuard&) = delete;
 
-    TTreeNode* Get() const { return FWatch.Node; }
-    void Set(TTreeNode* node) { FWatch.Node = node; }
+    TTreeNode* Get() const { return FTree.FWatched[FIndex]; }
+    void Set(TTreeNode* node) { FTree.FWatched[FIndex] = node; }
 
 private:
     TDBCustomTreeView& FTree;
-    TNodeWatch FWatch;
+    std::size_t FIndex;
 };
 
 // The busy counter raised for a scope, lowered on every way out.
@@ -485,8 +480,8 @@ void TDBCustomTreeView::NodeDestroyed(TDBTreeNode* Node) {
         Node->FIndexed = false;
     }
     if (FDeletingNode == Node) FDeletingNode = nullptr;
-    for (TNodeWatch* w = FWatches; w; w = w->Next)
-        if (w->Node == Node) w->Node = nullptr;
+    for (TTreeNode*& watched : FWatched)
+        if (watched == Node) watched = nullptr;
 }
 
 // ---- configuration ------------------------------------------------------------------------------

@@ -23,6 +23,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace orvel {
 
@@ -31,7 +32,6 @@ class TDBTreeNode;
 class TNodeKeyIndex;
 class TNodeGuard;
 class TTreeLock;
-struct TNodeWatch;
 
 // Where a record inserted into the dataset gets its node.
 enum TInsertMode { imAddChild, imAddSibling, imAddRootNode, imAddFromTable };
@@ -378,8 +378,9 @@ private:
     TDataSet* FHookedDataSet = nullptr;
     // Nodes by key vector, so that finding a node does not walk the tree.
     std::unique_ptr<TNodeKeyIndex> FNodeIndex;
-    // Node pointers held across calls that may delete nodes; cleared when their node dies.
-    TNodeWatch* FWatches = nullptr;
+    // Node pointers held across calls that may delete nodes, innermost last; an entry becomes
+    // nil when its node dies.
+    std::vector<TTreeNode*> FWatched;
 };
 
 // The published tree: the host tree's usual properties and events and the data properties.
