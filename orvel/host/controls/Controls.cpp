@@ -43,6 +43,8 @@ TShiftState KeyShift(LPARAM keyData) {
     return s;
 }
 
+HCURSOR gShownCursor = IDC_ARROW;
+
 bool IsMouseMessage(UINT msg) {
     return msg >= WM_MOUSEMOVE && msg <= WM_MBUTTONUP;
 }
@@ -86,6 +88,10 @@ TShiftState KeyboardShiftState() {
 
 void SetKeyboardShiftState(TShiftState state) {
     gKeyboardShift = state;
+}
+
+TShiftState KeyDataToShiftState(LPARAM KeyData) {
+    return KeyShift(KeyData);
 }
 
 const std::vector<TWinControl*>& TopLevelWindows() {
@@ -321,20 +327,64 @@ void TControl::WndProc(TMessage& Message) {
         WMPaint(Message);
         break;
     default:
+        DefaultHandler(Message);
         break;
     }
+}
+
+void TControl::DefaultHandler(TMessage& Message) {
+    switch (Message.Msg) {
+    case WM_SETTEXT:
+        SetText(Message.LParam ? reinterpret_cast<const char*>(Message.LParam) : "");
+        Message.Result = 1;
+        break;
+    case WM_GETTEXTLENGTH:
+        Message.Result = static_cast<LRESULT>(FText.size());
+        break;
+    case WM_GETTEXT: {
+        // Copies at most WParam - 1 bytes and a closing NUL; answers the bytes copied.
+        auto* buffer = reinterpret_cast<char*>(Message.LParam);
+        if (!buffer || Message.WParam == 0) break;
+        std::size_t n = std::min<std::size_t>(FText.size(), Message.WParam - 1);
+        FText.copy(buffer, n);
+        buffer[n] = '\0';
+        Message.Result = static_cast<LRESULT>(n);
+        break;
+    }
+    case WM_SETCURSOR:
+        SetCursor(CursorHandle(FCursor == crDefault ? crArrow : FCursor));
+        Message.Result = 1;
+        break;
+    default:
+        break;
+    }
+}
+
+bool TControl::MouseCapture() const {
+    return Mouse().CaptureControl() == this;
+}
+
+void TControl::SetMouseCapture(bool value) {
+    if (value == MouseCapture()) return;
+    Mouse().SetCaptureControl(value ? this : nullptr);
+}
+
+void TControl::SendCancelMode() {
+    if (TWinControl* focused = FocusedControl())
+        focused->Perform(CM_CANCELMODE, 0, reinterpret_cast<LPARAM>(this));
 }
 
 TWinControl* TControl::MessageWindow() const {
     return FParent;
 }
 
-void TControl::ReleaseCapture() {
+void TControl::ReleaseOwnCapture() {
     if (Mouse().CaptureControl() == this) Mouse().SetCaptureControl(nullptr);
 }
 
 void TControl::WMButtonDown(TMessage& Message, TMouseButton Button, bool DoubleClick) {
     if (!IsEnabledWithParents() || !IsVisibleOnScreen()) return;
+    SendCancelMode();
     TPoint p = MessagePoint(Message);
     Mouse().SetCursorPos(ClientToScreen(p));
     TShiftState shift = MouseShift(Message.WParam);
@@ -367,7 +417,7 @@ void TControl::WMButtonUp(TMessage& Message, TMouseButton Button) {
         clicked = FControlState.Contains(csClicked) && ClientRect().Contains(p);
         FControlState.Exclude(csClicked);
         FControlState.Exclude(csLButtonDown);
-        ReleaseCapture();
+        ReleaseOwnCapture();
     }
     if (!IsEnabledWithParents()) return;
     DefaultMouseUp(Button, shift, p.X, p.Y);
@@ -509,9 +559,40 @@ void TWinControl::CreateHandle() {
 }
 
 void TWinControl::CreateWnd() {
+    TCreateParams params;
+    CreateParams(params);
+    FWindowParams = params;
     FHandle = Application().AllocateHandle(this);
     if (!Parent()) TopLevelList().push_back(this);
     Application().SendMessage(FHandle, WM_CREATE, 0, 0);
+}
+
+void TWinControl::CreateParams(TCreateParams& Params) {
+    Params = TCreateParams{};
+    Params.Caption = Text();
+    TWinControl* parent = Parent();
+    Params.Style = parent ? WS_CHILD | WS_CLIPSIBLINGS : WS_POPUP;
+    if (Visible()) Params.Style |= WS_VISIBLE;
+    if (FTabStop) Params.Style |= WS_TABSTOP;
+    if (FBorderStyle == bsSingle) {
+        if (Ctl3D())
+            Params.ExStyle |= WS_EX_CLIENTEDGE;
+        else
+            Params.Style |= WS_BORDER;
+    }
+    Params.X = Left();
+    Params.Y = Top();
+    Params.Width = Width();
+    Params.Height = Height();
+    Params.WndParent = parent && parent->HandleAllocated() ? parent->FHandle : 0;
+    Params.WindowClass.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS;
+    Params.WinClassName = ClassName();
+}
+
+void TWinControl::RecreateWnd() {
+    if (!FHandle) return;
+    DestroyHandle();
+    HandleNeeded();
 }
 
 void TWinControl::DestroyHandle() {
@@ -532,6 +613,7 @@ void TWinControl::DestroyWnd() {
     if (Mouse().CaptureControl() == this) Mouse().SetCaptureControl(nullptr);
     Application().DeallocateHandle(handle);
     FHandle = 0;
+    FDetached = false;
 }
 
 void TWinControl::SetParent(TWinControl* AParent) {
@@ -573,6 +655,7 @@ TControl* TWinControl::ControlAtPos(const TPoint& Pos, bool AllowDisabled) const
     for (auto it = FControls.rbegin(); it != FControls.rend(); ++it) {
         TControl* c = *it;
         if (!c->Visible() || (!AllowDisabled && !c->Enabled())) continue;
+        if (auto* w = dynamic_cast<TWinControl*>(c); w && w->FDetached) continue;
         if (c->BoundsRect().Contains(Pos)) return c;
     }
     return nullptr;
@@ -601,8 +684,14 @@ void TWinControl::SetFocus() {
     TCustomForm* form = GetParentForm(this);
     if (form && form != this) form->FActiveControl = this;
     if (from == this || !FHandle) return;
+    // The windows hear of the move as well: the old one loses the focus to this one.
+    HWND old = from ? from->FHandle : 0;
+    if (old) Application().SendMessage(old, WM_KILLFOCUS, FHandle, 0);
+    if (!FHandle) return; // the handling destroyed this window
     Application().SetFocusHandle(FHandle);
-    Application().SendMessage(FHandle, CM_ENTER, 0, 0);
+    Application().SendMessage(FHandle, WM_SETFOCUS, Application().IsWindow(old) ? old : 0, 0);
+    if (FHandle && Application().Focus() == FHandle)
+        Application().SendMessage(FHandle, CM_ENTER, 0, 0);
 }
 
 void TWinControl::SetBorderStyle(TBorderStyle value) {
@@ -626,7 +715,7 @@ TRect TWinControl::ClientRect() const {
 }
 
 TPoint TWinControl::ClientOrigin() const {
-    TPoint p = TControl::ClientOrigin();
+    TPoint p = FDetached ? TPoint{Left(), Top()} : TControl::ClientOrigin();
     int b = BorderWidth();
     return {p.X + b, p.Y + b};
 }
@@ -659,8 +748,16 @@ void TWinControl::WndProc(TMessage& Message) {
         WMKeyUp(Message);
         return;
     case WM_CHAR:
-    case WM_SYSCHAR:
         WMChar(Message);
+        return;
+    case WM_SYSCHAR:
+        WMSysChar(Message);
+        return;
+    case WM_CANCELMODE:
+        // Whatever the mouse was doing in this window ends: the capture goes, no click follows.
+        if (Mouse().CaptureControl() == this) Mouse().SetCaptureControl(nullptr);
+        FControlState.Exclude(csLButtonDown);
+        FControlState.Exclude(csClicked);
         return;
     case CM_ENTER:
         CMEnter(Message);
@@ -733,7 +830,16 @@ void TWinControl::WMKeyDown(TMessage& Message) {
     if (key == VK_TAB && !shift.Contains(ssCtrl) && !shift.Contains(ssAlt)) {
         if (TCustomForm* form = GetParentForm(this))
             form->SelectNext(this, !shift.Contains(ssShift));
+    } else if ((key == VK_RETURN || key == VK_ESCAPE) && !shift.Contains(ssAlt)) {
+        if (TCustomForm* form = GetParentForm(this)) form->DialogKey(key, shift);
     }
+}
+
+void TWinControl::WMSysChar(TMessage& Message) {
+    if (!IsEnabledWithParents()) return;
+    char ch = static_cast<char>(Message.WParam & 0xFF);
+    if (TCustomForm* form = GetParentForm(this); form && form->DialogChar(ch)) return;
+    WMChar(Message);
 }
 
 void TWinControl::WMKeyUp(TMessage& Message) {
@@ -841,6 +947,17 @@ TCustomControl::~TCustomControl() = default;
 TCanvas* TCustomControl::Canvas() {
     if (FPaintCanvas) return FPaintCanvas;
     return TPaintTarget(*this, FSurface, FCanvas).Own();
+}
+
+HDC TCustomControl::OwnSurfaceDC() {
+    TCanvas* own = TPaintTarget(*this, FSurface, FCanvas).Own();
+    TRect r = ClientRect();
+    if (FSurface->Width() != r.Width() || FSurface->Height() != r.Height())
+        FSurface->SetSize(r.Width(), r.Height());
+    own->Font()->Assign(Font());
+    own->ResetClip();
+    own->SetWindowOrg({0, 0});
+    return own->Handle();
 }
 
 void TCustomControl::PaintWindow(HDC DC) {
@@ -1084,6 +1201,229 @@ const TClassInfo& TWinControl::HostProperties() {
             .Event("OnKeyUp", "TKeyEvent", &TWinControl::OnKeyUp)
             .Build();
     return info;
+}
+
+// --- Host window routines -------------------------------------------------------------------
+
+HWND SetParent(HWND hWndChild, HWND hWndNewParent) {
+    TWinControl* child = FindControl(hWndChild);
+    if (!child) return 0;
+    TWinControl* parent = child->Parent();
+    HWND previous = child->FDetached || !parent ? 0 : parent->FHandle;
+    auto& tops = TopLevelList();
+    if (hWndNewParent == 0) {
+        if (!parent || child->FDetached) return previous;
+        // The window keeps its place on the screen and becomes a window of its own there.
+        TPoint screen = child->ClientToScreen({0, 0});
+        int b = child->BorderWidth();
+        child->FDetached = true;
+        child->SetBounds(screen.X - b, screen.Y - b, child->Width(), child->Height());
+        tops.push_back(child);
+        return previous;
+    }
+    if (!parent || parent->FHandle != hWndNewParent) return 0; // only back to its own parent
+    if (child->FDetached) {
+        child->FDetached = false;
+        tops.erase(std::remove(tops.begin(), tops.end(), child), tops.end());
+    }
+    return previous;
+}
+
+bool SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int X, int Y, int cx, int cy, UINT uFlags) {
+    TWinControl* w = FindControl(hWnd);
+    if (!w) return false;
+    int left = (uFlags & SWP_NOMOVE) ? w->Left() : X;
+    int top = (uFlags & SWP_NOMOVE) ? w->Top() : Y;
+    int width = (uFlags & SWP_NOSIZE) ? w->Width() : cx;
+    int height = (uFlags & SWP_NOSIZE) ? w->Height() : cy;
+    w->SetBounds(left, top, width, height);
+    if (!(uFlags & SWP_NOZORDER) && Application().IsWindow(hWnd)) {
+        // The order of the screen's windows (top-level and detached ones; the last is on top).
+        // A child window keeps its place among its siblings.
+        auto& tops = TopLevelList();
+        auto it = std::find(tops.begin(), tops.end(), w);
+        if (it != tops.end()) {
+            tops.erase(it);
+            if (hWndInsertAfter == HWND_BOTTOM)
+                tops.insert(tops.begin(), w);
+            else
+                tops.push_back(w);
+        }
+    }
+    if (uFlags & SWP_SHOWWINDOW) w->SetVisible(true);
+    if (uFlags & SWP_HIDEWINDOW) w->SetVisible(false);
+    return true;
+}
+
+HWND GetWindow(HWND hWnd, UINT uCmd) {
+    TWinControl* w = FindControl(hWnd);
+    if (!w) return 0;
+    auto windowOf = [](TControl* c) -> TWinControl* {
+        auto* child = dynamic_cast<TWinControl*>(c);
+        return child && child->HandleAllocated() && !child->IsDetachedWindow() ? child : nullptr;
+    };
+    switch (uCmd) {
+    case GW_CHILD:
+        for (int i = 0; i < w->ControlCount(); ++i)
+            if (TWinControl* child = windowOf(w->Controls(i))) return child->Handle();
+        return 0;
+    case GW_HWNDNEXT: {
+        TWinControl* parent = w->IsDetachedWindow() ? nullptr : w->Parent();
+        if (!parent) return 0;
+        bool passed = false;
+        for (int i = 0; i < parent->ControlCount(); ++i) {
+            if (parent->Controls(i) == w) {
+                passed = true;
+                continue;
+            }
+            if (TWinControl* next = windowOf(parent->Controls(i)); next && passed)
+                return next->Handle();
+        }
+        return 0;
+    }
+    case GW_OWNER:
+        return w->IsDetachedWindow() && w->Parent() && w->Parent()->HandleAllocated()
+                   ? w->Parent()->Handle()
+                   : 0;
+    default:
+        return 0;
+    }
+}
+
+bool IsWindowVisible(HWND hWnd) {
+    TWinControl* w = FindControl(hWnd);
+    return w && w->IsVisibleOnScreen();
+}
+
+bool GetClientRect(HWND hWnd, TRect& Rect) {
+    TWinControl* w = FindControl(hWnd);
+    if (!w) return false;
+    Rect = w->ClientRect();
+    return true;
+}
+
+bool GetWindowRect(HWND hWnd, TRect& Rect) {
+    TWinControl* w = FindControl(hWnd);
+    if (!w) return false;
+    TPoint origin = w->ClientToScreen({0, 0});
+    int b = w->BorderWidth();
+    Rect = Bounds(origin.X - b, origin.Y - b, w->Width(), w->Height());
+    return true;
+}
+
+int MapWindowPoints(HWND hWndFrom, HWND hWndTo, TPoint* Points, int Count) {
+    TWinControl* from = hWndFrom ? FindControl(hWndFrom) : nullptr;
+    TWinControl* to = hWndTo ? FindControl(hWndTo) : nullptr;
+    if ((hWndFrom && !from) || (hWndTo && !to)) return 0;
+    TPoint a = from ? from->ClientToScreen({0, 0}) : TPoint{};
+    TPoint b = to ? to->ClientToScreen({0, 0}) : TPoint{};
+    int dx = a.X - b.X, dy = a.Y - b.Y;
+    for (int i = 0; i < Count; ++i) {
+        Points[i].X += dx;
+        Points[i].Y += dy;
+    }
+    return static_cast<int>(MakeLParam(dx, dy));
+}
+
+int MapWindowPoints(HWND hWndFrom, HWND hWndTo, TRect& Rect) {
+    TPoint corners[2] = {Rect.TopLeft(), Rect.BottomRight()};
+    int result = MapWindowPoints(hWndFrom, hWndTo, corners, 2);
+    Rect = {corners[0].X, corners[0].Y, corners[1].X, corners[1].Y};
+    return result;
+}
+
+int32_t GetWindowLong(HWND hWnd, int nIndex) {
+    TWinControl* w = FindControl(hWnd);
+    if (!w) return 0;
+    const TCreateParams& params = w->WindowParams();
+    switch (nIndex) {
+    case GWL_STYLE: {
+        uint32_t style = params.Style & ~static_cast<uint32_t>(WS_VISIBLE);
+        if (w->Visible()) style |= WS_VISIBLE;
+        return static_cast<int32_t>(style);
+    }
+    case GWL_EXSTYLE:
+        return static_cast<int32_t>(params.ExStyle);
+    default:
+        return 0;
+    }
+}
+
+uint32_t GetClassLong(HWND hWnd, int nIndex) {
+    TWinControl* w = FindControl(hWnd);
+    if (!w || nIndex != GCL_STYLE) return 0;
+    return w->WindowParams().WindowClass.style;
+}
+
+HWND SetFocus(HWND hWnd) {
+    HWND previous = Application().Focus();
+    if (TWinControl* w = FindControl(hWnd)) w->SetFocus();
+    return previous;
+}
+
+HWND GetFocus() {
+    return Application().Focus();
+}
+
+HWND SetCapture(HWND hWnd) {
+    HWND previous = Application().Capture();
+    if (TWinControl* w = FindControl(hWnd)) Mouse().SetCaptureControl(w);
+    return previous;
+}
+
+HWND GetCapture() {
+    return Application().Capture();
+}
+
+bool ReleaseCapture() {
+    Mouse().SetCaptureControl(nullptr);
+    return true;
+}
+
+bool InvalidateRect(HWND hWnd, const TRect*, bool) {
+    TWinControl* w = FindControl(hWnd);
+    if (!w) return false;
+    w->Invalidate();
+    return true;
+}
+
+bool GetCursorPos(TPoint& Point) {
+    Point = Mouse().CursorPos();
+    return true;
+}
+
+HCURSOR LoadCursor(uintptr_t, int CursorName) {
+    return static_cast<HCURSOR>(static_cast<uint32_t>(CursorName));
+}
+
+HCURSOR SetCursor(HCURSOR Cursor) {
+    HCURSOR previous = gShownCursor;
+    gShownCursor = Cursor;
+    return previous;
+}
+
+HCURSOR GetCursor() {
+    return gShownCursor;
+}
+
+HCURSOR CursorHandle(TCursor Cursor) {
+    switch (Cursor) {
+    case crDefault:
+    case crArrow:
+        return IDC_ARROW;
+    case crIBeam:
+        return IDC_IBEAM;
+    default:
+        return static_cast<HCURSOR>(static_cast<uint32_t>(Cursor));
+    }
+}
+
+LRESULT DefWindowProc(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
+    TWinControl* w = FindControl(hWnd);
+    if (!w) return 0;
+    TMessage m{Msg, wParam, lParam, 0};
+    w->DefaultHandler(m);
+    return m.Result;
 }
 
 } // namespace orvel

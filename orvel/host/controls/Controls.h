@@ -128,6 +128,32 @@ TMouse& Mouse();
 // The modifier keys held down, as the keyboard reports them (set by the input source).
 TShiftState KeyboardShiftState();
 void SetKeyboardShiftState(TShiftState state);
+// The modifier keys of a key message: the keyboard's, with Alt taken from the key data (bit 29).
+TShiftState KeyDataToShiftState(LPARAM KeyData);
+
+// What a window is made with: CreateWnd asks the control (CreateParams) and keeps the answer,
+// which GetWindowLong and GetClassLong report. Style bits describe the window; the headless
+// frame and geometry still come from the control's properties.
+struct TWndClass {
+    UINT style = 0;
+};
+struct TCreateParams {
+    std::string Caption;
+    uint32_t Style = 0;
+    uint32_t ExStyle = 0;
+    int X = 0;
+    int Y = 0;
+    int Width = 0;
+    int Height = 0;
+    HWND WndParent = 0;
+    TWndClass WindowClass;
+    std::string WinClassName;
+};
+
+// A cursor shape: the identifier of a standard cursor (IDC_ARROW, IDC_IBEAM, ...).
+using HCURSOR = uintptr_t;
+
+HWND SetParent(HWND hWndChild, HWND hWndNewParent); // see the host window routines below
 
 class TControl : public TComponent {
     ORVEL_PUBLISHED(TControl)
@@ -230,6 +256,15 @@ public:
     // and call the inherited handling for the others.
     virtual void WndProc(TMessage& Message);
     LRESULT Perform(UINT Msg, WPARAM WParam, LPARAM LParam);
+    // The window's own handling of a message no handler of the control took: what the window
+    // class does by itself (an edit box stores WM_SETTEXT, a list box answers LB_GETCOUNT). The
+    // base answers WM_SETTEXT (LParam: the text, a NUL-terminated string), WM_GETTEXTLENGTH and
+    // WM_GETTEXT (WParam: buffer size, LParam: buffer).
+    virtual void DefaultHandler(TMessage& Message);
+
+    // Whether this control holds the mouse capture; setting it captures or releases the mouse.
+    bool MouseCapture() const;
+    void SetMouseCapture(bool value);
 
     // Drag and drop. BeginDrag starts a drag from this control at once, or (not Immediate) when
     // the mouse has moved Threshold pixels (-1: the system's drag threshold) with the button held.
@@ -293,11 +328,15 @@ protected:
     // The windowed control whose handle receives this control's messages (itself or a parent).
     virtual TWinControl* MessageWindow() const;
 
+    // A mouse press here first asks the focused control to end what it is tracking
+    // (CM_CANCELMODE with this control as LParam, the sender).
+    void SendCancelMode();
+
 private:
     void WMButtonDown(TMessage& Message, TMouseButton Button, bool DoubleClick);
     void WMButtonUp(TMessage& Message, TMouseButton Button);
     void WMMouseMove(TMessage& Message);
-    void ReleaseCapture();
+    void ReleaseOwnCapture();
 
     TWinControl* FParent = nullptr;
     int FLeft = 0;
@@ -376,6 +415,14 @@ public:
     void WndProc(TMessage& Message) override;
     void SetParent(TWinControl* AParent) override;
 
+    // A window made a top-level window of the screen (SetParent(Handle, 0)) while the control
+    // keeps its parent: a pop-up such as a drop-down list. Its Left and Top are screen
+    // coordinates, its parent's window neither clips nor hit-tests it, and a click never gives it
+    // the focus. Recreating the window makes it a child again.
+    bool IsDetachedWindow() const { return FDetached; }
+    // The window as CreateWnd made it (empty before the first window exists).
+    const TCreateParams& WindowParams() const { return FWindowParams; }
+
     TNotifyEvent OnEnter;
     TNotifyEvent OnExit;
     TKeyEvent OnKeyDown;
@@ -389,11 +436,18 @@ protected:
     friend class TCustomForm;
     friend class TDragManager;
 
-    // Window life: CreateWnd allocates the handle and sends WM_CREATE; DestroyWnd sends
-    // WM_DESTROY and releases it. Overrides call the inherited version first (CreateWnd) or
-    // last (DestroyWnd).
+    // Window life: CreateWnd asks CreateParams, allocates the handle and sends WM_CREATE;
+    // DestroyWnd sends WM_DESTROY and releases it. Overrides call the inherited version first
+    // (CreateWnd) or last (DestroyWnd).
     virtual void CreateWnd();
     virtual void DestroyWnd();
+    // Describes the window to create: a child (WS_CHILD, the parent's handle) or a pop-up,
+    // visible, with a tab stop, a frame for bsSingle (WS_EX_CLIENTEDGE with Ctl3D, else
+    // WS_BORDER), the class styles CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS and the class name.
+    virtual void CreateParams(TCreateParams& Params);
+    // Destroys the window and, when it had one, makes it again (a style that changes the
+    // window's make-up).
+    void RecreateWnd();
 
     virtual void DoEnter();
     virtual void DoExit();
@@ -412,10 +466,15 @@ protected:
     virtual bool HorzScrollBarVisible() const { return false; }
     bool CanPaintNow() const override;
     TWinControl* MessageWindow() const override;
-    // Asks the window for a focus move: with a click, the window takes the focus when it can.
-    virtual bool TakesFocusOnClick() const { return true; }
+    // Asks the window for a focus move: with a click, the window takes the focus when it can
+    // (a detached pop-up window never does).
+    virtual bool TakesFocusOnClick() const { return !FDetached; }
+    // Enter and Escape that the focused control left unhandled reach its form
+    // (TCustomForm::DialogKey); Alt with a character reaches the form as an accelerator.
+    void WMSysChar(TMessage& Message);
 
 private:
+    friend HWND orvel::SetParent(HWND hWndChild, HWND hWndNewParent);
     void CreateHandle();
     void WMKeyDown(TMessage& Message);
     void WMKeyUp(TMessage& Message);
@@ -428,7 +487,9 @@ private:
     bool FTabStop = false;
     int FTabOrder = -1;
     bool FRedrawDisabled = false;
+    bool FDetached = false;
     TBorderStyle FBorderStyle = bsNone;
+    TCreateParams FWindowParams;
 };
 
 // A windowed control that paints itself on a canvas: an offscreen bitmap of its client size, or
@@ -442,6 +503,10 @@ public:
 protected:
     virtual void Paint() {}
     void PaintWindow(HDC DC) override;
+    // The device context of the control's own surface, sized to the client area, with the
+    // control's font, no clipping and the origin at 0,0: for controls whose PaintWindow draws
+    // on a device context whatever the WM_PAINT message carried.
+    HDC OwnSurfaceDC();
 
 private:
     std::unique_ptr<TBitmap> FSurface;
@@ -526,5 +591,49 @@ TWinControl* FindControl(HWND Handle);
 TWinControl* FocusedControl();
 // The windowed controls without parent that have a handle, oldest first.
 const std::vector<TWinControl*>& TopLevelWindows();
+
+// --- Host window routines over handles ----------------------------------------------------
+// Inside a member of a control the member functions of the same names hide these: call them
+// as orvel::SetParent(...), orvel::SetFocus(...).
+
+// Makes a window a top-level window of the screen (hWndNewParent 0) or a child of its control's
+// parent window again (that parent's handle); answers the previous parent window, 0 on failure.
+HWND SetParent(HWND hWndChild, HWND hWndNewParent);
+// Moves, sizes, shows or hides a window and places it in the window order (HWND_TOP: first).
+// SWP_NOMOVE and SWP_NOSIZE keep position and size; SWP_SHOWWINDOW and SWP_HIDEWINDOW change
+// the visibility; no call ever moves the focus (SWP_NOACTIVATE is implied).
+bool SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int X, int Y, int cx, int cy, UINT uFlags);
+// The first child window (GW_CHILD; detached windows are not children), the next window of the
+// same parent (GW_HWNDNEXT) or the parent of a detached window (GW_OWNER); 0 when there is none.
+HWND GetWindow(HWND hWnd, UINT uCmd);
+bool IsWindowVisible(HWND hWnd);
+bool GetClientRect(HWND hWnd, TRect& Rect);
+bool GetWindowRect(HWND hWnd, TRect& Rect); // in screen coordinates
+// Converts points between the client coordinates of two windows (0: the screen).
+int MapWindowPoints(HWND hWndFrom, HWND hWndTo, TPoint* Points, int Count);
+int MapWindowPoints(HWND hWndFrom, HWND hWndTo, TRect& Rect);
+int32_t GetWindowLong(HWND hWnd, int nIndex); // GWL_STYLE (WS_VISIBLE as shown now), GWL_EXSTYLE
+uint32_t GetClassLong(HWND hWnd, int nIndex); // GCL_STYLE
+// The keyboard focus: moving it runs the controls' exit and enter handling (TWinControl::SetFocus).
+HWND SetFocus(HWND hWnd);
+HWND GetFocus();
+// The mouse capture by window.
+HWND SetCapture(HWND hWnd);
+HWND GetCapture();
+bool ReleaseCapture();
+// Marks a window (or a part of it) for repainting.
+bool InvalidateRect(HWND hWnd, const TRect* Rect, bool Erase);
+// The cursor position in screen coordinates.
+bool GetCursorPos(TPoint& Point);
+// Cursor shapes: LoadCursor answers the standard cursor of an identifier; SetCursor shows one
+// and answers the one shown before; GetCursor answers the one shown. A window shows its
+// cursor when it receives WM_SETCURSOR (TWinControl shows its Cursor, an arrow by default).
+HCURSOR LoadCursor(uintptr_t hInstance, int CursorName);
+HCURSOR SetCursor(HCURSOR Cursor);
+HCURSOR GetCursor();
+// The standard cursor a control's Cursor property stands for.
+HCURSOR CursorHandle(TCursor Cursor);
+// Hands a message straight to the window's own handling (DefaultHandler), past its control.
+LRESULT DefWindowProc(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 
 } // namespace orvel

@@ -9,6 +9,38 @@
 
 namespace orvel {
 
+namespace {
+
+TModalDriver& InstalledModalDriver() {
+    static TModalDriver driver;
+    return driver;
+}
+
+// Offers a message to every control inside parent, depth first in insertion order, until one
+// answers it (a non-zero result).
+bool OfferToControls(TWinControl* parent, UINT msg, WPARAM wparam) {
+    for (int i = 0; i < parent->ControlCount(); ++i) {
+        TControl* c = parent->Controls(i);
+        if (!c->Visible() || !c->Enabled()) continue;
+        if (c->Perform(msg, wparam, 0) != 0) return true;
+        if (auto* w = dynamic_cast<TWinControl*>(c); w && OfferToControls(w, msg, wparam))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+TModalDriver SetModalDriver(TModalDriver Driver) {
+    TModalDriver previous = std::move(InstalledModalDriver());
+    InstalledModalDriver() = std::move(Driver);
+    return previous;
+}
+
+const TModalDriver& ModalDriver() {
+    return InstalledModalDriver();
+}
+
 TScreen& Screen() {
     static TScreen screen;
     return screen;
@@ -89,6 +121,97 @@ void TCustomForm::Hide() {
     SetVisible(false);
 }
 
+TModalResult TCustomForm::ShowModal() {
+    if (FModal || Visible()) throw EInvalidOperation("Cannot make a visible window modal");
+    TModalDriver driver = ModalDriver();
+    if (!driver) throw EInvalidOperation("No modal driver is installed");
+    TCustomForm* previousActive = Screen().FActiveForm;
+    HWND previousFocus = Application().Focus();
+    FModalResult = mrNone;
+    FModal = true;
+    try {
+        Show();
+        driver(*this);
+    } catch (...) {
+        EndModal(previousActive, previousFocus);
+        throw;
+    }
+    if (FModalResult == mrNone) FModalResult = mrCancel;
+    EndModal(previousActive, previousFocus);
+    return FModalResult;
+}
+
+// The modal showing is over: the form hides and the focus returns to where it was.
+void TCustomForm::EndModal(TCustomForm* PreviousActive, HWND PreviousFocus) {
+    FModal = false;
+    Hide();
+    auto& forms = Screen().FForms;
+    if (PreviousActive && std::find(forms.begin(), forms.end(), PreviousActive) != forms.end() &&
+        PreviousActive->Visible())
+        Screen().FActiveForm = PreviousActive;
+    if (TWinControl* focus = FindControl(PreviousFocus); focus && focus->CanFocus())
+        focus->SetFocus();
+}
+
+bool TCustomForm::CloseQuery() {
+    bool canClose = true;
+    if (OnCloseQuery) OnCloseQuery(this, canClose);
+    return canClose;
+}
+
+void TCustomForm::DoClose(TCloseAction& Action) {
+    if (OnClose) OnClose(this, Action);
+}
+
+void TCustomForm::Close() {
+    if (!CloseQuery()) return;
+    TCloseAction action = caHide;
+    DoClose(action);
+    if (action == caNone) return;
+    if (FModal) {
+        if (FModalResult == mrNone) FModalResult = mrCancel;
+        return;
+    }
+    if (action == caHide)
+        Hide();
+    else if (action == caFree)
+        Release();
+}
+
+void TCustomForm::Release() {
+    PostMessage(Handle(), CM_RELEASE, 0, 0);
+}
+
+bool TCustomForm::DialogKey(uint16_t Key, TShiftState) {
+    return OfferToControls(this, CM_DIALOGKEY, Key);
+}
+
+bool TCustomForm::DialogChar(char Key) {
+    return OfferToControls(this, CM_DIALOGCHAR, static_cast<unsigned char>(Key));
+}
+
+void TCustomForm::DoCreate() {
+    if (OnCreate) OnCreate(this);
+}
+
+void TCustomForm::Loaded() {
+    TWinControl::Loaded();
+    DoCreate();
+}
+
+void TCustomForm::WndProc(TMessage& Message) {
+    switch (Message.Msg) {
+    case CM_RELEASE:
+        Free();
+        return;
+    case WM_CLOSE:
+        Close();
+        return;
+    default:
+        TWinControl::WndProc(Message);
+    }
+}
+
 void TCustomForm::FocusFirstControl() {
     std::vector<TWinControl*> list = TabList();
     if (!list.empty()) list.front()->SetFocus();
@@ -152,6 +275,7 @@ TNotifyEvent TForm::*FormEvent(TNotifyEvent TCustomForm::*event) {
 } // namespace
 
 const TClassInfo& TForm::StaticClassInfo() {
+    using T = TForm;
     static const TClassInfo info =
         TClassBuilder<TForm>("TForm", &TWinControl::StaticClassInfo())
             .Republish(TWinControl::HostProperties(),
@@ -161,6 +285,27 @@ const TClassInfo& TForm::StaticClassInfo() {
             .Event("OnShow", "TNotifyEvent", FormEvent(&TCustomForm::OnShow))
             .Event("OnHide", "TNotifyEvent", FormEvent(&TCustomForm::OnHide))
             .Event("OnActivate", "TNotifyEvent", FormEvent(&TCustomForm::OnActivate))
+            .Object("ActiveControl", "TWinControl", MemberOf<T>(&TCustomForm::ActiveControl),
+                    MemberOf<T>(&TCustomForm::SetActiveControl))
+            .Enum("BorderStyle", "TFormBorderStyle",
+                  {"bsNone", "bsSingle", "bsSizeable", "bsDialog", "bsToolWindow", "bsSizeToolWin"},
+                  MemberOf<T>(&TWinControl::BorderStyle), MemberOf<T>(&TWinControl::SetBorderStyle),
+                  std::optional<TFormBorderStyle>(bsSizeable))
+            .Set("BorderIcons", "TBorderIcons",
+                 {"biSystemMenu", "biMinimize", "biMaximize", "biHelp"}, &T::BorderIconsMask,
+                 &T::SetBorderIconsMask,
+                 std::optional<uint64_t>(TBorderIcons{biSystemMenu, biMinimize, biMaximize}.Mask()))
+            .Enum("Position", "TPosition",
+                  {"poDesigned", "poDefault", "poDefaultPosOnly", "poDefaultSizeOnly",
+                   "poScreenCenter", "poDesktopCenter", "poMainFormCenter", "poOwnerFormCenter"},
+                  MemberOf<T>(&TCustomForm::Position), MemberOf<T>(&TCustomForm::SetPosition),
+                  std::optional<TPosition>(poDesigned))
+            .Property("ClientWidth", MemberOf<T>(&TControl::ClientWidth), &T::SetClientWidth)
+            .Property("ClientHeight", MemberOf<T>(&TControl::ClientHeight), &T::SetClientHeight)
+            .Event("OnCreate", "TNotifyEvent", FormEvent(&TCustomForm::OnCreate))
+            .Event("OnClose", "TCloseEvent", static_cast<TCloseEvent T::*>(&TCustomForm::OnClose))
+            .Event("OnCloseQuery", "TCloseQueryEvent",
+                   static_cast<TCloseQueryEvent T::*>(&TCustomForm::OnCloseQuery))
             .Creatable()
             .Build();
     return info;

@@ -6,6 +6,7 @@
 
 #include "orvel/host/controls/Controls.h"
 
+#include <functional>
 #include <vector>
 
 namespace orvel {
@@ -23,6 +24,36 @@ inline constexpr TModalResult mrNo = 7;
 inline constexpr TModalResult mrAll = 8;
 inline constexpr TModalResult mrNoToAll = 9;
 inline constexpr TModalResult mrYesToAll = 10;
+
+// What closing a form does with it.
+enum TCloseAction { caNone, caHide, caFree, caMinimize };
+using TCloseEvent = TEvent<void(TObject* Sender, TCloseAction& Action)>;
+using TCloseQueryEvent = TEvent<void(TObject* Sender, bool& CanClose)>;
+
+// The buttons of a form's caption bar, and where a form is placed when shown (stored for form
+// files and front ends).
+enum TBorderIcon { biSystemMenu, biMinimize, biMaximize, biHelp };
+using TBorderIcons = TSet<TBorderIcon, 4>;
+enum TPosition {
+    poDesigned,
+    poDefault,
+    poDefaultPosOnly,
+    poDefaultSizeOnly,
+    poScreenCenter,
+    poDesktopCenter,
+    poMainFormCenter,
+    poOwnerFormCenter
+};
+
+class TCustomForm;
+
+// The application's modal loop. ShowModal hands the shown form to it; it runs the dialog (the
+// explorer's dialog loop reads keys until the form's ModalResult is set; a test's script clicks
+// and types) and returns. It may also end the dialog by closing the form.
+using TModalDriver = std::function<void(TCustomForm& Form)>;
+// Installs the modal driver (an empty one removes it) and answers the one installed before.
+TModalDriver SetModalDriver(TModalDriver Driver);
+const TModalDriver& ModalDriver();
 
 class TCustomForm : public TWinControl {
 public:
@@ -52,6 +83,39 @@ public:
     TModalResult ModalResult() const { return FModalResult; }
     void SetModalResult(TModalResult value) { FModalResult = value; }
 
+    // Shows the form modally: it becomes visible and active, the installed modal driver runs it,
+    // and the form is hidden again with the focus back where it was. Answers the ModalResult
+    // the dialog ended with; a driver that returns without one ends it as the close box does
+    // (mrCancel). EInvalidOperation when the form is visible or modal already, or when no modal
+    // driver is installed.
+    TModalResult ShowModal();
+    bool IsModal() const { return FModal; }
+    // Closes the form: OnCloseQuery may refuse; OnClose chooses what happens (caHide by
+    // default). A modal form ends with mrCancel unless a result is set already; another form
+    // hides (caHide) or is freed once the messages now queued are handled (caFree).
+    void Close();
+    virtual bool CloseQuery();
+    // Frees the form after the messages now queued (posts CM_RELEASE to itself).
+    void Release();
+
+    // Enter or Escape that the focused control left unhandled: the form's controls are offered
+    // it (CM_DIALOGKEY, WParam: the key) until one takes it (a button: Enter when it is focused
+    // or is the default button, Escape when it is the cancel button). Answers whether one did.
+    virtual bool DialogKey(uint16_t Key, TShiftState Shift);
+    // Alt with a character: the first enabled control of the form whose caption marks that
+    // character with '&' takes it (CM_DIALOGCHAR; a label focuses its FocusControl, a button
+    // clicks). Answers whether one took it.
+    virtual bool DialogChar(char Key);
+
+    TBorderIcons BorderIcons() const { return FBorderIcons; }
+    void SetBorderIcons(TBorderIcons value) { FBorderIcons = value; }
+    TPosition Position() const { return FPosition; }
+    void SetPosition(TPosition value) { FPosition = value; }
+    // A form read from a form file runs OnCreate when it is loaded (its own Loaded, before the
+    // components it holds finish theirs).
+    void Loaded() override;
+    void WndProc(TMessage& Message) override;
+
     // A form has no frame of its own in the headless model: its client area is its bounds,
     // whatever its BorderStyle (bsSizeable by default).
     int BorderWidth() const override { return 0; }
@@ -59,6 +123,9 @@ public:
     TNotifyEvent OnShow;
     TNotifyEvent OnHide;
     TNotifyEvent OnActivate;
+    TNotifyEvent OnCreate;
+    TCloseEvent OnClose;
+    TCloseQueryEvent OnCloseQuery;
 
 protected:
     friend class TWinControl;
@@ -66,18 +133,31 @@ protected:
     // control.
     void ControlLeaving(const TControl* Control);
     void SetVisible(bool value) override;
+    virtual void DoCreate();
+    virtual void DoClose(TCloseAction& Action);
 
 private:
     void FocusFirstControl();
+    void EndModal(TCustomForm* PreviousActive, HWND PreviousFocus);
 
     TWinControl* FActiveControl = nullptr;
     TModalResult FModalResult = mrNone;
+    bool FModal = false;
+    TBorderIcons FBorderIcons{biSystemMenu, biMinimize, biMaximize};
+    TPosition FPosition = poDesigned;
 };
 
 class TForm : public TCustomForm {
     ORVEL_PUBLISHED(TForm)
 public:
     explicit TForm(TComponent* AOwner) : TCustomForm(AOwner) {}
+
+    // The client area is the whole form (a form has no frame of its own here): these set the
+    // width and height.
+    void SetClientWidth(int value) { SetWidth(value); }
+    void SetClientHeight(int value) { SetHeight(value); }
+    uint64_t BorderIconsMask() const { return BorderIcons().Mask(); }
+    void SetBorderIconsMask(uint64_t value) { SetBorderIcons(TBorderIcons::FromMask(value)); }
 };
 
 class TScreen {

@@ -380,16 +380,46 @@ bool DrawFrameControl(HDC dc, const TRect& r, UINT type, UINT state) {
     return true;
 }
 
+bool GetWindowOrgEx(HDC dc, TPoint* point) {
+    TCanvas* canvas = CanvasFromHandle(dc);
+    if (!canvas) return false;
+    if (point) *point = canvas->WindowOrg();
+    return true;
+}
+
+bool SetWindowOrgEx(HDC dc, int x, int y, TPoint* previous) {
+    TCanvas* canvas = CanvasFromHandle(dc);
+    if (!canvas) return false;
+    if (previous) *previous = canvas->WindowOrg();
+    canvas->SetWindowOrg({x, y});
+    return true;
+}
+
+bool IntersectClipRect(HDC dc, int left, int top, int right, int bottom) {
+    TCanvas* canvas = CanvasFromHandle(dc);
+    if (!canvas) return false;
+    canvas->IntersectClipRect(Rect(left, top, right, bottom));
+    return true;
+}
+
+bool ExcludeClipRect(HDC dc, int left, int top, int right, int bottom) {
+    TCanvas* canvas = CanvasFromHandle(dc);
+    if (!canvas) return false;
+    canvas->ExcludeClipRect(Rect(left, top, right, bottom));
+    return true;
+}
+
 TRect TCanvas::ClipRect() const {
     if (!FBitmap) return TRect{};
-    TRect whole = Rect(0, 0, FBitmap->Width(), FBitmap->Height());
-    if (!FClipped) return whole;
-    TRect r;
-    IntersectRect(r, whole, FClipRect);
+    TRect r = Rect(0, 0, FBitmap->Width(), FBitmap->Height());
+    if (FClipped) IntersectRect(r, r, FClipRect);
+    OffsetRect(r, FWindowOrg.X, FWindowOrg.Y);
     return r;
 }
 
-void TCanvas::IntersectClipRect(const TRect& r) {
+void TCanvas::IntersectClipRect(const TRect& logical) {
+    TRect r = logical;
+    OffsetRect(r, -FWindowOrg.X, -FWindowOrg.Y);
     if (FClipped) {
         TRect common;
         IntersectRect(common, FClipRect, r);
@@ -400,7 +430,9 @@ void TCanvas::IntersectClipRect(const TRect& r) {
     FClipped = true;
 }
 
-void TCanvas::ExcludeClipRect(const TRect& r) {
+void TCanvas::ExcludeClipRect(const TRect& logical) {
+    TRect r = logical;
+    OffsetRect(r, -FWindowOrg.X, -FWindowOrg.Y);
     if (!r.IsEmpty()) FExcluded.push_back(r);
 }
 
@@ -419,7 +451,10 @@ bool TCanvas::Visible(int x, int y) const {
     return true;
 }
 
+// Plots a logical point: the pixel of the target it lands on after the window origin.
 void TCanvas::Plot(int x, int y, uint32_t rgb) {
+    x -= FWindowOrg.X;
+    y -= FWindowOrg.Y;
     if (Visible(x, y)) FBitmap->FPixels[static_cast<size_t>(y) * FBitmap->Width() + x] = rgb;
 }
 
@@ -433,7 +468,7 @@ void TCanvas::FillPlain(const TRect& r, uint32_t rgb) {
 }
 
 TColor TCanvas::Pixel(int x, int y) const {
-    return FBitmap ? FBitmap->Pixel(x, y) : clNone;
+    return FBitmap ? FBitmap->Pixel(x - FWindowOrg.X, y - FWindowOrg.Y) : clNone;
 }
 
 void TCanvas::SetPixel(int x, int y, TColor color) {

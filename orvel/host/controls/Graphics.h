@@ -283,6 +283,11 @@ public:
     // A device-context handle standing for this canvas (see CanvasFromHandle).
     HDC Handle() const;
 
+    // The window origin: the logical point drawn at the target's pixel (0, 0). Every drawing
+    // and clipping coordinate is logical; the origin is (0, 0) unless set.
+    TPoint WindowOrg() const { return FWindowOrg; }
+    void SetWindowOrg(const TPoint& origin) { FWindowOrg = origin; }
+
     // Clipping: the clip rectangle (the whole target unless narrowed) minus excluded rectangles.
     TRect ClipRect() const;
     void IntersectClipRect(const TRect& r);
@@ -342,9 +347,10 @@ private:
     TBrush FBrush;
     TPen FPen;
     TPoint FPenPos;
-    bool FClipped = false; // FClipRect narrows the target
+    TPoint FWindowOrg;
+    bool FClipped = false; // FClipRect narrows the target (target pixels)
     TRect FClipRect;
-    std::vector<TRect> FExcluded;
+    std::vector<TRect> FExcluded; // target pixels
     std::vector<TFrameControlCall> FFrameControlLog;
 };
 
@@ -352,6 +358,12 @@ private:
 TCanvas* CanvasFromHandle(HDC dc);
 // The host routine: draws a frame control on the canvas of dc; false for an unknown handle.
 bool DrawFrameControl(HDC dc, const TRect& r, UINT type, UINT state);
+// The host's device-context routines over the canvas of dc; false (or nothing) for an unknown
+// handle. The clip routines take logical coordinates.
+bool GetWindowOrgEx(HDC dc, TPoint* point);
+bool SetWindowOrgEx(HDC dc, int x, int y, TPoint* previous);
+bool IntersectClipRect(HDC dc, int left, int top, int right, int bottom);
+bool ExcludeClipRect(HDC dc, int left, int top, int right, int bottom);
 
 // Further arrow kinds of DFC_SCROLL (DFCS_SCROLLCOMBOBOX is in Messages.h).
 enum : UINT {
