@@ -437,9 +437,9 @@ void TDBCustomListView::WMDoRereadItem(TMessage& Message) {
         TDataSet* ds = DataSet();
         if (item && LinkActive()) {
             TBusy busy(FLockCount);
-            ds->DisableControls();
             TBookmark bookmark = ds->GetBookmark();
             bool eof = ds->Eof(), bof = ds->Bof();
+            ds->DisableControls();
             try {
                 uint32_t mark = FDeletions;
                 CheckItem(item);
@@ -457,7 +457,8 @@ void TDBCustomListView::WMDoRereadItem(TMessage& Message) {
     } catch (...) {
         if (!failure) failure = std::current_exception();
     }
-    FItemQueue->Disable(index);
+    // A reload asked for meanwhile may have emptied the queue already.
+    if (index < FItemQueue->Count()) FItemQueue->Disable(index);
     FMessagePosted = FItemQueue->Count() != 0;
     if (failure) std::rethrow_exception(failure);
 }
@@ -546,9 +547,9 @@ void TDBCustomListView::LoadItems() {
     if (!LinkActive() || IsDesigning() || FKeyFieldList->Count() == 0) return;
     TDataSet* ds = DataSet();
     TBusy busy(FLockCount);
-    ds->DisableControls();
     TBookmark bookmark = ds->GetBookmark();
     bool bof = ds->Bof(), eof = ds->Eof();
+    ds->DisableControls();
     std::exception_ptr failure;
     bool updating = false;
     try {
