@@ -4,6 +4,9 @@
 // the two-field key table whose top-level records have two null owner fields.
 #include "tests/treeview/TreeTestSupport.h"
 
+#include <string>
+#include <vector>
+
 namespace orvel::test {
 namespace {
 
@@ -205,6 +208,9 @@ TEST_F(TreeLoadingTest, EveryLoadPutsTheCursorBackAndLeavesNoRange) {
 
 TEST_F(TreeLoadingTest, ALoadFailingHalfWayRestoresTableAndTree) {
     OpenOrganization();
+    std::vector<std::string> loads;
+    tree->SetBeforeNodesLoading([&](TObject*) { loads.push_back("before"); });
+    tree->SetAfterNodesLoading([&](TObject*) { loads.push_back("after"); });
     int setups = 0;
     int failAt = 3;
     tree->SetOnNodeSetup([&](TObject*, TTreeNode*, TDataSet*) {
@@ -216,6 +222,7 @@ TEST_F(TreeLoadingTest, ALoadFailingHalfWayRestoresTableAndTree) {
     // Head office, Sales ahead of it, then Branch office fails: the node made for it is gone.
     ASSERT_EQ(Application().ShownErrors.size(), 1u);
     EXPECT_EQ(Application().ShownErrors[0], "Cannot setup a node");
+    EXPECT_EQ(loads, (std::vector<std::string>{"before", "after"}));
     EXPECT_EQ(Picture(*tree), "Head office+ (Sales)");
     EXPECT_EQ(CurrentId(), 5);
     EXPECT_FALSE(table->RangeApplied());
