@@ -1,0 +1,159 @@
+// The explorer application: one form holding the database components and the data-aware
+// controls, the screens drawn from them, and what the person's keys and mouse do. The front
+// ends (the terminal, or a key script) only hand it input and show its text screen; everything
+// else goes through the components, the datasets and the message loop.
+#pragma once
+
+#include "apps/explorer/Delivery.h"
+#include "apps/explorer/Input.h"
+#include "apps/explorer/Options.h"
+#include "apps/explorer/Painter.h"
+#include "apps/explorer/TextScreen.h"
+#include "orvel/host/controls/Forms.h"
+#include "orvel/host/controls/ImgList.h"
+#include "orvel/host/controls/Menus.h"
+#include "orvel/host/core/Platform.h"
+#include "orvel/host/core/Variant.h"
+#include "orvel/host/data/DataSource.h"
+#include "orvel/host/data/Database.h"
+#include "orvel/host/data/Table.h"
+#include "orvel/listview/DataBaseListView.h"
+#include "orvel/treeview/DBCustomTreeView.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace orvel::explorer {
+
+// Screen metrics that fit text cells: a scroll bar or a combo box's button is one cell wide.
+class TTerminalPlatform : public TSystemPlatform {
+public:
+    int GetSystemMetrics(int index) const override;
+};
+
+class TExplorer {
+public:
+    TExplorer(const TOptions& options, TTextScreen& screen);
+    ~TExplorer();
+    TExplorer(const TExplorer&) = delete;
+    TExplorer& operator=(const TExplorer&) = delete;
+
+    // Opens the database (the sample one by default), builds the form and fills the views.
+    void Start();
+    // Reads input until the person quits or the input ends; after is called after every
+    // handled input (the front end shows the screen there).
+    void Run(TInputSource& input, const std::function<void(const TInputEvent&)>& after);
+    void Handle(const TInputEvent& event);
+    // Draws the current state into the screen.
+    void Render();
+    void Resize(int columns, int rows);
+    bool Finished() const { return FFinished; }
+    const std::string& DatabaseFile() const { return FDatabaseFile; }
+
+private:
+    // ---- building ----
+    void OpenDatabase();
+    void BuildComponents();
+    void BuildMenus();
+    void Layout();
+    bool SampleSchema() const;
+    void PlaceControl(TControl& control, const TCellRect& cells);
+
+    // ---- input ----
+    bool HandleOverlay(const TInputEvent& event);
+    bool HandlePromptKey(const TInputEvent& event);
+    bool HandleMenuKey(const TInputEvent& event);
+    bool HandleMenuMouse(const TInputEvent& event);
+    bool HandleGlobalKey(const TInputEvent& event);
+    bool HandleTreeKey(const TInputEvent& event);
+    void HandleMouse(const TInputEvent& event);
+    void DeliverKey(const TInputEvent& event);
+    void AfterInput();
+    bool Editing() const;
+    TPoint MousePoint(int x, int y) const;
+
+    // ---- actions ----
+    void ToggleExpand();
+    void StartInsert();
+    void AskDelete();
+    void DeleteCurrent(TDataSet& dataSet);
+    void Reload();
+    void CycleInsertMode();
+    void PickUpOrDrop();
+    void DropPickedUp(TDBTreeNode* target);
+    void ToggleRightPanel();
+    void SaveImages();
+    void AskQuit();
+    void ShowChildrenOf(TTreeNode* node);
+    void NewObject(TDataSet* dataSet);
+    bool HasChildren(const TDBTreeNode& node);
+
+    // ---- messages and overlays ----
+    void ShowError(const std::string& text);
+    void ShowInfo(const std::string& text);
+    struct TPrompt {
+        std::string Text;
+        std::function<bool(const TInputEvent&)> Answer; // true: the prompt is done
+    };
+    void Ask(std::string text, std::function<bool(const TInputEvent&)> answer);
+    void OpenPopup();
+    void CloseMenus();
+
+    // ---- drawing ----
+    void RenderTitle();
+    void RenderMain();
+    void RenderMenus();
+    void RenderPrompt();
+    void RenderHelp();
+    void RenderStatus();
+    TWinControl* FocusedPanel() const;
+
+    TOptions FOptions;
+    TTextScreen& FScreen;
+    TPainter FPainter;
+    TInputDelivery FDelivery;
+    TTerminalPlatform FPlatform;
+    std::string FDatabaseFile;
+
+    // The form owns every component below (a null pointer: not made for this database).
+    TForm* FForm = nullptr;
+    TDatabase* FDatabase = nullptr;
+    TTable* FObjects = nullptr;
+    TDataSource* FObjectsSource = nullptr;
+    TTable* FChildren = nullptr;
+    TDataSource* FChildrenSource = nullptr;
+    TTable* FInventory = nullptr;
+    TDataSource* FInventorySource = nullptr;
+    TDBTreeView* FTree = nullptr;
+    TDBListView* FChildList = nullptr;
+    TDBListView* FInventoryList = nullptr;
+    TPopupMenu* FTreeMenu = nullptr;
+    TPopupMenu* FListMenu = nullptr;
+    TMenuItem* FInsertModeMenu = nullptr;
+
+    // Panel frames, in cells.
+    TCellRect FTreeFrame;
+    TCellRect FListFrame;
+
+    bool FShowInventory = false;
+    bool FHelp = false;
+    bool FFinished = false;
+    std::string FMessage;
+    bool FMessageIsError = false;
+    std::optional<TPrompt> FPrompt;
+    struct TOpenMenu {
+        TMenuItem* Menu;
+        int X;
+        int Y;
+        int Highlight;
+        TCellRect Box;
+    };
+    std::vector<TOpenMenu> FMenus;
+    // The key vector of the node picked up for a keyboard move (Empty: none).
+    Variant FPickedKey;
+};
+
+} // namespace orvel::explorer

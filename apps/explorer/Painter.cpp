@@ -1,0 +1,335 @@
+// Drawing the controls as text.
+#include "apps/explorer/Painter.h"
+
+#include "orvel/host/controls/Graphics.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+namespace orvel::explorer {
+
+namespace {
+
+int CellX(int px) {
+    return px >= 0 ? px / CellWidth : -((-px + CellWidth - 1) / CellWidth);
+}
+int CellY(int py) {
+    return py >= 0 ? py / CellHeight : -((-py + CellHeight - 1) / CellHeight);
+}
+
+// The terminal colour and glyph nearest to a picture colour: greys are circles, colours take a
+// shape of their own so that a text dump tells them apart too.
+TGlyph GlyphOfColor(TColor color, bool ascii) {
+    double r = GetRValue(color) / 255.0, g = GetGValue(color) / 255.0, b = GetBValue(color) / 255.0;
+    double hi = std::max({r, g, b}), lo = std::min({r, g, b});
+    TGlyph glyph;
+    if (hi - lo < 0.2) {
+        glyph.Text = ascii ? "o" : "○";
+        glyph.Attr.Fore = hi < 0.3 ? ccBlack : ccWhite;
+        return glyph;
+    }
+    double hue;
+    if (hi == r)
+        hue = 60.0 * std::fmod((g - b) / (hi - lo) + 6.0, 6.0);
+    else if (hi == g)
+        hue = 60.0 * ((b - r) / (hi - lo) + 2.0);
+    else
+        hue = 60.0 * ((r - g) / (hi - lo) + 4.0);
+    struct TBand {
+        double Upto;
+        const char* Unicode;
+        const char* Ascii;
+        TCellColor Color;
+    };
+    static const TBand bands[] = {
+        {15, "✖", "x", ccRed},   {75, "▲", "^", ccYellow}, {160, "●", "*", ccGreen},
+        {200, "◇", "%", ccCyan}, {265, "■", "#", ccBlue},  {335, "◆", "&", ccMagenta},
+        {361, "✖", "x", ccRed},
+    };
+    for (const TBand& band : bands)
+        if (hue < band.Upto) {
+            glyph.Text = ascii ? band.Ascii : band.Unicode;
+            glyph.Attr.Fore = band.Color;
+            glyph.Attr.Bold = true;
+            break;
+        }
+    return glyph;
+}
+
+int NodeRowCount(const TCustomTreeView& tree, const TTreeNode* until, int cap) {
+    int n = 0;
+    for (const TTreeNode* node = tree.Items()->GetFirstNode(); node && node != until && n < cap;
+         node = node->GetNextVisible())
+        ++n;
+    return n;
+}
+
+} // namespace
+
+TCellRect CellsOf(const TControl& control) {
+    TPoint origin = control.ClientToScreen({0, 0});
+    TRect client = control.ClientRect();
+    int left = CellX(origin.X), top = CellY(origin.Y);
+    return {left, top, CellX(origin.X + client.Width()) - left,
+            CellY(origin.Y + client.Height()) - top};
+}
+
+TPoint PixelOfCell(int x, int y) {
+    return {x * CellWidth + CellWidth / 2, y * CellHeight + CellHeight / 2};
+}
+
+TGlyph ImageGlyph(const TCustomImageList* list, int index, bool ascii) {
+    if (!list || index < 0 || index >= list->Count()) return {};
+    TBitmap picture;
+    if (!list->GetBitmap(index, &picture)) return {};
+    // The colour most pixels have, leaving out see-through pixels and the picture's background
+    // (the colour of its bottom-left pixel, as the host takes for transparency).
+    TColor background = picture.Pixel(0, picture.Height() - 1);
+    std::map<TColor, int> counts;
+    for (int y = 0; y < picture.Height(); ++y)
+        for (int x = 0; x < picture.Width(); ++x) {
+            TColor c = picture.Pixel(x, y);
+            if (c == background || list->IsTransparentPixel(index, x, y)) continue;
+            ++counts[c];
+        }
+    if (counts.empty()) return {};
+    auto most = std::max_element(counts.begin(), counts.end(),
+                                 [](const auto& a, const auto& b) { return a.second < b.second; });
+    return GlyphOfColor(most->first, ascii);
+}
+
+int TPainter::Images(const TCustomImageList* list, int index, int x, int y, int cells) {
+    if (!list || cells <= 0) return 0;
+    TGlyph glyph = ImageGlyph(list, index, FScreen.Ascii());
+    FScreen.PutGlyph(x, y, glyph.Text, glyph.Attr);
+    for (int i = 1; i < cells; ++i)
+        FScreen.PutGlyph(x + i, y, " ", {});
+    return cells;
+}
+
+void TPainter::ScrollBar(const TCellRect& track, int first, int shown, int total) {
+    if (track.Height <= 0 || total <= shown) return;
+    FScreen.Fill(track, attr::Dim, FScreen.Ascii() ? ":" : "░");
+    int size = std::max(1, track.Height * shown / total);
+    int pos = std::min(track.Height - size, track.Height * first / total);
+    FScreen.Fill({track.Left, track.Top + pos, track.Width, size}, attr::Frame,
+                 FScreen.Ascii() ? "#" : "█");
+}
+
+// --- tree ---------------------------------------------------------------------------------
+
+int TPainter::TreeLabelCell(const TCustomTreeView& tree, const TTreeNode& node) {
+    TRect label = node.DisplayRect(true);
+    return CellX(tree.ClientToScreen({label.Left, 0}).X);
+}
+
+void TPainter::Tree(const TCustomTreeView& tree, bool focused, const TTreeMarks& marks) {
+    TCellRect cells = CellsOf(tree);
+    FScreen.Fill(cells, {});
+    int rows = tree.VisibleCount() + 1;
+    const TTreeNode* top = tree.TopItem();
+    const TTreeNode* node = top;
+    for (int row = 0; node && row < rows; ++row, node = node->GetNextVisible()) {
+        TRect r = node->DisplayRect(false);
+        int y = CellY(tree.ClientToScreen({0, (r.Top + r.Bottom) / 2}).Y);
+        if (y >= cells.Bottom()) break;
+        TreeRow(tree, *node, y, focused, marks);
+    }
+    // The scroll bar the tree shows takes the columns right of its client area.
+    TRect bounds = tree.BoundsRect();
+    int barLeft = cells.Right();
+    int barWidth =
+        CellX(tree.Parent() ? tree.Parent()->ClientToScreen({bounds.Right, 0}).X : bounds.Right) -
+        barLeft;
+    if (barWidth > 0 && tree.RowCount() > tree.VisibleCount())
+        ScrollBar({barLeft, cells.Top, barWidth, cells.Height}, NodeRowCount(tree, top, 1 << 20),
+                  tree.VisibleCount(), tree.RowCount());
+}
+
+void TPainter::TreeRow(const TCustomTreeView& tree, const TTreeNode& node, int y, bool focused,
+                       const TTreeMarks& marks) {
+    TCellRect cells = CellsOf(tree);
+    bool ascii = FScreen.Ascii();
+    int indent = std::max(1, tree.Indent() / CellWidth);
+    int level = node.Level() + (tree.ShowRoot() ? 1 : 0);
+    int x = cells.Left + level * indent;
+    if (tree.ShowButtons() && node.HasChildren() && level > 0) {
+        const char* button = node.Expanded() ? (ascii ? "-" : "▾") : (ascii ? "+" : "▸");
+        FScreen.Print(x - indent, y, button, attr::Frame);
+    }
+    if (tree.StateImages() && node.StateIndex() >= 0)
+        x += Images(tree.StateImages(), node.StateIndex(), x, y,
+                    tree.StateImages()->Width() / CellWidth);
+    if (tree.Images()) {
+        int index = node.Selected() ? node.SelectedIndex() : node.ImageIndex();
+        x += Images(tree.Images(), index, x, y, tree.Images()->Width() / CellWidth);
+    }
+    int room = cells.Right() - x;
+    if (room <= 0) return;
+    if (tree.IsEditing() && tree.EditingNode() == &node) {
+        std::string text = tree.EditorText();
+        int shown = std::min(room - 1, TextCells(text));
+        FScreen.Fill({x, y, std::min(room, std::max(shown + 1, 12)), 1}, attr::Editor);
+        FScreen.Print(x, y, text.substr(0, text.size()), attr::Editor, room - 1);
+        FScreen.SetCursor(x + shown, y);
+        return;
+    }
+    TCellAttr a = attr::Normal;
+    if (node.Selected()) {
+        a = (focused || !tree.HideSelection()) ? attr::Selected : attr::Bold;
+        if (!focused) a.Underline = true;
+    }
+    if (tree.DropTarget() == &node) a = TCellAttr{ccBlack, ccGreen, true};
+    std::string caption = node.Text();
+    if (&node == marks.PickedUp) caption = (ascii ? "> " : "✂ ") + caption;
+    FScreen.Print(x, y, FitText(caption, std::min(room, TextCells(caption))), a);
+}
+
+// --- list view ----------------------------------------------------------------------------
+
+void TPainter::List(const TCustomListView& list, bool focused) {
+    TCellRect cells = CellsOf(list);
+    FScreen.Fill(cells, {});
+    if (list.ViewStyle() == vsReport)
+        ListReport(list, cells, focused);
+    else
+        ListCells(list, cells, focused);
+}
+
+void TPainter::ListReport(const TCustomListView& list, const TCellRect& cells, bool focused) {
+    const TListColumns& columns = *list.Columns();
+    std::vector<int> lefts;
+    int x = cells.Left;
+    for (int c = 0; c < columns.Count(); ++c) {
+        lefts.push_back(x);
+        int width = std::max(1, columns[c]->Width() / CellWidth);
+        if (list.ShowColumnHeaders())
+            FScreen.Print(x, cells.Top, FitText(columns[c]->Caption(), width - 1) + " ",
+                          TCellAttr{ccDefault, ccDefault, true, false, true},
+                          std::max(0, cells.Right() - x));
+        x += width;
+    }
+    int total = list.Items()->Count();
+    const TListItem* top = list.TopItem();
+    int first = top ? top->Index() : 0;
+    for (int i = first; i < total; ++i) {
+        const TListItem* item = list.Items()->Item(i);
+        TRect r = item->DisplayRect(drBounds);
+        int y = CellY(list.ClientToScreen({0, (r.Top + r.Bottom) / 2}).Y);
+        if (y >= cells.Bottom()) break;
+        if (y < cells.Top) continue;
+        TCellAttr a = item->Selected() ? (focused ? attr::Selected : attr::Bold) : attr::Normal;
+        if (item->Focused() && focused && !item->Selected()) a.Underline = true;
+        int col0 = lefts.empty() ? cells.Width
+                                 : (columns.Count() > 1 ? lefts[1] : cells.Right()) - cells.Left;
+        int ix = cells.Left;
+        if (list.SmallImages())
+            ix += Images(list.SmallImages(), item->ImageIndex(), ix, y,
+                         list.SmallImages()->Width() / CellWidth);
+        if (list.StateImages() && item->StateIndex() >= 0)
+            ix += Images(list.StateImages(), item->StateIndex(), ix, y,
+                         list.StateImages()->Width() / CellWidth);
+        int captionCells = std::max(0, cells.Left + col0 - ix - 1);
+        if (list.IsEditing() && list.EditingItem() == item) {
+            FScreen.Fill({ix, y, std::max(1, captionCells), 1}, attr::Editor);
+            FScreen.Print(ix, y, list.EditorText(), attr::Editor, captionCells);
+            FScreen.SetCursor(std::min(ix + TextCells(list.EditorText()), ix + captionCells), y);
+        } else {
+            FScreen.Print(ix, y, FitText(item->Caption(), captionCells), a);
+        }
+        const TStrings* sub = item->SubItems();
+        for (int c = 1; c < static_cast<int>(lefts.size()); ++c) {
+            int width = std::max(1, columns[c]->Width() / CellWidth);
+            std::string text = sub && c - 1 < sub->Count() ? sub->Get(c - 1) : "";
+            FScreen.Print(lefts[static_cast<std::size_t>(c)], y, FitText(text, width - 1) + " ", a,
+                          std::max(0, cells.Right() - lefts[static_cast<std::size_t>(c)]));
+        }
+    }
+    int shown = std::max(1, cells.Height - 1);
+    TRect bounds = list.BoundsRect();
+    int barWidth =
+        CellX(list.Parent() ? list.Parent()->ClientToScreen({bounds.Right, 0}).X : bounds.Right) -
+        cells.Right();
+    if (barWidth > 0)
+        ScrollBar({cells.Right(), cells.Top + 1, barWidth, cells.Height - 1}, first, shown, total);
+}
+
+void TPainter::ListCells(const TCustomListView& list, const TCellRect& cells, bool focused) {
+    const TCustomImageList* images =
+        list.ViewStyle() == vsIcon ? list.LargeImages() : list.SmallImages();
+    int total = list.Items()->Count();
+    const TListItem* top = list.TopItem();
+    for (int i = top ? top->Index() : 0; i < total; ++i) {
+        const TListItem* item = list.Items()->Item(i);
+        TRect r = item->DisplayRect(drBounds);
+        TPoint tl = list.ClientToScreen({r.Left, r.Top});
+        TPoint br = list.ClientToScreen({r.Right, r.Bottom});
+        TCellRect c{CellX(tl.X), CellY(tl.Y), CellX(br.X) - CellX(tl.X), CellY(br.Y) - CellY(tl.Y)};
+        if (c.Top >= cells.Bottom() || c.Left >= cells.Right()) {
+            if (c.Top >= cells.Bottom()) break;
+            continue;
+        }
+        int y = c.Top + std::max(0, c.Height / 2 - (list.ViewStyle() == vsIcon ? 1 : 0));
+        int width = std::min(c.Width, cells.Right() - c.Left);
+        TCellAttr a = item->Selected() ? (focused ? attr::Selected : attr::Bold) : attr::Normal;
+        int x = c.Left;
+        if (images) {
+            TGlyph glyph = ImageGlyph(images, item->ImageIndex(), FScreen.Ascii());
+            if (list.ViewStyle() == vsIcon) {
+                FScreen.PutGlyph(c.Left + c.Width / 2, y, glyph.Text, glyph.Attr);
+                ++y;
+            } else {
+                FScreen.PutGlyph(x, y, glyph.Text, glyph.Attr);
+                x += 2;
+            }
+        }
+        if (y >= cells.Bottom()) continue;
+        int room = std::max(0, width - (x - c.Left) - 1);
+        std::string caption = FitText(item->Caption(), std::min(room, TextCells(item->Caption())));
+        if (list.ViewStyle() == vsIcon) x = c.Left + std::max(0, (width - TextCells(caption)) / 2);
+        if (list.IsEditing() && list.EditingItem() == item) {
+            FScreen.Print(x, y, FitText(list.EditorText(), std::max(1, room)), attr::Editor);
+            FScreen.SetCursor(x + std::min(room, TextCells(list.EditorText())), y);
+        } else {
+            FScreen.Print(x, y, caption, a);
+        }
+    }
+}
+
+// --- menus --------------------------------------------------------------------------------
+
+TCellRect TPainter::Menu(const TMenuItem& menu, int x, int y, int highlight) {
+    std::vector<const TMenuItem*> items;
+    int width = 8;
+    for (int i = 0; i < menu.Count(); ++i) {
+        const TMenuItem* item = menu.Items(i);
+        if (!item->Visible()) continue;
+        items.push_back(item);
+        width = std::max(width, TextCells(StripHotkey(item->Caption())) + 6);
+    }
+    TCellRect box{x, y, width, static_cast<int>(items.size()) + 2};
+    box.Left = std::clamp(box.Left, 0, std::max(0, FScreen.Width() - box.Width));
+    box.Top = std::clamp(box.Top, 0, std::max(0, FScreen.Height() - box.Height));
+    FScreen.Fill(box, {ccBlack, ccWhite});
+    FScreen.Frame(box, "", {ccBlack, ccWhite});
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const TMenuItem* item = items[i];
+        int row = box.Top + 1 + static_cast<int>(i);
+        bool sep = item->Caption() == "-";
+        TCellAttr a{item->Enabled() ? ccBlack : ccBlue, ccWhite};
+        if (static_cast<int>(i) == highlight && !sep) a = {ccWhite, ccBlue, true};
+        if (sep) {
+            FScreen.HLine(box.Left + 1, row, box.Width - 2, {ccBlack, ccWhite});
+            continue;
+        }
+        std::string mark =
+            item->Checked() ? (FScreen.Ascii() ? "*" : (item->RadioItem() ? "•" : "✓")) : " ";
+        std::string text = " " + mark + " " + StripHotkey(item->Caption());
+        if (item->Count() > 0) text += FScreen.Ascii() ? " >" : " ▸";
+        FScreen.Print(box.Left + 1, row, FitText(text, box.Width - 2), a);
+    }
+    return box;
+}
+
+} // namespace orvel::explorer

@@ -1,0 +1,58 @@
+// Drawing the headless controls into the text screen. The painter reads only what the controls
+// themselves report (their bounds, rows, item rectangles, scroll positions, selection, focus,
+// drop target and in-place editor) and turns pixels into cells: one cell is 8 x 16 pixels.
+// Images come from the controls' image lists: each picture is shown as one glyph in the colour
+// that dominates it.
+#pragma once
+
+#include "apps/explorer/TextScreen.h"
+#include "orvel/host/controls/ComCtrls.h"
+#include "orvel/host/controls/ImgList.h"
+#include "orvel/host/controls/Menus.h"
+
+#include <string>
+#include <vector>
+
+namespace orvel::explorer {
+
+// The cells a control covers on screen.
+TCellRect CellsOf(const TControl& control);
+// The screen pixel at the middle of a cell.
+TPoint PixelOfCell(int x, int y);
+
+// A picture of an image list as one character and its colour.
+struct TGlyph {
+    std::string Text = " ";
+    TCellAttr Attr;
+};
+TGlyph ImageGlyph(const TCustomImageList* list, int index, bool ascii);
+
+// What the explorer marks on a tree beyond what the tree shows itself.
+struct TTreeMarks {
+    const TTreeNode* PickedUp = nullptr; // the node picked up for a keyboard move
+};
+
+class TPainter {
+public:
+    explicit TPainter(TTextScreen& screen) : FScreen(screen) {}
+
+    void Tree(const TCustomTreeView& tree, bool focused, const TTreeMarks& marks = {});
+    void List(const TCustomListView& list, bool focused);
+    // A menu's visible items in a box at (x, y), the item at highlight shown selected; answers
+    // the box.
+    TCellRect Menu(const TMenuItem& menu, int x, int y, int highlight);
+    // The cell of a tree row's label, where a click on the label's first character lands.
+    static int TreeLabelCell(const TCustomTreeView& tree, const TTreeNode& node);
+
+private:
+    void TreeRow(const TCustomTreeView& tree, const TTreeNode& node, int y, bool focused,
+                 const TTreeMarks& marks);
+    void ListReport(const TCustomListView& list, const TCellRect& cells, bool focused);
+    void ListCells(const TCustomListView& list, const TCellRect& cells, bool focused);
+    void ScrollBar(const TCellRect& track, int first, int shown, int total);
+    int Images(const TCustomImageList* list, int index, int x, int y, int cells);
+
+    TTextScreen& FScreen;
+};
+
+} // namespace orvel::explorer
