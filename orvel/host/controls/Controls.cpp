@@ -1137,7 +1137,9 @@ const TClassInfo& TControl::StaticClassInfo() {
             .Property("Top", &TControl::Top, &TControl::SetTop)
             .Property("Width", &TControl::Width, &TControl::SetWidth)
             .Property("Height", &TControl::Height, &TControl::SetHeight)
-            .Property("Cursor", &TControl::Cursor, &TControl::SetCursor, Variant(crDefault))
+            .Property("Cursor", &TControl::Cursor,
+                      static_cast<void (TControl::*)(TCursor)>(&TControl::SetCursor),
+                      Variant(crDefault))
             .Property("Hint", &TControl::Hint, &TControl::SetHint, Variant(""))
             .Build();
     return info;
@@ -1204,6 +1206,18 @@ const TClassInfo& TWinControl::HostProperties() {
 }
 
 // --- Host window routines -------------------------------------------------------------------
+
+HCURSOR TControl::SetCursor(HCURSOR Cursor) {
+    return orvel::SetCursor(Cursor);
+}
+
+HWND TWinControl::SetFocus(HWND hWnd) {
+    return orvel::SetFocus(hWnd);
+}
+
+HWND TWinControl::SetParent(HWND hWndChild, HWND hWndNewParent) {
+    return orvel::SetParent(hWndChild, hWndNewParent);
+}
 
 HWND SetParent(HWND hWndChild, HWND hWndNewParent) {
     TWinControl* child = FindControl(hWndChild);

@@ -153,7 +153,9 @@ struct TCreateParams {
 // A cursor shape: the identifier of a standard cursor (IDC_ARROW, IDC_IBEAM, ...).
 using HCURSOR = uintptr_t;
 
-HWND SetParent(HWND hWndChild, HWND hWndNewParent); // see the host window routines below
+// Host window routines the controls' members reach as static members (see below).
+HWND SetParent(HWND hWndChild, HWND hWndNewParent);
+HCURSOR SetCursor(HCURSOR Cursor);
 
 class TControl : public TComponent {
     ORVEL_PUBLISHED(TControl)
@@ -227,6 +229,9 @@ public:
     void SetAlign(TAlign value) { FAlign = value; }
     TCursor Cursor() const { return FCursor; }
     void SetCursor(TCursor value) { FCursor = value; }
+    // The host routine of the same name (a cursor handle, not the Cursor property), so that
+    // SetCursor(LoadCursor(0, IDC_ARROW)) in a control's member shows the arrow.
+    static HCURSOR SetCursor(HCURSOR Cursor);
     TCursor DragCursor() const { return FDragCursor; }
     void SetDragCursor(TCursor value) { FDragCursor = value; }
     TDragMode DragMode() const { return FDragMode; }
@@ -397,6 +402,8 @@ public:
     bool CanFocus() const;
     bool Focused() const;
     virtual void SetFocus();
+    // The host routine of the same name, reachable unqualified from a control's members.
+    static HWND SetFocus(HWND hWnd);
     bool TabStop() const { return FTabStop; }
     void SetTabStop(bool value) { FTabStop = value; }
     int TabOrder() const { return FTabOrder; }
@@ -414,6 +421,9 @@ public:
     void DispatchWindowMessage(TMessage& Message) override;
     void WndProc(TMessage& Message) override;
     void SetParent(TWinControl* AParent) override;
+    // The host routine of the same name, reachable unqualified from a control's members:
+    // SetParent(Handle(), 0) makes the window a top-level window of the screen.
+    static HWND SetParent(HWND hWndChild, HWND hWndNewParent);
 
     // A window made a top-level window of the screen (SetParent(Handle, 0)) while the control
     // keeps its parent: a pop-up such as a drop-down list. Its Left and Top are screen
@@ -593,8 +603,8 @@ TWinControl* FocusedControl();
 const std::vector<TWinControl*>& TopLevelWindows();
 
 // --- Host window routines over handles ----------------------------------------------------
-// Inside a member of a control the member functions of the same names hide these: call them
-// as orvel::SetParent(...), orvel::SetFocus(...).
+// SetCursor, SetFocus and SetParent are also static members of the controls, so that a
+// control's members reach them unqualified despite the members of the same names.
 
 // Makes a window a top-level window of the screen (hWndNewParent 0) or a child of its control's
 // parent window again (that parent's handle); answers the previous parent window, 0 on failure.
