@@ -178,6 +178,29 @@ TPoint center_of(const TRect& r) {
     return {(r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2};
 }
 
+void hover(TControl& control, int x, int y) {
+    TPoint screen = control.ClientToScreen({x, y});
+    Mouse().SetCursorPos(screen);
+    TWinControl* receiver = MouseReceiver(screen, &control);
+    if (!receiver || !receiver->HandleAllocated()) {
+        ADD_FAILURE() << "hovering over a control without a window";
+        return;
+    }
+    HWND handle = receiver->Handle();
+    Deliver(handle, WM_SETCURSOR, handle, MakeLParam(HTCLIENT, WM_MOUSEMOVE));
+    if (Application().IsWindow(handle)) SendMouse(receiver, screen, WM_MOUSEMOVE, {});
+}
+
+void click_item(TCustomListBox& list, int index, TShiftState shift) {
+    if (index < 0 || index >= list.Items()->Count()) {
+        ADD_FAILURE() << "the list has no entry " << index;
+        return;
+    }
+    if (index < list.TopIndex() || index >= list.TopIndex() + list.VisibleRowCount())
+        list.SetTopIndex(index);
+    click(list, center_of(list.ItemRect(index)), shift);
+}
+
 void press_key(TWinControl& control, uint16_t key, TShiftState shift) {
     if (!control.HandleAllocated()) {
         ADD_FAILURE() << "key input for a control without a window";
@@ -252,6 +275,17 @@ void choose(TMenuItem& menu, const std::string& caption) {
     } catch (...) {
         Application().HandleException();
     }
+}
+
+TModalScript::TModalScript(std::function<void(TCustomForm&)> script) : FScript(std::move(script)) {
+    FPrevious = SetModalDriver([this](TCustomForm& form) {
+        ++FRuns;
+        FScript(form);
+    });
+}
+
+TModalScript::~TModalScript() {
+    SetModalDriver(std::move(FPrevious));
 }
 
 int run_messages() {

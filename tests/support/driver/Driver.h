@@ -9,9 +9,11 @@
 #include "orvel/host/controls/Controls.h"
 #include "orvel/host/controls/Forms.h"
 #include "orvel/host/controls/Menus.h"
+#include "orvel/host/controls/StdCtrls.h"
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
 namespace orvel {
@@ -33,6 +35,11 @@ void right_click(TControl& control, TPoint p);
 
 // The middle of a rectangle (for clicking on a node's or item's DisplayRect).
 TPoint center_of(const TRect& r);
+// Moves the cursor over a point of control as the window system does: WM_SETCURSOR (the window
+// under the point shows its cursor), then WM_MOUSEMOVE.
+void hover(TControl& control, int x, int y);
+// Clicks the middle of an entry of a list box (scrolled into view first), with modifier keys.
+void click_item(TCustomListBox& list, int index, TShiftState shift = {});
 
 // --- Keys ---
 // Key down, the character it types (Enter, Escape, Backspace, Tab, Space, letters and digits),
@@ -61,6 +68,25 @@ void drag_and_cancel(TControl& source, TPoint from, TControl& target, TPoint ove
 // Chooses the item of a menu with this caption ('&' markers and case ignored); a failed
 // expectation when there is none.
 void choose(TMenuItem& menu, const std::string& caption);
+
+// --- Modal dialogs ---
+// Runs a test's script as the modal driver while it lives: each ShowModal hands its form to the
+// script (which clicks, types and ends the dialog as a person would); the previous driver comes
+// back at the end.
+class TModalScript {
+public:
+    explicit TModalScript(std::function<void(TCustomForm&)> script);
+    ~TModalScript();
+    TModalScript(const TModalScript&) = delete;
+    TModalScript& operator=(const TModalScript&) = delete;
+    // How many dialogs the script has run.
+    int Runs() const { return FRuns; }
+
+private:
+    std::function<void(TCustomForm&)> FScript;
+    TModalDriver FPrevious;
+    int FRuns = 0;
+};
 
 // --- Message loop ---
 int run_messages();
