@@ -266,6 +266,8 @@ void TExplorer::BuildMenus() {
 }
 
 void TExplorer::PlaceControl(TControl& control, const TCellRect& cells) {
+    // The explorer draws the frames itself: the control's client area is its whole bounds.
+    if (auto* window = dynamic_cast<TWinControl*>(&control)) window->SetBorderStyle(bsNone);
     control.SetBounds(cells.Left * CellWidth, cells.Top * CellHeight, cells.Width * CellWidth,
                       cells.Height * CellHeight);
 }
@@ -528,7 +530,7 @@ void TExplorer::HandleMouse(const TInputEvent& event) {
 // --- menus --------------------------------------------------------------------------------
 
 void TExplorer::OpenPopup() {
-    const TPopupRecord& popup = LastPopup();
+    TPopupRecord popup = LastPopup();
     if (!popup.Menu) return;
     TMenuItem* items = popup.Menu->Items();
     ClearLastPopup();
@@ -920,6 +922,9 @@ void TExplorer::RenderMain() {
     TTreeMarks marks;
     if (!VarIsEmpty(FPickedKey)) marks.PickedUp = FTree->FindNode(FPickedKey);
     FPainter.Tree(*FTree, focused == FTree, marks);
+    // The frame points at the selected row, so a text dump shows the selection too.
+    if (TTreeNode* selected = FTree->Selected())
+        MarkRow(FTreeFrame, *FTree, selected->DisplayRect(false));
 
     TDBListView* list = FShowInventory ? FInventoryList : FChildList;
     std::string title;
@@ -931,6 +936,15 @@ void TExplorer::RenderMain() {
     }
     FScreen.Frame(FListFrame, title, focused == list ? attr::FocusFrame : attr::Frame);
     FPainter.List(*list, focused == list);
+    if (TListItem* item = list->Selected()) MarkRow(FListFrame, *list, item->DisplayRect(drBounds));
+}
+
+void TExplorer::MarkRow(const TCellRect& frame, const TControl& control, const TRect& row) {
+    if (row.IsEmpty()) return;
+    int y = control.ClientToScreen({0, (row.Top + row.Bottom) / 2}).Y / CellHeight;
+    TCellRect cells = CellsOf(control);
+    if (y < cells.Top || y >= cells.Bottom()) return;
+    FScreen.PutGlyph(frame.Left, y, FScreen.Ascii() ? ">" : "▶", attr::FocusFrame);
 }
 
 void TExplorer::RenderStatus() {
@@ -944,8 +958,8 @@ void TExplorer::RenderStatus() {
     else if (!VarIsEmpty(FPickedKey))
         keys = " m:Drop under the selected node  Esc:Cancel the move  arrows:Choose";
     else
-        keys = " ?:Help Tab:Panel Enter:Expand F2:Rename Ins:Insert Del:Delete F5:Reload "
-               "i:Mode m:Move F6:Inventory F9:Menu q:Quit";
+        keys = " ?Help Tab Enter:Open F2:Rename Ins Del F5:Reload i:Mode m:Move "
+               "F6:Inventory F9:Menu q:Quit";
     FScreen.Fill({0, h - 1, FScreen.Width(), 1}, attr::Status);
     FScreen.Print(0, h - 1, FitText(keys, FScreen.Width(), true), attr::Status);
 }

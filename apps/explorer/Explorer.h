@@ -109,6 +109,7 @@ private:
     void RenderPrompt();
     void RenderHelp();
     void RenderStatus();
+    void MarkRow(const TCellRect& frame, const TControl& control, const TRect& row);
     TWinControl* FocusedPanel() const;
 
     TOptions FOptions;

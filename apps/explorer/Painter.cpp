@@ -306,7 +306,7 @@ TCellRect TPainter::Menu(const TMenuItem& menu, int x, int y, int highlight) {
         const TMenuItem* item = menu.Items(i);
         if (!item->Visible()) continue;
         items.push_back(item);
-        width = std::max(width, TextCells(StripHotkey(item->Caption())) + 6);
+        width = std::max(width, TextCells(StripHotkey(item->Caption())) + 7);
     }
     TCellRect box{x, y, width, static_cast<int>(items.size()) + 2};
     box.Left = std::clamp(box.Left, 0, std::max(0, FScreen.Width() - box.Width));
@@ -325,9 +325,18 @@ TCellRect TPainter::Menu(const TMenuItem& menu, int x, int y, int highlight) {
         }
         std::string mark =
             item->Checked() ? (FScreen.Ascii() ? "*" : (item->RadioItem() ? "•" : "✓")) : " ";
-        std::string text = " " + mark + " " + StripHotkey(item->Caption());
-        if (item->Count() > 0) text += FScreen.Ascii() ? " >" : " ▸";
-        FScreen.Print(box.Left + 1, row, FitText(text, box.Width - 2), a);
+        // A caption may carry its key after a tab: shown right-aligned.
+        std::string caption = StripHotkey(item->Caption()), key;
+        if (std::size_t tab = caption.find('\t'); tab != std::string::npos) {
+            key = caption.substr(tab + 1);
+            caption.resize(tab);
+        }
+        if (item->Count() > 0) key = FScreen.Ascii() ? ">" : "▸";
+        bool lit = static_cast<int>(i) == highlight;
+        std::string text = (lit ? (FScreen.Ascii() ? ">" : "›") : " ") + mark + " " + caption;
+        int room = box.Width - 2;
+        text = FitText(text, std::max(0, room - TextCells(key) - 1)) + key + " ";
+        FScreen.Print(box.Left + 1, row, FitText(text, room), a);
     }
     return box;
 }
