@@ -49,8 +49,7 @@ TEST_F(ExplorerTest, MouseClicksSelectAndToggleNodes) {
 TEST_F(ExplorerTest, TabMovesToTheListWhoseKeysMoveItsSelection) {
     // Entering the list focuses its first item; two keys down is the third child.
     TRun run = Keys("<Tab><Down><Down>");
-    EXPECT_NE(run.LineWith("River Valley").find("│▶River Valley"), std::string::npos)
-        << run.Screen;
+    EXPECT_NE(run.LineWith("River Valley").find("│▶River Valley"), std::string::npos) << run.Screen;
 }
 
 TEST_F(ExplorerTest, RightClickPopsUpTheTreeMenuWhoseInsertModeItemsSetTheMode) {
