@@ -1237,8 +1237,11 @@ HWND SetParent(HWND hWndChild, HWND hWndNewParent) {
     }
     if (!parent || parent->FHandle != hWndNewParent) return 0; // only back to its own parent
     if (child->FDetached) {
+        // Back inside its parent, at the same place on the screen.
+        TPoint inParent = parent->ScreenToClient({child->Left(), child->Top()});
         child->FDetached = false;
         tops.erase(std::remove(tops.begin(), tops.end(), child), tops.end());
+        child->SetBounds(inParent.X, inParent.Y, child->Width(), child->Height());
     }
     return previous;
 }

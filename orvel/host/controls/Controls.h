@@ -385,6 +385,9 @@ public:
     // Destroys the window of this control and of its children; messages still queued for them
     // are dropped. HandleNeeded creates a new one (with a new handle value).
     void DestroyHandle();
+    // Destroys the window and, when it had one, makes it again (a style that changes the
+    // window's make-up).
+    void RecreateWnd();
 
     int ControlCount() const { return static_cast<int>(FControls.size()); }
     TControl* Controls(int Index) const;
@@ -455,9 +458,6 @@ protected:
     // visible, with a tab stop, a frame for bsSingle (WS_EX_CLIENTEDGE with Ctl3D, else
     // WS_BORDER), the class styles CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS and the class name.
     virtual void CreateParams(TCreateParams& Params);
-    // Destroys the window and, when it had one, makes it again (a style that changes the
-    // window's make-up).
-    void RecreateWnd();
 
     virtual void DoEnter();
     virtual void DoExit();

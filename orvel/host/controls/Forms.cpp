@@ -279,9 +279,11 @@ const TClassInfo& TForm::StaticClassInfo() {
     static const TClassInfo info =
         TClassBuilder<TForm>("TForm", &TWinControl::StaticClassInfo())
             .Republish(TWinControl::HostProperties(),
-                       {"Caption", "Color", "Enabled", "Font", "PopupMenu", "ShowHint", "OnClick",
+                       {"Caption", "Enabled", "Font", "PopupMenu", "ShowHint", "OnClick",
                         "OnDblClick", "OnKeyDown", "OnKeyPress", "OnKeyUp", "OnMouseDown",
                         "OnMouseMove", "OnMouseUp"})
+            .Property("Color", MemberOf<T>(&TControl::Color), MemberOf<T>(&TControl::SetColor),
+                      Variant(clBtnFace))
             .Event("OnShow", "TNotifyEvent", FormEvent(&TCustomForm::OnShow))
             .Event("OnHide", "TNotifyEvent", FormEvent(&TCustomForm::OnHide))
             .Event("OnActivate", "TNotifyEvent", FormEvent(&TCustomForm::OnActivate))
