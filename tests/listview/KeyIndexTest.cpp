@@ -38,7 +38,7 @@ std::vector<Variant> KeyPool() {
     return pool;
 }
 
-TEST(KeyIndexTest, FindsWhatAWalkOfTheListFinds) {
+TEST(DBListKeyIndexTest, FindsWhatAWalkOfTheListFinds) {
     TOwned<TDBListView> view(new TDBListView(nullptr));
     const std::vector<Variant> pool = KeyPool();
     std::mt19937 random(20240331);
@@ -77,7 +77,7 @@ TEST(KeyIndexTest, FindsWhatAWalkOfTheListFinds) {
         EXPECT_EQ(view->FindItem(key), nullptr);
 }
 
-TEST(KeyIndexTest, EqualKeyVectorsHashAlike) {
+TEST(DBListKeyIndexTest, EqualKeyVectorsHashAlike) {
     const std::vector<Variant> pool = KeyPool();
     for (const Variant& a : pool)
         for (const Variant& b : pool)

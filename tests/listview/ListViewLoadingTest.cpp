@@ -9,7 +9,7 @@
 namespace orvel::test {
 namespace {
 
-using LoadingTest = ListViewFixture;
+using DBListLoadingTest = ListViewFixture;
 
 TOwned<TCustomImageList> ImagesOf(int count) {
     TOwned<TCustomImageList> images(new TCustomImageList(nullptr, 16, 16));
@@ -19,7 +19,7 @@ TOwned<TCustomImageList> ImagesOf(int count) {
     return images;
 }
 
-TEST_F(LoadingTest, TheListIsFilledByAPostedRequestWithOneSetUpItemPerRecord) {
+TEST_F(DBListLoadingTest, TheListIsFilledByAPostedRequestWithOneSetUpItemPerRecord) {
     EXPECT_EQ(lv->GetCount(), 0) << "nothing is loaded inside the activation";
     EXPECT_EQ(ReloadsQueued(), 1);
     table->MoveBy(2);
@@ -47,7 +47,7 @@ TEST_F(LoadingTest, TheListIsFilledByAPostedRequestWithOneSetUpItemPerRecord) {
     EXPECT_FALSE(lv->MessagePosted());
 }
 
-TEST_F(LoadingTest, TheCursorReturnsToTheStartTheEndOrItsRecord) {
+TEST_F(DBListLoadingTest, TheCursorReturnsToTheStartTheEndOrItsRecord) {
     run_messages();
     table->Last();
     table->Next(); // past the end
@@ -66,7 +66,7 @@ TEST_F(LoadingTest, TheCursorReturnsToTheStartTheEndOrItsRecord) {
     EXPECT_EQ(CurrentID(), 2);
 }
 
-TEST_F(LoadingTest, AnEmptyDatasetStillFiresBothLoadingEvents) {
+TEST_F(DBListLoadingTest, AnEmptyDatasetStillFiresBothLoadingEvents) {
     db->Execute("DELETE FROM ITEMS");
     std::vector<std::string> log;
     lv->SetBeforeItemsLoading([&](TObject* sender) {
@@ -81,7 +81,7 @@ TEST_F(LoadingTest, AnEmptyDatasetStillFiresBothLoadingEvents) {
     EXPECT_EQ(lv->GetCount(), 0);
 }
 
-TEST_F(LoadingTest, AFailingItemSetupEndsTheLoadButKeepsWhatWasAdded) {
+TEST_F(DBListLoadingTest, AFailingItemSetupEndsTheLoadButKeepsWhatWasAdded) {
     int calls = 0;
     bool afterFired = false;
     lv->SetOnItemSetup([&](TObject*, TListItem* item, TDataSet* ds) {
@@ -104,7 +104,7 @@ TEST_F(LoadingTest, AFailingItemSetupEndsTheLoadButKeepsWhatWasAdded) {
     EXPECT_FALSE(lv->MessagePosted()) << "a later request posts again";
 }
 
-TEST_F(LoadingTest, FieldListsKeepOnlyTheFieldsTheDatasetHas) {
+TEST_F(DBListLoadingTest, FieldListsKeepOnlyTheFieldsTheDatasetHas) {
     lv->SetColumnsFields("CODE;Missing;NAME");
     EXPECT_EQ(lv->GetColumnsFields(), "CODE;NAME");
     lv->SetColumnsFields("NAME;");
@@ -122,7 +122,7 @@ TEST_F(LoadingTest, FieldListsKeepOnlyTheFieldsTheDatasetHas) {
     EXPECT_THROW(table->Next(), EDatabaseError);
 }
 
-TEST_F(LoadingTest, ATwoFieldKeyGivesTwoElementKeyVectors) {
+TEST_F(DBListLoadingTest, ATwoFieldKeyGivesTwoElementKeyVectors) {
     TOwned<TTable> objects = db->OpenTable("OBJECTS");
     TDataSource* objectSource = new TDataSource(&form->Form());
     objectSource->SetDataSet(objects.get());
@@ -138,7 +138,7 @@ TEST_F(LoadingTest, ATwoFieldKeyGivesTwoElementKeyVectors) {
     lv->SetDataSource(nullptr);
 }
 
-TEST_F(LoadingTest, DefaultImagesCountOnlyWhenTheImageListHasThem) {
+TEST_F(DBListLoadingTest, DefaultImagesCountOnlyWhenTheImageListHasThem) {
     lv->SetDefState(5);
     lv->SetDefImage(-1);
     EXPECT_EQ(lv->GetDefState(), 0) << "no state-image list";
@@ -160,7 +160,7 @@ TEST_F(LoadingTest, DefaultImagesCountOnlyWhenTheImageListHasThem) {
     EXPECT_EQ(GetPropValue(lv, "DefStatus").AsInteger(), 0);
 }
 
-TEST_F(LoadingTest, ChangingAFieldTextReloadsOnlyWhenItDiffers) {
+TEST_F(DBListLoadingTest, ChangingAFieldTextReloadsOnlyWhenItDiffers) {
     run_messages();
     lv->SetNameField("NAME");
     EXPECT_EQ(ReloadsQueued(), 0);
@@ -177,7 +177,7 @@ TEST_F(LoadingTest, ChangingAFieldTextReloadsOnlyWhenItDiffers) {
     EXPECT_EQ(lv->LockCount(), 0);
 }
 
-TEST_F(LoadingTest, ADesignedViewShowsNoRecords) {
+TEST_F(DBListLoadingTest, ADesignedViewShowsNoRecords) {
     TDBListView* designed = MakeView(10, 220, false);
     designed->SetDesigning(true);
     designed->SetDataSource(source);
@@ -186,7 +186,7 @@ TEST_F(LoadingTest, ADesignedViewShowsNoRecords) {
     EXPECT_EQ(lv->GetCount(), 5);
 }
 
-TEST_F(LoadingTest, AViewWhoseWindowComesLaterLoadsWhenItGetsOne) {
+TEST_F(DBListLoadingTest, AViewWhoseWindowComesLaterLoadsWhenItGetsOne) {
     // As a view read from a form file: bound while it has no window yet.
     TOwned<TDBListView> later(new TDBListView(nullptr));
     later->SetKeyFields("ID");
@@ -208,7 +208,7 @@ TEST_F(LoadingTest, AViewWhoseWindowComesLaterLoadsWhenItGetsOne) {
     EXPECT_EQ(later->GetCount(), 5);
 }
 
-TEST_F(LoadingTest, ItemsAddedByTheApplicationWithoutADatasetGetAnEmptyKey) {
+TEST_F(DBListLoadingTest, ItemsAddedByTheApplicationWithoutADatasetGetAnEmptyKey) {
     TDBListView* unbound = MakeView(10, 220, false);
     TListItem* item = unbound->Items()->Add();
     item->SetCaption("free");
@@ -218,7 +218,7 @@ TEST_F(LoadingTest, ItemsAddedByTheApplicationWithoutADatasetGetAnEmptyKey) {
     EXPECT_EQ(unbound->GetKeyFieldsCount(), 0);
 }
 
-TEST_F(LoadingTest, UnbindingClearsTheListAndTheFieldReferences) {
+TEST_F(DBListLoadingTest, UnbindingClearsTheListAndTheFieldReferences) {
     run_messages();
     table->Close();
     EXPECT_EQ(lv->GetCount(), 0);
@@ -242,7 +242,7 @@ TEST_F(LoadingTest, UnbindingClearsTheListAndTheFieldReferences) {
     EXPECT_EQ(lv->GetCount(), 0);
 }
 
-TEST_F(LoadingTest, ThePublishedViewListsItsPropertiesAndCanBeCreatedByForms) {
+TEST_F(DBListLoadingTest, ThePublishedViewListsItsPropertiesAndCanBeCreatedByForms) {
     const TClassInfo& info = TDBListView::StaticClassInfo();
     ASSERT_TRUE(info.Create);
     for (const char* name :

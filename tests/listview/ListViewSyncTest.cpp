@@ -6,9 +6,9 @@
 namespace orvel::test {
 namespace {
 
-using SyncTest = ListViewFixture;
+using DBListSyncTest = ListViewFixture;
 
-TEST_F(SyncTest, ClickingAnItemMovesTheDatasetOrDropsTheItemOfAVanishedRecord) {
+TEST_F(DBListSyncTest, ClickingAnItemMovesTheDatasetOrDropsTheItemOfAVanishedRecord) {
     run_messages();
     int changes = 0;
     lv->OnChange = [&](TObject*, TListItem*, TItemChange) { ++changes; };
@@ -24,7 +24,7 @@ TEST_F(SyncTest, ClickingAnItemMovesTheDatasetOrDropsTheItemOfAVanishedRecord) {
     EXPECT_EQ(lv->LockCount(), 0);
 }
 
-TEST_F(SyncTest, RemovingAnItemFocusesTheOneBeforeItOrTheFirst) {
+TEST_F(DBListSyncTest, RemovingAnItemFocusesTheOneBeforeItOrTheFirst) {
     run_messages();
     lv->DeleteItem(4);
     EXPECT_EQ(FocusedCaption(), "Item 4");
@@ -41,7 +41,7 @@ TEST_F(SyncTest, RemovingAnItemFocusesTheOneBeforeItOrTheFirst) {
     EXPECT_EQ(lv->GetNearestIndex(0), -1);
 }
 
-TEST_F(SyncTest, TheFocusFollowsTheDatasetToAShownRecord) {
+TEST_F(DBListSyncTest, TheFocusFollowsTheDatasetToAShownRecord) {
     for (int id = 6; id <= 40; ++id)
         db->Execute("INSERT INTO ITEMS (ID, CODE, NAME) VALUES (" + std::to_string(id) + ", 0, " +
                     "'Item " + std::to_string(id) + "')");
@@ -61,7 +61,7 @@ TEST_F(SyncTest, TheFocusFollowsTheDatasetToAShownRecord) {
     EXPECT_EQ(CurrentID(), 1) << "the view never moves the dataset back";
 }
 
-TEST_F(SyncTest, ARecordTheListDoesNotShowIsReachedByOneReload) {
+TEST_F(DBListSyncTest, ARecordTheListDoesNotShowIsReachedByOneReload) {
     run_messages();
     db->Execute("INSERT INTO ITEMS (ID, CODE, NAME) VALUES (6, 60, 'Item 6'), (7, 70, 'Item 7')");
     table->Locate("ID", Variant(6));
@@ -78,7 +78,7 @@ TEST_F(SyncTest, ARecordTheListDoesNotShowIsReachedByOneReload) {
     EXPECT_EQ(ReloadsQueued(), 1) << "a handled request does not block the next one";
 }
 
-TEST_F(SyncTest, AnInsertShowsAProvisionalItemThatACancelRemovesAndAPostKeeps) {
+TEST_F(DBListSyncTest, AnInsertShowsAProvisionalItemThatACancelRemovesAndAPostKeeps) {
     run_messages();
     table->Locate("ID", Variant(3));
     table->Insert();
@@ -105,7 +105,7 @@ TEST_F(SyncTest, AnInsertShowsAProvisionalItemThatACancelRemovesAndAPostKeeps) {
     EXPECT_EQ(ReloadsQueued(), 0);
 }
 
-TEST_F(SyncTest, ACaptionEditedInPlaceIsPostedWhenAnotherItemIsSelected) {
+TEST_F(DBListSyncTest, ACaptionEditedInPlaceIsPostedWhenAnotherItemIsSelected) {
     run_messages();
     click(*lv, RowOf(1));
     press_key(*lv, VK_F2);
@@ -132,7 +132,7 @@ TEST_F(SyncTest, ACaptionEditedInPlaceIsPostedWhenAnotherItemIsSelected) {
     EXPECT_EQ(lv->LockCount(), 0);
 }
 
-TEST_F(SyncTest, ReturningToTheViewDuringAnEditReopensTheEditorUnlessReadOnly) {
+TEST_F(DBListSyncTest, ReturningToTheViewDuringAnEditReopensTheEditorUnlessReadOnly) {
     auto& other = form->Place<TListView>(320, 10, 100, 100);
     run_messages();
     click(*lv, RowOf(2));
@@ -150,7 +150,7 @@ TEST_F(SyncTest, ReturningToTheViewDuringAnEditReopensTheEditorUnlessReadOnly) {
     EXPECT_FALSE(lv->IsEditing());
 }
 
-TEST_F(SyncTest, EditsElsewhereRefreshTheFocusedItem) {
+TEST_F(DBListSyncTest, EditsElsewhereRefreshTheFocusedItem) {
     run_messages();
     table->Locate("ID", Variant(2));
     table->Edit();
@@ -168,7 +168,7 @@ TEST_F(SyncTest, EditsElsewhereRefreshTheFocusedItem) {
     EXPECT_EQ(ReloadsQueued(), 0);
 }
 
-TEST_F(SyncTest, ARereadRequestIsPostedOnceAndRefreshesOrRemovesTheItem) {
+TEST_F(DBListSyncTest, ARereadRequestIsPostedOnceAndRefreshesOrRemovesTheItem) {
     run_messages();
     table->Locate("ID", Variant(5));
     db->Execute("UPDATE ITEMS SET NAME = 'Fresh' WHERE ID = 3");
@@ -199,7 +199,7 @@ TEST_F(SyncTest, ARereadRequestIsPostedOnceAndRefreshesOrRemovesTheItem) {
     EXPECT_TRUE(Application().ShownErrors.empty());
 }
 
-TEST_F(SyncTest, DeletingRecordsRemovesTheirItemsAndCallsTheApplicationsHandlers) {
+TEST_F(DBListSyncTest, DeletingRecordsRemovesTheirItemsAndCallsTheApplicationsHandlers) {
     run_messages();
     std::vector<std::string> log;
     table->SetBeforeDelete(
@@ -219,7 +219,7 @@ TEST_F(SyncTest, DeletingRecordsRemovesTheirItemsAndCallsTheApplicationsHandlers
     EXPECT_EQ(lv->LockCount(), 0);
 }
 
-TEST_F(SyncTest, PuttingTheHandlersBackNeverOverwritesALaterOne) {
+TEST_F(DBListSyncTest, PuttingTheHandlersBackNeverOverwritesALaterOne) {
     run_messages();
     int lateCalls = 0;
     TDataSetNotifyEvent late = [&](TDataSet*) { ++lateCalls; };
@@ -243,7 +243,7 @@ TEST_F(SyncTest, PuttingTheHandlersBackNeverOverwritesALaterOne) {
     EXPECT_EQ(lateCalls, 2);
 }
 
-TEST_F(SyncTest, TheHooksComeOffADatasetTheDataSourceNoLongerShows) {
+TEST_F(DBListSyncTest, TheHooksComeOffADatasetTheDataSourceNoLongerShows) {
     run_messages();
     EXPECT_TRUE(table->GetBeforeDelete());
     TOwned<TTable> objects = db->OpenTable("OBJECTS");
@@ -255,7 +255,7 @@ TEST_F(SyncTest, TheHooksComeOffADatasetTheDataSourceNoLongerShows) {
     EXPECT_FALSE(objects->GetAfterDelete());
 }
 
-TEST_F(SyncTest, OfTwoListViewsOnOneDatasetTheFirstHoldsTheHooks) {
+TEST_F(DBListSyncTest, OfTwoListViewsOnOneDatasetTheFirstHoldsTheHooks) {
     TDBListView* second = MakeView(10, 220);
     run_messages();
     EXPECT_EQ(table->GetBeforeDelete().Data(), static_cast<TDBCustomListView*>(lv));
@@ -266,7 +266,7 @@ TEST_F(SyncTest, OfTwoListViewsOnOneDatasetTheFirstHoldsTheHooks) {
     EXPECT_EQ(second->LockCount(), 0);
 }
 
-TEST_F(SyncTest, ARightClickPopsUpTheObjectMenuOverItemsAndThePopupMenuElsewhere) {
+TEST_F(DBListSyncTest, ARightClickPopsUpTheObjectMenuOverItemsAndThePopupMenuElsewhere) {
     // Menus of no owner: only the view's own free notifications tell it of their end.
     auto* general = new TPopupMenu(nullptr);
     auto* object = new TPopupMenu(nullptr);
