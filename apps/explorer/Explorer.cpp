@@ -87,6 +87,7 @@ TExplorer::TExplorer(const TOptions& options, TTextScreen& screen)
 }
 
 TExplorer::~TExplorer() {
+    SetModalDriver({});
     Application().OnException = {};
     if (FForm) FForm->Free();
     Application().ClearQueue();
@@ -99,6 +100,7 @@ void TExplorer::Start() {
     SetPlatform(&FPlatform);
     FPlatform.SetScreenSize(FScreen.Width() * CellWidth, FScreen.Height() * CellHeight);
     Application().OnException = [this](const std::string& text) { ShowError(text); };
+    SetModalDriver([this](TCustomForm& form) { RunModal(form); });
     OpenDatabase();
     BuildComponents();
     BuildMenus();
@@ -296,12 +298,57 @@ void TExplorer::Layout() {
 // --- the message loop ---------------------------------------------------------------------
 
 void TExplorer::Run(TInputSource& input, const std::function<void(const TInputEvent&)>& after) {
+    FInput = &input;
+    FAfter = after;
     TInputEvent event;
     while (!FFinished && input.Next(event)) {
-        Handle(event);
+        // Whatever fails while handling an input is shown in the message line; the explorer
+        // goes on.
+        try {
+            Handle(event);
+        } catch (...) {
+            Application().HandleException();
+        }
         Render();
         if (after) after(event);
     }
+    FInput = nullptr;
+    FAfter = {};
+}
+
+void TExplorer::RunModal(TCustomForm& form) {
+    if (!FInput) return; // no one to answer: the form ends as its close box would end it
+    FModalForms.push_back(&form);
+    // The dialog stands in the middle of the screen, its size rounded to whole cells.
+    int w = std::min(FScreen.Width(), (form.Width() + CellWidth - 1) / CellWidth);
+    int h = std::min(FScreen.Height(), (form.Height() + CellHeight - 1) / CellHeight);
+    form.SetBounds((FScreen.Width() - w) / 2 * CellWidth, (FScreen.Height() - h) / 2 * CellHeight,
+                   w * CellWidth, h * CellHeight);
+    Render();
+    if (FAfter) {
+        TInputEvent opened;
+        opened.Kind = TInputKind::Redraw;
+        opened.Name = "dialog " + form.Caption();
+        FAfter(opened);
+    }
+    TInputEvent event;
+    while (form.ModalResult() == mrNone && form.Visible() && FInput->Next(event)) {
+        if (event.Kind == TInputKind::Resize) {
+            Resize(event.X, event.Y);
+        } else if (event.Kind == TInputKind::Mouse) {
+            HandleMouse(event);
+        } else if (event.Kind == TInputKind::Key || event.Kind == TInputKind::Char) {
+            DeliverKey(event);
+        }
+        try {
+            Application().ProcessMessages();
+        } catch (...) {
+            Application().HandleException();
+        }
+        Render();
+        if (FAfter) FAfter(event);
+    }
+    FModalForms.pop_back();
 }
 
 void TExplorer::Resize(int columns, int rows) {
@@ -311,7 +358,7 @@ void TExplorer::Resize(int columns, int rows) {
 }
 
 void TExplorer::Handle(const TInputEvent& event) {
-    if (event.Kind == TInputKind::Dump) return;
+    if (event.Kind == TInputKind::Dump || event.Kind == TInputKind::Redraw) return;
     if (event.Kind == TInputKind::Resize) {
         Resize(event.X, event.Y);
         return;
@@ -899,6 +946,8 @@ void TExplorer::Render() {
     RenderStatus();
     RenderMenus();
     if (FHelp) RenderHelp();
+    for (TCustomForm* form : FModalForms)
+        FPainter.Control(*form, FocusedControl());
     RenderPrompt();
 }
 

@@ -91,6 +91,11 @@ private:
     void NewObject(TDataSet* dataSet);
     bool HasChildren(const TDBTreeNode& node);
 
+    // ---- modal forms ----
+    // The modal driver: runs a form shown modally with the input the explorer is reading, drawn
+    // over the screen, until its ModalResult is set or the input ends.
+    void RunModal(TCustomForm& form);
+
     // ---- messages and overlays ----
     void ShowError(const std::string& text);
     void ShowInfo(const std::string& text);
@@ -153,6 +158,10 @@ private:
         TCellRect Box;
     };
     std::vector<TOpenMenu> FMenus;
+    // While Run reads input: where from, and what to do after each input.
+    TInputSource* FInput = nullptr;
+    std::function<void(const TInputEvent&)> FAfter;
+    std::vector<TCustomForm*> FModalForms; // innermost last
     // The key vector of the node picked up for a keyboard move (Empty: none).
     Variant FPickedKey;
 };

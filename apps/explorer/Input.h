@@ -10,7 +10,8 @@
 
 namespace orvel::explorer {
 
-enum class TInputKind { Key, Char, Mouse, Resize, Dump };
+// Redraw: no input, only a request to show the screen (a dialog has just opened).
+enum class TInputKind { Key, Char, Mouse, Resize, Dump, Redraw };
 enum class TMouseAction { Press, Release, Move, Click, DoubleClick, RightClick, Drag };
 
 struct TInputEvent {

@@ -297,6 +297,158 @@ void TPainter::ListCells(const TCustomListView& list, const TCellRect& cells, bo
     }
 }
 
+// --- standard controls --------------------------------------------------------------------
+
+void TPainter::Control(const TControl& control, const TControl* focused) {
+    if (!control.Visible()) return;
+    bool has = &control == focused;
+    if (auto* tree = dynamic_cast<const TCustomTreeView*>(&control)) {
+        Tree(*tree, has);
+    } else if (auto* list = dynamic_cast<const TCustomListView*>(&control)) {
+        List(*list, has);
+    } else if (auto* combo = dynamic_cast<const TCustomComboBox*>(&control)) {
+        Combo(*combo, has);
+        return; // its edit box and list are drawn as part of it
+    } else if (auto* box = dynamic_cast<const TCustomCheckBox*>(&control)) {
+        CheckBox(*box, has);
+    } else if (auto* button = dynamic_cast<const TButton*>(&control)) {
+        Button(*button, has);
+    } else if (auto* edit = dynamic_cast<const TCustomEdit*>(&control)) {
+        Edit(*edit, has);
+    } else if (auto* listBox = dynamic_cast<const TCustomListBox*>(&control)) {
+        ListBox(*listBox, has);
+    } else if (auto* grid = dynamic_cast<const TCustomGrid*>(&control)) {
+        Grid(*grid, has);
+        return; // the in-place editor is drawn by Grid
+    } else if (dynamic_cast<const TCustomLabel*>(&control)) {
+        TCellRect c = CellsOf(control);
+        FScreen.Print(c.Left, c.Top, StripHotkey(control.Caption()), {}, c.Width);
+    } else if (dynamic_cast<const TCustomForm*>(&control) ||
+               dynamic_cast<const TCustomGroupBox*>(&control) ||
+               dynamic_cast<const TCustomPanel*>(&control)) {
+        TPoint tl = control.ClientToScreen({0, 0});
+        TCellRect c{CellX(tl.X), CellY(tl.Y), CellX(control.Width()), CellY(control.Height())};
+        if (dynamic_cast<const TCustomForm*>(&control)) FScreen.Fill(c, {ccBlack, ccWhite});
+        FScreen.Frame(c, StripHotkey(control.Caption()),
+                      dynamic_cast<const TCustomForm*>(&control) ? TCellAttr{ccBlack, ccWhite, true}
+                                                                 : attr::Frame);
+    }
+    if (auto* window = dynamic_cast<const TWinControl*>(&control))
+        for (int i = 0; i < window->ControlCount(); ++i)
+            Control(*window->Controls(i), focused);
+}
+
+void TPainter::CheckBox(const TCustomCheckBox& box, bool focused) {
+    TCellRect c = CellsOf(box);
+    const char* mark = box.State() == cbChecked ? "[x]" : box.State() == cbGrayed ? "[-]" : "[ ]";
+    TCellAttr a = focused ? attr::Selected : attr::Normal;
+    if (!box.Enabled()) a.Fore = ccBlue;
+    FScreen.Print(c.Left, c.Top, std::string(mark) + " " + StripHotkey(box.Caption()), a, c.Width);
+}
+
+void TPainter::Button(const TButton& button, bool focused) {
+    TCellRect c = CellsOf(button);
+    std::string text = "[ " + StripHotkey(button.Caption()) + " ]";
+    int x = c.Left + std::max(0, (c.Width - TextCells(text)) / 2);
+    FScreen.Print(x, c.Top + c.Height / 2, text,
+                  focused ? attr::Selected : TCellAttr{ccBlack, ccWhite, button.Default()},
+                  c.Width);
+}
+
+void TPainter::Edit(const TCustomEdit& edit, bool focused) {
+    TCellRect c = CellsOf(edit);
+    std::vector<std::string> chars = SplitCharacters(edit.Text());
+    int first = std::clamp(edit.CaretPosition() - c.Width + 1, 0,
+                           std::max(0, static_cast<int>(chars.size())));
+    std::string shown;
+    for (int i = first; i < static_cast<int>(chars.size()) && i - first < c.Width; ++i)
+        shown += chars[static_cast<std::size_t>(i)];
+    FScreen.Fill({c.Left, c.Top, c.Width, 1}, attr::Editor);
+    FScreen.Print(c.Left, c.Top, shown, attr::Editor, c.Width);
+    if (focused)
+        FScreen.SetCursor(c.Left + std::min(c.Width - 1, edit.CaretPosition() - first), c.Top);
+}
+
+void TPainter::ListBox(const TCustomListBox& box, bool focused) {
+    TCellRect c = CellsOf(box);
+    FScreen.Fill(c, {});
+    const TStrings& items = *box.Items();
+    for (int i = box.TopIndex(); i < items.Count(); ++i) {
+        TRect r = box.ItemRect(i);
+        int y = CellY(box.ClientToScreen({0, (r.Top + r.Bottom) / 2}).Y);
+        if (y >= c.Bottom()) break;
+        if (y < c.Top) continue;
+        TCellAttr a = box.Selected(i) ? (focused ? attr::Selected : attr::Bold) : attr::Normal;
+        FScreen.Print(c.Left, y, FitText(items[i], c.Width), a);
+    }
+}
+
+void TPainter::Combo(const TCustomComboBox& combo, bool focused) {
+    TCellRect c = CellsOf(combo);
+    std::string text = combo.Text();
+    if (!combo.IsEditStyle() && combo.ItemIndex() >= 0) text = (*combo.Items())[combo.ItemIndex()];
+    TRect button = combo.ButtonRect();
+    int buttonCells = button.IsEmpty() ? 0 : std::max(1, button.Width() / CellWidth);
+    int room = std::max(0, c.Width - buttonCells);
+    TCellAttr a = focused ? attr::Selected : attr::Editor;
+    FScreen.Print(c.Left, c.Top, FitText(text, room), a);
+    if (buttonCells)
+        FScreen.Print(c.Right() - buttonCells, c.Top, FScreen.Ascii() ? "v" : "▼",
+                      {ccBlack, ccWhite, true});
+    if (focused && combo.IsEditStyle())
+        if (const TCustomEdit* edit = combo.EditBox())
+            FScreen.SetCursor(c.Left + std::min(room - 1, edit->CaretPosition()), c.Top);
+    if (combo.DroppedDown()) DroppedList(combo);
+}
+
+void TPainter::DroppedList(const TCustomComboBox& combo) {
+    const TComboBoxList* list = combo.ListBox();
+    if (!list) return;
+    TCellRect c = CellsOf(*list);
+    FScreen.Fill(c, {ccBlack, ccWhite});
+    const TStrings& items = *combo.Items();
+    for (int i = list->TopIndex(); i < items.Count(); ++i) {
+        TRect r = list->ItemRect(i);
+        int y = CellY(list->ClientToScreen({0, (r.Top + r.Bottom) / 2}).Y);
+        if (y >= c.Bottom()) break;
+        if (y < c.Top) continue;
+        TCellAttr a =
+            i == combo.ItemIndex() ? TCellAttr{ccWhite, ccBlue, true} : TCellAttr{ccBlack, ccWhite};
+        FScreen.Print(c.Left, y, FitText(items[i], c.Width), a);
+    }
+}
+
+void TPainter::Grid(const TCustomGrid& grid, bool focused) {
+    TCellRect c = CellsOf(grid);
+    FScreen.Fill(c, {});
+    auto* strings = dynamic_cast<const TStringGrid*>(&grid);
+    for (int row = 0; row < grid.RowCount(); ++row) {
+        if (row >= grid.FixedRows() && row < grid.TopRow()) continue;
+        for (int col = 0; col < grid.ColCount(); ++col) {
+            if (col >= grid.FixedCols() && col < grid.LeftCol()) continue;
+            TRect r = grid.CellRect(col, row);
+            if (r.IsEmpty()) continue;
+            TPoint tl = grid.ClientToScreen({r.Left, r.Top});
+            int x = CellX(tl.X), y = CellY(grid.ClientToScreen({0, (r.Top + r.Bottom) / 2}).Y);
+            int width = std::min(std::max(1, r.Width() / CellWidth), c.Right() - x);
+            if (y >= c.Bottom() || width <= 0) continue;
+            bool fixed = row < grid.FixedRows() || col < grid.FixedCols();
+            bool current = row == grid.Row() && col == grid.Col();
+            TCellAttr a = fixed     ? TCellAttr{ccDefault, ccDefault, true, false, true}
+                          : current ? (focused ? attr::Selected : attr::Bold)
+                                    : attr::Normal;
+            std::string text = strings ? strings->Cells(col, row) : "";
+            if (current && grid.EditorMode() && grid.InplaceEditor()) {
+                const TInplaceEdit& editor = *grid.InplaceEditor();
+                text = editor.Text();
+                a = attr::Editor;
+                if (focused) FScreen.SetCursor(x + std::min(width - 1, editor.CaretPosition()), y);
+            }
+            FScreen.Print(x, y, FitText(text, std::max(0, width - 1)) + " ", a, width);
+        }
+    }
+}
+
 // --- menus --------------------------------------------------------------------------------
 
 TCellRect TPainter::Menu(const TMenuItem& menu, int x, int y, int highlight) {

@@ -7,8 +7,11 @@
 
 #include "apps/explorer/TextScreen.h"
 #include "orvel/host/controls/ComCtrls.h"
+#include "orvel/host/controls/ExtCtrls.h"
+#include "orvel/host/controls/Grids.h"
 #include "orvel/host/controls/ImgList.h"
 #include "orvel/host/controls/Menus.h"
+#include "orvel/host/controls/StdCtrls.h"
 
 #include <string>
 #include <vector>
@@ -36,6 +39,10 @@ class TPainter {
 public:
     explicit TPainter(TTextScreen& screen) : FScreen(screen) {}
 
+    // Any control and the controls inside it, each drawn by its kind (a form or panel as a
+    // frame, labels, edit boxes, buttons, check boxes, list and combo boxes, grids, trees and
+    // lists); focused is the control with the keyboard focus.
+    void Control(const TControl& control, const TControl* focused);
     void Tree(const TCustomTreeView& tree, bool focused, const TTreeMarks& marks = {});
     void List(const TCustomListView& list, bool focused);
     // A menu's visible items in a box at (x, y), the item at highlight shown selected; answers
@@ -50,6 +57,13 @@ private:
     void ListReport(const TCustomListView& list, const TCellRect& cells, bool focused);
     void ListCells(const TCustomListView& list, const TCellRect& cells, bool focused);
     void ScrollBar(const TCellRect& track, int first, int shown, int total);
+    void CheckBox(const TCustomCheckBox& box, bool focused);
+    void Edit(const TCustomEdit& edit, bool focused);
+    void ListBox(const TCustomListBox& box, bool focused);
+    void Combo(const TCustomComboBox& combo, bool focused);
+    void DroppedList(const TCustomComboBox& combo);
+    void Grid(const TCustomGrid& grid, bool focused);
+    void Button(const TButton& button, bool focused);
     int Images(const TCustomImageList* list, int index, int x, int y, int cells);
 
     TTextScreen& FScreen;
