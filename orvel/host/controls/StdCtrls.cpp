@@ -696,10 +696,6 @@ void TCustomMemo::CreateParams(TCreateParams& Params) {
     if (FScrollBars == ssHorizontal || FScrollBars == ssBoth) Params.Style |= WS_HSCROLL;
 }
 
-void TCustomMemo::Paint() {
-    TCustomEdit::Paint();
-}
-
 // --- TCustomLabel -----------------------------------------------------------------------------
 
 TCustomLabel::TCustomLabel(TComponent* AOwner) : TGraphicControl(AOwner) {

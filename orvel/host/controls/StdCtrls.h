@@ -160,7 +160,6 @@ protected:
     void DefaultKeyDown(uint16_t& Key, TShiftState Shift) override;
     void DefaultKeyPress(char& Key) override;
     void CreateParams(TCreateParams& Params) override;
-    void Paint() override;
 
 private:
     std::unique_ptr<TStrings> FLines;
