@@ -1,5 +1,7 @@
 // The data-aware tree view: configuration and activation, nodes that remember their records,
-// loading by key ranges with look-ahead, revealing a record, and node display.
+// loading by key ranges with look-ahead, revealing a record, node display, keeping tree and
+// dataset in step both ways, caption editing and insertion, re-parenting by drag and the
+// removal of deleted records.
 #include "orvel/treeview/DBCustomTreeView.h"
 
 #include "orvel/host/controls/ImgList.h"
@@ -360,7 +362,7 @@ void TDBTreeDataLink::ActiveChanged() {
 }
 
 void TDBTreeDataLink::CheckBrowseMode() {
-    if (FTreeView) FTreeView->AddHooks(DataSet());
+    if (FTreeView) FTreeView->DataLinkCheckBrowseMode();
     TFieldDataLink::CheckBrowseMode();
 }
 
@@ -418,6 +420,7 @@ void TDBCustomTreeView::DestroyWnd() {
     FCheckBrowsePosted = false;
     FBranchQueue->Clear();
     FNodeQueue->Clear();
+    FPendingDrops.clear();
     TCustomTreeView::DestroyWnd();
 }
 
@@ -447,6 +450,18 @@ void TDBCustomTreeView::WndProc(TMessage& Message) {
     switch (Message.Msg) {
     case WM_DBTREERELOAD:
         WMDoReload(Message);
+        return;
+    case WM_DBTREERELOADBRANCH:
+        WMDoReloadBranch(Message);
+        return;
+    case WM_DBTREEREREADNODE:
+        WMDoRereadNode(Message);
+        return;
+    case WM_DBTREEEDITBYDRAG:
+        WMDoEditByDrag(Message);
+        return;
+    case WM_DBTREECHECKBROWSEMODE:
+        WMDoCheckBrowseMode(Message);
         return;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
@@ -480,6 +495,7 @@ void TDBCustomTreeView::NodeDestroyed(TDBTreeNode* Node) {
         Node->FIndexed = false;
     }
     if (FDeletingNode == Node) FDeletingNode = nullptr;
+    if (FPendingNode == Node) FPendingNode = nullptr;
     for (TTreeNode*& watched : FWatched)
         if (watched == Node) watched = nullptr;
 }
@@ -645,18 +661,13 @@ void TDBCustomTreeView::DataLinkActiveChanged() {
         ClearTree();
 }
 
-void TDBCustomTreeView::DataLinkDataSetChanged() {
-    // The selection does not follow the dataset's moves yet.
-}
-
-void TDBCustomTreeView::DataLinkEditingChanged() {}
-
-void TDBCustomTreeView::DataLinkUpdateData() {}
-
 void TDBCustomTreeView::DataLinkRecordChanged(TField* Field) {
     if (IsStopped()) return;
     TTreeLock lock(*this);
-    RefreshNode(dynamic_cast<TDBTreeNode*>(Selected()), Field);
+    // Only a selected node that shows the changed record takes the change (not, say, the node
+    // left selected when an insertion got no node of its own).
+    auto* selected = dynamic_cast<TDBTreeNode*>(Selected());
+    if (selected && selected == RecordNode()) RefreshNode(selected, Field);
 }
 
 void TDBCustomTreeView::DoBeforeLoading() {
@@ -770,6 +781,11 @@ void TDBCustomTreeView::LoadBranch(TTreeNode* ANode) {
 void TDBCustomTreeView::LoadNodes(TDBTreeNode* Parent, const Variant& ParentKey, int Level,
                                   const Variant& OuterKey) {
     TTreeLock lock(*this);
+    ++FLoadDepth;
+    struct TPassEnd {
+        int& Depth;
+        ~TPassEnd() { --Depth; }
+    } passEnd{FLoadDepth};
     TTable* table = TableOf();
     table->DisableControls();
     TBookmark bookmark = table->GetBookmark();
@@ -1023,8 +1039,12 @@ void TDBCustomTreeView::RefreshRest(TDBTreeNode* Node, TField* Field) {
         Node->SetID(GetKeyValues());
         break;
     }
-    // A changed parent reference moves the node to its new parent (CorrectNode), which is not
-    // part of this view yet.
+    for (int i = 0; i < FParentFieldList->Count(); ++i) {
+        if (dataSet->FindField(FParentFieldList->Get(i)) != Field) continue;
+        // Where the new parent is not in the tree the node stays; the post removes it then.
+        CorrectNode(Node);
+        break;
+    }
 }
 
 void TDBCustomTreeView::UpdateName(TDBTreeNode* Node) {
@@ -1084,7 +1104,10 @@ void TDBCustomTreeView::DeleteBranch(TTreeNode* Node, bool DeleteSelf) {
                 if (!node.Get()) return;
             }
             if (auto* dbNode = dynamic_cast<TDBTreeNode*>(Node)) dbNode->FComplete = false;
-            if (DeleteSelf) Items()->Delete(Node);
+            if (!DeleteSelf) return;
+            TNodeGuard parent(*this, Node->Parent());
+            Items()->Delete(Node);
+            KeepButton(parent.Get());
         },
         [&] { Items()->EndUpdate(); });
     Update();
@@ -1140,18 +1163,664 @@ void TDBCustomTreeView::RecordBeingDeleted(TDataSet* DataSet) {
     old(DataSet);
 }
 
+// The application's handler is called whatever happens to the nodes; a failure of the removal
+// is raised after it.
 void TDBCustomTreeView::RecordDeleted(TDataSet* DataSet) {
+    TCleanups steps;
+    steps.Run([&] {
+        if (FDeletingNode && !FDeletingNode->IDEquals2(GetKeyValues()))
+            DeleteBranch(FDeletingNode, true);
+    });
+    FDeletingNode = nullptr;
+    if (FOldAfterDelete) {
+        TDataSetNotifyEvent old = std::move(FOldAfterDelete);
+        FOldAfterDelete = TDataSetNotifyEvent();
+        DataSet->SetAfterDelete(old);
+        steps.Run([&] { old(DataSet); });
+    }
+    steps.Finish();
+}
+
+void TDBCustomTreeView::AfterDeleteProcess() {
+    DeleteBranch(Selected(), true);
+}
+
+// ---- the dataset's notifications
+// ------------------------------------------------------------------
+
+// The node that shows the dataset's current record: during an edit or insertion the tree has
+// seen begin, the node of that record (none when it got no node); otherwise the selected node
+// when it carries the current key vector.
+TDBTreeNode* TDBCustomTreeView::RecordNode() const {
+    if (!FDataLink->Active()) return nullptr;
+    if (IsEditState(DataSet()->State()) && FLastState != dsBrowse) return FPendingNode;
+    return SelectedRecordNode();
+}
+
+TDBTreeNode* TDBCustomTreeView::SelectedRecordNode() const {
+    auto* selected = dynamic_cast<TDBTreeNode*>(Selected());
+    return selected && KeysAreEquals(selected->FID) ? selected : nullptr;
+}
+
+// The dataset moved, or a post or cancel ended: the pending edit is settled on the tree's side,
+// and the selection goes to the current record's node, loading the branches down to it.
+void TDBCustomTreeView::DataLinkDataSetChanged() {
+    if (IsStopped() || !FDataLink->Active() || DataSet()->State() != dsBrowse || FNotLoaded) return;
+    TTreeLock lock(*this);
+    EndEdit(Selected());
+    TCleanups steps;
+    steps.Run([&] { PerformEditCancel(FPendingNode); });
+    steps.Run([&] { PerformInsert(FPendingNode); });
+    FPendingNode = nullptr;
+    steps.Finish();
+    Variant key = GetKeyValues();
+    auto* selected = dynamic_cast<TDBTreeNode*>(Selected());
+    if (selected && selected->IDEquals2(key)) return;
+    SetSelected(SuperLoad(key));
+    Update();
+}
+
+void TDBCustomTreeView::DataLinkEditingChanged() {
+    if (IsStopped() || !FDataLink->Active()) return;
+    TTreeLock lock(*this);
+    switch (DataSet()->State()) {
+    case dsBrowse:
+        // An insertion that ended without being posted takes its node with it.
+        if (FLastState == dsInsert && !FInserting) {
+            TDBTreeNode* node = FPendingNode;
+            FPendingNode = nullptr;
+            DeleteBranch(node, true);
+        }
+        EndEdit(Selected());
+        break;
+    case dsEdit:
+        if (FLastState == dsBrowse) {
+            FLastState = dsEdit;
+            FPendingNode = SelectedRecordNode();
+        }
+        break;
+    case dsInsert:
+        if (FLastState == dsBrowse) {
+            FPendingNode = nullptr;
+            ExternalInsert();
+            FLastState = dsInsert;
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+// The dataset gathers the values of a record it is about to post.
+void TDBCustomTreeView::DataLinkUpdateData() {
+    if (IsStopped() || !FDataLink->Active()) return;
+    TTreeLock lock(*this);
+    TDataSet* dataSet = DataSet();
+    FInserting = dataSet->State() == dsInsert && dataSet->Modified();
+    if (FInserting) FPostStarted = true;
+    switch (dataSet->State()) {
+    case dsBrowse:
+        SetupNode(SelectedRecordNode());
+        break;
+    case dsEdit:
+    case dsInsert: {
+        TDBTreeNode* node = nullptr;
+        if (FLastState == dsBrowse) {
+            node = SelectedRecordNode();
+            UpdateName(node);
+        } else {
+            node = FPendingNode;
+            SetupNode(node);
+        }
+        // A node whose new parent is not in the tree is removed rather than misplaced.
+        if (node && !CorrectNode(node)) DeleteBranch(node, true);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+// Before every post, cancel and deletion (and whenever the dataset settles a pending edit).
+void TDBCustomTreeView::DataLinkCheckBrowseMode() {
+    AddHooks(DataSet());
+    // The check that belongs to the post of an inserted record follows that post's gathering of
+    // the values; any other check means that post failed, and the insertion is no longer being
+    // posted (a cancel then removes its node).
+    if (FPostStarted)
+        FPostStarted = false;
+    else
+        FInserting = false;
+}
+
+// ---- deferred work: branches, nodes, the pending edit -------------------------------------------
+
+// A reload of the whole tree is on its way: it covers every other request.
+bool TDBCustomTreeView::ReloadPending() const {
+    return FQueuesPending && FBranchQueue->Count() == 0 && FNodeQueue->Count() == 0;
+}
+
+void TDBCustomTreeView::PostReloadBranch(TTreeNode* Node) {
+    auto* node = dynamic_cast<TDBTreeNode*>(Node);
+    if (!node || !HandleAllocated() || ReloadPending()) return;
+    if (FBranchQueue->IndexOf(node->FID) >= 0) return;
+    PostQueued(*FBranchQueue, FBranchQueue->Add(node->FID), WM_DBTREERELOADBRANCH);
+}
+
+void TDBCustomTreeView::PostNodeSetup(TTreeNode* Node) {
+    auto* node = dynamic_cast<TDBTreeNode*>(Node);
+    if (!node || !HandleAllocated() || ReloadPending()) return;
+    // A branch reload on its way reads the node again anyway.
+    auto* parent = dynamic_cast<TDBTreeNode*>(node->Parent());
+    if (parent && FBranchQueue->IndexOf(parent->FID) >= 0) return;
+    if (FNodeQueue->IndexOf(node->FID) >= 0) return;
+    PostQueued(*FNodeQueue, FNodeQueue->Add(node->FID), WM_DBTREEREREADNODE);
+}
+
+void TDBCustomTreeView::PostQueued(TKeysArray& Queue, int Index, UINT Msg) {
+    bool posted = PostMessage(Handle(), Msg, static_cast<WPARAM>(Index), 0);
+    // A refused request leaves no entry behind: asked again, it is queued again.
+    if (!posted) Queue.Disable(Index);
+    FQueuesPending = posted;
+}
+
+// The entry of a handled message is emptied in place, so that the indexes of messages still
+// queued stay valid.
+void TDBCustomTreeView::FinishQueued(TKeysArray& Queue, WPARAM Index) {
+    if (Index < static_cast<WPARAM>(Queue.Count()) && !Queue.IsNull(static_cast<int>(Index)))
+        Queue.Disable(static_cast<int>(Index));
+    FQueuesPending = FBranchQueue->Count() > 0 || FNodeQueue->Count() > 0;
+}
+
+void TDBCustomTreeView::PostCheckBrowseMode() {
+    if (!HandleAllocated() || FCheckBrowsePosted) return;
+    FCheckBrowsePosted = PostMessage(Handle(), WM_DBTREECHECKBROWSEMODE, 0, 0);
+}
+
+void TDBCustomTreeView::WMDoReloadBranch(TMessage& Message) {
+    if (Message.WParam >= static_cast<WPARAM>(FBranchQueue->Count())) return;
+    Variant key;
+    FBranchQueue->Get(static_cast<int>(Message.WParam), key);
     TryFinally(
         [&] {
-            if (FDeletingNode && !FDeletingNode->IDEquals2(GetKeyValues()))
-                DeleteBranch(FDeletingNode, true);
+            TDBTreeNode* node = key.IsEmpty() ? nullptr : FindNode(key);
+            if (node && node->IsNodeVisible() && node->Expanded()) ReloadBranch(node);
         },
-        [&] { FDeletingNode = nullptr; });
-    if (!FOldAfterDelete) return;
-    TDataSetNotifyEvent old = std::move(FOldAfterDelete);
-    FOldAfterDelete = TDataSetNotifyEvent();
-    DataSet->SetAfterDelete(old);
-    old(DataSet);
+        [&] { FinishQueued(*FBranchQueue, Message.WParam); });
+}
+
+void TDBCustomTreeView::WMDoRereadNode(TMessage& Message) {
+    if (Message.WParam >= static_cast<WPARAM>(FNodeQueue->Count())) return;
+    Variant key;
+    FNodeQueue->Get(static_cast<int>(Message.WParam), key);
+    TryFinally([&] { RereadNode(key); }, [&] { FinishQueued(*FNodeQueue, Message.WParam); });
+}
+
+// Sets the shown node of the record with key Key up from its record again, and puts the cursor
+// back; a node whose record is gone is removed.
+void TDBCustomTreeView::RereadNode(const Variant& Key) {
+    if (!FDataLink->Active() || Key.IsEmpty()) return;
+    TDBTreeNode* node = FindNode(Key);
+    if (!node || !node->IsNodeVisible()) return;
+    TDataSet* dataSet = DataSet();
+    TTreeLock lock(*this);
+    dataSet->DisableControls();
+    TBookmark bookmark = dataSet->GetBookmark();
+    bool bof = dataSet->Bof(), eof = dataSet->Eof();
+    TNodeGuard guard(*this, node);
+    TryFinally(
+        [&] {
+            CheckNode(node);
+            if (guard.Get()) SetupNode(node);
+        },
+        [&] {
+            RestoreCursor(dataSet, bof, eof, bookmark);
+            dataSet->EnableControls();
+        });
+}
+
+void TDBCustomTreeView::WMDoCheckBrowseMode(TMessage&) {
+    TryFinally(
+        [&] {
+            if (FDataLink->Active()) DataSet()->CheckBrowseMode();
+        },
+        [&] { FCheckBrowsePosted = false; });
+}
+
+// ---- selection
+// ------------------------------------------------------------------------------------
+
+bool TDBCustomTreeView::CanChange(TTreeNode* Node) {
+    if (IsStopped() || !FDataLink->Active() || !IsEditState(DataSet()->State()) ||
+        FLastState == dsBrowse)
+        return TCustomTreeView::CanChange(Node);
+    // The tree's own edit is posted before another node is chosen; if that fails the user sees
+    // why and the selection stays.
+    TNodeGuard node(*this, Node);
+    try {
+        DataSet()->CheckBrowseMode();
+    } catch (...) {
+        Application().HandleException();
+        return false;
+    }
+    // The post may have removed the node that was to be chosen.
+    return !Node || node.Get();
+}
+
+void TDBCustomTreeView::Change(TTreeNode* Node) {
+    if (IsStopped() || !FDataLink->Active() || DataSet()->IsDestroying()) return;
+    ++FLockCount;
+    TNodeGuard chosen(*this, Node);
+    TCleanups steps;
+    steps.Run([&] {
+        GoToRecordOf(static_cast<TDBTreeNode*>(Node));
+        // A node whose record is gone has left the tree and the selection has moved on: the
+        // dataset follows to the node selected now.
+        while (Node && !chosen.Get() && Selected()) {
+            chosen.Set(Selected());
+            GoToRecordOf(static_cast<TDBTreeNode*>(chosen.Get()));
+        }
+        FLastState = DataSet()->State();
+        FPendingNode = FLastState == dsBrowse ? nullptr : SelectedRecordNode();
+    });
+    steps.Run([&] { TCustomTreeView::Change(Node ? chosen.Get() : nullptr); });
+    --FLockCount;
+    steps.Finish();
+}
+
+// Moves the dataset to Node's record (CheckNode). During the tree's own pending edit the counter
+// is lowered meanwhile, so that the tree hears the post that the move causes.
+void TDBCustomTreeView::GoToRecordOf(TDBTreeNode* Node) {
+    if (FLastState == dsBrowse) {
+        CheckNode(Node);
+        return;
+    }
+    FLastState = dsBrowse;
+    --FLockCount;
+    TryFinally([&] { CheckNode(Node); }, [&] { ++FLockCount; });
+}
+
+void TDBCustomTreeView::DoEnter() {
+    if (IsStopped()) return;
+    {
+        TTreeLock lock(*this);
+        if (FLastState == dsEdit || FLastState == dsInsert) EditNode(Selected());
+    }
+    TCustomTreeView::DoEnter();
+}
+
+// ---- caption editing
+// ------------------------------------------------------------------------------
+
+bool TDBCustomTreeView::CanEdit(TTreeNode* Node) {
+    bool allow = TCustomTreeView::CanEdit(Node);
+    TDataSet* dataSet = DataSet();
+    allow = allow && dataSet && dataSet->CanModify() && FTextField && FTextField->CanModify();
+    if (!allow || IsStopped() || !FDataLink->Active()) return allow;
+    auto* node = dynamic_cast<TDBTreeNode*>(Node);
+    bool failed = false;
+    {
+        TTreeLock lock(*this);
+        try {
+            // The record edited is the node's own, wherever the cursor was.
+            failed = !node || (!KeysAreEquals(node->FID) &&
+                               !(node->Seek(dataSet, BookmarkHook()) && KeysAreEquals(node->FID)));
+            if (!failed) {
+                dataSet->Edit();
+                FLastState = dataSet->State();
+                FPendingNode = node;
+            }
+        } catch (...) {
+            failed = true;
+        }
+    }
+    if (failed) RaiseRes<ETreeViewError>(SCantEditUnexistingRecordTree);
+    return allow;
+}
+
+void TDBCustomTreeView::Edit(const TTVItem& Item) {
+    if (IsStopped() || !FDataLink->Active() || !Selected()) return;
+    TTreeLock lock(*this);
+    TCustomTreeView::Edit(Item);
+    TDataSet* dataSet = DataSet();
+    // The caption goes into the record only from the node that shows it.
+    TDBTreeNode* node = RecordNode();
+    if (node != Selected()) node = nullptr;
+    switch (dataSet->State()) {
+    case dsInsert:
+        if (!node) break;
+        UpdateName(node);
+        CorrectTable(node, node->Parent());
+        FLastState = dsInsert;
+        node->SetBookMark(dataSet->GetBookmark());
+        break;
+    case dsEdit:
+        if (!node) break;
+        UpdateName(node);
+        FLastState = dsEdit;
+        node->SetBookMark(dataSet->GetBookmark());
+        break;
+    default:
+        FDataLink->UpdateRecord();
+        break;
+    }
+}
+
+void TDBCustomTreeView::EndEdit(TTreeNode* Node) {
+    if (Node && IsEditing()) Node->EndEdit(false);
+}
+
+void TDBCustomTreeView::EditNode(TTreeNode* Node) {
+    if (Node && Enabled() && !ReadOnly() && Focused()) Node->EditText();
+}
+
+// Node shows its record again after a post or cancel (the cancelled caption returns, or the
+// posted values show) and stands where the record says.
+void TDBCustomTreeView::PerformEditCancel(TDBTreeNode* Node) {
+    TryFinally(
+        [&] {
+            if (FLastState != dsEdit || !Node) return;
+            TNodeGuard node(*this, Node);
+            SetupNode(Node);
+            if (node.Get() && !CorrectNode(Node)) DeleteBranch(Node, true);
+        },
+        [&] { FLastState = dsBrowse; });
+}
+
+void TDBCustomTreeView::PerformInsert(TDBTreeNode* Node) {
+    TryFinally(
+        [&] {
+            if (FInserting) SetupNode(Node);
+        },
+        [&] { FInserting = false; });
+}
+
+// ---- insertion
+// ------------------------------------------------------------------------------------
+
+void TDBCustomTreeView::ExternalInsert() {
+    switch (FInsertMode) {
+    case imAddChild:
+        InsertChild();
+        break;
+    case imAddSibling:
+        InsertSibling();
+        break;
+    case imAddRootNode:
+        InsertRootNode();
+        break;
+    case imAddFromTable:
+        InsertDefault();
+        break;
+    }
+}
+
+bool TDBCustomTreeView::AllowedBy(const TDBTEEBeforeChildInsert& Event, TTreeNode* Parent) {
+    bool allow = true;
+    if (Event) Event(this, Parent, allow);
+    return allow;
+}
+
+// Writes the new record's parent reference: Parent's key vector, or the root key vector.
+void TDBCustomTreeView::WriteParentReference(TTreeNode* Parent) {
+    try {
+        if (Parent)
+            SetAsChildOf(static_cast<TDBTreeNode*>(Parent)->FID);
+        else
+            SetAsTopParent();
+    } catch (...) {
+        // The new node's caption is the record's name, empty as a rule at this point.
+        std::string caption;
+        try {
+            if (FTextField) caption = FTextField->GetAsString();
+        } catch (...) {
+        }
+        RaiseRes<ETreeViewError>(Parent ? SCantSetAsChild : SCantSetAsTopParent, {caption});
+    }
+}
+
+void TDBCustomTreeView::InsertChild() {
+    if (!FDataLink->Active() || DataSet()->State() != dsInsert) return;
+    TTreeLock lock(*this);
+    TTreeNode* parent = Selected();
+    if (!AllowedBy(FBeforeChildInsert, parent)) return;
+    WriteParentReference(parent);
+    InsertNode(parent);
+}
+
+void TDBCustomTreeView::InsertSibling() {
+    if (!FDataLink->Active() || DataSet()->State() != dsInsert) return;
+    TTreeLock lock(*this);
+    TTreeNode* parent = Selected() ? Selected()->Parent() : nullptr;
+    if (!AllowedBy(FBeforeNodeInsert, parent)) return;
+    WriteParentReference(parent);
+    InsertNode(parent);
+}
+
+void TDBCustomTreeView::InsertRootNode() {
+    if (!FDataLink->Active() || DataSet()->State() != dsInsert) return;
+    TTreeLock lock(*this);
+    if (!AllowedBy(FBeforeChildInsert, Selected())) return;
+    WriteParentReference(nullptr);
+    InsertNode(nullptr);
+}
+
+// The record keeps its own parent reference; its node goes under that parent's node, or nowhere
+// while that node is not in the tree (the record shows once its branch is loaded).
+void TDBCustomTreeView::InsertDefault() {
+    if (!FDataLink->Active() || DataSet()->State() != dsInsert) return;
+    TTreeLock lock(*this);
+    if (!AllowedBy(FBeforeChildInsert, Selected())) return;
+    Variant values;
+    bool hasParent = FillParentValues(values);
+    TDBTreeNode* parent = FindNode(values);
+    if (hasParent && !parent) return;
+    InsertNode(parent);
+}
+
+void TDBCustomTreeView::InsertNode(TTreeNode* Parent) {
+    TTreeLock lock(*this);
+    TTreeNode* added =
+        Parent ? Items()->AddChild(Parent, "") : Items()->Add(Items()->GetFirstNode(), "");
+    auto* node = AsDBNode(added);
+    // A new record has no children yet.
+    node->FComplete = true;
+    FPendingNode = node;
+    TNodeGuard guard(*this, node);
+    SetSelected(node);
+    if (guard.Get() && FAfterInsert) FAfterInsert(this, node);
+}
+
+// ---- re-parenting
+// ---------------------------------------------------------------------------------
+
+void TDBCustomTreeView::CorrectTable(TTreeNode* Node, TTreeNode* NewParent) {
+    try {
+        if (NewParent)
+            SetAsChildOf(static_cast<TDBTreeNode*>(NewParent)->FID);
+        else
+            SetAsTopParent();
+    } catch (...) {
+        RaiseRes<ETreeViewError>(NewParent ? SCantSetAsChild : SCantSetAsTopParent,
+                                 {Node ? Node->Text() : std::string()});
+    }
+}
+
+bool TDBCustomTreeView::IsRelation(const TTreeNode* Node, const TTreeNode* Target) {
+    return Node && Target && (Target == Node || Target->HasAsParent(Node));
+}
+
+void TDBCustomTreeView::ChangeParent(TTreeNode* Node, TTreeNode* NewParent) {
+    if (!Node || IsRelation(Node, NewParent)) return;
+    // Moved during a loading pass, the node counts as met by it; outside a pass a mark would
+    // outlive it and keep the node through the next sweep.
+    if (FLoadDepth > 0) AsDBNode(Node)->FVisited = true;
+    TTreeNode* oldParent = Node->Parent();
+    Node->MoveTo(NewParent, NewParent == oldParent ? naAddChildFirst : naAddChild);
+    if (oldParent != NewParent) KeepButton(oldParent);
+}
+
+// A parent whose children were not all loaded may have more of them in the table: it keeps its
+// expand button when its last loaded child leaves it.
+void TDBCustomTreeView::KeepButton(TTreeNode* Parent) {
+    auto* parent = dynamic_cast<TDBTreeNode*>(Parent);
+    if (parent && !parent->FComplete && !parent->GetFirstChild()) parent->SetHasChildren(true);
+}
+
+bool TDBCustomTreeView::CorrectNode(TDBTreeNode* Node) {
+    if (!Node) return true;
+    Variant values;
+    bool hasParent = FillParentValues(values);
+    TTreeNode* parent = Node->Parent();
+    if (!hasParent) {
+        if (parent) ChangeParent(Node, nullptr);
+        return true;
+    }
+    if (parent && AsDBNode(parent)->IDEquals2(values)) return true;
+    TDBTreeNode* newParent = FindNode(values);
+    // A parent inside the node's own branch cannot be shown: the node is not left in a place
+    // its record no longer names.
+    if (!newParent || !newParent->FComplete || IsRelation(Node, newParent)) return false;
+    ChangeParent(Node, newParent);
+    return true;
+}
+
+bool TDBCustomTreeView::AllowEditByDrag() {
+    TDataSet* dataSet = DataSet();
+    if (!dataSet || FParentFieldList->Count() == 0) return false;
+    try {
+        for (int i = 0; i < FParentFieldList->Count(); ++i)
+            if (!dataSet->FieldByName(FParentFieldList->Get(i))->CanModify()) return false;
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+void TDBCustomTreeView::ReloadBranch(TTreeNode* Node) {
+    auto* node = dynamic_cast<TDBTreeNode*>(Node);
+    if (!node || !FDataLink->Active() || DataSet()->State() != dsBrowse) return;
+    TTreeLock lock(*this);
+    TNodeGuard guard(*this, node);
+    Items()->BeginUpdate();
+    TryFinally(
+        [&] {
+            DeleteBranch(node, false);
+            if (guard.Get()) LoadBranch(node);
+            if (guard.Get()) SetSelected(node);
+            // The selection and the dataset's current record stay together.
+            if (guard.Get() && Selected() == node) CheckNode(node);
+        },
+        [&] { Items()->EndUpdate(); });
+    Update();
+}
+
+// ---- dragging
+// -------------------------------------------------------------------------------------
+
+// Only this tree's own nodes are taken, never onto themselves or into their own branches. An
+// OnDragOver handler may refuse as well.
+void TDBCustomTreeView::DragOver(TObject* Source, int X, int Y, TDragState State, bool& Accept) {
+    TCustomTreeView::DragOver(Source, X, Y, State, Accept);
+    bool handlerAccepts = OnDragOver ? Accept : true;
+    Accept = handlerAccepts && Source == static_cast<TObject*>(this) &&
+             !IsRelation(Selected(), GetNodeAt(X, Y));
+}
+
+void TDBCustomTreeView::DragCanceled() {
+    FDragNotCanceled = false;
+    TCustomTreeView::DragCanceled();
+}
+
+void TDBCustomTreeView::DoEndDrag(TObject* Target, int X, int Y) {
+    if (!Selected() || Target != static_cast<TObject*>(this) || !FDragNotCanceled) {
+        FDragNotCanceled = true;
+        return;
+    }
+    THitTests hit = GetHitTestInfoAt(X, Y);
+    TTreeNode* at = GetNodeAt(X, Y);
+    TNodeGuard node(*this, at);
+    if (!IsRelation(Selected(), at)) TCustomTreeView::DoEndDrag(Target, X, Y);
+    // Outside the client area (over a scroll bar, say) the drop changes nothing.
+    const THitTests outside{htAbove, htBelow, htToLeft, htToRight};
+    if (!hit.Empty() && (hit - outside).Empty()) return;
+    // The OnEndDrag handler may have removed the node dropped on, or the dragged one.
+    if ((at && !node.Get()) || !Selected()) return;
+    if (FDataLink->Active() && AllowEditByDrag() && HandleAllocated()) PostEditByDrag(node.Get());
+}
+
+// The drop is carried out later, by a message; the target (none: the top level) and the dragged
+// node are then found again by their key vectors.
+void TDBCustomTreeView::PostEditByDrag(TTreeNode* Target) {
+    Variant targetKey = Target ? AsDBNode(Target)->FID : Variant();
+    FPendingDrops.push_back({Target, targetKey, AsDBNode(Selected())->FID});
+    if (!PostMessage(Handle(), WM_DBTREEEDITBYDRAG, reinterpret_cast<WPARAM>(Target), 0))
+        FPendingDrops.pop_back();
+}
+
+void TDBCustomTreeView::WMDoEditByDrag(TMessage& Message) {
+    auto* target = reinterpret_cast<TTreeNode*>(Message.WParam);
+    auto drop = std::find_if(FPendingDrops.begin(), FPendingDrops.end(),
+                             [&](const TPendingDrop& d) { return d.Target == target; });
+    if (drop == FPendingDrops.end()) {
+        // Posted by the application: the node must still be one of this tree's.
+        if (target && !Items()->Contains(target)) return;
+        auto* selected = dynamic_cast<TDBTreeNode*>(Selected());
+        EditByDrag(target, target ? AsDBNode(target)->FID : Variant(),
+                   selected ? selected->FID : Variant());
+        return;
+    }
+    TPendingDrop pending = std::move(*drop);
+    FPendingDrops.erase(drop);
+    EditByDrag(pending.Target, pending.TargetKey, pending.MovedKey);
+}
+
+void TDBCustomTreeView::EditByDrag(TTreeNode* Target, const Variant& TargetKey,
+                                   const Variant& MovedKey) {
+    if (!FDataLink->Active()) return;
+    // A pending edit is settled first, with the tree listening, so that the drop's own edit and
+    // post carry nothing else.
+    TDataSet* dataSet = DataSet();
+    if (IsEditState(dataSet->State())) dataSet->CheckBrowseMode();
+    // A node removed since the drop is never used; the record's node shown now is.
+    TDBTreeNode* target = Target ? FindNode(TargetKey) : nullptr;
+    if (Target && !target) return;
+    auto* node = dynamic_cast<TDBTreeNode*>(Selected());
+    if (!node || !node->IDEquals2(MovedKey) || IsRelation(node, target)) return;
+    MoveRecordUnder(node, target);
+}
+
+// Writes and posts the parent reference that puts Node's record under Target's (top level for
+// none), then moves the node. A failed write or post cancels the edit: node and record stay.
+void TDBCustomTreeView::MoveRecordUnder(TDBTreeNode* Node, TTreeNode* Target) {
+    TTreeLock lock(*this);
+    TDataSet* dataSet = DataSet();
+    TNodeGuard node(*this, Node), target(*this, Target);
+    Items()->BeginUpdate();
+    TryFinally(
+        [&] {
+            if (!KeysAreEquals(Node->FID) &&
+                !(Node->Seek(dataSet, BookmarkHook()) && KeysAreEquals(Node->FID)))
+                return; // the record is gone
+            dataSet->Edit();
+            try {
+                CorrectTable(Node, Target);
+                dataSet->Post();
+            } catch (...) {
+                try {
+                    dataSet->Cancel();
+                } catch (...) {
+                }
+                throw;
+            }
+            if (node.Get() && (!Target || target.Get())) ChangeParent(Node, Target);
+        },
+        [&] {
+            TCleanups steps;
+            steps.Run([&] { Update(); });
+            steps.Run([&] { Items()->EndUpdate(); });
+            steps.Finish();
+        });
 }
 
 // ---- published properties -----------------------------------------------------------------------

@@ -272,13 +272,63 @@ public:
     void SetAsChildOf(const Variant& ParentKey);
     virtual void SetAsTopParent();
     // Removes Node's children (and Node itself when DeleteSelf); Node's children count as not
-    // loaded afterwards.
+    // loaded afterwards. A parent whose children were not all loaded keeps its expand button.
     void DeleteBranch(TTreeNode* Node, bool DeleteSelf);
 
+    // ---- re-parenting -------------------------------------------------------------------------
+    // Writes into the current record (in edit or insert state) the parent reference that puts
+    // Node under NewParent (top level for none); a failure raises "Can't set '%s'-node as
+    // child" or "... as top parent" with Node's caption.
+    void CorrectTable(TTreeNode* Node, TTreeNode* NewParent);
+    // Target is Node itself or lies in Node's branch; false for no target.
+    static bool IsRelation(const TTreeNode* Node, const TTreeNode* Target);
+    // Moves Node with its branch under NewParent (top level for none): last among the new
+    // parent's children, or first when NewParent is its parent already. Never into its own
+    // branch.
+    void ChangeParent(TTreeNode* Node, TTreeNode* NewParent);
+    // Moves Node to the place the current record's parent reference names; false when that
+    // place is not in the tree (the new parent's node is missing or its children are not all
+    // loaded), and the node is left where it is.
+    bool CorrectNode(TDBTreeNode* Node);
+    // Every parent-reference field can be modified, so a drop may change the parent reference.
+    bool AllowEditByDrag();
+    // Reads Node's children again and selects Node (the dataset goes to its record).
+    void ReloadBranch(TTreeNode* Node);
+    // Removes the selected node with its branch.
+    void AfterDeleteProcess();
+
+    // ---- editing and insertion ----------------------------------------------------------------
+    // Adds the node of a record the dataset began to insert, where InsertMode says.
+    void ExternalInsert();
+    // Each acts only while the dataset is inserting: asks the veto event, writes the new
+    // record's parent reference and adds its node (as the selected node's child, as its sibling,
+    // at the top level, or under the parent the record names).
+    void InsertChild();
+    void InsertSibling();
+    void InsertRootNode();
+    void InsertDefault();
+    // Adds an empty node for the record being inserted under Parent (top level for none),
+    // selects it and announces it through AfterInsert.
+    void InsertNode(TTreeNode* Parent);
+    // Ends a caption edit in progress, keeping the typed text.
+    void EndEdit(TTreeNode* Node);
+    // Starts a caption edit of Node when the tree is enabled, editable and focused.
+    void EditNode(TTreeNode* Node);
+    // After the dataset's post or cancel: Node, the node of the record that was edited, shows
+    // the record again and stands where it says; the insertion just posted is set up.
+    void PerformEditCancel(TDBTreeNode* Node);
+    void PerformInsert(TDBTreeNode* Node);
+
     // ---- deferred work ------------------------------------------------------------------------
-    // Asks for a reload of the whole tree through the tree's own message queue; nothing while
-    // the window does not exist or while a reload is already pending.
+    // Each asks for work through the tree's own message queue, and does nothing while the window
+    // does not exist or while a reload of the whole tree is pending. PostReload: reload the whole
+    // tree. PostReloadBranch: read a node's children again (once however often it is asked).
+    // PostNodeSetup: read a node from its record again. PostCheckBrowseMode: settle the
+    // dataset's pending edit.
     void PostReload();
+    void PostReloadBranch(TTreeNode* Node);
+    void PostNodeSetup(TTreeNode* Node);
+    void PostCheckBrowseMode();
 
     // ---- delete hooks -------------------------------------------------------------------------
     // The tree stands in for the dataset's before- and after-delete handlers and passes every
@@ -314,10 +364,28 @@ protected:
     void DataLinkRecordChanged(TField* Field);
     void DataLinkEditingChanged();
     void DataLinkUpdateData();
+    void DataLinkCheckBrowseMode();
     void WMDoReload(TMessage& Message);
+    void WMDoReloadBranch(TMessage& Message);
+    void WMDoRereadNode(TMessage& Message);
+    void WMDoEditByDrag(TMessage& Message);
+    void WMDoCheckBrowseMode(TMessage& Message);
 
     // Expanding a node reads its children again.
     bool CanExpand(TTreeNode* Node) override;
+    // Selecting a node settles the tree's own pending edit first, then moves the dataset to the
+    // node's record.
+    bool CanChange(TTreeNode* Node) override;
+    void Change(TTreeNode* Node) override;
+    // Coming back to the tree during its own edit reopens the caption editor.
+    void DoEnter() override;
+    // A caption edit puts the record into edit state; its text goes into the name field.
+    bool CanEdit(TTreeNode* Node) override;
+    void Edit(const TTVItem& Item) override;
+    // Dragging a node onto another node (or onto empty space) re-parents its record.
+    void DragOver(TObject* Source, int X, int Y, TDragState State, bool& Accept) override;
+    void DragCanceled() override;
+    void DoEndDrag(TObject* Target, int X, int Y) override;
     void CreateWnd() override;
     // The messages still queued for the window go with it: nothing stays pending.
     void DestroyWnd() override;
@@ -335,6 +403,19 @@ private:
     void SweepChildren(TDBTreeNode* Parent);
     void WithManualDrag(TMessage& Message);
     void NodeDestroyed(TDBTreeNode* Node);
+    bool ReloadPending() const;
+    void PostQueued(TKeysArray& Queue, int Index, UINT Msg);
+    void FinishQueued(TKeysArray& Queue, WPARAM Index);
+    void RereadNode(const Variant& Key);
+    TDBTreeNode* RecordNode() const;
+    TDBTreeNode* SelectedRecordNode() const;
+    bool AllowedBy(const TDBTEEBeforeChildInsert& Event, TTreeNode* Parent);
+    void WriteParentReference(TTreeNode* Parent);
+    void KeepButton(TTreeNode* Parent);
+    void PostEditByDrag(TTreeNode* Target);
+    void EditByDrag(TTreeNode* Target, const Variant& TargetKey, const Variant& MovedKey);
+    void MoveRecordUnder(TDBTreeNode* Node, TTreeNode* Target);
+    void GoToRecordOf(TDBTreeNode* Node);
 
     std::string FStatusIDField;
     std::string FImageIDField;
@@ -381,6 +462,22 @@ private:
     // Node pointers held across calls that may delete nodes, innermost last; an entry becomes
     // nil when its node dies.
     std::vector<TTreeNode*> FWatched;
+    // The node of the record being edited or inserted while FLastState is not browse (nil when
+    // that record has no node); cleared when the node dies.
+    TDBTreeNode* FPendingNode = nullptr;
+    // An inserted record's post has gathered the values and not yet reached the dataset's own
+    // check of the links: a check that finds this clear belongs to another post or a cancel.
+    bool FPostStarted = false;
+    // Loading passes under way: a node moved meanwhile counts as met by the pass.
+    int FLoadDepth = 0;
+    // Drops posted and not yet handled: the drop target (none for the top level) and the key
+    // vectors of the target and of the dragged node, by which both are found again.
+    struct TPendingDrop {
+        TTreeNode* Target;
+        Variant TargetKey;
+        Variant MovedKey;
+    };
+    std::vector<TPendingDrop> FPendingDrops;
 };
 
 // The published tree: the host tree's usual properties and events and the data properties.

@@ -50,6 +50,15 @@ inline Variant Key(int id) {
     return VarArrayOf({Variant(id)});
 }
 
+// The middle of a node's caption, where a click selects it and a drag picks it up.
+inline TPoint LabelOf(const TTreeNode* node) {
+    return center_of(node->DisplayRect(true));
+}
+
+inline std::string SelectedText(const TDBCustomTreeView& tree) {
+    return tree.Selected() ? tree.Selected()->Text() : std::string("(none)");
+}
+
 // A tree on a shown form, bound to a table of a fresh test database.
 class TreeTest : public TUiTest {
 protected:
@@ -88,6 +97,23 @@ protected:
     }
 
     int CurrentId() { return table->FieldByName("ID")->GetAsInteger(); }
+    // What the database holds for a record of ORGANIZATION ("(null)" for a null parent).
+    std::string StoredName(int id) {
+        return db->Scalar("SELECT NAME FROM ORGANIZATION WHERE ID = " + std::to_string(id))
+            .AsString();
+    }
+    std::string StoredParent(int id) {
+        Variant v =
+            db->Scalar("SELECT PARENT_ID FROM ORGANIZATION WHERE ID = " + std::to_string(id));
+        return v.IsNull() ? "(null)" : v.AsString();
+    }
+    // Nothing of a step of the tree is left over: counter, disabled controls, range, edit state.
+    void ExpectSettled() {
+        EXPECT_FALSE(tree->IsStopped());
+        EXPECT_FALSE(table->ControlsDisabled());
+        EXPECT_FALSE(table->RangeApplied());
+        EXPECT_EQ(table->State(), dsBrowse);
+    }
 
     // Clicks the expand button of a shown node.
     void ClickButton(TTreeNode* node) {
