@@ -958,7 +958,11 @@ TDBTreeNode* TDBCustomTreeView::Reveal(const Variant& Key) {
             break;
         }
         Variant parentKey;
-        if (!GetParentReference(chain.back(), parentKey)) return nullptr;
+        if (!GetParentReference(chain.back(), parentKey)) {
+            anchor = ReadTopLevelNode(chain.back());
+            if (!anchor) return nullptr;
+            break;
+        }
         if (!climbed.insert(parentKey).second) return nullptr;
         chain.push_back(std::move(parentKey));
     }
@@ -970,6 +974,16 @@ TDBTreeNode* TDBCustomTreeView::Reveal(const Variant& Key) {
         if (!node.Get()) return nullptr;
     }
     return AsDBNode(node.Get());
+}
+
+// The node of a top-level record that is not shown yet (one added since the top level was
+// read): the top level is read again. Nil when Key names no top-level record.
+TDBTreeNode* TDBCustomTreeView::ReadTopLevelNode(const Variant& Key) {
+    // GetParentReference left the cursor on the record when it exists.
+    Variant parent;
+    if (!FDataLink->Active() || !KeysAreEquals(Key) || FillParentValues(parent)) return nullptr;
+    LoadRoot();
+    return FindInChildren(nullptr, Key);
 }
 
 // Expands Node so that its children are read again. A node that is open already, or that shows

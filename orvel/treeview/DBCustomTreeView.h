@@ -399,6 +399,7 @@ private:
     void ParseRelations(TDataSet& DataSet);
     int RangeFieldCount() const;
     TDBTreeNode* Reveal(const Variant& Key);
+    TDBTreeNode* ReadTopLevelNode(const Variant& Key);
     void OpenForReveal(TDBTreeNode* Node);
     void SweepChildren(TDBTreeNode* Parent);
     void WithManualDrag(TMessage& Message);
