@@ -108,8 +108,7 @@ void TExplorer::Start() {
     FForm->Show();
     if (FTree->CanFocus()) FTree->SetFocus();
     Application().ProcessMessages();
-    ShowChildrenOf(FTree->Selected());
-    Application().ProcessMessages();
+    AfterInput();
     Render();
 }
 
@@ -160,7 +159,6 @@ void TExplorer::BuildComponents() {
     FTree->SetStatusIDField(view.StatusField);
     FTree->SetRelations(view.Links);
     FTree->SetTopParentKey(view.Root);
-    FTree->OnChange = [this](TObject*, TTreeNode* node) { ShowChildrenOf(node); };
 
     // The list of the selected record's children: the same table on the same index, limited to
     // the children by a key range.
@@ -396,6 +394,8 @@ void TExplorer::Handle(const TInputEvent& event) {
 
 void TExplorer::AfterInput() {
     Application().ProcessMessages();
+    // The list on the right follows the tree's selection (and the records posted or deleted).
+    if (ShowChildrenOf(FTree->Selected())) Application().ProcessMessages();
     OpenPopup();
 }
 
@@ -712,6 +712,12 @@ void TExplorer::StartInsert() {
         return;
     }
     try {
+        // A child goes into a branch shown whole: the parent is opened first.
+        TTreeNode* parent = FTree->Selected();
+        if (parent && FTree->GetInsertMode() == imAddChild && !parent->Expanded()) {
+            parent->Expand(false);
+            Application().ProcessMessages();
+        }
         FObjects->Insert();
         Application().ProcessMessages();
         TTreeNode* node = FTree->Selected();
@@ -794,13 +800,8 @@ void TExplorer::DeleteCurrent(TDataSet& dataSet) {
     try {
         dataSet.Delete();
         ShowInfo("Deleted");
-        // The other views read the table again.
-        if (&dataSet == FObjects && FChildren) {
-            FChildren->Refresh();
-            FChildList->PostReload();
-        } else if (&dataSet == FChildren) {
-            FTree->PostReload();
-        }
+        // The tree reads the branch of the deleted child again.
+        if (&dataSet == FChildren && FTree->Selected()) FTree->PostReloadBranch(FTree->Selected());
     } catch (...) {
         Application().HandleException();
     }
@@ -912,16 +913,22 @@ void TExplorer::AskQuit() {
         });
 }
 
-void TExplorer::ShowChildrenOf(TTreeNode* node) {
-    if (!FChildren || !FChildren->GetActive()) return;
+bool TExplorer::ShowChildrenOf(TTreeNode* node) {
+    if (!FChildren || !FChildren->GetActive()) return false;
     auto* dbNode = dynamic_cast<TDBTreeNode*>(node);
-    std::vector<Variant> key = Elements(dbNode ? dbNode->GetID() : FTree->GetRootKeyValues());
+    Variant id = dbNode ? dbNode->GetID() : FTree->GetRootKeyValues();
+    std::vector<Variant> key = Elements(id);
+    // A record being inserted has no key yet: its children follow once it is posted.
+    if (key.empty() || FObjects->State() == dsInsert) return false;
+    if (!VarIsEmpty(FShownKey) && VarEquality(FShownKey, id)) return false;
+    FShownKey = id;
     try {
         FChildren->SetRange(key, key);
         FChildList->PostReload();
     } catch (...) {
         Application().HandleException();
     }
+    return true;
 }
 
 // --- messages -----------------------------------------------------------------------------

@@ -87,7 +87,8 @@ private:
     void ToggleRightPanel();
     void SaveImages();
     void AskQuit();
-    void ShowChildrenOf(TTreeNode* node);
+    // Limits the list of children to the node's children; false when it shows them already.
+    bool ShowChildrenOf(TTreeNode* node);
     void NewObject(TDataSet* dataSet);
     bool HasChildren(const TDBTreeNode& node);
 
@@ -164,6 +165,8 @@ private:
     std::vector<TCustomForm*> FModalForms; // innermost last
     // The key vector of the node picked up for a keyboard move (Empty: none).
     Variant FPickedKey;
+    // The key vector whose children the list shows (Empty: to be read again).
+    Variant FShownKey;
 };
 
 } // namespace orvel::explorer
