@@ -61,6 +61,8 @@ const std::unordered_map<int, const char*>& StringTable() {
         {SNoSQLStatement, "No SQL statement available"},
         {SNoDatabase, "Missing Database or DatabaseName property"},
         {SNotATable, "Table '%s' does not exist"},
+        {STextTrue, "True"},
+        {STextFalse, "False"},
     };
     return table;
 }

@@ -98,6 +98,8 @@ enum TStringId : int {
     SNoSQLStatement,
     SNoDatabase,
     SNotATable,
+    STextTrue,
+    STextFalse,
 };
 
 // The text of a string-table entry, loaded at the moment it is needed; the empty text for an
