@@ -437,6 +437,8 @@ void TDBCustomTreeView::Notification(TComponent* AComponent, TOperation Operatio
         FHookedDataSet = nullptr;
         FOldBeforeDelete = TDataSetNotifyEvent();
         FOldAfterDelete = TDataSetNotifyEvent();
+        FBeforeHookPlaced = false;
+        FAfterHookPlaced = false;
     }
     if (FDataLink && AComponent == FDataLink->GetDataSource()) {
         FDataLink->SetDataSource(nullptr);
@@ -1129,36 +1131,75 @@ void TDBCustomTreeView::DeleteBranch(TTreeNode* Node, bool DeleteSelf) {
 
 // ---- delete hooks -------------------------------------------------------------------------------
 
+// Whether Handler is bound to another control of this tree's form: the delete hook of another
+// view on the dataset, which keeps the handler it stood in for (this tree's hook, when it placed
+// itself in front of it) and passes every call on to it.
+bool TDBCustomTreeView::IsOtherControlsHook(const TDataSetNotifyEvent& Handler) const {
+    TComponent* owner = Owner();
+    if (!Handler || !Handler.Data() || !owner) return false;
+    for (int i = 0; i < owner->ComponentCount(); ++i) {
+        TComponent* component = owner->Components(i);
+        if (component != this && dynamic_cast<TControl*>(component) &&
+            dynamic_cast<void*>(component) == Handler.Data())
+            return true;
+    }
+    return false;
+}
+
+// This tree's hook on the before-delete event (Before) or the after-delete event, the handler
+// it stands in for, and whether it stands in the event's chain.
+TDBCustomTreeView::THookSlot TDBCustomTreeView::HookSlot(bool Before) {
+    if (Before)
+        return {TDataSetNotifyEvent::Bind<&TDBCustomTreeView::RecordBeingDeleted>(this),
+                FOldBeforeDelete, FBeforeHookPlaced, &TDataSet::GetBeforeDelete,
+                &TDataSet::SetBeforeDelete};
+    return {TDataSetNotifyEvent::Bind<&TDBCustomTreeView::RecordDeleted>(this), FOldAfterDelete,
+            FAfterHookPlaced, &TDataSet::GetAfterDelete, &TDataSet::SetAfterDelete};
+}
+
+void TDBCustomTreeView::PlaceHook(TDataSet* DataSet, bool Before) {
+    THookSlot slot = HookSlot(Before);
+    const TDataSetNotifyEvent& current = (DataSet->*slot.Get)();
+    // The routine is compared, not the object: of two trees on one dataset the first stands in.
+    if (current.SameRoutine(slot.Hook)) return;
+    // Another view placed in front of this tree's hook holds it already: saving that view's hook
+    // would close the chain into a loop and lose the application's own handler.
+    if (slot.Placed && IsOtherControlsHook(current)) return;
+    slot.Saved = current;
+    (DataSet->*slot.Set)(slot.Hook);
+    slot.Placed = true;
+}
+
+// Puts the saved handler back where this tree's own hook stands; a handler the application
+// installed after it stays. Behind another view's hook, the tree steps out of the chain: the
+// saved handler takes the view's place until the view places itself again (it does so before
+// the next deletion), so that the view never passes a call on to a tree that is gone.
+void TDBCustomTreeView::RemoveHook(TDataSet* DataSet, bool Before) {
+    THookSlot slot = HookSlot(Before);
+    const TDataSetNotifyEvent& current = (DataSet->*slot.Get)();
+    if (current.SameMethod(slot.Hook))
+        (DataSet->*slot.Set)(slot.Saved);
+    else if (slot.Placed && IsOtherControlsHook(current))
+        (DataSet->*slot.Set)(IsOtherControlsHook(slot.Saved) ? TDataSetNotifyEvent() : slot.Saved);
+    slot.Saved = TDataSetNotifyEvent();
+    slot.Placed = false;
+}
+
 void TDBCustomTreeView::AddHooks(TDataSet* DataSet) {
     if (!DataSet) return;
     if (FHookedDataSet && FHookedDataSet != DataSet) FreeHooks(FHookedDataSet);
-    if (!DataSet->GetBeforeDelete()
-             .IsRoutine<&TDBCustomTreeView::RecordBeingDeleted, TDBCustomTreeView>()) {
-        FOldBeforeDelete = DataSet->GetBeforeDelete();
-        DataSet->SetBeforeDelete(
-            TDataSetNotifyEvent::Bind<&TDBCustomTreeView::RecordBeingDeleted>(this));
-    }
-    if (!DataSet->GetAfterDelete()
-             .IsRoutine<&TDBCustomTreeView::RecordDeleted, TDBCustomTreeView>()) {
-        FOldAfterDelete = DataSet->GetAfterDelete();
-        DataSet->SetAfterDelete(TDataSetNotifyEvent::Bind<&TDBCustomTreeView::RecordDeleted>(this));
-    }
+    PlaceHook(DataSet, true);
+    PlaceHook(DataSet, false);
     if (FHookedDataSet != DataSet) {
         FHookedDataSet = DataSet;
         FreeNotification(DataSet);
     }
 }
 
-// Puts the saved handlers back where this tree's own hooks stand; a handler the application
-// installed after them stays.
 void TDBCustomTreeView::FreeHooks(TDataSet* DataSet) {
     if (!DataSet) return;
-    auto before = TDataSetNotifyEvent::Bind<&TDBCustomTreeView::RecordBeingDeleted>(this);
-    auto after = TDataSetNotifyEvent::Bind<&TDBCustomTreeView::RecordDeleted>(this);
-    if (DataSet->GetBeforeDelete().SameMethod(before)) DataSet->SetBeforeDelete(FOldBeforeDelete);
-    if (DataSet->GetAfterDelete().SameMethod(after)) DataSet->SetAfterDelete(FOldAfterDelete);
-    FOldBeforeDelete = TDataSetNotifyEvent();
-    FOldAfterDelete = TDataSetNotifyEvent();
+    RemoveHook(DataSet, true);
+    RemoveHook(DataSet, false);
     if (DataSet == FHookedDataSet) {
         RemoveFreeNotification(DataSet);
         FHookedDataSet = nullptr;
@@ -1166,13 +1207,15 @@ void TDBCustomTreeView::FreeHooks(TDataSet* DataSet) {
 }
 
 void TDBCustomTreeView::RecordBeingDeleted(TDataSet* DataSet) {
-    // Only a selected node that shows the record being deleted goes with it: a selection left
-    // on another record (the dataset moved while the tree was not listening) stays.
-    auto* selected = dynamic_cast<TDBTreeNode*>(Selected());
-    FDeletingNode = selected && KeysAreEquals(selected->FID) ? selected : nullptr;
+    // The node that goes with the record is the one showing it: the selected node as a rule,
+    // else (the dataset moved while the tree was not listening) the record's node elsewhere in
+    // the tree. A selection left on another record stays.
+    FDeletingNode = SelectedRecordNode();
+    if (!FDeletingNode && FDataLink->Active()) FDeletingNode = FindNode(GetKeyValues());
     if (!FOldBeforeDelete) return;
     TDataSetNotifyEvent old = std::move(FOldBeforeDelete);
     FOldBeforeDelete = TDataSetNotifyEvent();
+    FBeforeHookPlaced = false;
     DataSet->SetBeforeDelete(old);
     old(DataSet);
 }
@@ -1189,6 +1232,7 @@ void TDBCustomTreeView::RecordDeleted(TDataSet* DataSet) {
     if (FOldAfterDelete) {
         TDataSetNotifyEvent old = std::move(FOldAfterDelete);
         FOldAfterDelete = TDataSetNotifyEvent();
+        FAfterHookPlaced = false;
         DataSet->SetAfterDelete(old);
         steps.Run([&] { old(DataSet); });
     }

@@ -417,6 +417,17 @@ private:
     void EditByDrag(TTreeNode* Target, const Variant& TargetKey, const Variant& MovedKey);
     void MoveRecordUnder(TDBTreeNode* Node, TTreeNode* Target);
     void GoToRecordOf(TDBTreeNode* Node);
+    struct THookSlot {
+        TDataSetNotifyEvent Hook;
+        TDataSetNotifyEvent& Saved;
+        bool& Placed;
+        const TDataSetNotifyEvent& (TDataSet::*Get)() const;
+        void (TDataSet::*Set)(TDataSetNotifyEvent);
+    };
+    THookSlot HookSlot(bool Before);
+    bool IsOtherControlsHook(const TDataSetNotifyEvent& Handler) const;
+    void PlaceHook(TDataSet* DataSet, bool Before);
+    void RemoveHook(TDataSet* DataSet, bool Before);
 
     std::string FStatusIDField;
     std::string FImageIDField;
@@ -458,6 +469,10 @@ private:
 
     // The dataset whose delete events hold this tree's hooks (it may no longer be the link's).
     TDataSet* FHookedDataSet = nullptr;
+    // This tree's hook stands in the event's chain (in front, or kept by a view in front of it)
+    // and has not handed its saved handler back yet.
+    bool FBeforeHookPlaced = false;
+    bool FAfterHookPlaced = false;
     // Nodes by key vector, so that finding a node does not walk the tree.
     std::unique_ptr<TNodeKeyIndex> FNodeIndex;
     // Node pointers held across calls that may delete nodes, innermost last; an entry becomes
