@@ -59,6 +59,9 @@ public:
     // The form reader marks a component being read; Loaded clears the mark.
     void BeginLoading() { FComponentState |= csLoading | csReading; }
     void EndReading() { FComponentState &= ~static_cast<uint32_t>(csReading); }
+    // The form reader gave up a read: the component is no longer being loaded, and Loaded is not
+    // called.
+    void CancelLoading() { FComponentState &= ~static_cast<uint32_t>(csLoading | csReading); }
     virtual void Loaded();
 
     // Called when a component is inserted into or removed from the owner this component belongs

@@ -6,6 +6,7 @@
 #include "orvel/host/core/Object.h"
 #include "orvel/host/core/Variant.h"
 
+#include <any>
 #include <functional>
 #include <initializer_list>
 #include <optional>
@@ -44,6 +45,10 @@ struct TPropInfo {
     // Method kind (events): whether a handler is assigned, and removing it.
     std::function<bool(const TObject*)> IsAssigned;
     std::function<void(TObject*)> ClearMethod;
+    // Method kind: assigns a handler held in a std::any of the event's own type (TNotifyEvent,
+    // TKeyPressEvent, ...); answers false and assigns nothing when the handler has another type.
+    // The form reader binds the handlers a form text names through it.
+    std::function<bool(TObject*, const std::any&)> SetMethod;
     // Class kind: a test that an object may be given to the property (its class fits).
     std::function<bool(const TObject*)> AcceptsObject;
     std::optional<Variant> Default; // a value equal to it is not stored in form files
@@ -233,6 +238,12 @@ public:
             return static_cast<bool>(static_cast<const C*>(o)->*field);
         };
         p.ClearMethod = [field](TObject* o) { static_cast<C*>(o)->*field = Ev(); };
+        p.SetMethod = [field](TObject* o, const std::any& handler) {
+            const Ev* typed = std::any_cast<Ev>(&handler);
+            if (!typed) return false;
+            static_cast<C*>(o)->*field = *typed;
+            return true;
+        };
         FInfo.Properties.push_back(std::move(p));
         return *this;
     }
@@ -250,6 +261,12 @@ public:
         };
         p.ClearMethod = [set](TObject* o) {
             (static_cast<C*>(o)->*set)(std::remove_cvref_t<Ev>());
+        };
+        p.SetMethod = [set](TObject* o, const std::any& handler) {
+            const auto* typed = std::any_cast<std::remove_cvref_t<Ev>>(&handler);
+            if (!typed) return false;
+            (static_cast<C*>(o)->*set)(*typed);
+            return true;
         };
         FInfo.Properties.push_back(std::move(p));
         return *this;

@@ -1,6 +1,8 @@
 // Reading and writing form texts.
 #include "orvel/host/design/FormFiles.h"
 
+#include "orvel/host/controls/Forms.h"
+#include "orvel/host/controls/Graphics.h"
 #include "orvel/host/core/Exceptions.h"
 #include "orvel/host/core/Strings.h"
 #include "orvel/host/core/SysUtils.h"
@@ -24,6 +26,57 @@ namespace {
 std::map<std::string, int64_t>& IntegerIdents() {
     static std::map<std::string, int64_t> idents;
     return idents;
+}
+
+// The host's colour and modal-result names, which form texts may use for integer values.
+void RegisterStandardIdents() {
+    static const bool registered = [] {
+        const std::pair<const char*, int64_t> idents[] = {
+            {"clBlack", clBlack},
+            {"clMaroon", clMaroon},
+            {"clGreen", clGreen},
+            {"clOlive", clOlive},
+            {"clNavy", clNavy},
+            {"clPurple", clPurple},
+            {"clTeal", clTeal},
+            {"clGray", clGray},
+            {"clSilver", clSilver},
+            {"clRed", clRed},
+            {"clLime", clLime},
+            {"clYellow", clYellow},
+            {"clBlue", clBlue},
+            {"clFuchsia", clFuchsia},
+            {"clAqua", clAqua},
+            {"clWhite", clWhite},
+            {"clNone", clNone},
+            {"clDefault", clDefault},
+            {"clWindow", clWindow},
+            {"clWindowText", clWindowText},
+            {"clBtnFace", clBtnFace},
+            {"clBtnShadow", clBtnShadow},
+            {"clBtnText", clBtnText},
+            {"clBtnHighlight", clBtnHighlight},
+            {"clHighlight", clHighlight},
+            {"clHighlightText", clHighlightText},
+            {"clGrayText", clGrayText},
+            {"clInfoBk", clInfoBk},
+            {"clInfoText", clInfoText},
+            {"mrNone", mrNone},
+            {"mrOk", mrOk},
+            {"mrCancel", mrCancel},
+            {"mrAbort", mrAbort},
+            {"mrRetry", mrRetry},
+            {"mrIgnore", mrIgnore},
+            {"mrYes", mrYes},
+            {"mrNo", mrNo},
+            {"mrAll", mrAll},
+        };
+        // Names an application registered itself keep their values.
+        for (const auto& [name, value] : idents)
+            IntegerIdents().emplace(UpperCase(name), value);
+        return true;
+    }();
+    (void)registered;
 }
 
 [[noreturn]] void ReadError(int line, const std::string& message) {
@@ -323,10 +376,39 @@ public:
         : FOwner(owner), FOptions(options) {}
 
     TComponent* Build(const TFormObject& form) {
-        try {
+        Guarded([&] {
             FRoot = Create(form, FOwner);
             Fill(form, FRoot, nullptr);
             ResolveReferences();
+        });
+        Finish(form);
+        return FRoot;
+    }
+
+    // Reads the text into a root the caller made (a form class reading its own description).
+    void BuildInto(const TFormObject& form, TComponent* root) {
+        FExternalRoot = true;
+        Guarded([&] {
+            FLine = form.Line;
+            if (!root->InheritsFrom(form.ClassName))
+                ReadError(form.Line,
+                          "The text describes " + form.ClassName + ", not " + root->ClassName());
+            FRoot = root;
+            FCreated.push_back(root);
+            FLines.push_back(form.Line);
+            root->BeginLoading();
+            if (!form.Name.empty()) root->SetName(UniqueRootName(root, form.Name));
+            Fill(form, FRoot, nullptr);
+            ResolveReferences();
+        });
+        Finish(form);
+    }
+
+private:
+    // Runs a step of the read; any failure frees what was made and raises EReadError.
+    template <class F> void Guarded(F&& step) {
+        try {
+            step();
         } catch (const EReadError&) {
             Discard();
             throw;
@@ -334,23 +416,68 @@ public:
             Discard();
             ReadError(FLine, e.what());
         }
-        for (TComponent* c : FCreated)
-            c->EndReading();
-        for (TComponent* c : FCreated)
-            if (c->IsLoading()) c->Loaded();
-        return FRoot;
     }
 
-private:
+    // Every field of the binding must have found its component, then Loaded runs: the root
+    // last, so that a form's OnCreate finds its components loaded.
+    void Finish(const TFormObject& form) {
+        Guarded([&] { CheckFields(form); });
+        for (TComponent* c : FCreated)
+            c->EndReading();
+        Guarded([&] {
+            for (std::size_t i = 0; i < FCreated.size(); ++i) {
+                if (FCreated[i] == FRoot || !FCreated[i]->IsLoading()) continue;
+                FLine = FLines[i];
+                FCreated[i]->Loaded();
+            }
+            FLine = form.Line;
+            if (FRoot->IsLoading()) FRoot->Loaded();
+        });
+    }
+
     TComponent* Create(const TFormObject& obj, TComponent* owner) {
         FLine = obj.Line;
         const TClassInfo* info = FindClassInfo(obj.ClassName);
         if (!info || !info->Create) ReadError(obj.Line, "Class " + obj.ClassName + " not found");
         TComponent* c = info->Create(owner);
         FCreated.push_back(c);
+        FLines.push_back(obj.Line);
         c->BeginLoading();
         if (!obj.Name.empty()) c->SetName(obj.Name);
+        if (c != FRoot && FRoot) SetField(c, obj.Line);
         return c;
+    }
+
+    // A root read into a form of its owner takes a free name: Name, else Name_1, Name_2, ...
+    static std::string UniqueRootName(TComponent* root, const std::string& name) {
+        TComponent* owner = root->Owner();
+        auto taken = [&](const std::string& n) {
+            TComponent* other = owner ? owner->FindComponent(n) : nullptr;
+            return other && other != root;
+        };
+        std::string candidate = name;
+        for (int i = 1; taken(candidate); ++i)
+            candidate = name + "_" + IntToStr(i);
+        return candidate;
+    }
+
+    void SetField(TComponent* c, int line) {
+        if (!FOptions.Binding || c->Name().empty()) return;
+        for (const TFormBinding::TField& f : FOptions.Binding->Fields()) {
+            if (!SameText(f.Name, c->Name())) continue;
+            if (!f.Set(c)) ReadError(line, "Component " + c->Name() + " does not fit its field");
+            FFilled.push_back(f.Name);
+        }
+    }
+
+    void CheckFields(const TFormObject& form) {
+        if (!FOptions.Binding) return;
+        for (const TFormBinding::TField& f : FOptions.Binding->Fields()) {
+            bool filled = false;
+            for (const std::string& name : FFilled)
+                filled = filled || SameText(name, f.Name);
+            if (!filled) ReadError(form.Line, "Component " + f.Name + " is missing");
+        }
     }
 
     void Fill(const TFormObject& obj, TComponent* instance, TComponent* parent) {
@@ -466,7 +593,8 @@ private:
             return;
         case TTypeKind::tkMethod:
             if (v.Kind != TFormValue::Ident) ReadError(v.Line, "Handler name expected");
-            if (!FOptions.BindMethod || !FOptions.BindMethod(instance, info, v.Text))
+            if (!(FOptions.Binding && FOptions.Binding->BindMethod(instance, info, v.Text)) &&
+                !(FOptions.BindMethod && FOptions.BindMethod(instance, info, v.Text)))
                 ReadError(v.Line, "Event handler " + v.Text + " not found");
             return;
         default:
@@ -507,22 +635,31 @@ private:
         }
     }
 
-    // Frees everything the failed read created: the root takes its owned components along.
+    // Frees everything the failed read created: a root the reader made takes its owned
+    // components along; a root the caller gave keeps living, without them.
     void Discard() {
-        if (FRoot) {
+        if (FOptions.Binding)
+            for (const TFormBinding::TField& f : FOptions.Binding->Fields())
+                f.Set(nullptr);
+        if (FRoot && !FExternalRoot) {
             FRoot->Free();
         } else {
             for (auto it = FCreated.rbegin(); it != FCreated.rend(); ++it)
-                (*it)->Free();
+                if (*it != FRoot) (*it)->Free();
+            if (FRoot) FRoot->CancelLoading();
         }
         FRoot = nullptr;
         FCreated.clear();
+        FLines.clear();
     }
 
     TComponent* FOwner;
     const TFormReadOptions& FOptions;
     TComponent* FRoot = nullptr;
+    bool FExternalRoot = false;
     std::vector<TComponent*> FCreated;
+    std::vector<int> FLines;          // the line of each created component
+    std::vector<std::string> FFilled; // the binding's fields found so far
     std::vector<TFixup> FFixups;
     int FLine = 0;
 };
@@ -671,10 +808,27 @@ private:
 
 TComponent* ReadComponentFromText(const std::string& text, TComponent* owner,
                                   const TFormReadOptions& options) {
+    RegisterStandardIdents();
     TParser parser(text);
     TFormObject form = parser.ParseForm(); // the whole text is checked before anything is created
     TFormBuilder builder(owner, options);
     return builder.Build(form);
+}
+
+void ReadRootFromText(const std::string& text, TComponent* root, const TFormReadOptions& options) {
+    RegisterStandardIdents();
+    TParser parser(text);
+    TFormObject form = parser.ParseForm();
+    TFormBuilder builder(root->Owner(), options);
+    builder.BuildInto(form, root);
+}
+
+bool TFormBinding::BindMethod(TComponent* instance, const TPropInfo& property,
+                              const std::string& handler) const {
+    for (const TMethod& m : FMethods)
+        if (SameText(m.Name, handler))
+            return property.SetMethod && property.SetMethod(instance, m.Handler);
+    return false;
 }
 
 std::string WriteComponentToText(const TComponent* root) {
