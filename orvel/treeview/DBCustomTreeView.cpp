@@ -1315,8 +1315,20 @@ void TDBCustomTreeView::DataLinkUpdateData() {
     TTreeLock lock(*this);
     TDataSet* dataSet = DataSet();
     FInserting = dataSet->State() == dsInsert && dataSet->Modified();
-    if (FInserting) FPostStarted = true;
-    switch (dataSet->State()) {
+    try {
+        UpdateRecordNode(dataSet->State());
+    } catch (...) {
+        // The post fails here: the insertion is not being posted.
+        FInserting = false;
+        throw;
+    }
+    FPostStarted = FInserting;
+}
+
+// Sets the node of the record about to be posted up from it (or, for an edit the tree did not
+// see begin, writes the node's caption into it), and moves the node where the record says.
+void TDBCustomTreeView::UpdateRecordNode(TDataSetState State) {
+    switch (State) {
     case dsBrowse:
         SetupNode(SelectedRecordNode());
         break;

@@ -408,6 +408,7 @@ private:
     void PostQueued(TKeysArray& Queue, int Index, UINT Msg);
     void FinishQueued(TKeysArray& Queue, WPARAM Index);
     void RereadNode(const Variant& Key);
+    void UpdateRecordNode(TDataSetState State);
     TDBTreeNode* RecordNode() const;
     TDBTreeNode* SelectedRecordNode() const;
     bool AllowedBy(const TDBTEEBeforeChildInsert& Event, TTreeNode* Parent);

@@ -2,6 +2,7 @@
 // captions that cannot be edited, a record inserted by other code getting its node where the
 // insert mode says (vetoed, cancelled, posted, failing), and a parent reference changed in
 // another control moving the node.
+#include "orvel/host/controls/StdCtrls.h"
 #include "tests/treeview/TreeTestSupport.h"
 
 #include <string>
@@ -66,6 +67,23 @@ TEST_F(TreeEditTest, RenamingWritesTheNameAndCancellingRestoresTheCaption) {
     Choose("Development");
     EXPECT_EQ(posts, 0);
     EXPECT_EQ(StoredName(2), "Sales");
+    ExpectSettled();
+}
+
+TEST_F(TreeEditTest, ComingBackDuringTheTreesOwnEditReopensTheEditor) {
+    OpenHeadOffice();
+    auto& other = form->Place<TEdit>(320, 10, 120, 24);
+    Choose("Engineering");
+    press_key(*tree, VK_F2);
+    type_caption(*tree, "Development");
+    other.SetFocus();
+    EXPECT_FALSE(tree->IsEditing());
+    tree->SetFocus();
+    ASSERT_TRUE(tree->IsEditing());
+    EXPECT_EQ(tree->EditorText(), "Development");
+    type_caption(*tree, "Research and development");
+    Choose("Sales");
+    EXPECT_EQ(StoredName(5), "Research and development");
     ExpectSettled();
 }
 
@@ -291,6 +309,26 @@ TEST_F(TreeEditTest, AFailingPostOfAnInsertKeepsNodeAndRecordTogether) {
     EXPECT_EQ(Branch(NodeNamed(*tree, "Sales")), "Sales+ (North, Northwest)");
     EXPECT_EQ(SelectedText(*tree), "Northwest");
     EXPECT_TRUE(static_cast<TDBTreeNode*>(tree->Selected())->IDEquals2(Key(CurrentId())));
+    ExpectSettled();
+}
+
+TEST_F(TreeEditTest, ANodeThatCannotBeSetUpFailsThePostOfItsInsertion) {
+    OpenHeadOffice();
+    Choose("Sales");
+    tree->SetInsertMode(imAddChild);
+    std::string before = Picture(*tree);
+    table->Insert();
+    table->FieldByName("NAME")->SetAsString("Export");
+    tree->SetOnNodeSetup([](TObject*, TTreeNode*, TDataSet*) { throw EAbort("no icon"); });
+    EXPECT_THROW(table->Post(), ETreeViewError);
+    tree->SetOnNodeSetup(nullptr);
+    EXPECT_EQ(table->State(), dsInsert);
+    EXPECT_EQ(Records(), 8);
+    // Given up, the insertion takes its node with it; Sales keeps its own record.
+    table->Cancel();
+    EXPECT_EQ(Picture(*tree), before);
+    EXPECT_EQ(tree->FindNode(Key(2)), NodeNamed(*tree, "Sales"));
+    EXPECT_EQ(SelectedText(*tree), "Sales");
     ExpectSettled();
 }
 
