@@ -7,6 +7,7 @@
 #include "orvel/host/core/Strings.h"
 #include "orvel/listview/ListViewMenus.h"
 #include "orvel/schema/FieldNames.h"
+#include "orvel/schema/LudraTypes.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -103,6 +104,10 @@ void TExplorer::Start() {
     SetModalDriver([this](TCustomForm& form) { RunModal(form); });
     OpenDatabase();
     BuildComponents();
+    if (SampleSchema()) {
+        BuildImages();
+        BuildRecordPanel();
+    }
     BuildMenus();
     Layout();
     FForm->Show();
@@ -221,6 +226,79 @@ void TExplorer::BuildComponents() {
     }
 }
 
+TDBImageList* TExplorer::ImageList(const std::string& table, const std::string& idField) {
+    auto* pictures = new TTable(FForm);
+    pictures->SetDatabase(FDatabase);
+    pictures->SetTableName(table);
+    auto* list = new TDBImageList(FForm);
+    list->SetIDField(idField);
+    list->SetImageField("SmallImage");
+    list->SetDataSet(pictures);
+    list->Refresh();
+    return list;
+}
+
+void TExplorer::BuildImages() {
+    // Picture n of each table is image n: classes for the tree's images, statuses for its state
+    // images, inventory pictures for the inventory list.
+    FClassImages = ImageList(kClassImagesTable, CCCFNames[0]);
+    FStatusImages = ImageList(kStatusesTable, CSFNames[0]);
+    FInventoryImages = ImageList(kInventoryImagesTable, CICFNames[6]);
+    FTree->SetImages(FClassImages);
+    FTree->SetStateImages(FStatusImages);
+    FChildList->SetSmallImages(FClassImages);
+    FChildList->SetStateImages(FStatusImages);
+    FInventoryList->SetSmallImages(FInventoryImages);
+}
+
+void TExplorer::BuildRecordPanel() {
+    // The status as a lookup combo whose entries are the status names with their codes.
+    FStatusCombo = new TDBValueLookupCombo(FForm);
+    FStatusCombo->SetParent(FForm);
+    FStatusCombo->SetTabStop(true);
+    FStatusCombo->SetTabOrder(3);
+    FStatusCombo->SetStyle(csDropDownList);
+    TStringList entries;
+    auto statuses = FDatabase->Connection().Prepare(
+        "SELECT StatusID, Name FROM " + QuoteName(kStatusesTable) + " ORDER BY StatusID");
+    while (statuses->Step())
+        entries.AddObject(std::string(statuses->ColumnText(1)),
+                          IntToObject(static_cast<int32_t>(statuses->ColumnInt64(0))));
+    FStatusCombo->SetItems(&entries);
+    FStatusCombo->SetDataField(FOptions.View.StatusField);
+    FStatusCombo->SetDataSource(FObjectsSource);
+    // The history flags as bit check boxes; Belongings covers two bits and shows grayed when
+    // only one of them is set.
+    struct TFlag {
+        const char* Caption;
+        int32_t Mask;
+    };
+    static const TFlag flags[] = {
+        {"&History", 1 << hfMakeHistory},
+        {"&Belongings", (1 << hfDoBelongingsOnMake) | (1 << hfDoBelongingsOnBecome)},
+        {"M&ove", 1 << hfMoveToHistory},
+        {"&Copy", 1 << hfCopyToHistory},
+        {"&Field", 1 << hfAgricultureField}};
+    int order = 4;
+    for (const TFlag& flag : flags) {
+        auto* box = new TDBBitCheckBox(FForm);
+        box->SetParent(FForm);
+        box->SetTabStop(true);
+        box->SetTabOrder(order++);
+        box->SetCaption(flag.Caption);
+        box->SetMask(flag.Mask);
+        box->SetDataField(kFlagsField);
+        box->SetDataSource(FObjectsSource);
+        FFlagBoxes.push_back(box);
+    }
+}
+
+bool TExplorer::InRecordPanel(const TWinControl* control) const {
+    if (!control) return false;
+    if (control == FStatusCombo) return true;
+    return std::find(FFlagBoxes.begin(), FFlagBoxes.end(), control) != FFlagBoxes.end();
+}
+
 void TExplorer::BuildMenus() {
     auto item = [this](TMenuItem* parent, const std::string& caption, std::function<void()> run) {
         auto* mi = new TMenuItem(FForm);
@@ -279,9 +357,27 @@ void TExplorer::Layout() {
     int panelTop = 1, panelHeight = h - 3;
     int treeWidth = std::max(28, w * 2 / 5);
     FTreeFrame = {0, panelTop, treeWidth, panelHeight};
-    FListFrame = {treeWidth, panelTop, w - treeWidth, panelHeight};
+    int recordHeight = FStatusCombo ? 6 : 0;
+    FListFrame = {treeWidth, panelTop, w - treeWidth, panelHeight - recordHeight};
+    FRecordFrame = {treeWidth, panelTop + FListFrame.Height, w - treeWidth, recordHeight};
     PlaceControl(*FTree, {1, panelTop + 1, treeWidth - 2, panelHeight - 2});
-    TCellRect listCells{FListFrame.Left + 1, panelTop + 1, FListFrame.Width - 2, panelHeight - 2};
+    TCellRect listCells{FListFrame.Left + 1, panelTop + 1, FListFrame.Width - 2,
+                        FListFrame.Height - 2};
+    if (FStatusCombo) {
+        int left = FRecordFrame.Left + 10;
+        PlaceControl(*FStatusCombo, {left, FRecordFrame.Top + 2, 20, 1});
+        // The check boxes in a row, wrapping onto the next line where the panel ends.
+        int x = left, y = FRecordFrame.Top + 3;
+        for (TDBBitCheckBox* box : FFlagBoxes) {
+            int width = TextCells(StripHotkey(box->Caption())) + 5;
+            if (x > left && x + width > FRecordFrame.Right() - 1) {
+                x = left;
+                ++y;
+            }
+            PlaceControl(*box, {x, y, width - 1, 1});
+            x += width;
+        }
+    }
     for (TDBListView* list : {FChildList, FInventoryList}) {
         if (!list) continue;
         PlaceControl(*list, listCells);
@@ -374,7 +470,11 @@ void TExplorer::Handle(const TInputEvent& event) {
             TDataSet* editedSet = FTree->IsEditing()          ? static_cast<TDataSet*>(FObjects)
                                   : list && list->IsEditing() ? list->DataLink()->DataSet()
                                                               : nullptr;
-            DeliverKey(event);
+            // Leaving the record panel's control (Tab), or Enter in it, saves the record first:
+            // the control hands its value over as the record is posted, before another control
+            // (the tree) takes the focus.
+            bool save = (IsKey(event, VK_TAB) || IsKey(event, VK_RETURN)) && SaveRecordPanel();
+            if (!(save && IsKey(event, VK_RETURN))) DeliverKey(event);
             // An in-place edit that ended settles the record it changed: Enter posts it, Escape
             // drops it.
             if (wasEditing && !Editing() && Pending(editedSet)) {
@@ -401,6 +501,7 @@ void TExplorer::AfterInput() {
 
 bool TExplorer::Editing() const {
     if (FTree && FTree->IsEditing()) return true;
+    if (FStatusCombo && FStatusCombo->DroppedDown()) return true;
     if (FChildList && FChildList->IsEditing()) return true;
     return FInventoryList && FInventoryList->IsEditing();
 }
@@ -537,7 +638,19 @@ TPoint TExplorer::MousePoint(int x, int y) const {
     return p;
 }
 
+bool TExplorer::SaveRecordPanel() {
+    if (!InRecordPanel(FocusedControl()) || !Pending(FObjects) || Editing()) return false;
+    try {
+        FObjects->CheckBrowseMode();
+    } catch (...) {
+        Application().HandleException();
+    }
+    return true;
+}
+
 void TExplorer::HandleMouse(const TInputEvent& event) {
+    if (event.Action != TMouseAction::Move && event.Action != TMouseAction::Release)
+        SaveRecordPanel();
     TPoint p = MousePoint(event.X, event.Y);
     switch (event.Action) {
     case TMouseAction::Press:
@@ -992,7 +1105,27 @@ void TExplorer::RenderMain() {
     }
     FScreen.Frame(FListFrame, title, focused == list ? attr::FocusFrame : attr::Frame);
     FPainter.List(*list, focused == list);
+    RenderRecordPanel();
     if (TListItem* item = list->Selected()) MarkRow(FListFrame, *list, item->DisplayRect(drBounds));
+}
+
+void TExplorer::RenderRecordPanel() {
+    if (!FStatusCombo) return;
+    TWinControl* focused = FocusedControl();
+    FScreen.Frame(FRecordFrame, "Record", InRecordPanel(focused) ? attr::FocusFrame : attr::Frame);
+    int x = FRecordFrame.Left + 2, y = FRecordFrame.Top + 1;
+    FScreen.Print(x, y, "Name", attr::Bold);
+    std::string name;
+    if (FObjects->GetActive() && !FObjects->IsEmpty())
+        name = FObjects->FieldByName(FOptions.View.NameField)->GetDisplayText();
+    if (Pending(FObjects)) name += FObjects->State() == dsInsert ? "  (new)" : "  (changed)";
+    FScreen.Print(x + 8, y, name, {}, FRecordFrame.Width - 12);
+    FScreen.Print(x, y + 1, "Status", attr::Bold);
+    FScreen.Print(x, y + 2, "Flags", attr::Bold);
+    for (TDBBitCheckBox* box : FFlagBoxes)
+        FPainter.Control(*box, focused);
+    // The combo last: its dropped-down list lies over what is below it.
+    FPainter.Control(*FStatusCombo, focused);
 }
 
 void TExplorer::MarkRow(const TCellRect& frame, const TControl& control, const TRect& row) {
@@ -1009,8 +1142,12 @@ void TExplorer::RenderStatus() {
         FScreen.Print(0, h - 2, FitText(" " + FMessage, FScreen.Width(), true),
                       FMessageIsError ? attr::Error : attr::Bold);
     std::string keys;
-    if (Editing())
+    if (FStatusCombo && FStatusCombo->DroppedDown())
+        keys = " Up/Down:Choose  Enter:Take  Esc:Close";
+    else if (Editing())
         keys = " Enter:Save  Esc:Cancel  BS:Erase";
+    else if (InRecordPanel(FocusedControl()))
+        keys = " Up/Down or F4:Status  Space:Toggle  Enter:Save  Esc:Cancel  Tab:Next  q:Quit";
     else if (!VarIsEmpty(FPickedKey))
         keys = " m:Drop under the selected node  Esc:Cancel the move  arrows:Choose";
     else

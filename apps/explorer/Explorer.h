@@ -9,6 +9,9 @@
 #include "apps/explorer/Options.h"
 #include "apps/explorer/Painter.h"
 #include "apps/explorer/TextScreen.h"
+#include "orvel/controls/DBBCBc.h"
+#include "orvel/controls/DBImLst.h"
+#include "orvel/controls/ValueLookupCombo.h"
 #include "orvel/host/controls/Forms.h"
 #include "orvel/host/controls/ImgList.h"
 #include "orvel/host/controls/Menus.h"
@@ -58,6 +61,14 @@ private:
     void OpenDatabase();
     void BuildComponents();
     void BuildMenus();
+    void BuildImages();
+    void BuildRecordPanel();
+    TDBImageList* ImageList(const std::string& table, const std::string& idField);
+    bool InRecordPanel(const TWinControl* control) const;
+    // Posts the record the record panel changed when one of its controls has the focus; answers
+    // whether it did.
+    bool SaveRecordPanel();
+    void RenderRecordPanel();
     void Layout();
     bool SampleSchema() const;
     void PlaceControl(TControl& control, const TCellRect& cells);
@@ -140,6 +151,14 @@ private:
     TPopupMenu* FTreeMenu = nullptr;
     TPopupMenu* FListMenu = nullptr;
     TMenuItem* FInsertModeMenu = nullptr;
+    // Pictures of classes, statuses and inventory (sample schema).
+    TDBImageList* FClassImages = nullptr;
+    TDBImageList* FStatusImages = nullptr;
+    TDBImageList* FInventoryImages = nullptr;
+    // The record panel: the selected object's status and history flags.
+    TDBValueLookupCombo* FStatusCombo = nullptr;
+    std::vector<TDBBitCheckBox*> FFlagBoxes;
+    TCellRect FRecordFrame;
 
     // Panel frames, in cells.
     TCellRect FTreeFrame;

@@ -22,6 +22,26 @@ struct TRun {
     std::string Screen;
     int ExitCode = -1;
     bool Shows(const std::string& text) const { return Screen.find(text) != std::string::npos; }
+    // The tree's row (the left panel, first 40 columns) that shows caption; "" when none does.
+    std::string TreeRow(const std::string& caption) const {
+        std::size_t start = 0;
+        while (start < Screen.size()) {
+            std::size_t end = Screen.find('\n', start);
+            if (end == std::string::npos) end = Screen.size();
+            std::string line = Screen.substr(start, end - start);
+            std::size_t at = line.find(" " + caption);
+            std::size_t columns = 0;
+            for (std::size_t i = 0; i < at && i < line.size(); ++i)
+                columns += (static_cast<unsigned char>(line[i]) & 0xC0) != 0x80;
+            if (at != std::string::npos && columns < 39 && line.rfind("┌", 0) != 0) return line;
+            start = end + 1;
+        }
+        return {};
+    }
+    // Row marks: the frame points at the selected row; the button shows whether it is open.
+    static bool IsSelected(const std::string& row) { return row.rfind("▶", 0) == 0; }
+    static bool IsOpen(const std::string& row) { return row.find("▾") != std::string::npos; }
+    static bool IsClosed(const std::string& row) { return row.find("▸") != std::string::npos; }
     // The printed line that holds text ("" when none does).
     std::string LineWith(const std::string& text) const {
         std::size_t at = Screen.find(text);
@@ -100,6 +120,14 @@ protected:
         }
         sqlite3_close(handle);
         return result;
+    }
+
+    // Changes the test's database behind the explorer's back (before a run).
+    void Exec(const std::string& sql) {
+        sqlite3* handle = nullptr;
+        ASSERT_EQ(sqlite3_open(db.c_str(), &handle), SQLITE_OK);
+        EXPECT_EQ(sqlite3_exec(handle, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(handle);
     }
 
     std::string dir;

@@ -1,0 +1,72 @@
+// The explorer end to end: the record panel's status combo and history-flag check boxes change
+// the selected object, saved by Enter, by leaving the panel or when quitting.
+#include "tests/apps/ExplorerRun.h"
+
+namespace orvel::test {
+namespace {
+
+const char* const kStatusOfTheCompany =
+    "SELECT StatusID FROM Objects WHERE OriginID = 1 AND ObjectID = 1";
+const char* const kFlagsOfTheCompany =
+    "SELECT Flags FROM Objects WHERE OriginID = 1 AND ObjectID = 1";
+
+TEST_F(ExplorerTest, TheStatusComboShowsTheStatusNameAndWritesTheChosenCode) {
+    TRun shown = Keys("");
+    EXPECT_TRUE(shown.Shows("Status  Active")) << shown.Screen;
+    // Tab twice reaches the combo; Down chooses the next status, Enter saves.
+    TRun run = Keys("<Tab><Tab><Down><Enter>");
+    EXPECT_TRUE(run.Shows("Status  In repair")) << run.Screen;
+    EXPECT_EQ(Query(kStatusOfTheCompany), "2");
+    // The tree's state image follows the new status (a triangle for In repair).
+    EXPECT_TRUE(run.Shows("▲ ■ Orvel Agro Ltd")) << run.Screen;
+}
+
+TEST_F(ExplorerTest, LeavingThePanelSavesAndEscapeCancels) {
+    Keys("<Down><Tab><Tab><Down><Down><Tab><Tab><Tab><Tab><Tab><Tab>");
+    EXPECT_EQ(Query("SELECT StatusID FROM Objects WHERE Name = 'Partners and Suppliers'"), "3");
+    TRun cancelled = Keys("<Tab><Tab><Down><Esc>");
+    EXPECT_EQ(Query(kStatusOfTheCompany), "1") << cancelled.Screen;
+    EXPECT_TRUE(cancelled.Shows("Status  Active"));
+}
+
+TEST_F(ExplorerTest, CheckBoxesSetTheirBitsAndAGroupOfTwoShowsGrayedWhenHalfSet) {
+    TRun run = Keys("<Tab><Tab><Tab><Space><Tab><Space><Enter>");
+    EXPECT_TRUE(run.Shows("[x] History [x] Belongings [ ] Move")) << run.Screen;
+    EXPECT_EQ(Query(kFlagsOfTheCompany), "7");
+
+    Exec("UPDATE Objects SET Flags = 34 WHERE OriginID = 1 AND ObjectID = 1");
+    TRun half = Keys("");
+    EXPECT_TRUE(half.Shows("[ ] History [-] Belongings")) << half.Screen;
+    EXPECT_TRUE(half.Shows("[x] Field"));
+    // Toggling History leaves the other bits as they were.
+    Keys("<Tab><Tab><Tab><Space><Enter>");
+    EXPECT_EQ(Query(kFlagsOfTheCompany), "35");
+}
+
+TEST_F(ExplorerTest, QuitWithUnsavedChangesAsksToPostOrCancel) {
+    TRun asked = Keys("<Tab><Tab><Down>q");
+    EXPECT_TRUE(asked.Shows("Unsaved changes")) << asked.Screen;
+    EXPECT_EQ(Query(kStatusOfTheCompany), "1");
+    Keys("<Tab><Tab><Down>qc");
+    EXPECT_EQ(Query(kStatusOfTheCompany), "1");
+    Keys("<Tab><Tab><Down>qp<Down>");
+    EXPECT_EQ(Query(kStatusOfTheCompany), "2");
+}
+
+TEST_F(ExplorerTest, TheImageListsCanBeWrittenAsPngFiles) {
+    TRun run = Keys("p");
+    EXPECT_TRUE(run.Shows("Images written to orvel-images.png")) << run.Screen;
+    for (const char* file : {"/orvel-images.png", "/orvel-state-images.png"}) {
+        FILE* f = std::fopen((dir + file).c_str(), "rb");
+        ASSERT_NE(f, nullptr) << file;
+        unsigned char head[8] = {};
+        EXPECT_EQ(std::fread(head, 1, 8, f), 8u);
+        std::fclose(f);
+        EXPECT_EQ(head[1], 'P');
+        EXPECT_EQ(head[2], 'N');
+        EXPECT_EQ(head[3], 'G');
+    }
+}
+
+} // namespace
+} // namespace orvel::test
