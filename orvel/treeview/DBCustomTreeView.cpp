@@ -432,6 +432,14 @@ void TDBCustomTreeView::Loaded() {
 void TDBCustomTreeView::Notification(TComponent* AComponent, TOperation Operation) {
     TCustomTreeView::Notification(AComponent, Operation);
     if (Operation != TOperation::opRemove || !AComponent) return;
+    // A view whose hook this tree keeps as the handler it stands in for is going: that hook
+    // goes with it.
+    auto boundToGoing = [&](const TDataSetNotifyEvent& e) {
+        return e.Data() && (e.Data() == static_cast<void*>(AComponent) ||
+                            e.Data() == dynamic_cast<void*>(AComponent));
+    };
+    if (boundToGoing(FOldBeforeDelete)) FOldBeforeDelete = TDataSetNotifyEvent();
+    if (boundToGoing(FOldAfterDelete)) FOldAfterDelete = TDataSetNotifyEvent();
     if (AComponent == FHookedDataSet) {
         // A dataset being destroyed takes its events with it.
         FHookedDataSet = nullptr;
@@ -1131,19 +1139,19 @@ void TDBCustomTreeView::DeleteBranch(TTreeNode* Node, bool DeleteSelf) {
 
 // ---- delete hooks -------------------------------------------------------------------------------
 
-// Whether Handler is bound to another control of this tree's form: the delete hook of another
-// view on the dataset, which keeps the handler it stood in for (this tree's hook, when it placed
-// itself in front of it) and passes every call on to it.
-bool TDBCustomTreeView::IsOtherControlsHook(const TDataSetNotifyEvent& Handler) const {
+// The other control of this tree's form that Handler is bound to, or nil: the delete hook of
+// another view on the dataset, which keeps the handler it stood in for (this tree's hook, when it
+// placed itself in front of it) and passes every call on to it.
+TComponent* TDBCustomTreeView::HookOwner(const TDataSetNotifyEvent& Handler) const {
     TComponent* owner = Owner();
-    if (!Handler || !Handler.Data() || !owner) return false;
+    if (!Handler || !Handler.Data() || !owner) return nullptr;
     for (int i = 0; i < owner->ComponentCount(); ++i) {
         TComponent* component = owner->Components(i);
         if (component != this && dynamic_cast<TControl*>(component) &&
             dynamic_cast<void*>(component) == Handler.Data())
-            return true;
+            return component;
     }
-    return false;
+    return nullptr;
 }
 
 // This tree's hook on the before-delete event (Before) or the after-delete event, the handler
@@ -1164,10 +1172,13 @@ void TDBCustomTreeView::PlaceHook(TDataSet* DataSet, bool Before) {
     if (current.SameRoutine(slot.Hook)) return;
     // Another view placed in front of this tree's hook holds it already: saving that view's hook
     // would close the chain into a loop and lose the application's own handler.
-    if (slot.Placed && IsOtherControlsHook(current)) return;
+    TComponent* view = HookOwner(current);
+    if (slot.Placed && view) return;
     slot.Saved = current;
     (DataSet->*slot.Set)(slot.Hook);
     slot.Placed = true;
+    // A view's hook kept here must not outlive the view.
+    if (view) FreeNotification(view);
 }
 
 // Puts the saved handler back where this tree's own hook stands; a handler the application
@@ -1179,8 +1190,8 @@ void TDBCustomTreeView::RemoveHook(TDataSet* DataSet, bool Before) {
     const TDataSetNotifyEvent& current = (DataSet->*slot.Get)();
     if (current.SameMethod(slot.Hook))
         (DataSet->*slot.Set)(slot.Saved);
-    else if (slot.Placed && IsOtherControlsHook(current))
-        (DataSet->*slot.Set)(IsOtherControlsHook(slot.Saved) ? TDataSetNotifyEvent() : slot.Saved);
+    else if (slot.Placed && HookOwner(current))
+        (DataSet->*slot.Set)(HookOwner(slot.Saved) ? TDataSetNotifyEvent() : slot.Saved);
     slot.Saved = TDataSetNotifyEvent();
     slot.Placed = false;
 }
@@ -1243,8 +1254,7 @@ void TDBCustomTreeView::AfterDeleteProcess() {
     DeleteBranch(Selected(), true);
 }
 
-// ---- the dataset's notifications
-// ------------------------------------------------------------------
+// ---- the dataset's notifications ----------------------------------------------------------------
 
 // The node that shows the dataset's current record: during an edit or insertion the tree has
 // seen begin, the node of that record (none when it got no node); otherwise the selected node
@@ -1457,8 +1467,7 @@ void TDBCustomTreeView::WMDoCheckBrowseMode(TMessage&) {
         [&] { FCheckBrowsePosted = false; });
 }
 
-// ---- selection
-// ------------------------------------------------------------------------------------
+// ---- selection ----------------------------------------------------------------------------------
 
 bool TDBCustomTreeView::CanChange(TTreeNode* Node) {
     if (IsStopped() || !FDataLink->Active() || !IsEditState(DataSet()->State()) ||
@@ -1519,8 +1528,7 @@ void TDBCustomTreeView::DoEnter() {
     TCustomTreeView::DoEnter();
 }
 
-// ---- caption editing
-// ------------------------------------------------------------------------------
+// ---- caption editing ----------------------------------------------------------------------------
 
 bool TDBCustomTreeView::CanEdit(TTreeNode* Node) {
     bool allow = TCustomTreeView::CanEdit(Node);
@@ -1605,8 +1613,7 @@ void TDBCustomTreeView::PerformInsert(TDBTreeNode* Node) {
         [&] { FInserting = false; });
 }
 
-// ---- insertion
-// ------------------------------------------------------------------------------------
+// ---- insertion ----------------------------------------------------------------------------------
 
 void TDBCustomTreeView::ExternalInsert() {
     switch (FInsertMode) {
@@ -1701,8 +1708,7 @@ void TDBCustomTreeView::InsertNode(TTreeNode* Parent) {
     if (guard.Get() && FAfterInsert) FAfterInsert(this, node);
 }
 
-// ---- re-parenting
-// ---------------------------------------------------------------------------------
+// ---- re-parenting -------------------------------------------------------------------------------
 
 void TDBCustomTreeView::CorrectTable(TTreeNode* Node, TTreeNode* NewParent) {
     try {
@@ -1785,8 +1791,7 @@ void TDBCustomTreeView::ReloadBranch(TTreeNode* Node) {
     Update();
 }
 
-// ---- dragging
-// -------------------------------------------------------------------------------------
+// ---- dragging -----------------------------------------------------------------------------------
 
 // Only this tree's own nodes are taken, never onto themselves or into their own branches. An
 // OnDragOver handler may refuse as well.

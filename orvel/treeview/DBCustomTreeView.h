@@ -418,6 +418,8 @@ private:
     void EditByDrag(TTreeNode* Target, const Variant& TargetKey, const Variant& MovedKey);
     void MoveRecordUnder(TDBTreeNode* Node, TTreeNode* Target);
     void GoToRecordOf(TDBTreeNode* Node);
+    // This tree's hook on one of the dataset's two delete events, the handler it stands in for,
+    // whether it stands in the event's chain, and the event's reader and writer.
     struct THookSlot {
         TDataSetNotifyEvent Hook;
         TDataSetNotifyEvent& Saved;
@@ -426,7 +428,7 @@ private:
         void (TDataSet::*Set)(TDataSetNotifyEvent);
     };
     THookSlot HookSlot(bool Before);
-    bool IsOtherControlsHook(const TDataSetNotifyEvent& Handler) const;
+    TComponent* HookOwner(const TDataSetNotifyEvent& Handler) const;
     void PlaceHook(TDataSet* DataSet, bool Before);
     void RemoveHook(TDataSet* DataSet, bool Before);
 

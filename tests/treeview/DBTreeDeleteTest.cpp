@@ -174,5 +174,32 @@ TEST_F(TreeDeleteTest, ATreeAndAListViewOnOneTableBothLoseTheDeletedRecord) {
     EXPECT_EQ(calls, (std::vector<std::string>{"before", "after"}));
 }
 
+TEST_F(TreeDeleteTest, AViewWhoseHookTheTreeKeepsMayGoFirst) {
+    auto& list = form->Place<TDBListView>(320, 10, 300, 300);
+    list.SetKeyFields("ID");
+    list.SetNameField("NAME");
+    list.SetDataSource(source);
+    source->SetDataSet(table.get());
+    tree->SetDataSource(source);
+    run_messages();
+    tree->FullExpand();
+
+    // The list view was placed first, the tree stands in front of it; both see a deletion.
+    Choose("Depot");
+    table->Delete();
+    EXPECT_EQ(NodeNamed(*tree, "Depot"), nullptr);
+    EXPECT_EQ(list.GetCount(), 7);
+
+    // The list view goes: the tree no longer passes deletions on to it.
+    Choose("Research");
+    list.Free();
+    table->Delete();
+    EXPECT_EQ(NodeNamed(*tree, "Research"), nullptr);
+    Choose("North");
+    table->Delete();
+    EXPECT_EQ(NodeNamed(*tree, "North"), nullptr);
+    ExpectSettled();
+}
+
 } // namespace
 } // namespace orvel::test
