@@ -40,13 +40,22 @@ void TInputDelivery::Send(TWinControl* window, UINT msg, WPARAM wparam, LPARAM l
     Deliver(window->Handle(), msg, wparam, lparam);
 }
 
-void TInputDelivery::Key(TWinControl* fallback, uint16_t key, bool shift, bool ctrl) {
+void TInputDelivery::Key(TWinControl* fallback, uint16_t key, bool shift, bool ctrl, bool alt) {
     TWinControl* target = KeyTarget(fallback);
     if (!target || !target->HandleAllocated()) return;
     HWND handle = target->Handle();
     TShiftState state;
     if (shift) state.Include(ssShift);
     if (ctrl) state.Include(ssCtrl);
+    if (alt) {
+        // Alt with a key: the system key messages, Alt in the key data.
+        state.Include(ssAlt);
+        SetKeyboardShiftState(state);
+        Deliver(handle, WM_SYSKEYDOWN, key, KF_ALTDOWN_LPARAM);
+        Deliver(handle, WM_SYSKEYUP, key, KF_ALTDOWN_LPARAM);
+        SetKeyboardShiftState({});
+        return;
+    }
     SetKeyboardShiftState(state);
     Deliver(handle, WM_KEYDOWN, key, 0);
     char ch = 0;

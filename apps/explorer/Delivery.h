@@ -14,7 +14,7 @@ class TInputDelivery {
 public:
     // A key to the focused control (or to fallback when no control has the focus): WM_KEYDOWN,
     // WM_CHAR when the key types a character, WM_KEYUP.
-    void Key(TWinControl* fallback, uint16_t key, bool shift, bool ctrl);
+    void Key(TWinControl* fallback, uint16_t key, bool shift, bool ctrl, bool alt = false);
     // A typed character (UTF-8): for a letter, digit or blank the key's WM_KEYDOWN and WM_KEYUP
     // around its WM_CHAR; other characters as WM_CHAR bytes alone.
     void Char(TWinControl* fallback, const std::string& text);

@@ -58,7 +58,7 @@ bool IsChar(const TInputEvent& e, const char* text) {
 }
 
 bool IsKey(const TInputEvent& e, uint16_t key) {
-    return e.Kind == TInputKind::Key && e.Key == key && !e.Ctrl;
+    return e.Kind == TInputKind::Key && e.Key == key && !e.Ctrl && !e.Alt;
 }
 
 TPoint Center(const TRect& r) {
@@ -107,6 +107,7 @@ void TExplorer::Start() {
     if (SampleSchema()) {
         BuildImages();
         BuildRecordPanel();
+        BuildAttributeGrid();
     }
     BuildMenus();
     Layout();
@@ -293,6 +294,91 @@ void TExplorer::BuildRecordPanel() {
     }
 }
 
+void TExplorer::BuildAttributeGrid() {
+    FAttributes = new TExtendedGrid(FForm);
+    FAttributes->SetParent(FForm);
+    FAttributes->SetTabStop(true);
+    FAttributes->SetTabOrder(20);
+    FAttributes->SetColCount(2);
+    FAttributes->SetRowCount(2);
+    FAttributes->SetFixedCols(1);
+    FAttributes->SetFixedRows(1);
+    FAttributes->SetDefaultRowHeight(CellHeight);
+    FAttributes->SetGridLineWidth(0);
+    FAttributes->SetOptions({goEditing, goAlwaysShowEditor});
+    FAttributes->SetValColumn(1);
+    FAttributes->SetCells(0, 0, "Attribute");
+    FAttributes->SetCells(1, 0, "Value");
+    FAttributes->SetOnSelectValue([this](TObject*, int, int row, int index) {
+        TStrings* values = FAttributes->GetValuesList();
+        if (index >= 0 && index < values->Count()) SaveAttribute(row, (*values)[index]);
+    });
+}
+
+void TExplorer::FillAttributes(const Variant& objectKey) {
+    if (!FAttributes || (!VarIsEmpty(FAttributeKey) && VarEquality(FAttributeKey, objectKey)))
+        return;
+    FAttributeKey = objectKey;
+    FAttributeRows.clear();
+    std::vector<Variant> key = Elements(objectKey);
+    std::vector<std::string> values;
+    if (key.size() == 2 && !key[0].IsNull() && !key[1].IsNull()) {
+        // The attributes of the object's class and of every ancestor class, with its values.
+        auto q = FDatabase->Connection().Prepare(
+            "WITH RECURSIVE chain(id) AS (SELECT ClassID FROM Objects WHERE OriginID = ?1 AND "
+            "ObjectID = ?2 UNION ALL SELECT c.AncestorID FROM Classes c JOIN chain ON c.ClassID "
+            "= chain.id WHERE c.AncestorID IS NOT NULL) "
+            "SELECT a.AttributeID, a.Name, a.Params, v.Value FROM Attributes a JOIN chain ON "
+            "a.ClassID = chain.id LEFT JOIN AttributeValues v ON v.AttributeID = a.AttributeID "
+            "AND v.OriginID = ?1 AND v.ObjectID = ?2 ORDER BY a.AttributeID");
+        q->BindInt64(0, key[0].AsInt64());
+        q->BindInt64(1, key[1].AsInt64());
+        while (q->Step()) {
+            FAttributeRows.push_back({static_cast<int>(q->ColumnInt64(0)),
+                                      std::string(q->ColumnText(1)),
+                                      std::string(q->ColumnText(2))});
+            values.emplace_back(q->ColumnText(3));
+        }
+    }
+    int rows = static_cast<int>(FAttributeRows.size());
+    FAttributes->SetRowCount(std::max(2, rows + 1));
+    for (int r = 0; r < std::max(1, rows); ++r) {
+        FAttributes->SetCells(0, r + 1, r < rows ? FAttributeRows[r].Name : "");
+        FAttributes->SetCells(1, r + 1, r < rows ? values[static_cast<std::size_t>(r)] : "");
+    }
+    FPickListRow = -1;
+    ShowPickListOfRow();
+}
+
+void TExplorer::ShowPickListOfRow() {
+    int row = FAttributes->Row();
+    if (row == FPickListRow) return;
+    FPickListRow = row;
+    TStringList choices;
+    if (row >= 1 && row <= static_cast<int>(FAttributeRows.size()))
+        SplitLine(FAttributeRows[static_cast<std::size_t>(row - 1)].Choices, choices);
+    bool shown = FAttributes->EditorMode();
+    FAttributes->SetValuesList(&choices);
+    // New choices close the editor; it opens again on the same cell.
+    if (shown && !FAttributes->EditorMode()) FAttributes->ShowEditor();
+}
+
+void TExplorer::SaveAttribute(int row, const std::string& value) {
+    if (row < 1 || row > static_cast<int>(FAttributeRows.size())) return;
+    std::vector<Variant> key = Elements(FAttributeKey);
+    if (key.size() != 2) return;
+    const TAttributeRow& attribute = FAttributeRows[static_cast<std::size_t>(row - 1)];
+    auto save = FDatabase->Connection().Prepare(
+        "INSERT OR REPLACE INTO " + QuoteName(kAttributeValuesTable) +
+        " (OriginID, ObjectID, AttributeID, Value) VALUES (?, ?, ?, ?)");
+    save->BindInt64(0, key[0].AsInt64());
+    save->BindInt64(1, key[1].AsInt64());
+    save->BindInt64(2, attribute.Id);
+    save->BindText(3, value);
+    save->Step();
+    ShowInfo("Saved " + attribute.Name + ": " + value);
+}
+
 bool TExplorer::InRecordPanel(const TWinControl* control) const {
     if (!control) return false;
     if (control == FStatusCombo) return true;
@@ -357,7 +443,7 @@ void TExplorer::Layout() {
     int panelTop = 1, panelHeight = h - 3;
     int treeWidth = std::max(28, w * 2 / 5);
     FTreeFrame = {0, panelTop, treeWidth, panelHeight};
-    int recordHeight = FStatusCombo ? 6 : 0;
+    int recordHeight = FStatusCombo ? (FAttributes ? 12 : 6) : 0;
     FListFrame = {treeWidth, panelTop, w - treeWidth, panelHeight - recordHeight};
     FRecordFrame = {treeWidth, panelTop + FListFrame.Height, w - treeWidth, recordHeight};
     PlaceControl(*FTree, {1, panelTop + 1, treeWidth - 2, panelHeight - 2});
@@ -376,6 +462,13 @@ void TExplorer::Layout() {
             }
             PlaceControl(*box, {x, y, width - 1, 1});
             x += width;
+        }
+        if (FAttributes) {
+            TCellRect grid{FRecordFrame.Left + 1, FRecordFrame.Top + 5, FRecordFrame.Width - 2,
+                           recordHeight - 6};
+            PlaceControl(*FAttributes, grid);
+            FAttributes->SetColWidths(0, 16 * CellWidth);
+            FAttributes->SetColWidths(1, std::max(8, grid.Width - 17) * CellWidth);
         }
     }
     for (TDBListView* list : {FChildList, FInventoryList}) {
@@ -496,11 +589,19 @@ void TExplorer::AfterInput() {
     Application().ProcessMessages();
     // The list on the right follows the tree's selection (and the records posted or deleted).
     if (ShowChildrenOf(FTree->Selected())) Application().ProcessMessages();
+    if (FAttributes) {
+        auto* node = dynamic_cast<TDBTreeNode*>(FTree->Selected());
+        if (node && FObjects->State() != dsInsert) FillAttributes(node->GetID());
+        ShowPickListOfRow();
+    }
     OpenPopup();
 }
 
 bool TExplorer::Editing() const {
     if (FTree && FTree->IsEditing()) return true;
+    if (FAttributes &&
+        (FocusedControl() == FAttributes || FocusedControl() == FAttributes->InplaceEditor()))
+        return true; // the grid takes every key (typing searches its pick list)
     if (FStatusCombo && FStatusCombo->DroppedDown()) return true;
     if (FChildList && FChildList->IsEditing()) return true;
     return FInventoryList && FInventoryList->IsEditing();
@@ -510,7 +611,7 @@ void TExplorer::DeliverKey(const TInputEvent& event) {
     if (event.Kind == TInputKind::Char)
         FDelivery.Char(FForm, event.Text);
     else if (event.Kind == TInputKind::Key)
-        FDelivery.Key(FForm, event.Key, event.Shift, event.Ctrl);
+        FDelivery.Key(FForm, event.Key, event.Shift, event.Ctrl, event.Alt);
 }
 
 bool TExplorer::HandleOverlay(const TInputEvent& event) {
@@ -1124,6 +1225,12 @@ void TExplorer::RenderRecordPanel() {
     FScreen.Print(x, y + 2, "Flags", attr::Bold);
     for (TDBBitCheckBox* box : FFlagBoxes)
         FPainter.Control(*box, focused);
+    if (FAttributes) {
+        FPainter.Control(*FAttributes, focused);
+        if (FAttributeRows.empty())
+            FScreen.Print(CellsOf(*FAttributes).Left, CellsOf(*FAttributes).Top + 1,
+                          "(no attributes)", attr::Dim);
+    }
     // The combo last: its dropped-down list lies over what is below it.
     FPainter.Control(*FStatusCombo, focused);
 }
@@ -1142,7 +1249,10 @@ void TExplorer::RenderStatus() {
         FScreen.Print(0, h - 2, FitText(" " + FMessage, FScreen.Width(), true),
                       FMessageIsError ? attr::Error : attr::Bold);
     std::string keys;
-    if (FStatusCombo && FStatusCombo->DroppedDown())
+    if (FAttributes &&
+        (FocusedControl() == FAttributes || FocusedControl() == FAttributes->InplaceEditor()))
+        keys = " Up/Down:Attribute  Alt-Down:Choices  typing:Search  Enter:Take  Tab:Next panel";
+    else if (FStatusCombo && FStatusCombo->DroppedDown())
         keys = " Up/Down:Choose  Enter:Take  Esc:Close";
     else if (Editing())
         keys = " Enter:Save  Esc:Cancel  BS:Erase";

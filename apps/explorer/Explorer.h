@@ -12,6 +12,7 @@
 #include "orvel/controls/DBBCBc.h"
 #include "orvel/controls/DBImLst.h"
 #include "orvel/controls/ValueLookupCombo.h"
+#include "orvel/grid/ExtendedGrid.h"
 #include "orvel/host/controls/Forms.h"
 #include "orvel/host/controls/ImgList.h"
 #include "orvel/host/controls/Menus.h"
@@ -69,6 +70,10 @@ private:
     // whether it did.
     bool SaveRecordPanel();
     void RenderRecordPanel();
+    void BuildAttributeGrid();
+    void FillAttributes(const Variant& objectKey);
+    void ShowPickListOfRow();
+    void SaveAttribute(int row, const std::string& value);
     void Layout();
     bool SampleSchema() const;
     void PlaceControl(TControl& control, const TCellRect& cells);
@@ -159,6 +164,17 @@ private:
     TDBValueLookupCombo* FStatusCombo = nullptr;
     std::vector<TDBBitCheckBox*> FFlagBoxes;
     TCellRect FRecordFrame;
+    // The selected object's attributes (its class's and its ancestors'), values picked from the
+    // attribute's list of choices.
+    TExtendedGrid* FAttributes = nullptr;
+    struct TAttributeRow {
+        int Id = 0;
+        std::string Name;
+        std::string Choices; // ";"-separated
+    };
+    std::vector<TAttributeRow> FAttributeRows; // grid row r + 1 is FAttributeRows[r]
+    Variant FAttributeKey;                     // the object whose attributes are shown
+    int FPickListRow = -1;                     // the row whose choices ValuesList holds
 
     // Panel frames, in cells.
     TCellRect FTreeFrame;

@@ -89,8 +89,9 @@ TInputEvent NamedItem(const std::string& item) {
         return e;
     }
     std::string name = item;
-    while (name.size() > 2 && name[1] == '-' && (name[0] == 'S' || name[0] == 'C')) {
-        (name[0] == 'S' ? e.Shift : e.Ctrl) = true;
+    while (name.size() > 2 && name[1] == '-' &&
+           (name[0] == 'S' || name[0] == 'C' || name[0] == 'A')) {
+        (name[0] == 'S' ? e.Shift : name[0] == 'C' ? e.Ctrl : e.Alt) = true;
         name = name.substr(2);
     }
     for (const TNamedKey& k : kKeys)
@@ -139,7 +140,8 @@ std::vector<TInputEvent> ParseKeyScript(const std::string& script) {
 
 std::string KeyName(const TInputEvent& event) {
     if (event.Kind == TInputKind::Char) return event.Text;
-    std::string prefix = std::string(event.Ctrl ? "C-" : "") + (event.Shift ? "S-" : "");
+    std::string prefix =
+        std::string(event.Alt ? "A-" : "") + (event.Ctrl ? "C-" : "") + (event.Shift ? "S-" : "");
     for (const TNamedKey& k : kKeys)
         if (event.Key == k.Key) return prefix + k.Name;
     if (event.Key >= 'A' && event.Key <= 'Z')

@@ -19,6 +19,7 @@ struct TInputEvent {
     uint16_t Key = 0; // virtual key code (Key)
     bool Shift = false;
     bool Ctrl = false;
+    bool Alt = false;
     std::string Text; // the character typed (Char), UTF-8
     TMouseAction Action = TMouseAction::Click;
     int X = 0; // cells (Mouse; Resize: columns)

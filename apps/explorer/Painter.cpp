@@ -1,6 +1,7 @@
 // Drawing the controls as text.
 #include "apps/explorer/Painter.h"
 
+#include "orvel/grid/ExtendedGrid.h"
 #include "orvel/host/controls/Graphics.h"
 
 #include <algorithm>
@@ -318,7 +319,8 @@ void TPainter::Control(const TControl& control, const TControl* focused) {
     } else if (auto* listBox = dynamic_cast<const TCustomListBox*>(&control)) {
         ListBox(*listBox, has);
     } else if (auto* grid = dynamic_cast<const TCustomGrid*>(&control)) {
-        Grid(*grid, has);
+        Grid(*grid, has || (grid->InplaceEditor() && focused == grid->InplaceEditor()));
+        PickList(*grid);
         return; // the in-place editor is drawn by Grid
     } else if (dynamic_cast<const TCustomLabel*>(&control)) {
         TCellRect c = CellsOf(control);
@@ -367,6 +369,24 @@ void TPainter::Edit(const TCustomEdit& edit, bool focused) {
     FScreen.Print(c.Left, c.Top, shown, attr::Editor, c.Width);
     if (focused)
         FScreen.SetCursor(c.Left + std::min(c.Width - 1, edit.CaretPosition() - first), c.Top);
+}
+
+void TPainter::PickList(const TCustomGrid& grid) {
+    auto* editor = dynamic_cast<const TExtGridInplaceEdit*>(grid.InplaceEditor());
+    if (!grid.EditorMode() || !editor || !editor->ListVisible() || !editor->PickList()) return;
+    const TCustomListBox& list = *editor->PickList();
+    TCellRect c = CellsOf(list);
+    FScreen.Fill(c, {ccBlack, ccWhite});
+    const TStrings& items = *list.Items();
+    for (int i = list.TopIndex(); i < items.Count(); ++i) {
+        TRect r = list.ItemRect(i);
+        int y = CellY(list.ClientToScreen({0, (r.Top + r.Bottom) / 2}).Y);
+        if (y >= c.Bottom()) break;
+        if (y < c.Top) continue;
+        TCellAttr a =
+            list.Selected(i) ? TCellAttr{ccWhite, ccBlue, true} : TCellAttr{ccBlack, ccWhite};
+        FScreen.Print(c.Left, y, FitText(items[i], c.Width), a);
+    }
 }
 
 void TPainter::ListBox(const TCustomListBox& box, bool focused) {
@@ -438,13 +458,20 @@ void TPainter::Grid(const TCustomGrid& grid, bool focused) {
                           : current ? (focused ? attr::Selected : attr::Bold)
                                     : attr::Normal;
             std::string text = strings ? strings->Cells(col, row) : "";
+            auto* ext = current && grid.EditorMode()
+                            ? dynamic_cast<const TExtGridInplaceEdit*>(grid.InplaceEditor())
+                            : nullptr;
             if (current && grid.EditorMode() && grid.InplaceEditor()) {
                 const TInplaceEdit& editor = *grid.InplaceEditor();
                 text = editor.Text();
-                a = attr::Editor;
+                a = focused ? attr::Editor : attr::Bold;
                 if (focused) FScreen.SetCursor(x + std::min(width - 1, editor.CaretPosition()), y);
             }
             FScreen.Print(x, y, FitText(text, std::max(0, width - 1)) + " ", a, width);
+            // The values column's drop-down button.
+            if (ext && ext->EditStyle() != esSimple)
+                FScreen.Print(x + width - 1, y, FScreen.Ascii() ? "v" : "▼",
+                              {ccBlack, ccWhite, true});
         }
     }
 }

@@ -63,6 +63,7 @@ private:
     void Combo(const TCustomComboBox& combo, bool focused);
     void DroppedList(const TCustomComboBox& combo);
     void Grid(const TCustomGrid& grid, bool focused);
+    void PickList(const TCustomGrid& grid);
     void Button(const TButton& button, bool focused);
     int Images(const TCustomImageList* list, int index, int x, int y, int cells);
 
