@@ -3,6 +3,7 @@
 
 #include "apps/explorer/SampleData.h"
 #include "orvel/containers/TreeAndList.h"
+#include "orvel/design/OrvelReg.h"
 #include "orvel/host/core/Exceptions.h"
 #include "orvel/host/core/Strings.h"
 #include "orvel/listview/ListViewMenus.h"
@@ -110,6 +111,8 @@ void TExplorer::Start() {
         BuildAttributeGrid();
     }
     BuildMenus();
+    BuildDesigner();
+    NameComponents();
     Layout();
     FForm->Show();
     if (FTree->CanFocus()) FTree->SetFocus();
@@ -429,6 +432,194 @@ void TExplorer::BuildMenus() {
     if (FInventoryList) FInventoryList->SetPopupMenu(FListMenu);
 }
 
+// --- the designer screen ------------------------------------------------------------------
+
+void TExplorer::NameComponents() {
+    // Names, as a form file would give them: the designer shows references by name.
+    std::pair<TComponent*, const char*> names[] = {{FDatabase, "Database"},
+                                                   {FObjects, "ObjectsTable"},
+                                                   {FObjectsSource, "ObjectsSource"},
+                                                   {FChildren, "ChildrenTable"},
+                                                   {FChildrenSource, "ChildrenSource"},
+                                                   {FInventory, "InventoryTable"},
+                                                   {FInventorySource, "InventorySource"},
+                                                   {FTree, "ObjectsTree"},
+                                                   {FChildList, "ChildList"},
+                                                   {FInventoryList, "InventoryList"},
+                                                   {FClassImages, "ClassImages"},
+                                                   {FStatusImages, "StatusImages"},
+                                                   {FInventoryImages, "InventoryImages"},
+                                                   {FStatusCombo, "StatusCombo"},
+                                                   {FAttributes, "AttributeGrid"},
+                                                   {FTreeMenu, "TreeMenu"},
+                                                   {FListMenu, "ListMenu"}};
+    for (auto& [component, name] : names)
+        if (component) component->SetName(name);
+    int n = 0;
+    for (TDBBitCheckBox* box : FFlagBoxes)
+        box->SetName("FlagBox" + std::to_string(++n));
+}
+
+void TExplorer::BuildDesigner() {
+    static bool registered = false;
+    if (!registered) {
+        OrvelReg::Register();
+        registered = true;
+    }
+    auto box = [this](int order) {
+        auto* b = new TListBox(FForm);
+        b->SetParent(FForm);
+        b->SetTabStop(true);
+        b->SetTabOrder(order);
+        b->SetVisible(false);
+        return b;
+    };
+    FPalette = box(30);
+    FProperties = box(31);
+    FValues = box(32);
+    TStringList names;
+    for (const TClassInfo* info : PaletteComponents("Orvel"))
+        names.Add(info->Name);
+    FPalette->SetItems(&names);
+    if (names.Count() > 0) FPalette->SetItemIndex(0);
+}
+
+void TExplorer::ShowMainControls(bool shown) {
+    for (TControl* c : std::initializer_list<TControl*>{FTree, FChildList, FInventoryList,
+                                                        FStatusCombo, FAttributes})
+        if (c)
+            c->SetVisible(shown && (c != FInventoryList || FShowInventory) &&
+                          (c != FChildList || !FShowInventory));
+    for (TDBBitCheckBox* b : FFlagBoxes)
+        b->SetVisible(shown);
+    for (TListBox* b : {FPalette, FProperties, FValues})
+        b->SetVisible(!shown);
+}
+
+void TExplorer::ToggleDesigner() {
+    FDesigning = !FDesigning;
+    ShowMainControls(!FDesigning);
+    FShownPaletteIndex = FShownPropertyIndex = -2;
+    if (FDesigning) {
+        FPalette->SetFocus();
+        FillDesignerProperties();
+    } else if (FTree->CanFocus()) {
+        FTree->SetFocus();
+    }
+}
+
+TComponent* TExplorer::DesignedComponent() const {
+    int i = FPalette->ItemIndex();
+    if (i < 0) return nullptr;
+    std::string name = (*FPalette->Items())[i];
+    TComponent* candidates[] = {FTree,         FChildList,
+                                FStatusCombo,  FFlagBoxes.empty() ? nullptr : FFlagBoxes[0],
+                                FStatusImages, FAttributes};
+    for (TComponent* c : candidates)
+        if (c && c->ClassInfo().Name == name) return c;
+    return nullptr;
+}
+
+void TExplorer::FillDesignerProperties() {
+    FShownPaletteIndex = FPalette->ItemIndex();
+    TStringList lines;
+    if (TComponent* c = DesignedComponent()) {
+        for (const TPropInfo* p : c->ClassInfo().AllProperties()) {
+            std::string value;
+            try {
+                value = GetPropertyEditor(&FDesigner, {c}, p->Name)->GetValue();
+            } catch (const std::exception& e) {
+                value = std::string("(") + e.what() + ")";
+            }
+            lines.Add(p->Name + " = " + value);
+        }
+    }
+    int keep = FProperties->ItemIndex();
+    FProperties->SetItems(&lines);
+    if (lines.Count() > 0) FProperties->SetItemIndex(std::clamp(keep, 0, lines.Count() - 1));
+    FillDesignerValues();
+}
+
+std::unique_ptr<TPropertyEditor> TExplorer::SelectedPropertyEditor() {
+    TComponent* c = DesignedComponent();
+    int i = FProperties->ItemIndex();
+    if (!c || i < 0) return nullptr;
+    std::string line = (*FProperties->Items())[i];
+    return GetPropertyEditor(&FDesigner, {c}, line.substr(0, line.find(" = ")));
+}
+
+void TExplorer::FillDesignerValues() {
+    FShownPropertyIndex = FProperties->ItemIndex();
+    TStringList values;
+    try {
+        if (auto editor = SelectedPropertyEditor())
+            if (editor->GetAttributes() & paValueList)
+                editor->GetValues([&](const std::string& v) { values.Add(v); });
+    } catch (...) {
+        Application().HandleException();
+    }
+    FValues->SetItems(&values);
+}
+
+bool TExplorer::HandleDesignerKey(const TInputEvent& event) {
+    if (IsChar(event, "d") || IsKey(event, VK_F1 + 6) || IsKey(event, VK_ESCAPE)) {
+        ToggleDesigner();
+        return true;
+    }
+    if (IsChar(event, "q") || IsKey(event, VK_F10)) {
+        AskQuit();
+        return true;
+    }
+    TWinControl* focused = FocusedControl();
+    if (IsKey(event, VK_RETURN) || IsKey(event, VK_F2)) {
+        try {
+            auto editor = SelectedPropertyEditor();
+            if (!editor) return true;
+            if (focused == FValues && FValues->ItemIndex() >= 0) {
+                editor->SetValue((*FValues->Items())[FValues->ItemIndex()]);
+                ShowInfo(editor->GetName() + " = " + editor->GetValue());
+            } else if (editor->GetAttributes() & paDialog) {
+                editor->Edit();
+                ShowInfo(editor->GetName() + " = " + editor->GetValue());
+            }
+        } catch (...) {
+            Application().HandleException();
+        }
+        FillDesignerProperties();
+        return true;
+    }
+    return false;
+}
+
+void TExplorer::RenderDesigner() {
+    int w = FScreen.Width(), h = FScreen.Height();
+    int third = w / 4;
+    TWinControl* focused = FocusedControl();
+    TCellRect palette{0, 1, third, h - 3}, props{third, 1, w - 2 * third, h - 3},
+        values{w - third, 1, third, h - 3};
+    PlaceControl(*FPalette, {palette.Left + 1, 2, palette.Width - 2, palette.Height - 2});
+    PlaceControl(*FProperties, {props.Left + 1, 2, props.Width - 2, props.Height - 2});
+    PlaceControl(*FValues, {values.Left + 1, 2, values.Width - 2, values.Height - 2});
+    FScreen.Frame(palette, "Palette: Orvel", focused == FPalette ? attr::FocusFrame : attr::Frame);
+    TComponent* c = DesignedComponent();
+    FScreen.Frame(props, c ? "Properties of " + c->ClassInfo().Name : "Properties",
+                  focused == FProperties ? attr::FocusFrame : attr::Frame);
+    std::string valuesTitle = "Values";
+    try {
+        if (auto editor = SelectedPropertyEditor())
+            if (editor->GetAttributes() & paDialog) valuesTitle = "Values (Enter: dialog)";
+    } catch (...) {
+    }
+    FScreen.Frame(values, valuesTitle, focused == FValues ? attr::FocusFrame : attr::Frame);
+    for (TListBox* b : {FPalette, FProperties, FValues}) {
+        FPainter.Control(*b, focused);
+        if (b->ItemIndex() >= 0) {
+            TRect r = b->ItemRect(b->ItemIndex());
+            MarkRow(b == FPalette ? palette : b == FProperties ? props : values, *b, r);
+        }
+    }
+}
+
 void TExplorer::PlaceControl(TControl& control, const TCellRect& cells) {
     // The explorer draws the frames itself: the control's client area is its whole bounds.
     if (auto* window = dynamic_cast<TWinControl*>(&control)) window->SetBorderStyle(bsNone);
@@ -555,7 +746,9 @@ void TExplorer::Handle(const TInputEvent& event) {
         FMessageIsError = false;
     }
     if (!HandleOverlay(event)) {
-        if (event.Kind == TInputKind::Mouse) {
+        if (FDesigning && event.Kind != TInputKind::Mouse) {
+            if (!HandleDesignerKey(event)) DeliverKey(event);
+        } else if (event.Kind == TInputKind::Mouse) {
             HandleMouse(event);
         } else if (Editing() || !(HandleGlobalKey(event) || HandleTreeKey(event))) {
             bool wasEditing = Editing();
@@ -593,6 +786,12 @@ void TExplorer::AfterInput() {
         auto* node = dynamic_cast<TDBTreeNode*>(FTree->Selected());
         if (node && FObjects->State() != dsInsert) FillAttributes(node->GetID());
         ShowPickListOfRow();
+    }
+    if (FDesigning) {
+        if (FPalette->ItemIndex() != FShownPaletteIndex)
+            FillDesignerProperties();
+        else if (FProperties->ItemIndex() != FShownPropertyIndex)
+            FillDesignerValues();
     }
     OpenPopup();
 }
@@ -657,6 +856,8 @@ bool TExplorer::HandleGlobalKey(const TInputEvent& event) {
         SaveImages();
     } else if (IsKey(event, VK_F1 + 5)) {
         ToggleRightPanel();
+    } else if (IsChar(event, "d") || IsKey(event, VK_F1 + 6)) {
+        ToggleDesigner();
     } else if (IsKey(event, VK_F1 + 8) ||
                (event.Kind == TInputKind::Key && event.Shift && event.Key == VK_F10)) {
         // The keyboard's way to a popup menu: the focused panel's, at its selection.
@@ -1163,7 +1364,10 @@ void TExplorer::Render() {
     FScreen.Clear();
     if (!FForm) return;
     RenderTitle();
-    RenderMain();
+    if (FDesigning)
+        RenderDesigner();
+    else
+        RenderMain();
     RenderStatus();
     RenderMenus();
     if (FHelp) RenderHelp();
@@ -1256,13 +1460,15 @@ void TExplorer::RenderStatus() {
         keys = " Up/Down:Choose  Enter:Take  Esc:Close";
     else if (Editing())
         keys = " Enter:Save  Esc:Cancel  BS:Erase";
+    else if (FDesigning)
+        keys = " Tab:Panel  Up/Down:Choose  Enter:Set value or open dialog  d/Esc:Back  q:Quit";
     else if (InRecordPanel(FocusedControl()))
         keys = " Up/Down or F4:Status  Space:Toggle  Enter:Save  Esc:Cancel  Tab:Next  q:Quit";
     else if (!VarIsEmpty(FPickedKey))
         keys = " m:Drop under the selected node  Esc:Cancel the move  arrows:Choose";
     else
         keys = " ?Help Tab Enter:Open F2:Rename Ins Del F5:Reload i:Mode m:Move "
-               "F6:Inventory F9:Menu q:Quit";
+               "F6:Inventory d:Designer q:Quit";
     FScreen.Fill({0, h - 1, FScreen.Width(), 1}, attr::Status);
     FScreen.Print(0, h - 1, FitText(keys, FScreen.Width(), true), attr::Status);
 }

@@ -21,6 +21,7 @@
 #include "orvel/host/data/DataSource.h"
 #include "orvel/host/data/Database.h"
 #include "orvel/host/data/Table.h"
+#include "orvel/host/design/DesignIntf.h"
 #include "orvel/listview/DataBaseListView.h"
 #include "orvel/treeview/DBCustomTreeView.h"
 
@@ -101,6 +102,17 @@ private:
     void PickUpOrDrop();
     void DropPickedUp(TDBTreeNode* target);
     void ToggleRightPanel();
+    // ---- the designer screen ----
+    void BuildDesigner();
+    void NameComponents();
+    void ToggleDesigner();
+    void ShowMainControls(bool shown);
+    TComponent* DesignedComponent() const;
+    void FillDesignerProperties();
+    void FillDesignerValues();
+    std::unique_ptr<TPropertyEditor> SelectedPropertyEditor();
+    bool HandleDesignerKey(const TInputEvent& event);
+    void RenderDesigner();
     void SaveImages();
     void AskQuit();
     // Limits the list of children to the node's children; false when it shows them already.
@@ -164,6 +176,15 @@ private:
     TDBValueLookupCombo* FStatusCombo = nullptr;
     std::vector<TDBBitCheckBox*> FFlagBoxes;
     TCellRect FRecordFrame;
+    // The designer screen: the palette page, the chosen component's published properties and
+    // the value list of the chosen property's editor.
+    bool FDesigning = false;
+    TDesigner FDesigner;
+    TListBox* FPalette = nullptr;
+    TListBox* FProperties = nullptr;
+    TListBox* FValues = nullptr;
+    int FShownPaletteIndex = -2;
+    int FShownPropertyIndex = -2;
     // The selected object's attributes (its class's and its ancestors'), values picked from the
     // attribute's list of choices.
     TExtendedGrid* FAttributes = nullptr;

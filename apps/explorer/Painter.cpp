@@ -330,7 +330,11 @@ void TPainter::Control(const TControl& control, const TControl* focused) {
                dynamic_cast<const TCustomPanel*>(&control)) {
         TPoint tl = control.ClientToScreen({0, 0});
         TCellRect c{CellX(tl.X), CellY(tl.Y), CellX(control.Width()), CellY(control.Height())};
-        if (dynamic_cast<const TCustomForm*>(&control)) FScreen.Fill(c, {ccBlack, ccWhite});
+        if (dynamic_cast<const TCustomForm*>(&control)) {
+            // A dialog's frame lies around its client area, so nothing of it is covered.
+            c = {c.Left - 1, c.Top - 1, c.Width + 2, c.Height + 2};
+            FScreen.Fill(c, {ccBlack, ccWhite});
+        }
         FScreen.Frame(c, StripHotkey(control.Caption()),
                       dynamic_cast<const TCustomForm*>(&control) ? TCellAttr{ccBlack, ccWhite, true}
                                                                  : attr::Frame);
