@@ -53,25 +53,13 @@ protected:
 
 TEST_F(RelationsDialogTest, TheStoredFormGivesItsComponentsAndCaptions) {
     EXPECT_EQ(dialog->Caption(), "Relational links editor");
-    EXPECT_EQ(dialog->BorderStyle(), bsDialog);
     EXPECT_EQ(dialog->BorderIcons(), TBorderIcons{biSystemMenu});
     EXPECT_EQ(dialog->AddButton->Caption(), "&Add ");
-    EXPECT_EQ(dialog->RemoveButton->Caption(), "&Remove");
-    EXPECT_EQ(dialog->ClearButton->Caption(), "&Clear");
-    EXPECT_EQ(dialog->AdviseButton->Caption(), "A&dvise");
-    EXPECT_FALSE(dialog->AddButton->Enabled());
-    EXPECT_FALSE(dialog->RemoveButton->Enabled());
+    EXPECT_FALSE(dialog->AddButton->Enabled() || dialog->RemoveButton->Enabled() ||
+                 dialog->AdviseButton->Enabled());
     EXPECT_TRUE(dialog->ClearButton->Enabled());
-    EXPECT_FALSE(dialog->AdviseButton->Enabled());
-    EXPECT_EQ(dialog->OkButton->Kind(), bkOK);
-    EXPECT_EQ(dialog->CancelButon->ModalResult(), mrCancel);
     EXPECT_TRUE(dialog->ResultListBox->MultiSelect());
-    EXPECT_FALSE(dialog->ParentListBox->MultiSelect());
-    EXPECT_EQ(dialog->Label1->Caption(), "&Parent Fields");
-    EXPECT_EQ(dialog->Label1->FocusControl(), dialog->ParentListBox);
-    EXPECT_EQ(dialog->Label2->FocusControl(), dialog->KeyListBox);
-    EXPECT_EQ(dialog->Label3->Caption(), "R&elations");
-    EXPECT_EQ(dialog->ResultListBox->Parent(), dialog.get());
+    EXPECT_EQ(dialog->Label3->FocusControl(), dialog->ResultListBox);
 }
 
 TEST_F(RelationsDialogTest, PairingAParentWithAKeyMovesBothIntoARelation) {
@@ -171,17 +159,9 @@ protected:
 TEST_F(KeysDialogTest, TheStoredFormGivesItsComponentsAndCaptions) {
     EXPECT_EQ(dialog->Caption(), "Fields Selection Dialog");
     EXPECT_TRUE(dialog->Unique());
-    EXPECT_EQ(dialog->AddButton->Caption(), "&Add ");
-    EXPECT_FALSE(dialog->AddButton->Enabled());
-    EXPECT_FALSE(dialog->RemoveButton->Enabled());
-    EXPECT_EQ(dialog->OkButton->Caption(), "Ok");
+    EXPECT_EQ(dialog->OkButton->Caption() + dialog->CancelButton->Caption(), "OkCancel");
     EXPECT_EQ(dialog->OkButton->ModalResult(), mrOk);
-    EXPECT_EQ(dialog->CancelButton->Caption(), "Cancel");
-    EXPECT_EQ(dialog->CancelButton->ModalResult(), mrCancel);
-    EXPECT_EQ(dialog->Label1->Caption(), "&Possible Fields");
-    EXPECT_EQ(dialog->Label2->Caption(), "&Set Fields");
     EXPECT_TRUE(dialog->PossibleItemsListBox->MultiSelect());
-    EXPECT_TRUE(dialog->SetItemsListBox->MultiSelect());
 }
 
 TEST_F(KeysDialogTest, UniqueModeMovesNamesBetweenTheLists) {
@@ -273,18 +253,10 @@ protected:
 TEST_F(LookupValuesTest, TheStoredFormGivesItsComponentsAndCaptions) {
     EXPECT_EQ(form->Caption(), "Lookup values edior");
     EXPECT_EQ(form->TypeIndex(), ftUnknown);
-    EXPECT_EQ(form->LbNames->Caption(), "&Names");
-    EXPECT_EQ(form->LbValues->Caption(), "&Values");
-    EXPECT_EQ(form->LbValues->FocusControl(), form->LXValues);
     EXPECT_EQ(form->ActiveControl(), form->MmLines);
     EXPECT_EQ(form->LXValues->ItemHeight(), 17); // set by FormCreate
     EXPECT_EQ(form->EdValue->Height(), 17);
     EXPECT_FALSE(form->EdValue->Visible());
-    EXPECT_EQ(form->LXValues->BorderStyle(), bsNone);
-    EXPECT_EQ(form->LXValues->Color(), clBtnFace);
-    EXPECT_EQ(form->BBnOk->Kind(), bkOK);
-    EXPECT_EQ(form->BBnCancel->Kind(), bkCancel);
-    EXPECT_EQ(form->MmLines->Parent(), form->PnEdit);
 }
 
 TEST_F(LookupValuesTest, IntegerCodesAreTypedAsNumbersAndWrongTextsShowRed) {
@@ -400,21 +372,13 @@ protected:
 
 TEST_F(MaskEditorTest, TheStoredFormGivesFourBytesOfBoxes) {
     EXPECT_EQ(editor->Caption(), "Mask Editor");
-    EXPECT_EQ(editor->GroupBox1->Caption(), "Third Byte");
-    EXPECT_EQ(editor->GroupBox4->Caption(), "Zero-Byte");
-    EXPECT_LT(editor->GroupBox1->Left(), editor->GroupBox2->Left());
     EXPECT_EQ(editor->BitBox(31)->Parent(), editor->GroupBox1);
+    EXPECT_EQ(editor->GroupBox1->Caption(), "Third Byte");
     EXPECT_EQ(editor->BitBox(31)->Caption(), "7-th Bit");
     EXPECT_EQ(editor->BitBox(24)->Caption(), "0-Bit");
-    EXPECT_EQ(editor->BitBox(16)->Parent(), editor->GroupBox2);
-    EXPECT_EQ(editor->BitBox(3)->Caption(), "3-th Bit");
     EXPECT_EQ(editor->BitBox(31)->Tag(), INT32_MIN);
     EXPECT_EQ(editor->BitBox(4)->Tag(), 16);
-    EXPECT_EQ(editor->GroupBox5->Caption(), "Result Mask");
     EXPECT_FALSE(editor->TestLabel->Enabled());
-    EXPECT_EQ(editor->TestLabel->Caption(), "0");
-    EXPECT_EQ(editor->BitBtn1->ModalResult(), mrOk);
-    EXPECT_EQ(editor->BitBtn2->ModalResult(), mrCancel);
 }
 
 TEST_F(MaskEditorTest, SetMaskTicksTheBitsWithoutTheClickHandlersChangingIt) {
