@@ -143,11 +143,13 @@ TEST_F(DesignerTest, FieldListsOfferTheFieldsThatFitWhileTheTableIsOpen) {
 TEST_F(DesignerTest, AClosedTableOffersEveryFieldName) {
     table->Close();
     const Names all{"ID", "PARENT_ID", "NAME", "PIC"};
-    EXPECT_EQ(Values(tree, "NameField"), all);
-    EXPECT_EQ(Values(tree, "ImageIDField"), all);
-    EXPECT_EQ(Values(list, "KeyFields"), all);
-    EXPECT_EQ(Values(images, "ImageFieldName"), all);
-    EXPECT_EQ(Values(combo, "DataField"), all);
+    const std::pair<TComponent*, const char*> properties[] = {
+        {tree, "NameField"},     {tree, "ImageIDField"},     {tree, "StatusIDField"},
+        {tree, "LinksFields"},   {list, "NameField"},        {list, "ImageIDField"},
+        {list, "StatusIDField"}, {list, "KeyFields"},        {list, "ColumnsFields"},
+        {images, "IDFieldName"}, {images, "ImageFieldName"}, {combo, "DataField"}};
+    for (const auto& [component, property] : properties)
+        EXPECT_EQ(Values(component, property), all) << component->Name() << "." << property;
 }
 
 TEST_F(DesignerTest, WithoutADataSourceTheListsAreEmpty) {
