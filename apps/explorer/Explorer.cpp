@@ -362,8 +362,9 @@ void TExplorer::ShowPickListOfRow() {
         SplitLine(FAttributeRows[static_cast<std::size_t>(row - 1)].Choices, choices);
     bool shown = FAttributes->EditorMode();
     FAttributes->SetValuesList(&choices);
-    // New choices close the editor; it opens again on the same cell.
-    if (shown && !FAttributes->EditorMode()) FAttributes->ShowEditor();
+    // The editor chooses between a plain and a pick-list cell when it is placed on a cell: place
+    // it again on the same cell so the new choices take effect.
+    if (shown) FAttributes->ShowEditor();
 }
 
 void TExplorer::SaveAttribute(int row, const std::string& value) {

@@ -379,17 +379,18 @@ void TPainter::PickList(const TCustomGrid& grid) {
     auto* editor = dynamic_cast<const TExtGridInplaceEdit*>(grid.InplaceEditor());
     if (!grid.EditorMode() || !editor || !editor->ListVisible() || !editor->PickList()) return;
     const TCustomListBox& list = *editor->PickList();
+    // The pick list's rows are shorter than a text row: show the rows it holds one per text row,
+    // as many as its height holds, from its first shown entry.
     TCellRect c = CellsOf(list);
+    int rows = std::max(1, list.ClientHeight() / std::max(1, list.ItemHeight()));
+    c.Height = std::min(rows, FScreen.Height() - c.Top);
     FScreen.Fill(c, {ccBlack, ccWhite});
     const TStrings& items = *list.Items();
-    for (int i = list.TopIndex(); i < items.Count(); ++i) {
-        TRect r = list.ItemRect(i);
-        int y = CellY(list.ClientToScreen({0, (r.Top + r.Bottom) / 2}).Y);
-        if (y >= c.Bottom()) break;
-        if (y < c.Top) continue;
+    for (int k = 0; k < c.Height && list.TopIndex() + k < items.Count(); ++k) {
+        int i = list.TopIndex() + k;
         TCellAttr a =
             list.Selected(i) ? TCellAttr{ccWhite, ccBlue, true} : TCellAttr{ccBlack, ccWhite};
-        FScreen.Print(c.Left, y, FitText(items[i], c.Width), a);
+        FScreen.Print(c.Left, c.Top + k, FitText(items[i], c.Width), a);
     }
 }
 

@@ -105,6 +105,7 @@ public:
                 if (Special(static_cast<int>(ch), event)) return true;
                 continue;
             }
+            if (ch == 27 && AltFollows(event)) return true;
             if (Control(static_cast<int>(ch), event)) return true;
             event.Kind = TInputKind::Char;
             event.Text = Utf8(ch);
@@ -113,6 +114,42 @@ public:
     }
 
 private:
+    // Terminals send Alt with a key as Escape followed at once by that key: a key that arrives
+    // within the escape delay makes an Alt key, nothing makes a plain Escape.
+    bool AltFollows(TInputEvent& e) {
+        nodelay(stdscr, TRUE);
+        wint_t next = 0;
+        int kind = get_wch(&next);
+        nodelay(stdscr, FALSE);
+        if (kind == ERR) return false;
+        bool known = kind == KEY_CODE_YES ? Special(static_cast<int>(next), e)
+                                          : Control(static_cast<int>(next), e);
+        if (!known) {
+            e.Kind = TInputKind::Char;
+            e.Text = Utf8(next);
+        }
+        e.Alt = true;
+        return true;
+    }
+
+    // Alt with an arrow key arrives as a key code of its own that the terminal description names.
+    bool AltArrow(int ch, TInputEvent& e) {
+        static const struct {
+            const char* Name;
+            uint16_t Key;
+        } arrows[] = {{"kUP3", VK_UP}, {"kDN3", VK_DOWN}, {"kLFT3", VK_LEFT}, {"kRIT3", VK_RIGHT}};
+        for (const auto& a : arrows) {
+            char* sequence = tigetstr(const_cast<char*>(a.Name));
+            if (!sequence || sequence == reinterpret_cast<char*>(-1)) continue;
+            if (key_defined(sequence) == ch) {
+                Key(e, a.Key);
+                e.Alt = true;
+                return true;
+            }
+        }
+        return false;
+    }
+
     static bool Key(TInputEvent& e, uint16_t key, bool shift = false) {
         e.Kind = TInputKind::Key;
         e.Key = key;
@@ -144,6 +181,7 @@ private:
     }
 
     bool Special(int ch, TInputEvent& e) {
+        if (AltArrow(ch, e)) return true;
         if (ch >= KEY_F(1) && ch <= KEY_F(12))
             return Key(e, static_cast<uint16_t>(VK_F1 + ch - KEY_F(1)));
         if (ch >= KEY_F(13) && ch <= KEY_F(24)) // Shift with a function key

@@ -43,6 +43,21 @@ TEST_F(ExplorerTest, CheckBoxesSetTheirBitsAndAGroupOfTwoShowsGrayedWhenHalfSet)
     EXPECT_EQ(Query(kFlagsOfTheCompany), "35");
 }
 
+TEST_F(ExplorerTest, AnAttributeIsChosenFromItsPickListByAltDownAndTyping) {
+    // Field A1 (under North Farm) has a Crop attribute with five choices.
+    const std::string toGrid = "<Right><Down><Down><Right><Down><Down><Down><Down><Down>"
+                               "<Tab><Tab><Tab><Tab><Tab><Tab><Tab><Tab><Down>";
+    TRun open = Keys(toGrid + "<A-Down>");
+    for (const char* choice : {"Wheat", "Barley", "Maize", "Rapeseed", "Fallow"})
+        EXPECT_TRUE(open.Shows(choice)) << choice << "\n" << open.Screen;
+    TRun chosen = Keys(toGrid + "<A-Down>ma<Enter>");
+    EXPECT_TRUE(chosen.Shows("Saved Crop: Maize")) << chosen.Screen;
+    EXPECT_EQ(
+        Query("SELECT v.Value FROM AttributeValues v JOIN Objects o ON o.OriginID = v.OriginID "
+              "AND o.ObjectID = v.ObjectID WHERE o.Name = 'Field A1' AND v.AttributeID = 7"),
+        "Maize");
+}
+
 TEST_F(ExplorerTest, QuitWithUnsavedChangesAsksToPostOrCancel) {
     TRun asked = Keys("<Tab><Tab><Down>q");
     EXPECT_TRUE(asked.Shows("Unsaved changes")) << asked.Screen;
