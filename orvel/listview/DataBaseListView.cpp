@@ -354,10 +354,21 @@ void TDBCustomListView::Notification(TComponent* AComponent, TOperation Operatio
         FDataLink->SetDataSource(nullptr);
         InitData();
     }
+    // A view whose hook this view keeps as the handler it stands in for is going: that hook goes
+    // with it.
+    auto boundToGoing = [&](const TDataSetNotifyEvent& e) {
+        return e.Data() && (e.Data() == static_cast<void*>(AComponent) ||
+                            e.Data() == dynamic_cast<void*>(AComponent));
+    };
+    if (boundToGoing(FOldBeforeDelete)) FOldBeforeDelete = nullptr;
+    if (boundToGoing(FOldAfterDelete)) FOldAfterDelete = nullptr;
     if (AComponent == FHookedDataSet) {
+        // A dataset being destroyed takes its events with it.
         FHookedDataSet = nullptr;
         FOldBeforeDelete = nullptr;
         FOldAfterDelete = nullptr;
+        FBeforeHookPlaced = false;
+        FAfterHookPlaced = false;
     }
     bool menuGone = false;
     if (AComponent == FObjectMenu) {
@@ -953,38 +964,78 @@ void TDBCustomListView::DoEnter() {
 
 // ---- deletion hooks -----------------------------------------------------------------------------
 
-// The routine is compared, not the object: of two list views on one dataset only the first
-// installs its hooks.
+// The other control of this view's form that Handler is bound to, or nil: the delete hook of
+// another view on the dataset, which keeps the handler it stood in for (this view's hook, when it
+// placed itself in front of it) and passes every call on to it.
+TComponent* TDBCustomListView::HookOwner(const TDataSetNotifyEvent& Handler) const {
+    TComponent* owner = Owner();
+    if (!Handler || !Handler.Data() || !owner) return nullptr;
+    for (int i = 0; i < owner->ComponentCount(); ++i) {
+        TComponent* component = owner->Components(i);
+        if (component != this && dynamic_cast<TControl*>(component) &&
+            dynamic_cast<void*>(component) == Handler.Data())
+            return component;
+    }
+    return nullptr;
+}
+
+TDBCustomListView::THookSlot TDBCustomListView::HookSlot(bool Before) {
+    if (Before)
+        return {TDataSetNotifyEvent::Bind<&TDBCustomListView::RecordBeingDeleted>(this),
+                FOldBeforeDelete, FBeforeHookPlaced, &TDataSet::GetBeforeDelete,
+                &TDataSet::SetBeforeDelete};
+    return {TDataSetNotifyEvent::Bind<&TDBCustomListView::RecordDeleted>(this), FOldAfterDelete,
+            FAfterHookPlaced, &TDataSet::GetAfterDelete, &TDataSet::SetAfterDelete};
+}
+
+void TDBCustomListView::PlaceHook(TDataSet* DataSet, bool Before) {
+    THookSlot slot = HookSlot(Before);
+    const TDataSetNotifyEvent& current = (DataSet->*slot.Get)();
+    // The routine is compared, not the object: of two list views on one dataset only the first
+    // installs its hooks.
+    if (current.SameRoutine(slot.Hook)) return;
+    // Another view placed in front of this view's hook holds it already: saving that view's hook
+    // would close the chain into a loop and lose the application's own handler.
+    TComponent* view = HookOwner(current);
+    if (slot.Placed && view) return;
+    slot.Saved = current;
+    (DataSet->*slot.Set)(slot.Hook);
+    slot.Placed = true;
+    // A view's hook kept here must not outlive the view.
+    if (view) FreeNotification(view);
+}
+
+// Puts the saved handler back where this view's own hook stands; a handler installed after it
+// (by the application or another view) stays. Behind another view's hook, this view steps out of
+// the chain: the saved handler takes that view's place until it places itself again (it does so
+// before the next deletion), so that the other view never passes a call on to a view that is
+// gone.
+void TDBCustomListView::RemoveHook(TDataSet* DataSet, bool Before) {
+    THookSlot slot = HookSlot(Before);
+    const TDataSetNotifyEvent& current = (DataSet->*slot.Get)();
+    if (current.SameMethod(slot.Hook))
+        (DataSet->*slot.Set)(slot.Saved);
+    else if (slot.Placed && HookOwner(current))
+        (DataSet->*slot.Set)(HookOwner(slot.Saved) ? TDataSetNotifyEvent() : slot.Saved);
+    slot.Saved = TDataSetNotifyEvent();
+    slot.Placed = false;
+}
+
 void TDBCustomListView::AddHooks(TDataSet* DataSet) {
     if (!DataSet) return;
     if (FHookedDataSet && FHookedDataSet != DataSet) FreeHooks(FHookedDataSet);
-    if (!DataSet->GetBeforeDelete()
-             .IsRoutine<&TDBCustomListView::RecordBeingDeleted, TDBCustomListView>()) {
-        FOldBeforeDelete = DataSet->GetBeforeDelete();
-        DataSet->SetBeforeDelete(
-            TDataSetNotifyEvent::Bind<&TDBCustomListView::RecordBeingDeleted>(this));
-    }
-    if (!DataSet->GetAfterDelete()
-             .IsRoutine<&TDBCustomListView::RecordDeleted, TDBCustomListView>()) {
-        FOldAfterDelete = DataSet->GetAfterDelete();
-        DataSet->SetAfterDelete(TDataSetNotifyEvent::Bind<&TDBCustomListView::RecordDeleted>(this));
-    }
+    PlaceHook(DataSet, true);
+    PlaceHook(DataSet, false);
     if (FHookedDataSet != DataSet) {
         FHookedDataSet = DataSet;
         FreeNotification(DataSet);
     }
 }
 
-// A saved handler goes back only where this view's own hook still sits: a handler installed
-// after it (by the application or another view) is never overwritten.
 void TDBCustomListView::FreeHooks(TDataSet* DataSet) {
     if (!DataSet) return;
-    auto before = TDataSetNotifyEvent::Bind<&TDBCustomListView::RecordBeingDeleted>(this);
-    auto after = TDataSetNotifyEvent::Bind<&TDBCustomListView::RecordDeleted>(this);
-    if (DataSet->GetBeforeDelete().SameMethod(before)) DataSet->SetBeforeDelete(FOldBeforeDelete);
-    if (DataSet->GetAfterDelete().SameMethod(after)) DataSet->SetAfterDelete(FOldAfterDelete);
-    FOldBeforeDelete = nullptr;
-    FOldAfterDelete = nullptr;
+    RemoveHook(DataSet, true);
+    RemoveHook(DataSet, false);
     if (DataSet == FHookedDataSet) {
         FHookedDataSet = nullptr;
         RemoveFreeNotification(DataSet);
@@ -994,10 +1045,7 @@ void TDBCustomListView::FreeHooks(TDataSet* DataSet) {
 void TDBCustomListView::RecordBeingDeleted(TDataSet* DataSet) {
     FDeletingItem = FocusedDBItem();
     if (!DataSet || !FOldBeforeDelete) return;
-    DataSet->SetBeforeDelete(std::move(FOldBeforeDelete));
-    FOldBeforeDelete = nullptr;
-    TDataSetNotifyEvent restored = DataSet->GetBeforeDelete();
-    if (restored) restored(DataSet);
+    HandOn(DataSet, true);
 }
 
 // The handler this hook replaced is called whatever happens here.
@@ -1016,12 +1064,29 @@ void TDBCustomListView::RecordDeleted(TDataSet* DataSet) {
     }
     FDeletingItem = nullptr;
     if (DataSet && FOldAfterDelete) {
-        DataSet->SetAfterDelete(std::move(FOldAfterDelete));
-        FOldAfterDelete = nullptr;
-        TDataSetNotifyEvent restored = DataSet->GetAfterDelete();
-        if (restored) restored(DataSet);
+        try {
+            HandOn(DataSet, false);
+        } catch (...) {
+            if (!failure) failure = std::current_exception();
+        }
     }
     if (failure) std::rethrow_exception(failure);
+}
+
+// Passes a deletion on to the handler this hook stands in for. Where this hook still stands, the
+// handler takes its place again (this view places itself anew before the next deletion). Where
+// another view has placed itself in front meanwhile (the items removed here moved the dataset,
+// and the views' checks placed their hooks), that view keeps this hook: writing the handler back
+// would throw the other view out of the chain, so this hook stays, with the handler behind it.
+void TDBCustomListView::HandOn(TDataSet* DataSet, bool Before) {
+    THookSlot slot = HookSlot(Before);
+    TDataSetNotifyEvent handler = slot.Saved;
+    if ((DataSet->*slot.Get)().SameMethod(slot.Hook)) {
+        (DataSet->*slot.Set)(handler);
+        slot.Saved = TDataSetNotifyEvent();
+        slot.Placed = false;
+    }
+    if (handler) handler(DataSet);
 }
 
 // ---- published properties -----------------------------------------------------------------------

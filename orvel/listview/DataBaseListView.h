@@ -288,6 +288,20 @@ private:
         return Mark == FDeletions || HasItem(Item);
     }
     TListKeyIndex* KeyIndex() { return &FKeyIndex; }
+    // This view's hook on one of the dataset's two delete events, the handler it stands in for,
+    // whether it stands in the event's chain, and the event's reader and writer.
+    struct THookSlot {
+        TDataSetNotifyEvent Hook;
+        TDataSetNotifyEvent& Saved;
+        bool& Placed;
+        const TDataSetNotifyEvent& (TDataSet::*Get)() const;
+        void (TDataSet::*Set)(TDataSetNotifyEvent);
+    };
+    THookSlot HookSlot(bool Before);
+    TComponent* HookOwner(const TDataSetNotifyEvent& Handler) const;
+    void PlaceHook(TDataSet* DataSet, bool Before);
+    void RemoveHook(TDataSet* DataSet, bool Before);
+    void HandOn(TDataSet* DataSet, bool Before);
     void SetHostPopup(TPopupMenu* Menu);
     void WatchMenus();
     void ForgetMenu(TPopupMenu* Menu);
@@ -325,6 +339,10 @@ private:
     // The dataset the delete hooks were placed on, so they come off it whatever happens to the
     // link; cleared when that dataset is destroyed.
     TDataSet* FHookedDataSet = nullptr;
+    // This view's hook stands in the event's chain (in front, or kept by a view in front of it)
+    // and has not handed its saved handler back yet.
+    bool FBeforeHookPlaced = false;
+    bool FAfterHookPlaced = false;
     // While a load adds and sets up the item of one record, FLastKey is that record's key vector:
     // the item factory and the set-up take it instead of reading it again.
     bool FLoadingItem = false;
