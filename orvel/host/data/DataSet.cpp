@@ -14,9 +14,13 @@ namespace orvel {
 namespace {
 
 // The window grows while the cursor walks in one direction, so a long scan reads in large steps
-// while a short one (a range of ten children) reads no more than it shows.
-constexpr int MinFetch = 16;
+// while a short one (the first child of a record, a range of ten children) reads little more
+// than it shows.
+constexpr int MinFetch = 1;
 constexpr int MaxFetch = 4096;
+// Windows kept for the ranges a scan comes back to: a tree's pass nests two ranges in the range
+// of its caller.
+constexpr std::size_t KeptWindows = 4;
 
 // What a moving operation reports after the move.
 enum TMoveResult { mrNothing = 0, mrScrolled = 1, mrChanged = 2 };
@@ -208,12 +212,15 @@ void TDataSet::NotifyDataSources(TDataEvent event, TField* field, int info) {
 }
 
 void TDataSet::DisableControls() {
-    ++FDisableCount;
+    if (++FDisableCount == 1) ScanChanged(true);
 }
 
 void TDataSet::EnableControls() {
     if (FDisableCount == 0) return;
     if (--FDisableCount != 0) return;
+    // A scan has ended: windows kept for it would only grow stale.
+    ForgetKeptWindows();
+    ScanChanged(false);
     // Links compare their editing flag with the state now and report a change they missed.
     DataEvent(TDataEvent::deUpdateState);
     if (GetActive()) DataEvent(TDataEvent::deDataSetChange);
@@ -227,6 +234,7 @@ TField* TDataSet::AddField(const std::string& name, TFieldType dataType, int siz
 }
 
 void TDataSet::DestroyFields() {
+    ForgetKeptWindows();
     FFields.clear();
     FDemanded.clear();
     ++FDemandVersion;
@@ -383,6 +391,7 @@ void TDataSet::ClearWindow() {
     FWindowCount = 0;
     FWindowPos = -1;
     FWindowAtStart = FWindowAtEnd = false;
+    FWindowPending = false;
     FBof = FEof = true;
 }
 
@@ -392,23 +401,119 @@ void TDataSet::ShowSingle(const TRecordData& record) {
     FWindowCount = 1;
     FWindowPos = 0;
     FWindowAtStart = FWindowAtEnd = false;
+    FWindowPending = false;
+    DataVersion(FWindowVersion);
     FBof = FEof = false;
     FFetchSize = MinFetch;
 }
 
+// Windows read earlier may stand in for engine work only inside a scan (controls disabled) and
+// only while no record of the dataset has changed since they were read.
+bool TDataSet::ReuseAllowed(uint64_t& version) const {
+    return FDisableCount > 0 && DataVersion(version);
+}
+
+void TDataSet::ForgetKeptWindows() {
+    FKept.clear();
+    FChecked.Valid = false;
+}
+
+// The current window goes to the kept ones: in the place of one of the same scope, else in an
+// empty place, else in that of the one kept longest ago.
+void TDataSet::KeepWindow() {
+    uint64_t version = 0;
+    if (FWindowPending || !ReuseAllowed(version) || version != FWindowVersion) return;
+    TKeptWindow* slot = nullptr;
+    for (TKeptWindow& kept : FKept)
+        if (kept.Scope == FScope) slot = &kept;
+    for (std::size_t i = 0; !slot && i < FKept.size(); ++i)
+        if (FKept[i].Scope == UINT64_MAX) slot = &FKept[i];
+    if (!slot && FKept.size() < KeptWindows) slot = &FKept.emplace_back();
+    if (!slot) {
+        slot = &FKept.front();
+        for (TKeptWindow& kept : FKept)
+            if (kept.Stamp < slot->Stamp) slot = &kept;
+    }
+    slot->Stamp = ++FKeptClock;
+    slot->Scope = FScope;
+    slot->Version = FWindowVersion;
+    std::swap(slot->Rows, FWindow);
+    slot->Count = FWindowCount;
+    slot->AtStart = FWindowAtStart;
+    slot->AtEnd = FWindowAtEnd;
+    slot->FetchSize = FFetchSize;
+    FWindowCount = 0;
+    FWindowPos = -1;
+}
+
+// Makes a kept window of the current scope current: the one that starts the scope (atStart), or
+// the one holding the record rowId, with the cursor on it. False when none is usable.
+bool TDataSet::AdoptKeptWindow(bool atStart, int64_t rowId) {
+    uint64_t version = 0;
+    if (!ReuseAllowed(version)) return false;
+    if (!atStart && !FWindowPending && FWindowVersion == version)
+        for (int i = 0; i < FWindowCount; ++i)
+            if (FWindow[static_cast<std::size_t>(i)].RowId == rowId) {
+                FWindowPos = i;
+                return true;
+            }
+    for (TKeptWindow& kept : FKept) {
+        if (kept.Scope != FScope || kept.Version != version) continue;
+        if (atStart) {
+            if (!kept.AtStart) continue;
+            TakeWindow(kept, kept.Count > 0 ? 0 : -1);
+            return true;
+        }
+        for (int i = 0; i < kept.Count; ++i)
+            if (kept.Rows[static_cast<std::size_t>(i)].RowId == rowId) {
+                TakeWindow(kept, i);
+                return true;
+            }
+    }
+    return false;
+}
+
+// The kept window becomes the current one; the current one is kept in its stead.
+void TDataSet::TakeWindow(TKeptWindow& kept, int position) {
+    TKeptWindow taken;
+    std::swap(taken.Rows, kept.Rows);
+    taken.Count = kept.Count;
+    taken.AtStart = kept.AtStart;
+    taken.AtEnd = kept.AtEnd;
+    taken.FetchSize = kept.FetchSize;
+    taken.Version = kept.Version;
+    kept.Count = 0;
+    kept.Scope = UINT64_MAX; // an empty place
+    KeepWindow();
+    std::swap(FWindow, taken.Rows);
+    FWindowCount = taken.Count;
+    FWindowPos = position;
+    FWindowAtStart = taken.AtStart;
+    FWindowAtEnd = taken.AtEnd;
+    FWindowVersion = taken.Version;
+    FFetchSize = std::max(taken.FetchSize, MinFetch);
+    FWindowPending = false;
+}
+
 void TDataSet::LoadFirstWindow() {
-    FFetchSize = MinFetch;
-    int n = FetchRecords(nullptr, true, FFetchSize, FWindow);
-    FWindowCount = n;
-    FWindowPos = n > 0 ? 0 : -1;
-    FWindowAtStart = true;
-    FWindowAtEnd = n < FFetchSize;
+    FWindowPending = false;
+    if (!AdoptKeptWindow(true, 0)) {
+        FFetchSize = MinFetch;
+        DataVersion(FWindowVersion);
+        int n = FetchRecords(nullptr, true, FFetchSize, FWindow);
+        FWindowCount = n;
+        FWindowPos = n > 0 ? 0 : -1;
+        FWindowAtStart = true;
+        FWindowAtEnd = n < FFetchSize;
+    }
     FBof = true;
-    FEof = n == 0;
+    FEof = FWindowCount == 0;
 }
 
 void TDataSet::LoadLastWindow() {
+    FWindowPending = false;
     FFetchSize = MinFetch;
+    DataVersion(FWindowVersion);
     int n = FetchRecords(nullptr, false, FFetchSize, FWindow);
     std::reverse(FWindow.begin(), FWindow.begin() + n);
     FWindowCount = n;
@@ -427,12 +532,15 @@ bool TDataSet::StepForward() {
     }
     if (FWindowAtEnd) return false;
     FFetchSize = std::min(FFetchSize * 2, MaxFetch);
+    uint64_t version = 0;
+    DataVersion(version);
     int n = FetchRecords(&Current(), true, FFetchSize, FFetchBuffer);
     if (n == 0) {
         FWindowAtEnd = true;
         return false;
     }
     std::swap(FWindow, FFetchBuffer);
+    FWindowVersion = version;
     FWindowCount = n;
     FWindowPos = 0;
     FWindowAtStart = false;
@@ -448,6 +556,8 @@ bool TDataSet::StepBackward() {
     }
     if (FWindowAtStart) return false;
     FFetchSize = std::min(FFetchSize * 2, MaxFetch);
+    uint64_t version = 0;
+    DataVersion(version);
     int n = FetchRecords(&Current(), false, FFetchSize, FFetchBuffer);
     if (n == 0) {
         FWindowAtStart = true;
@@ -455,6 +565,7 @@ bool TDataSet::StepBackward() {
     }
     std::reverse(FFetchBuffer.begin(), FFetchBuffer.begin() + n);
     std::swap(FWindow, FFetchBuffer);
+    FWindowVersion = version;
     FWindowCount = n;
     FWindowPos = n - 1;
     FWindowAtEnd = false;
@@ -463,7 +574,9 @@ bool TDataSet::StepBackward() {
 }
 
 void TDataSet::SeekNear(const TRecordData& key) {
+    FWindowPending = false;
     FFetchSize = MinFetch;
+    DataVersion(FWindowVersion);
     int n = FetchRecords(&key, true, FFetchSize, FFetchBuffer);
     if (n > 0) {
         std::swap(FWindow, FFetchBuffer);
@@ -492,6 +605,22 @@ void TDataSet::ResetCursorToFirst() {
     LoadFirstWindow();
 }
 
+void TDataSet::ChangeCursorScope(uint64_t scope) {
+    KeepWindow();
+    FScope = scope;
+    FChecked.Valid = false;
+    FWindowCount = 0;
+    FWindowPos = -1;
+    FWindowAtStart = FWindowAtEnd = false;
+    FWindowPending = true;
+    FBof = true;
+}
+
+bool TDataSet::Eof() const {
+    EnsureWindow();
+    return FEof;
+}
+
 // ---- navigation ---------------------------------------------------------------------------------
 
 void TDataSet::First() {
@@ -518,6 +647,7 @@ void TDataSet::Prior() {
 int TDataSet::MoveBy(int distance) {
     int moved = 0;
     MoveWith([&] {
+        EnsureWindow();
         if ((distance > 0 && !FEof) || (distance < 0 && !FBof)) {
             FBof = FEof = false;
             while (distance > 0) {
@@ -602,16 +732,37 @@ TBookmark TDataSet::GetBookmark() const {
 
 bool TDataSet::BookmarkValid(const TBookmark& bookmark) {
     if (FState == dsInactive || bookmark.IsNull() || !BookmarkIdentityValid(bookmark)) return false;
-    TRecordData record;
-    return FetchRecord(bookmark.RowId, record);
+    // The record read is kept: a move to the bookmark checked just now reads it no more.
+    FChecked.Valid = false;
+    if (!FetchRecord(bookmark.RowId, FChecked.Record)) return false;
+    FChecked.Valid = DataVersion(FChecked.Version);
+    FChecked.Scope = FScope;
+    return true;
+}
+
+// The record of rowId as BookmarkValid read it, while it is still the stored one.
+bool TDataSet::TakeCheckedRecord(int64_t rowId, TRecordData& record) {
+    if (!FChecked.Valid || FChecked.Record.RowId != rowId || FChecked.Scope != FScope) return false;
+    FChecked.Valid = false;
+    uint64_t version = 0;
+    if (!DataVersion(version) || version != FChecked.Version) return false;
+    std::swap(record, FChecked.Record);
+    return true;
 }
 
 void TDataSet::GotoBookmark(const TBookmark& bookmark) {
     MoveWith([&] {
         if (bookmark.IsNull() || !BookmarkIdentityValid(bookmark))
             RaiseRes<EDatabaseError>(SInvalidBookmark);
+        // During a scan the record may lie in a window read for it (the scan's own range, left
+        // for a nested one and come back to).
+        if (AdoptKeptWindow(false, bookmark.RowId)) {
+            FBof = FEof = false;
+            return mrChanged;
+        }
         TRecordData record;
-        if (!FetchRecord(bookmark.RowId, record)) RaiseRes<EDatabaseError>(SRecordNotFound);
+        if (!TakeCheckedRecord(bookmark.RowId, record) && !FetchRecord(bookmark.RowId, record))
+            RaiseRes<EDatabaseError>(SRecordNotFound);
         ShowSingle(record);
         return mrChanged;
     });
@@ -665,6 +816,7 @@ void TDataSet::Edit() {
 }
 
 void TDataSet::StartInsert() {
+    EnsureWindow();
     FEditRecord.RowId = 0;
     FEditRecord.Values.assign(FFields.size(), Variant::Null());
     FWritten.assign(FFields.size(), false);

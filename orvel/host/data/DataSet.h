@@ -73,7 +73,7 @@ public:
     // Start and end of data: First sets Bof, Next on the last record sets Eof; an empty dataset
     // has both.
     bool Bof() const { return FBof; }
-    bool Eof() const { return FEof; }
+    bool Eof() const;
     bool IsEmpty() const;
     // The number of records in the dataset's current range (asks the engine).
     int64_t RecordCount();
@@ -223,6 +223,19 @@ protected:
     template <class F> void MoveWith(F&& move);
     // Cursor work for descendants' range changes: the first record of the (new) range.
     void ResetCursorToFirst();
+    // A range change: the records shown change to those of scope (a descendant's number for a
+    // range; 0 for all records), the cursor on the first of them. The first window is read when
+    // first looked at; windows of earlier scopes are kept while the controls are disabled (a
+    // scan in progress), so that coming back to a range and to a record read before costs no
+    // engine work while nothing has been written since.
+    void ChangeCursorScope(uint64_t scope);
+    // The windows kept are no longer of any use (the order of the records changed).
+    void ForgetKeptWindows();
+    // A number that grows with every change to the stored records; false when the dataset
+    // cannot tell (then no window is kept).
+    virtual bool DataVersion(uint64_t& /*version*/) const { return false; }
+    // The controls were disabled (Scanning true) or enabled again: a scan begins or ends.
+    virtual void ScanChanged(bool /*Scanning*/) {}
     void Destroying() override;
 
 private:
@@ -235,10 +248,33 @@ private:
         TDataSetNotifyEvent running = event;
         running(this);
     }
-    bool HasCurrent() const { return FWindowPos >= 0 && FWindowPos < FWindowCount; }
+    bool HasCurrent() const {
+        EnsureWindow();
+        return FWindowPos >= 0 && FWindowPos < FWindowCount;
+    }
     const TRecordData& Current() const { return FWindow[static_cast<std::size_t>(FWindowPos)]; }
     void ClearWindow();
     void ShowSingle(const TRecordData& record);
+    // Reads the first window of a range change when the cursor is first looked at.
+    void EnsureWindow() const {
+        if (FWindowPending) const_cast<TDataSet*>(this)->LoadFirstWindow();
+    }
+    // Kept windows and the record BookmarkValid read last, usable while nothing was written.
+    struct TKeptWindow {
+        uint64_t Scope = 0;
+        uint64_t Version = 0;
+        std::vector<TRecordData> Rows;
+        int Count = 0;
+        bool AtStart = false;
+        bool AtEnd = false;
+        int FetchSize = 0;
+        uint64_t Stamp = 0; // when it was kept
+    };
+    bool ReuseAllowed(uint64_t& version) const;
+    void KeepWindow();
+    bool AdoptKeptWindow(bool atStart, int64_t rowId);
+    bool TakeCheckedRecord(int64_t rowId, TRecordData& record);
+    void TakeWindow(TKeptWindow& kept, int position);
     void LoadFirstWindow();
     void LoadLastWindow();
     bool StepForward();
@@ -271,6 +307,19 @@ private:
     int FFetchSize = 16;
     bool FBof = true;
     bool FEof = true;
+    // The current window is that of a range change, not read yet.
+    bool FWindowPending = false;
+    uint64_t FScope = 0;
+    // The data version the current window was read at.
+    uint64_t FWindowVersion = 0;
+    std::vector<TKeptWindow> FKept;
+    uint64_t FKeptClock = 0;
+    struct TCheckedRecord {
+        bool Valid = false;
+        uint64_t Scope = 0;
+        uint64_t Version = 0;
+        TRecordData Record;
+    } FChecked;
 
     // The record being edited or inserted, which fields were written, and the flags to restore
     // when an insert is cancelled.

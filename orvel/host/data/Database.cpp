@@ -20,6 +20,7 @@ namespace orvel {
 // ---- identity log -------------------------------------------------------------------------------
 
 void TTableIdentity::RecordDeleted(int64_t rowId) {
+    ++FChanges;
     ++FEpoch;
     auto it = std::lower_bound(FDeleted.begin(), FDeleted.end(), rowId,
                                [](const auto& entry, int64_t id) { return entry.first < id; });
@@ -82,11 +83,21 @@ std::unique_ptr<TSqlConnection> OpenLoggedConnection(const std::string& fileName
     std::unique_ptr<TSqlConnection> connection = OpenSqliteConnection(fileName);
     key = IdentityKeyOf(*connection);
     std::string logKey = key;
-    connection->SetRowChangeHook(
-        [logKey](TSqlRowChange change, std::string_view table, int64_t rowId) {
-            if (change == TSqlRowChange::Delete)
-                TableIdentity(logKey, std::string(table)).RecordDeleted(rowId);
-        });
+    // The identity of the table changed last is kept at hand: a bulk write changes one table.
+    std::string lastTable;
+    TTableIdentity* last = nullptr;
+    connection->SetRowChangeHook([logKey, lastTable, last](TSqlRowChange change,
+                                                           std::string_view table,
+                                                           int64_t rowId) mutable {
+        if (!last || table != lastTable) {
+            lastTable = std::string(table);
+            last = &TableIdentity(logKey, lastTable);
+        }
+        if (change == TSqlRowChange::Delete)
+            last->RecordDeleted(rowId);
+        else
+            last->RecordChanged();
+    });
     return connection;
 }
 

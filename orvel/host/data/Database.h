@@ -18,11 +18,15 @@ class TDataSet;
 // What bookmarks need to know of one table: its identity (the Source of its bookmarks) and the
 // deletion epoch at which each deleted row id was last deleted. The log is shared by every
 // connection of this process to the same database file, and fed by their row-change hooks.
+// It also counts every row change, so that records read earlier can be known to be current.
 class TTableIdentity {
 public:
     explicit TTableIdentity(uint32_t id) : FId(id) {}
     uint32_t Id() const { return FId; }
     uint32_t Epoch() const { return FEpoch; }
+    // Grows with every row inserted, updated or deleted through a connection of this process.
+    uint64_t Changes() const { return FChanges; }
+    void RecordChanged() { ++FChanges; }
     void RecordDeleted(int64_t rowId);
     // The record with rowId has been deleted after a bookmark taken at epoch.
     bool DeletedSince(int64_t rowId, uint32_t epoch) const;
@@ -30,6 +34,7 @@ public:
 private:
     uint32_t FId;
     uint32_t FEpoch = 0;
+    uint64_t FChanges = 0;
     std::vector<std::pair<int64_t, uint32_t>> FDeleted; // kept sorted by row id
 };
 

@@ -155,8 +155,11 @@ void TTable::SetIndexFieldNames(const std::string& value) {
         throw;
     }
     FRangeApplied = false;
+    // Ranges and windows of the old order are other sets of records in the new one.
+    FRecentRanges.clear();
     MoveWith([this] {
-        ResetCursorToFirst();
+        ChangeCursorScope(0);
+        ForgetKeptWindows();
         return 2;
     });
 }
@@ -210,6 +213,8 @@ void TTable::OpenConnection() {
 }
 
 void TTable::CloseConnection() {
+    ScanChanged(false);
+    FShapedStatements.clear();
     FStatements.clear();
     if (FUsedDatabase) FUsedDatabase->UnregisterDataSet(this);
     FUsedDatabase = nullptr;
@@ -245,6 +250,7 @@ void TTable::OpenCursor() {
         }
         FRangeApplied = false;
         if (FUsedDatabase) FUsedDatabase->RegisterDataSet(this);
+        if (ControlsDisabled()) ScanChanged(true);
     } catch (...) {
         CloseConnection();
         throw;
@@ -252,6 +258,7 @@ void TTable::OpenCursor() {
 }
 
 void TTable::CloseCursor() {
+    FRecentRanges.clear();
     FIndexFields.clear();
     FRangeApplied = false;
     CloseConnection();
@@ -286,6 +293,42 @@ TSqlStatement& TTable::Statement(const std::string& sql) {
     TSqlStatement& ref = *stmt;
     FStatements.emplace(sql, std::move(stmt));
     return ref;
+}
+
+uint64_t TTable::Shape(int kind, bool forward, int level, bool nullsPart, bool fromNull) const {
+    uint64_t shape = static_cast<uint64_t>(kind);
+    shape |= static_cast<uint64_t>(forward) << 2;
+    shape |= static_cast<uint64_t>(FRangeApplied) << 3;
+    shape |= static_cast<uint64_t>(nullsPart) << 4;
+    shape |= static_cast<uint64_t>(fromNull) << 5;
+    shape |= static_cast<uint64_t>(FRangeApplied ? FRangeEqualCount & 0xFF : 0) << 8;
+    shape |= static_cast<uint64_t>(level & 0xFF) << 16;
+    // Windows read the fields demanded so far: their column list is part of the text.
+    shape |= static_cast<uint64_t>(FWindowColumnsVersion) << 32;
+    return shape;
+}
+
+TSqlStatement* TTable::ShapedStatement(uint64_t shape) const {
+    auto it = FShapedStatements.find(shape);
+    return it == FShapedStatements.end() ? nullptr : it->second;
+}
+
+TSqlStatement& TTable::RememberShape(uint64_t shape, const TSqlText& sql) {
+    TSqlStatement& stmt = Statement(sql.Text);
+    FShapedStatements[shape] = &stmt;
+    return stmt;
+}
+
+// The values of an equality range, bound from index on as AddRangeCondition writes them;
+// answers the next index.
+int TTable::BindRangeValues(TSqlStatement& stmt, int index) const {
+    if (!FRangeApplied) return index;
+    const TKeyBuffer& start = FKeyBuffers[static_cast<int>(TKeyIndex::kiCurRangeStart)];
+    for (int i = 0; i < FRangeEqualCount; ++i) {
+        const TField* f = FIndexFields[static_cast<std::size_t>(i)];
+        BindStored(stmt, index++, start.Values[static_cast<std::size_t>(f->FieldNo())], f);
+    }
+    return index;
 }
 
 void TTable::BindAll(TSqlStatement& stmt, const TSqlText& sql) {
@@ -444,14 +487,22 @@ void TTable::AddUpperBound(TSqlText& sql, const TKeyBuffer& key, int from) const
 int TTable::FetchRecords(const TRecordData* from, bool forward, int count,
                          std::vector<TRecordData>& out) {
     if (!from) {
+        const std::string& columns = WindowColumnList();
+        uint64_t shape = Shape(1, forward, 0, false, false);
+        TSqlStatement* shaped = HasShape() ? ShapedStatement(shape) : nullptr;
+        if (shaped) {
+            TResetGuard guard{*shaped};
+            shaped->BindInt64(BindRangeValues(*shaped, 0), count);
+            return ReadRows(*shaped, 0, count, out);
+        }
         TSqlText sql;
-        sql.Add("SELECT " + WindowColumnList() + " FROM " + FQuotedTable);
+        sql.Add("SELECT " + columns + " FROM " + FQuotedTable);
         if (FRangeApplied) {
             sql.Add(" WHERE ");
             AddRangeCondition(sql);
         }
         sql.Add(OrderBy(0, forward) + " LIMIT ?");
-        TSqlStatement& stmt = Statement(sql.Text);
+        TSqlStatement& stmt = HasShape() ? RememberShape(shape, sql) : Statement(sql.Text);
         TResetGuard guard{stmt};
         BindAll(stmt, sql);
         stmt.BindInt64(static_cast<int>(sql.Params.size()), count);
@@ -476,8 +527,35 @@ int TTable::FetchRecords(const TRecordData* from, bool forward, int count,
 
 int TTable::FetchLevel(const TRecordData& from, bool forward, int level, bool nullsPart, int offset,
                        int count, std::vector<TRecordData>& out) {
+    const std::string& columns = WindowColumnList();
+    bool rowIdLevel = level == IndexFieldCount();
+    const Variant* levelValue = nullptr;
+    if (!rowIdLevel) {
+        const TField* f = FIndexFields[static_cast<std::size_t>(level)];
+        levelValue = &from.Values[static_cast<std::size_t>(f->FieldNo())];
+    }
+    bool fromNull = levelValue && levelValue->IsNull();
+    // The level's own comparison takes a value unless it is a test for Null.
+    bool levelParam = rowIdLevel || !((forward && fromNull) || nullsPart);
+    uint64_t shape = Shape(2, forward, level, nullsPart, forward && fromNull);
+    TSqlStatement* shaped = HasShape() ? ShapedStatement(shape) : nullptr;
+    if (shaped) {
+        TResetGuard guard{*shaped};
+        int index = 0;
+        for (int i = 0; i < level; ++i) {
+            const TField* f = FIndexFields[static_cast<std::size_t>(i)];
+            BindStored(*shaped, index++, from.Values[static_cast<std::size_t>(f->FieldNo())], f);
+        }
+        if (rowIdLevel)
+            shaped->BindInt64(index++, from.RowId);
+        else if (levelParam)
+            BindStored(*shaped, index++, *levelValue,
+                       FIndexFields[static_cast<std::size_t>(level)]);
+        shaped->BindInt64(index, count);
+        return ReadRows(*shaped, offset, count, out);
+    }
     TSqlText sql;
-    sql.Add("SELECT " + WindowColumnList() + " FROM " + FQuotedTable + " WHERE ");
+    sql.Add("SELECT " + columns + " FROM " + FQuotedTable + " WHERE ");
     if (FRangeApplied && !FRangeEquality) {
         sql.Add("(");
         AddRangeCondition(sql);
@@ -489,26 +567,25 @@ int TTable::FetchLevel(const TRecordData& from, bool forward, int level, bool nu
         sql.Param(from.Values[static_cast<std::size_t>(f->FieldNo())], f);
         sql.Add(" AND ");
     }
-    if (level == IndexFieldCount()) {
+    if (rowIdLevel) {
         sql.Add(forward ? "rowid > " : "rowid < ");
         sql.Param(Variant(from.RowId), nullptr);
         sql.Add(forward ? " ORDER BY rowid" : " ORDER BY rowid DESC");
     } else {
         const TField* f = FIndexFields[static_cast<std::size_t>(level)];
-        const Variant& v = from.Values[static_cast<std::size_t>(f->FieldNo())];
         std::string name = QuoteName(f->FieldName());
-        if (forward && v.IsNull())
+        if (forward && fromNull)
             sql.Add(name + " IS NOT NULL");
         else if (nullsPart)
             sql.Add(name + " IS NULL");
         else {
             sql.Add(name + (forward ? " > " : " < "));
-            sql.Param(v, f);
+            sql.Param(*levelValue, f);
         }
         sql.Add(OrderBy(level, forward));
     }
     sql.Add(" LIMIT ?");
-    TSqlStatement& stmt = Statement(sql.Text);
+    TSqlStatement& stmt = HasShape() ? RememberShape(shape, sql) : Statement(sql.Text);
     TResetGuard guard{stmt};
     BindAll(stmt, sql);
     stmt.BindInt64(static_cast<int>(sql.Params.size()), count);
@@ -516,6 +593,16 @@ int TTable::FetchLevel(const TRecordData& from, bool forward, int level, bool nu
 }
 
 bool TTable::FetchRecord(int64_t rowId, TRecordData& out) {
+    uint64_t shape = Shape(3, true, 0, false, false);
+    TSqlStatement* shaped = HasShape() ? ShapedStatement(shape) : nullptr;
+    if (shaped) {
+        TResetGuard guard{*shaped};
+        shaped->BindInt64(0, rowId);
+        BindRangeValues(*shaped, 1);
+        if (!shaped->Step()) return false;
+        ReadRow(*shaped, out);
+        return true;
+    }
     TSqlText sql;
     sql.Add("SELECT " + FColumnList + " FROM " + FQuotedTable + " WHERE rowid = ");
     sql.Param(Variant(rowId), nullptr);
@@ -524,7 +611,7 @@ bool TTable::FetchRecord(int64_t rowId, TRecordData& out) {
         AddRangeCondition(sql);
         sql.Add(")");
     }
-    TSqlStatement& stmt = Statement(sql.Text);
+    TSqlStatement& stmt = HasShape() ? RememberShape(shape, sql) : Statement(sql.Text);
     TResetGuard guard{stmt};
     BindAll(stmt, sql);
     if (!stmt.Step()) return false;
@@ -676,6 +763,24 @@ TBookmark TTable::MakeBookmark(int64_t rowId) const {
     return TBookmark{rowId, FIdentity->Epoch(), FIdentity->Id()};
 }
 
+// A scan's reads share one read transaction of the connection.
+void TTable::ScanChanged(bool Scanning) {
+    if (Scanning && !FScanConnection && FConnection) {
+        FScanConnection = FConnection;
+        FScanConnection->BeginReadScan();
+    } else if (!Scanning && FScanConnection) {
+        TSqlConnection* connection = FScanConnection;
+        FScanConnection = nullptr;
+        connection->EndReadScan();
+    }
+}
+
+bool TTable::DataVersion(uint64_t& version) const {
+    if (!FIdentity) return false;
+    version = FIdentity->Changes();
+    return true;
+}
+
 bool TTable::BookmarkIdentityValid(const TBookmark& bookmark) const {
     return FIdentity && bookmark.Source == FIdentity->Id() &&
            !FIdentity->DeletedSince(bookmark.RowId, bookmark.Epoch);
@@ -751,9 +856,30 @@ void TTable::ApplyRange() {
         }
         FRangeEqualCount = FRangeEquality ? start.FieldCount : 0;
         FRangeApplied = true;
-        ResetCursorToFirst();
+        ChangeCursorScope(ScopeOfRange());
         return 2;
     });
+}
+
+// The number of the applied range: that of an equal range applied lately, else a new one.
+uint64_t TTable::ScopeOfRange() {
+    constexpr std::size_t remembered = 8;
+    const TKeyBuffer& start = FKeyBuffers[static_cast<int>(TKeyIndex::kiCurRangeStart)];
+    const TKeyBuffer& end = FKeyBuffers[static_cast<int>(TKeyIndex::kiCurRangeEnd)];
+    auto sameKey = [this](const TKeyBuffer& a, const TKeyBuffer& b) {
+        if (a.FieldCount != b.FieldCount) return false;
+        for (int i = 0; i < a.FieldCount; ++i) {
+            std::size_t no =
+                static_cast<std::size_t>(FIndexFields[static_cast<std::size_t>(i)]->FieldNo());
+            if (!SameStored(a.Values[no], b.Values[no])) return false;
+        }
+        return true;
+    };
+    for (const TAppliedRange& range : FRecentRanges)
+        if (sameKey(range.Start, start) && sameKey(range.End, end)) return range.Scope;
+    if (FRecentRanges.size() >= remembered) FRecentRanges.erase(FRecentRanges.begin());
+    FRecentRanges.push_back({++FLastScope, start, end});
+    return FLastScope;
 }
 
 void TTable::CancelRange() {
@@ -764,7 +890,7 @@ void TTable::CancelRange() {
     }
     MoveWith([this] {
         FRangeApplied = false;
-        ResetCursorToFirst();
+        ChangeCursorScope(0);
         return 2;
     });
 }

@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace orvel {
@@ -87,6 +88,8 @@ protected:
                          const std::vector<bool>& modified) override;
     void DeleteRecord(const TRecordData& record) override;
     TBookmark MakeBookmark(int64_t rowId) const override;
+    bool DataVersion(uint64_t& version) const override;
+    void ScanChanged(bool Scanning) override;
     bool BookmarkIdentityValid(const TBookmark& bookmark) const override;
     std::vector<Variant>* KeyEntryValues() override;
     void KeyFieldWritten(TField* field) override;
@@ -103,6 +106,14 @@ private:
 
     TSqlConnection& Connection() const;
     TSqlStatement& Statement(const std::string& sql);
+    // The statements of the reads a scan repeats, found by the shape of their text (what kind of
+    // read, which direction, level and range) instead of by the text: the text is built once.
+    // Only ranges of equal start and end keys have such a shape; others build their text.
+    bool HasShape() const { return !FRangeApplied || FRangeEquality; }
+    uint64_t Shape(int kind, bool forward, int level, bool nullsPart, bool fromNull) const;
+    TSqlStatement* ShapedStatement(uint64_t shape) const;
+    TSqlStatement& RememberShape(uint64_t shape, const TSqlText& sql);
+    int BindRangeValues(TSqlStatement& stmt, int index) const;
     void BindAll(TSqlStatement& stmt, const TSqlText& sql);
     int ReadRows(TSqlStatement& stmt, int offset, int count, std::vector<TRecordData>& out);
     void ReadRow(const TSqlStatement& stmt, TRecordData& out) const;
@@ -115,6 +126,7 @@ private:
     void AddLowerBound(TSqlText& sql, const TKeyBuffer& key, int from) const;
     void AddUpperBound(TSqlText& sql, const TKeyBuffer& key, int from) const;
     bool RangeIsEquality() const { return FRangeEquality; }
+    uint64_t ScopeOfRange();
     std::string OrderBy(int fromIndexField, bool forward) const;
     int FetchLevel(const TRecordData& from, bool forward, int level, bool nullsPart, int offset,
                    int count, std::vector<TRecordData>& out);
@@ -130,6 +142,8 @@ private:
 
     // The connection used while open: the database's, or one of the table's own.
     TSqlConnection* FConnection = nullptr;
+    // The connection that keeps a read transaction for the scan in progress (controls disabled).
+    TSqlConnection* FScanConnection = nullptr;
     std::unique_ptr<TSqlConnection> FOwnConnection;
     TDatabase* FUsedDatabase = nullptr;
     TTableIdentity* FIdentity = nullptr;
@@ -138,6 +152,7 @@ private:
     std::vector<TField*> FIndexFields;
     int FRowIdAliasField = -1;
     std::map<std::string, std::unique_ptr<TSqlStatement>> FStatements;
+    std::unordered_map<uint64_t, TSqlStatement*> FShapedStatements;
     // The columns windows read: the row id, the index fields and the demanded fields.
     std::string FWindowColumnList;
     std::vector<int> FWindowColumns;
@@ -148,6 +163,15 @@ private:
     bool FRangeApplied = false;
     bool FRangeEquality = true; // start and end keys are the same
     int FRangeEqualCount = 0;   // leading index fields fixed by an equality range
+    // The ranges applied lately, each with its number, so that a range applied again is known
+    // as the same scope of records (see TDataSet::ChangeCursorScope).
+    struct TAppliedRange {
+        uint64_t Scope = 0;
+        TKeyBuffer Start;
+        TKeyBuffer End;
+    };
+    std::vector<TAppliedRange> FRecentRanges;
+    uint64_t FLastScope = 0;
 };
 
 } // namespace orvel

@@ -104,6 +104,14 @@ public:
     // DELETE without WHERE removes.
     virtual void SetRowChangeHook(TSqlRowChangeHook hook) = 0;
 
+    // Reading scans (calls nest): meanwhile the connection keeps one read transaction open
+    // between its statements, so that the many small reads of a scan see one state of the
+    // database and do not take and give back the file's lock each time. A write through the
+    // connection ends that transaction first (the next read takes it again); a database that
+    // another connection has locked is not waited for: the scan then reads as any reader does.
+    virtual void BeginReadScan() {}
+    virtual void EndReadScan() {}
+
     void SetFaultHook(TSqlFaultHook hook) { FFaultHook = std::move(hook); }
     int64_t CallCount() const { return FCallCount; }
 

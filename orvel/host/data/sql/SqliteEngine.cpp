@@ -95,13 +95,16 @@ public:
         // A connection is used by one thread only (the user-interface thread), so the engine's
         // per-call locking (SQLITE_OPEN_NOMUTEX above) is left out.
         sqlite3_extended_result_codes(FDb, 0);
-        sqlite3_busy_timeout(FDb, 2000);
+        sqlite3_busy_timeout(FDb, BusyTimeout);
         // A DELETE without WHERE would otherwise empty the table without reporting the rows to the
         // update hook; ignoring the delete authorisation makes the engine delete row by row.
         sqlite3_set_authorizer(FDb, &Authorize, nullptr);
         sqlite3_update_hook(FDb, &UpdateHook, this);
     }
-    ~TSqliteConnection() override { sqlite3_close_v2(FDb); }
+    ~TSqliteConnection() override {
+        sqlite3_finalize(FHolder);
+        sqlite3_close_v2(FDb);
+    }
 
     std::unique_ptr<TSqlStatement> Prepare(const std::string& sql) override {
         Gate(TSqlCall::Prepare);
@@ -117,6 +120,7 @@ public:
 
     void Execute(const std::string& sql) override {
         Gate(TSqlCall::Execute);
+        ReleaseHold();
         char* error = nullptr;
         if (sqlite3_exec(FDb, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
             std::string message = error ? error : sqlite3_errmsg(FDb);
@@ -139,6 +143,20 @@ public:
 
     void SetRowChangeHook(TSqlRowChangeHook hook) override { FRowChangeHook = std::move(hook); }
 
+    void BeginReadScan() override { ++FScanDepth; }
+    void EndReadScan() override {
+        if (FScanDepth == 0 || --FScanDepth > 0) return;
+        ReleaseHold();
+        FHoldRefused = false;
+    }
+    // Before a statement runs: a read during a scan keeps the read transaction, a write ends it.
+    void BeforeStep(bool readOnly) {
+        if (!readOnly)
+            ReleaseHold();
+        else if (FScanDepth > 0 && !FHolding && !FHoldRefused)
+            TakeHold();
+    }
+
     sqlite3* Db() const { return FDb; }
 
 private:
@@ -156,12 +174,46 @@ private:
     }
     std::string ObjectType(const std::string& table);
 
+    // The read transaction of a scan is held by a statement of its own, stepped to its first row
+    // and left there. Taking it never waits for a lock (nor counts as a call of the gate: it is
+    // no work anybody asked for); when it cannot be had, the scan goes without it.
+    void TakeHold() {
+        // Inside a transaction of its own the connection keeps its locks anyway.
+        if (!sqlite3_get_autocommit(FDb)) return;
+        if (!FHolder && sqlite3_prepare_v2(FDb, "SELECT 1 FROM sqlite_schema", -1, &FHolder,
+                                           nullptr) != SQLITE_OK) {
+            sqlite3_finalize(FHolder);
+            FHolder = nullptr;
+            FHoldRefused = true;
+            return;
+        }
+        sqlite3_busy_timeout(FDb, 0);
+        int rc = sqlite3_step(FHolder);
+        sqlite3_busy_timeout(FDb, BusyTimeout);
+        FHolding = rc == SQLITE_ROW;
+        if (!FHolding) {
+            sqlite3_reset(FHolder);
+            FHoldRefused = true;
+        }
+    }
+    void ReleaseHold() {
+        if (!FHolding) return;
+        sqlite3_reset(FHolder);
+        FHolding = false;
+    }
+
+    static constexpr int BusyTimeout = 2000;
     sqlite3* FDb = nullptr;
     TSqlRowChangeHook FRowChangeHook;
+    sqlite3_stmt* FHolder = nullptr;
+    int FScanDepth = 0;
+    bool FHolding = false;
+    bool FHoldRefused = false;
 };
 
 bool TSqliteStatement::Step() {
     FConnection.Gate(TSqlCall::Step);
+    FConnection.BeforeStep(sqlite3_stmt_readonly(FStmt) != 0);
     int rc = sqlite3_step(FStmt);
     if (rc == SQLITE_ROW) return true;
     if (rc == SQLITE_DONE) return false;
