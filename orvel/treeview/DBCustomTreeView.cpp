@@ -810,8 +810,12 @@ void TDBCustomTreeView::LoadNodes(TDBTreeNode* Parent, const Variant& ParentKey,
         bool anyRecord = false;
         while (!table->Eof()) {
             if (Parent && !parent.Get()) break; // a handler removed the parent
-            anyRecord = true;
             Variant key = GetKeyValues();
+            if (InOwnBranch(AsDBNode(parent.Get()), key)) {
+                table->Next();
+                continue;
+            }
+            anyRecord = true;
             TNodeGuard node(*this, FindInChildren(Parent, key));
             if (!node.Get()) {
                 node.Set(Items()->AddChild(Parent, ""));
@@ -843,6 +847,15 @@ void TDBCustomTreeView::LoadNodes(TDBTreeNode* Parent, const Variant& ParentKey,
     steps.Run([&] { table->EnableControls(); });
     if (failure) std::rethrow_exception(failure);
     steps.Finish();
+}
+
+// A record whose key is that of Parent or of one of its ancestors would show inside its own
+// branch, and again under itself without end (a record naming itself or a descendant as its
+// parent, or keys shared by several records): it is not shown there.
+bool TDBCustomTreeView::InOwnBranch(TDBTreeNode* Parent, const Variant& Key) const {
+    for (TTreeNode* n = Parent; n; n = n->Parent())
+        if (AsDBNode(n)->IDEquals2(Key)) return true;
+    return false;
 }
 
 // Deletes the children of Parent (the top-level nodes for nil) that the pass did not meet, then

@@ -401,6 +401,7 @@ private:
     TDBTreeNode* Reveal(const Variant& Key);
     TDBTreeNode* ReadTopLevelNode(const Variant& Key);
     void OpenForReveal(TDBTreeNode* Node);
+    bool InOwnBranch(TDBTreeNode* Parent, const Variant& Key) const;
     void SweepChildren(TDBTreeNode* Parent);
     void WithManualDrag(TMessage& Message);
     void NodeDestroyed(TDBTreeNode* Node);
