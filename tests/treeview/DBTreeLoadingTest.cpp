@@ -172,6 +172,32 @@ TEST_F(TreeLoadingTest, RevealGivesUpOnBrokenAndLoopingParentChains) {
     EXPECT_TRUE(research->IsNodeVisible());
 }
 
+// A root key may lead into records that name each other (or themselves) as parent: each is
+// shown once on its way down, never again inside its own branch, so loading ends.
+TEST_F(TreeLoadingTest, ParentLoopsUnderTheRootAreShownOnceAndLoadingEnds) {
+    for (TLoadStyle style : {lsOneAhead, lsAllAhead, lsExplorer}) {
+        SCOPED_TRACE(static_cast<int>(style));
+        TearDown();
+        SetUp();
+        OpenOrganization(style);
+        db->Execute("INSERT INTO ORGANIZATION VALUES (21, 22, 'Loop A', NULL, NULL);"
+                    "INSERT INTO ORGANIZATION VALUES (22, 21, 'Loop B', NULL, NULL);"
+                    "INSERT INTO ORGANIZATION VALUES (24, 24, 'Own parent', NULL, NULL);");
+        tree->SetTopParentKey("21");
+        Bind();
+        tree->FullExpand();
+        run_messages();
+        EXPECT_EQ(Picture(*tree), "Loop B+ (Loop A)");
+
+        tree->SetTopParentKey("24");
+        run_messages();
+        tree->FullExpand();
+        run_messages();
+        EXPECT_EQ(Picture(*tree), "Own parent");
+        ExpectSettled();
+    }
+}
+
 TEST_F(TreeLoadingTest, EveryLoadPutsTheCursorBackAndLeavesNoRange) {
     OpenOrganization(lsAllAhead);
     Bind();
