@@ -1,0 +1,188 @@
+// The data-aware list view over a table of 100,000 records, run as an application runs it (a
+// shown form, a data source, the message loop) and timed beside the least set of prepared
+// statements that gives the same answer:
+// - load: activation until every record is an item with its caption, images and three columns;
+// - moves: the dataset moved to 1,000 random records one after another, the focus following;
+// - memory: the heap bytes every item takes.
+#include "bench/BenchSupport.h"
+
+#include "orvel/host/core/Application.h"
+#include "orvel/host/data/Database.h"
+#include "orvel/host/data/Table.h"
+#include "orvel/listview/DataBaseListView.h"
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace orvel;
+using namespace orvel::bench;
+
+namespace {
+
+// A form with a list view in report style (made afresh for each load), a data source and the
+// INVENTORY table in the order of its row ids.
+class TListWorld {
+public:
+    TListWorld() {
+        FDb.SetDatabaseName(InventoryFile());
+        FDb.Open();
+        Table = new TTable(&FForm.Form());
+        Table->SetDatabase(&FDb);
+        Table->SetTableName("INVENTORY");
+        Table->Open();
+        Source = new TDataSource(&FForm.Form());
+        Source->SetDataSet(Table);
+    }
+    ~TListWorld() { DropList(); }
+    TListWorld(const TListWorld&) = delete;
+    TListWorld& operator=(const TListWorld&) = delete;
+
+    TDBListView& NewList() {
+        DropList();
+        List = &FForm.Place<TDBListView>(320, 0, 300, 460);
+        List->SetViewStyle(vsReport);
+        List->SetKeyFields("ID");
+        List->SetNameField("NAME");
+        List->SetStatusIDField("STATUS_ID");
+        List->SetImageIDField("IMAGE_ID");
+        List->SetColumnsFields("CODE;LOCATION;QUANTITY");
+        return *List;
+    }
+    void Bind(benchmark::State& state) {
+        List->SetDataSource(Source);
+        RunMessages(state);
+    }
+    void DropList() {
+        if (List) List->Free();
+        List = nullptr;
+    }
+    TSqlStatement& Raw(const std::string& sql) {
+        auto& slot = FRaw[sql];
+        if (!slot) slot = FDb.Connection().Prepare(sql);
+        return *slot;
+    }
+
+    TTable* Table = nullptr;
+    TDataSource* Source = nullptr;
+    TDBListView* List = nullptr;
+
+private:
+    TDatabase FDb{nullptr};
+    TBenchForm FForm;
+    std::map<std::string, std::unique_ptr<TSqlStatement>> FRaw;
+};
+
+const std::string kSelect =
+    "SELECT ID, NAME, STATUS_ID, IMAGE_ID, CODE, LOCATION, QUANTITY FROM INVENTORY ";
+
+int64_t IdOf(const TListItem* item) {
+    if (!item) return -1;
+    const Variant& id = static_cast<const TDBListItem*>(item)->GetID();
+    return id[VarArrayLowBound(id, 1)].AsInt64();
+}
+
+// What an item shows: key, caption, images and the texts of its columns.
+int64_t Shown(const TListItem* item) {
+    int64_t sum = IdOf(item) + static_cast<int64_t>(item->Caption().size()) + item->StateIndex() +
+                  item->ImageIndex();
+    for (int i = 0; i < item->SubItems()->Count(); ++i)
+        sum += static_cast<int64_t>(item->SubItems()->Get(i).size());
+    return sum;
+}
+
+int64_t ShownRow(TSqlStatement& row) {
+    return row.ColumnInt64(0) + static_cast<int64_t>(row.ColumnText(1).size()) +
+           row.ColumnInt64(2) + row.ColumnInt64(3) +
+           static_cast<int64_t>(row.ColumnText(4).size() + row.ColumnText(5).size() +
+                                std::to_string(row.ColumnInt64(6)).size());
+}
+
+// ---- 5. load
+// -------------------------------------------------------------------------------------
+
+void BM_ListLoad(benchmark::State& state) {
+    TListWorld w;
+    TPairTimer timer(state);
+    int64_t bytes = 0, items = 0;
+    for (auto _ : state) {
+        w.Table->First();
+        TDBListView& list = w.NewList();
+        timer.Run(
+            [&] {
+                TSqlStatement& all = w.Raw(kSelect + "ORDER BY rowid");
+                int64_t sum = 0;
+                while (all.Step())
+                    sum += ShownRow(all);
+                all.Reset();
+                return sum;
+            },
+            [&] {
+                int64_t before = LiveHeapBytes();
+                w.Bind(state);
+                bytes += LiveHeapBytes() - before;
+                items += list.Items()->Count();
+                int64_t sum = 0;
+                for (int i = 0; i < list.Items()->Count(); ++i)
+                    sum += Shown(list.Items()->Item(i));
+                return sum;
+            });
+    }
+    timer.Report();
+    state.counters["items"] = static_cast<double>(items) / static_cast<double>(state.iterations());
+    state.counters["B_per_item"] = items ? static_cast<double>(bytes) / items : 0;
+}
+BENCHMARK(BM_ListLoad)
+    ->Name("5 list load, 100k records, 3 columns")
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(4);
+
+// ---- 5. moves
+// ------------------------------------------------------------------------------------
+
+void BM_ListMoves(benchmark::State& state) {
+    constexpr int moves = 1000;
+    TListWorld w;
+    w.Table->First();
+    TDBListView& list = w.NewList();
+    w.Bind(state);
+    TPairTimer timer(state);
+    uint64_t seed = 99;
+    std::vector<int32_t> targets(moves);
+    for (auto _ : state) {
+        for (int32_t& t : targets) {
+            seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+            t = 1 + static_cast<int32_t>((seed >> 33) % kInventoryRecords);
+        }
+        timer.Run(
+            [&] {
+                TSqlStatement& one = w.Raw(kSelect + "WHERE ID = ?");
+                int64_t sum = 0;
+                for (int32_t t : targets) {
+                    one.BindInt64(0, t);
+                    if (one.Step()) sum += one.ColumnInt64(0);
+                    one.Reset();
+                }
+                return sum;
+            },
+            [&] {
+                int64_t sum = 0;
+                for (int32_t t : targets) {
+                    w.Table->Locate("ID", Variant(t));
+                    RunMessages(state);
+                    sum += IdOf(list.ItemFocused());
+                }
+                return sum;
+            });
+    }
+    timer.Report();
+}
+BENCHMARK(BM_ListMoves)
+    ->Name("5 list 1000 moves, focus following")
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
+
+} // namespace

@@ -1,0 +1,407 @@
+// The data-aware tree over tables of up to a million records, each scenario run as an
+// application runs it (a shown form, a data source, the message loop, mouse and keys) and timed
+// beside the least set of prepared statements that gives the same answer:
+// - fill: activation until the current record's node is selected;
+// - reveal: the dataset moved to a record six levels down, until its node is selected;
+// - expand: a node of 1,000, 10,000 and 100,000 children, with one and with all children of
+//   each read ahead;
+// - re-parenting: 100 drags of nodes onto other nodes, each written and posted;
+// - memory: the heap bytes every loaded node takes.
+#include "bench/BenchSupport.h"
+
+#include "orvel/host/core/Application.h"
+#include "orvel/host/data/Database.h"
+#include "orvel/treeview/DBCustomTreeView.h"
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace orvel;
+using namespace orvel::bench;
+
+namespace {
+
+// A form with a tree (made afresh for every iteration), a data source and the ORGANIZATION table
+// of one database file, opened on its parent index.
+class TTreeWorld {
+public:
+    explicit TTreeWorld(const std::string& file) {
+        FDb.SetDatabaseName(file);
+        FDb.Open();
+        Table = new TTable(&FForm.Form());
+        Table->SetDatabase(&FDb);
+        Table->SetTableName("ORGANIZATION");
+        Table->SetIndexFieldNames("PARENT_ID");
+        Table->Open();
+        Source = new TDataSource(&FForm.Form());
+        Source->SetDataSet(Table);
+    }
+    ~TTreeWorld() { DropTree(); }
+    TTreeWorld(const TTreeWorld&) = delete;
+    TTreeWorld& operator=(const TTreeWorld&) = delete;
+
+    // A tree configured for ORGANIZATION, not yet bound.
+    TDBTreeView& NewTree(TLoadStyle style) {
+        DropTree();
+        Tree = &FForm.Place<TDBTreeView>(0, 0, 300, 460);
+        Tree->SetLoadStyle(style);
+        Tree->SetNameField("NAME");
+        Tree->SetStatusIDField("STATUS_ID");
+        Tree->SetImageIDField("IMAGE_ID");
+        Tree->SetRelations("PARENT_ID->ID");
+        Tree->SetTopParentKey("Null");
+        return *Tree;
+    }
+    // Binding the data source: the tree posts its reload, the message loop fills it.
+    void Bind(benchmark::State& state) {
+        Tree->SetDataSource(Source);
+        RunMessages(state);
+    }
+    void DropTree() {
+        if (Tree) Tree->Free();
+        Tree = nullptr;
+    }
+    TSqlStatement& Raw(const std::string& sql) {
+        auto& slot = FRaw[sql];
+        if (!slot) slot = FDb.Connection().Prepare(sql);
+        return *slot;
+    }
+
+    TTable* Table = nullptr;
+    TDataSource* Source = nullptr;
+    TDBTreeView* Tree = nullptr;
+
+private:
+    TDatabase FDb{nullptr}; // outlives the form and the table on it
+    TBenchForm FForm;
+    std::map<std::string, std::unique_ptr<TSqlStatement>> FRaw;
+};
+
+int64_t IdOf(const TTreeNode* node) {
+    const Variant& id = static_cast<const TDBTreeNode*>(node)->GetID();
+    return id[VarArrayLowBound(id, 1)].AsInt64();
+}
+
+TDBTreeNode* NodeOf(const TDBTreeView& tree, int64_t id) {
+    return tree.FindNode(VarArrayOf({Variant(static_cast<int32_t>(id))}));
+}
+
+// What a node shows: its key, caption, images and whether it offers an expand button.
+int64_t Shown(const TTreeNode* node) {
+    return IdOf(node) + static_cast<int64_t>(node->Text().size()) + node->StateIndex() +
+           node->ImageIndex() + (node->HasChildren() ? 1 : 0);
+}
+
+// The same from a row of ID, NAME, STATUS_ID, IMAGE_ID and whether it has a child.
+int64_t ShownRow(TSqlStatement& row, bool hasChild) {
+    return row.ColumnInt64(0) + static_cast<int64_t>(row.ColumnText(1).size()) +
+           row.ColumnInt64(2) + row.ColumnInt64(3) + (hasChild ? 1 : 0);
+}
+
+// What the tree reads of a row it makes a node of; read by the raw work as well.
+void ReadRow(TSqlStatement& row) {
+    int64_t sink = row.ColumnInt64(0) + static_cast<int64_t>(row.ColumnText(1).size()) +
+                   row.ColumnInt64(2) + row.ColumnInt64(3);
+    benchmark::DoNotOptimize(sink);
+}
+
+const std::string kColumns = "SELECT ID, NAME, STATUS_ID, IMAGE_ID FROM ORGANIZATION ";
+
+// The raw reading of one level: the children of a parent (the statement, bound) and, for each,
+// its first child (lsOneAhead) or all its children (lsAllAhead). Answers what the tree shows of
+// the children: Shown for each, plus, read all ahead, the keys of their children.
+int64_t RawLevel(TTreeWorld& w, TSqlStatement& children, TLoadStyle style) {
+    // (Reading all children ahead has a statement of its own: the children's is running.)
+    TSqlStatement& ahead =
+        w.Raw(kColumns + (style == lsOneAhead ? "WHERE PARENT_ID = ? ORDER BY rowid LIMIT 1"
+                                              : "WHERE PARENT_ID = ? ORDER BY rowid LIMIT -1"));
+    int64_t sum = 0;
+    while (children.Step()) {
+        ahead.BindInt64(0, children.ColumnInt64(0));
+        bool hasChild = false;
+        while (ahead.Step()) {
+            hasChild = true;
+            ReadRow(ahead);
+            if (style == lsAllAhead) sum += ahead.ColumnInt64(0);
+        }
+        ahead.Reset();
+        sum += ShownRow(children, hasChild);
+    }
+    children.Reset();
+    return sum;
+}
+
+int64_t LevelSum(const TTreeNode* first, TLoadStyle style) {
+    int64_t sum = 0;
+    for (const TTreeNode* c = first; c; c = c->GetNextSibling()) {
+        sum += Shown(c);
+        if (style == lsAllAhead)
+            for (const TTreeNode* g = c->GetFirstChild(); g; g = g->GetNextSibling())
+                sum += IdOf(g);
+    }
+    return sum;
+}
+
+void SetMemoryCounters(benchmark::State& state, int64_t bytes, int64_t nodes) {
+    double n = static_cast<double>(state.iterations());
+    state.counters["nodes"] = static_cast<double>(nodes) / n;
+    state.counters["B_per_node"] = nodes ? static_cast<double>(bytes) / nodes : 0;
+}
+
+// ---- 1. fill
+// -------------------------------------------------------------------------------------
+
+void BM_TreeFill(benchmark::State& state) {
+    TTreeWorld w(OrganizationFile());
+    TPairTimer timer(state);
+    int64_t bytes = 0, nodes = 0;
+    for (auto _ : state) {
+        w.Table->First(); // the current record: the first top-level one
+        TDBTreeView& tree = w.NewTree(lsOneAhead);
+        timer.Run(
+            [&] {
+                TSqlStatement& top = w.Raw(kColumns + "WHERE PARENT_ID IS NULL ORDER BY rowid");
+                return RawLevel(w, top, lsOneAhead) + 1;
+            },
+            [&] {
+                int64_t before = LiveHeapBytes();
+                w.Bind(state);
+                bytes += LiveHeapBytes() - before;
+                nodes += tree.Items()->Count();
+                int64_t selected = tree.Selected() ? IdOf(tree.Selected()) : -1;
+                return LevelSum(tree.Items()->GetFirstNode(), lsOneAhead) + selected;
+            });
+    }
+    timer.Report();
+    SetMemoryCounters(state, bytes, nodes);
+}
+BENCHMARK(BM_TreeFill)
+    ->Name("1 tree fill, 1M records")
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(300);
+
+// ---- 2. reveal
+// -----------------------------------------------------------------------------------
+
+int32_t NextLevelSixRecord(uint64_t& seed) {
+    // Level six of a fan-out of ten: records 111,111 up to the table's end.
+    constexpr int32_t first = 111111;
+    seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+    return first +
+           static_cast<int32_t>((seed >> 33) % static_cast<uint64_t>(kOrgRecords - first + 1));
+}
+
+// The branches opened on the way down to the selected node (each ancestor's children with their
+// expand buttons) and the selected node's key.
+int64_t RevealedSum(const TDBTreeView& tree) {
+    const TTreeNode* selected = tree.Selected();
+    if (!selected) return -1;
+    int64_t sum = IdOf(selected);
+    for (const TTreeNode* p = selected->Parent(); p; p = p->Parent())
+        sum += LevelSum(p->GetFirstChild(), lsOneAhead);
+    return sum;
+}
+
+// Climbs from the record to its top-level ancestor (whose node the filled tree shows), then
+// reads the children of each ancestor with one child of each ahead.
+int64_t RawReveal(TTreeWorld& w, int64_t target) {
+    TSqlStatement& parentOf = w.Raw("SELECT PARENT_ID FROM ORGANIZATION WHERE ID = ?");
+    std::vector<int64_t> chain;
+    for (int64_t key = target;;) {
+        parentOf.BindInt64(0, key);
+        bool top = !parentOf.Step() || parentOf.ColumnType(0) == TSqlType::Null;
+        int64_t parent = top ? 0 : parentOf.ColumnInt64(0);
+        parentOf.Reset();
+        if (top) break;
+        chain.push_back(parent);
+        if (parent <= kOrgFanOut) break; // a top-level record: its node is shown
+        key = parent;
+    }
+    TSqlStatement& children = w.Raw(kColumns + "WHERE PARENT_ID = ? ORDER BY rowid");
+    int64_t sum = target;
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+        children.BindInt64(0, *it);
+        sum += RawLevel(w, children, lsOneAhead);
+    }
+    return sum;
+}
+
+void BM_TreeReveal(benchmark::State& state) {
+    TTreeWorld w(OrganizationFile());
+    TPairTimer timer(state);
+    uint64_t seed = 2024;
+    for (auto _ : state) {
+        w.Table->First();
+        TDBTreeView& tree = w.NewTree(lsOneAhead);
+        w.Bind(state);
+        int32_t target = NextLevelSixRecord(seed);
+        timer.Run([&] { return RawReveal(w, target); },
+                  [&] {
+                      w.Table->Locate("ID", Variant(target));
+                      RunMessages(state);
+                      return RevealedSum(tree);
+                  });
+    }
+    timer.Report();
+}
+BENCHMARK(BM_TreeReveal)
+    ->Name("2 tree reveal, 6 levels down")
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(100);
+
+// ---- 3. expand
+// -----------------------------------------------------------------------------------
+
+// Expands the node of a record with count children, by the Right key on the selected node.
+void BM_TreeExpand(benchmark::State& state) {
+    int count = static_cast<int>(state.range(0));
+    auto style = static_cast<TLoadStyle>(state.range(1));
+    TTreeWorld w(WideFile());
+    TPairTimer timer(state);
+    int64_t bytes = 0, nodes = 0;
+    for (auto _ : state) {
+        w.Table->First();
+        TDBTreeView& tree = w.NewTree(style);
+        w.Bind(state);
+        NodeOf(tree, WideTopOf(count))->Expand(false);
+        TDBTreeNode* parent = NodeOf(tree, WideParentOf(count));
+        tree.SetSelected(parent);
+        RunMessages(state);
+        timer.Run(
+            [&] {
+                TSqlStatement& children = w.Raw(kColumns + "WHERE PARENT_ID = ? ORDER BY rowid");
+                children.BindInt64(0, WideParentOf(count));
+                return RawLevel(w, children, style);
+            },
+            [&] {
+                int before = tree.Items()->Count();
+                int64_t heap = LiveHeapBytes();
+                SendMessage(tree.Handle(), WM_KEYDOWN, VK_RIGHT, 0);
+                SendMessage(tree.Handle(), WM_KEYUP, VK_RIGHT, 0);
+                RunMessages(state);
+                bytes += LiveHeapBytes() - heap;
+                nodes += tree.Items()->Count() - before;
+                return parent->Expanded() ? LevelSum(parent->GetFirstChild(), style) : -1;
+            });
+    }
+    timer.Report();
+    SetMemoryCounters(state, bytes, nodes);
+    state.counters["us_per_child"] = state.counters["ours_ms"].value * 1e3 / count;
+}
+BENCHMARK(BM_TreeExpand)
+    ->Name("3 tree expand")
+    ->ArgNames({"children", "style"})
+    ->Args({1000, lsOneAhead})
+    ->Args({10000, lsOneAhead})
+    ->Args({100000, lsOneAhead})
+    ->Args({1000, lsAllAhead})
+    ->Args({10000, lsAllAhead})
+    ->Args({100000, lsAllAhead})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+
+// ---- 4. re-parenting
+// -----------------------------------------------------------------------------
+
+// Drags node onto target as a person does: a click selects it, the drag goes to the target's
+// caption and drops there; the tree writes and posts the new parent reference from its message.
+void Drag(benchmark::State& state, TDBTreeView& tree, TTreeNode* node, TTreeNode* target) {
+    TPoint from = CenterOf(node->DisplayRect(true));
+    MouseDown(tree, from);
+    MouseUp(tree, from);
+    RunMessages(state);
+    tree.BeginDrag(true);
+    TPoint to = CenterOf(target->DisplayRect(true));
+    MouseMove(tree, to);
+    MouseUp(tree, to);
+    RunMessages(state);
+}
+
+void BM_TreeReparent(benchmark::State& state) {
+    constexpr int drags = 100;
+    TTreeWorld w(OrganizationFile());
+    TPairTimer timer(state);
+    for (auto _ : state) {
+        w.Table->First();
+        TDBTreeView& tree = w.NewTree(lsOneAhead);
+        w.Bind(state);
+        NodeOf(tree, 1)->Expand(false);
+        NodeOf(tree, 2)->Expand(false);
+        // Children 11..20 of record 1 go under record 2 and back, each twice and a half times.
+        auto moved = [](int k) { return 11 + (k / 2) % 10; };
+        auto parentAfter = [](int k) { return k % 2 == 0 ? 2 : 1; };
+        timer.Run(
+            [&] {
+                TSqlStatement& update = w.Raw("UPDATE ORGANIZATION SET PARENT_ID = ? WHERE ID = ?");
+                int64_t sum = 0;
+                for (int k = 0; k < drags; ++k) {
+                    update.BindInt64(0, parentAfter(k));
+                    update.BindInt64(1, moved(k));
+                    update.Step();
+                    update.Reset();
+                    sum += parentAfter(k);
+                }
+                return sum;
+            },
+            [&] {
+                int64_t sum = 0;
+                for (int k = 0; k < drags; ++k) {
+                    TDBTreeNode* node = NodeOf(tree, moved(k));
+                    Drag(state, tree, node, NodeOf(tree, parentAfter(k)));
+                    node = NodeOf(tree, moved(k));
+                    sum += node && node->Parent() ? IdOf(node->Parent()) : -1;
+                }
+                return sum;
+            });
+    }
+    timer.Report();
+}
+BENCHMARK(BM_TreeReparent)
+    ->Name("4 tree re-parent, 100 drags")
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(4);
+
+// ---- 7. memory
+// -----------------------------------------------------------------------------------
+
+// The heap a loaded node takes: 100,000 children read with one child of each ahead, the bytes
+// held afterwards over the nodes made, without the captions' own text blocks.
+void BM_TreeNodeMemory(benchmark::State& state) {
+    constexpr int count = 100000;
+    TTreeWorld w(WideFile());
+    int64_t bytes = 0, captions = 0, nodes = 0;
+    for (auto _ : state) {
+        w.Table->First();
+        TDBTreeView& tree = w.NewTree(lsOneAhead);
+        w.Bind(state);
+        NodeOf(tree, WideTopOf(count))->Expand(false);
+        TDBTreeNode* parent = NodeOf(tree, WideParentOf(count));
+        int before = tree.Items()->Count();
+        int64_t heap = LiveHeapBytes();
+        parent->Expand(false);
+        RunMessages(state);
+        bytes += LiveHeapBytes() - heap;
+        nodes += tree.Items()->Count() - before;
+        for (const TTreeNode* c = parent->GetFirstChild(); c; c = c->GetNextSibling()) {
+            captions += HeapBytesOf(c->Text());
+            if (c->GetFirstChild()) captions += HeapBytesOf(c->GetFirstChild()->Text());
+        }
+    }
+    state.counters["nodes"] = static_cast<double>(nodes) / static_cast<double>(state.iterations());
+    state.counters["B_per_node"] = static_cast<double>(bytes) / static_cast<double>(nodes);
+    state.counters["B_per_node_beyond_caption"] =
+        static_cast<double>(bytes - captions) / static_cast<double>(nodes);
+    state.counters["sizeof_node"] = sizeof(TDBTreeNode);
+}
+BENCHMARK(BM_TreeNodeMemory)
+    ->Name("7 tree memory per node")
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+
+} // namespace
