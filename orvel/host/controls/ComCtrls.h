@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 namespace orvel {
@@ -649,6 +650,9 @@ private:
 
     TCustomListView* FOwner;
     std::vector<std::unique_ptr<TListItem>> FItems;
+    // The items of the list by address, so that IndexOf answers without a search and without
+    // reading a pointer that may name a deleted item.
+    std::unordered_set<const TListItem*> FLive;
     int FUpdateCount = 0;
 };
 
@@ -793,13 +797,19 @@ private:
     void MakeItemVisible(const TListItem* Item);
     int CompareItems(TListItem* A, TListItem* B);
     void ItemLeaving(TListItem* Item);
+    void ItemRemoved(TListItem* Item);
     void ItemsChanged();
+    // The selected items in index order, leaving out Except; with Focused, the focused item too.
+    std::vector<TListItem*> SelectedItems(const TListItem* Except, bool Focused) const;
     void MoveFocusByKey(uint16_t Key);
 
     std::unique_ptr<TListItems> FItems;
     std::unique_ptr<TListColumns> FColumns;
     std::unique_ptr<TIconOptions> FIconOptions;
     TListItem* FFocusedItem = nullptr;
+    // The selected items (those whose FSelected is set), so that selection changes of a long
+    // list need not visit every item.
+    std::unordered_set<TListItem*> FSelection;
     TListItem* FEditItem = nullptr;
     TInplaceEditor FEditor;
     TCustomImageList* FLargeImages = nullptr;

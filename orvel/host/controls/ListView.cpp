@@ -250,9 +250,7 @@ TListItem* TListItems::Item(int Index) const {
 }
 
 int TListItems::IndexOf(const TListItem* Item) const {
-    for (std::size_t i = 0; i < FItems.size(); ++i)
-        if (FItems[i].get() == Item) return static_cast<int>(i);
-    return -1;
+    return FLive.count(Item) ? Item->FIndex : -1;
 }
 
 void TListItems::Renumber(int From) {
@@ -270,7 +268,13 @@ TListItem* TListItems::Insert(int Index) {
     if (!item) throw EListError("The list view made no item");
     item->FOwner = this;
     TListItem* added = item.get();
-    FItems.insert(FItems.begin() + Index, std::move(item));
+    FLive.insert(added);
+    try {
+        FItems.insert(FItems.begin() + Index, std::move(item));
+    } catch (...) {
+        FLive.erase(added);
+        throw;
+    }
     Renumber(Index);
     FOwner->ItemsChanged();
     FOwner->ItemInserted(added);
@@ -291,6 +295,8 @@ void TListItems::Delete(int Index) {
     // The handler may have changed the list: the item is found again by identity.
     int at = IndexOf(item);
     if (at >= 0) {
+        FOwner->ItemRemoved(item);
+        FLive.erase(item);
         FItems.erase(FItems.begin() + at);
         Renumber(at);
     }
@@ -316,6 +322,8 @@ void TListItems::Clear() {
             if (!error) error = std::current_exception();
         }
     }
+    FOwner->FSelection.clear();
+    FLive.clear();
     FItems.clear();
     FOwner->ItemsChanged();
     if (error) std::rethrow_exception(error);
@@ -391,6 +399,10 @@ bool TCustomListView::ApplyState(TListItem* Item, bool Select, bool Focus) {
     if (!Alive(Item)) return false;
     if (Focus && FFocusedItem && FFocusedItem != Item) FFocusedItem->FFocused = false;
     Item->FSelected = Select;
+    if (Select)
+        FSelection.insert(Item);
+    else
+        FSelection.erase(Item);
     Item->FFocused = Focus;
     if (Focus)
         FFocusedItem = Item;
@@ -403,11 +415,7 @@ bool TCustomListView::ApplyState(TListItem* Item, bool Select, bool Focus) {
 
 bool TCustomListView::SelectItem(TListItem* Item, bool Value) {
     if (Value && !FMultiSelect) {
-        std::vector<TListItem*> others;
-        for (int i = 0; i < FItems->Count(); ++i)
-            if (TListItem* other = FItems->Item(i); other != Item && other->FSelected)
-                others.push_back(other);
-        for (TListItem* other : others)
+        for (TListItem* other : SelectedItems(Item, false))
             if (Alive(other) && !ApplyState(other, false, other->FFocused)) return false;
     }
     if (!Alive(Item)) return false;
@@ -433,29 +441,38 @@ void TCustomListView::ClickItem(TListItem* Item, bool Toggle) {
         if (Alive(Item)) ApplyState(Item, !Item->FSelected, true);
         return;
     }
-    std::vector<TListItem*> others;
-    for (int i = 0; i < FItems->Count(); ++i)
-        if (TListItem* other = FItems->Item(i);
-            other != Item && (other->FSelected || other->FFocused))
-            others.push_back(other);
-    for (TListItem* other : others)
+    for (TListItem* other : SelectedItems(Item, true))
         if (Alive(other) && !ApplyState(other, false, false)) return;
     if (Alive(Item) && ApplyState(Item, true, true) && Alive(Item)) MakeItemVisible(Item);
 }
 
 TListItem* TCustomListView::Selected() const {
-    for (int i = 0; i < FItems->Count(); ++i)
-        if (FItems->Item(i)->FSelected) return FItems->Item(i);
-    return nullptr;
+    TListItem* first = nullptr;
+    for (TListItem* item : FSelection)
+        if (!first || item->FIndex < first->FIndex) first = item;
+    return first;
+}
+
+std::vector<TListItem*> TCustomListView::SelectedItems(const TListItem* Except,
+                                                       bool Focused) const {
+    std::vector<TListItem*> items;
+    items.reserve(FSelection.size() + 1);
+    for (TListItem* item : FSelection)
+        if (item != Except) items.push_back(item);
+    if (Focused && FFocusedItem && FFocusedItem != Except && !FFocusedItem->FSelected)
+        items.push_back(FFocusedItem);
+    std::sort(items.begin(), items.end(),
+              [](const TListItem* a, const TListItem* b) { return a->FIndex < b->FIndex; });
+    return items;
+}
+
+void TCustomListView::ItemRemoved(TListItem* Item) {
+    FSelection.erase(Item);
 }
 
 void TCustomListView::SetSelected(TListItem* Item) {
     if (Item && !Alive(Item)) return;
-    std::vector<TListItem*> others;
-    for (int i = 0; i < FItems->Count(); ++i)
-        if (TListItem* other = FItems->Item(i); other != Item && other->FSelected)
-            others.push_back(other);
-    for (TListItem* other : others)
+    for (TListItem* other : SelectedItems(Item, false))
         if (Alive(other) && !ApplyState(other, false, other->FFocused)) return;
     if (Item && Alive(Item)) ApplyState(Item, true, Item->FFocused);
 }
@@ -469,10 +486,7 @@ void TCustomListView::SetItemFocused(TListItem* Item) {
 }
 
 int TCustomListView::SelCount() const {
-    int count = 0;
-    for (int i = 0; i < FItems->Count(); ++i)
-        if (FItems->Item(i)->FSelected) ++count;
-    return count;
+    return static_cast<int>(FSelection.size());
 }
 
 void TCustomListView::ClearSelection() {
@@ -608,10 +622,7 @@ void TCustomListView::DefaultMouseDown(TMouseButton Button, TShiftState Shift, i
             return;
         }
         // A click on empty space clears the selection; the focus stays.
-        std::vector<TListItem*> selected;
-        for (int i = 0; i < FItems->Count(); ++i)
-            if (FItems->Item(i)->FSelected) selected.push_back(FItems->Item(i));
-        for (TListItem* s : selected)
+        for (TListItem* s : SelectedItems(nullptr, false))
             if (Alive(s) && !ApplyState(s, false, s->FFocused)) return;
     } else if (Button == mbRight && item && !item->FSelected) {
         ClickItem(item, false);
