@@ -904,13 +904,28 @@ bool TDBCustomListView::CanEdit(TListItem* Item) {
                  FTextField->CanModify();
     if (IsStopped() || !LinkActive() || !allow) return allow;
     TBusy busy(FLockCount);
+    bool failed = false;
     try {
-        ds->Edit();
+        failed = !EditRecordOf(dynamic_cast<TDBListItem*>(Item), ds);
     } catch (...) {
-        RaiseRes<EListError>(SCantEditUnexistingRecordList);
+        failed = true;
     }
+    if (failed) RaiseRes<EListError>(SCantEditUnexistingRecordList);
     FLastState = EditingStateOf(ds);
     return allow;
+}
+
+// Puts the dataset into edit state on Item's own record, wherever the cursor was (a move to the
+// item's record that failed earlier leaves the cursor on another record, whose name must not take
+// the item's caption); false when that record cannot be reached.
+bool TDBCustomListView::EditRecordOf(TDBListItem* Item, TDataSet* DataSet) {
+    if (!Item) return false;
+    if (DataSet->State() == dsBrowse && !Item->IDEquals2(ReadKey(DataSet)))
+        Item->Seek(DataSet, ReadKey(DataSet));
+    // The provisional item of an insert has no key of its own yet.
+    if (DataSet->State() != dsInsert && !Item->IDEquals2(ReadKey(DataSet))) return false;
+    DataSet->Edit();
+    return true;
 }
 
 void TDBCustomListView::Edit(const TLVItem& Item) {
@@ -921,6 +936,9 @@ void TDBCustomListView::Edit(const TLVItem& Item) {
     switch (ds->State()) {
     case dsEdit:
     case dsInsert:
+        // The caption goes only into the focused item's own record.
+        if (ds->State() == dsEdit && !(FocusedDBItem() && FocusedDBItem()->IDEquals2(ReadKey(ds))))
+            break;
         UpdateName(ItemFocused());
         FLastState = ds->State();
         if (TDBListItem* focused = FocusedDBItem()) focused->SetBookMark(ds->GetBookmark());

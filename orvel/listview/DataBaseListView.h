@@ -262,6 +262,7 @@ protected:
     void DestroyWnd() override;
 
 private:
+    bool EditRecordOf(TDBListItem* Item, TDataSet* DataSet);
     // Raises the busy counter for a scope; lowers it on every way out.
     class TBusy {
     public:

@@ -3,6 +3,10 @@
 // the right-click menus.
 #include "tests/listview/ListViewFixture.h"
 
+#include "orvel/host/data/sql/SqlEngine.h"
+
+#include <optional>
+
 namespace orvel::test {
 namespace {
 
@@ -129,6 +133,32 @@ TEST_F(DBListSyncTest, ACaptionEditedInPlaceIsPostedWhenAnotherItemIsSelected) {
     ASSERT_EQ(Application().ShownErrors.size(), 1u);
     EXPECT_EQ(Application().ShownErrors[0], "Can't edit an unexisting record");
     EXPECT_FALSE(lv->IsEditing());
+    EXPECT_EQ(lv->LockCount(), 0);
+}
+
+TEST_F(DBListSyncTest, ACaptionEditGoesIntoTheItemsOwnRecordAfterAMoveToItFailed) {
+    run_messages();
+    ASSERT_EQ(CurrentID(), 1);
+    // The engine fails the first call of the click: the move to the item's record goes wrong and
+    // the cursor stays on the first record while the clicked item has the focus.
+    TSqlConnection& engine = db->Database().Connection();
+    int64_t first = engine.CallCount() + 1;
+    engine.SetFaultHook([first](TSqlCall, int64_t number) -> std::optional<TSqlFault> {
+        if (number != first) return std::nullopt;
+        return TSqlFault{10, "disk I/O error"};
+    });
+    click(*lv, RowOf(2));
+    engine.SetFaultHook(nullptr);
+    Application().ShownErrors.clear();
+    ASSERT_EQ(FocusedCaption(), "Item 3");
+
+    press_key(*lv, VK_F2);
+    ASSERT_TRUE(lv->IsEditing());
+    EXPECT_EQ(CurrentID(), 3) << "the edit is of the focused item's record";
+    type_caption(*lv, "Renamed");
+    click(*lv, RowOf(4));
+    EXPECT_EQ(db->Scalar("SELECT NAME FROM ITEMS WHERE ID = 3").AsString(), "Renamed");
+    EXPECT_EQ(db->Scalar("SELECT NAME FROM ITEMS WHERE ID = 1").AsString(), "Item 1");
     EXPECT_EQ(lv->LockCount(), 0);
 }
 
