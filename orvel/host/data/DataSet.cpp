@@ -601,6 +601,24 @@ void TDataSet::SeekNear(const TRecordData& key) {
     FBof = FEof = false;
 }
 
+// The cursor goes to the record after the deleted one, else the previous one. The deletion is
+// done when this runs: a failing read must not leave the dataset half way (no current record, no
+// report to the links), so the cursor then takes the record before in the window, or the first
+// record when it is next looked at.
+void TDataSet::SeekNearAfterDelete(const TRecordData& deleted) {
+    try {
+        SeekNear(deleted);
+    } catch (const EDatabaseError&) {
+        if (FWindowCount > 0) {
+            FWindowPos = FWindowCount - 1;
+            FBof = FEof = false;
+        } else {
+            FWindowPending = true;
+            FBof = true;
+        }
+    }
+}
+
 void TDataSet::ResetCursorToFirst() {
     LoadFirstWindow();
 }
@@ -881,8 +899,15 @@ void TDataSet::Post() {
         rowId = InsertRecord(FEditRecord, FWritten);
     }
     TRecordData written = std::move(FEditRecord);
+    written.RowId = rowId;
     ReleaseEditBuffer();
-    PositionAfterWrite(rowId, written);
+    try {
+        PositionAfterWrite(rowId, written);
+    } catch (const EDatabaseError&) {
+        // The record is stored: the post has succeeded and must end as one, or a second post
+        // would write it twice. The cursor shows it as written; the next move reads it again.
+        ShowSingle(written);
+    }
     SetState(dsBrowse);
     DataEvent(TDataEvent::deDataSetChange);
     CallEvent(FAfterPost);
@@ -923,7 +948,7 @@ void TDataSet::Delete() {
     FWindow.erase(FWindow.begin() + FWindowPos);
     --FWindowCount;
     if (FWindowPos >= FWindowCount)
-        SeekNear(deleted); // the next record, else the previous one
+        SeekNearAfterDelete(deleted);
     else
         FBof = FEof = false;
     SetState(dsBrowse);

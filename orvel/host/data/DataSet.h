@@ -281,6 +281,7 @@ private:
     bool StepBackward();
     // Puts the cursor on the record after key in order, else the one before, else nowhere.
     void SeekNear(const TRecordData& key);
+    void SeekNearAfterDelete(const TRecordData& deleted);
     void PositionAfterWrite(int64_t rowId, const TRecordData& key);
     void StartInsert();
     void ReleaseEditBuffer();

@@ -22,6 +22,16 @@ void FailNextStep(TSqlConnection& connection, const std::string& message) {
     });
 }
 
+// Makes the engine step that follows the next one fail once: the write of a post or deletion
+// succeeds, the read that puts the cursor in place afterwards fails.
+void FailStepAfterTheNext(TSqlConnection& connection, const std::string& message) {
+    auto steps = std::make_shared<int>(0);
+    connection.SetFaultHook([steps, message](TSqlCall call, int64_t) -> std::optional<TSqlFault> {
+        if (call != TSqlCall::Step || ++*steps != 2) return std::nullopt;
+        return TSqlFault{10, message};
+    });
+}
+
 class Faults : public ::testing::Test {
 protected:
     TSqlConnection& Engine() { return Db.Database().Connection(); }
@@ -83,6 +93,39 @@ TEST_F(Faults, AFailedDeleteRemovesNothingAndLeavesTheCursorOnTheRecord) {
     EXPECT_EQ(Db.Count("ORGANIZATION"), 8);
     EXPECT_EQ(t->FieldByName("NAME")->GetAsString(), "South");
     EXPECT_TRUE(t->BookmarkValid(t->GetBookmark()));
+}
+
+TEST_F(Faults, APostOrDeletionThatIsStoredEndsAsOneWhenTheReadAfterItFails) {
+    auto t = Db.OpenTable("ORGANIZATION");
+    TLog log;
+    RecordEvents(*t, log);
+    t->Insert();
+    t->FieldByName("ID")->SetAsInteger(20);
+    t->FieldByName("PARENT_ID")->SetAsInteger(1);
+    t->FieldByName("NAME")->SetAsString("Logistics");
+    log.clear();
+    FailStepAfterTheNext(Engine(), "disk I/O error");
+    t->Post();
+    Engine().SetFaultHook(nullptr);
+    EXPECT_EQ(log, (TLog{"BeforePost", "AfterPost"}));
+    EXPECT_EQ(t->State(), dsBrowse) << "a second post would store the record twice";
+    EXPECT_EQ(Db.Count("ORGANIZATION"), 9);
+    EXPECT_EQ(t->FieldByName("ID")->GetAsInteger(), 20);
+    EXPECT_EQ(t->FieldByName("NAME")->GetAsString(), "Logistics");
+    EXPECT_TRUE(t->BookmarkValid(t->GetBookmark()));
+
+    // The last record of the window goes; the read of its neighbour fails.
+    t->Last();
+    int64_t last = t->FieldByName("ID")->GetAsInteger();
+    log.clear();
+    FailStepAfterTheNext(Engine(), "disk I/O error");
+    t->Delete();
+    Engine().SetFaultHook(nullptr);
+    EXPECT_EQ(log, (TLog{"BeforeDelete", "AfterDelete"}));
+    EXPECT_EQ(t->State(), dsBrowse);
+    EXPECT_EQ(Db.Count("ORGANIZATION"), 8);
+    EXPECT_NE(t->FieldByName("ID")->GetAsInteger(), last);
+    EXPECT_TRUE(t->BookmarkValid(t->GetBookmark())) << "the cursor is on a stored record";
 }
 
 TEST_F(Faults, ARecordDeletedElsewhereCannotBeEditedOrDeleted) {
