@@ -229,12 +229,14 @@ void TDataSet::EnableControls() {
 // ---- fields -------------------------------------------------------------------------------------
 
 TField* TDataSet::AddField(const std::string& name, TFieldType dataType, int size) {
+    FFieldLists.clear();
     FFields.push_back(CreateField(this, name, dataType, FieldCount(), size));
     return FFields.back().get();
 }
 
 void TDataSet::DestroyFields() {
     ForgetKeptWindows();
+    FFieldLists.clear();
     FFields.clear();
     FDemanded.clear();
     ++FDemandVersion;
@@ -276,12 +278,17 @@ bool TDataSet::ListHasSeparator(const std::string& fieldNames) const {
 }
 
 std::vector<TField*> TDataSet::FieldList(const std::string& fieldNames) const {
+    constexpr std::size_t kept = 8;
+    for (const auto& [text, fields] : FFieldLists)
+        if (text == fieldNames) return fields;
     std::vector<TField*> fields;
     int pos = 1;
     while (pos <= static_cast<int>(fieldNames.size())) {
         std::string name = ExtractFieldName(fieldNames, pos);
-        if (!name.empty()) fields.push_back(FieldByName(name));
+        if (!name.empty()) fields.push_back(FieldByName(name)); // an unknown name raises here
     }
+    if (FFieldLists.size() >= kept) FFieldLists.erase(FFieldLists.begin());
+    FFieldLists.emplace_back(fieldNames, fields);
     return fields;
 }
 

@@ -285,6 +285,8 @@ private:
     void PositionAfterWrite(int64_t rowId, const TRecordData& key);
     void StartInsert();
     void ReleaseEditBuffer();
+    // The fields of a list of names, parsed once per text: views read the same key list for
+    // every record they load.
     std::vector<TField*> FieldList(const std::string& fieldNames) const;
     bool ListHasSeparator(const std::string& fieldNames) const;
     void DetachAllDataSources();
@@ -293,6 +295,8 @@ private:
 
     TDataSetState FState = dsInactive;
     std::vector<std::unique_ptr<TField>> FFields;
+    // Lists parsed lately, with their texts; emptied whenever the fields change.
+    mutable std::vector<std::pair<std::string, std::vector<TField*>>> FFieldLists;
     std::vector<TDataSource*> FDataSources;
     int FDisableCount = 0;
     bool FStreamedActive = false;

@@ -282,4 +282,24 @@ TEST_F(Navigation, FieldValueListsGiveAndTakeZeroBasedArrays) {
         8);
 }
 
+// A list of names read again after the table was closed and opened on another table names the
+// fields of the new one.
+TEST_F(Navigation, FieldValueListsFollowTheFieldsAcrossReopening) {
+    auto t = Db.OpenTable("OBJECTS", "OWNER_ORIGIN_ID;OWNER_OBJECT_ID");
+    EXPECT_EQ(t->GetFieldValue("NAME;STATUS_ID")[0].AsString(), "Alpha");
+    t->Close();
+    t->SetTableName("ORGANIZATION");
+    t->SetIndexFieldNames("PARENT_ID");
+    t->Open();
+    ASSERT_TRUE(t->Locate("ID", Variant(1)));
+    Variant values = t->GetFieldValue("NAME;STATUS_ID");
+    EXPECT_EQ(values[0].AsString(), t->FieldByName("NAME")->GetAsString());
+    EXPECT_EQ(values[1].AsInteger(), t->FieldByName("STATUS_ID")->GetAsInteger());
+    t->Close();
+    t->SetTableName("OBJECTS");
+    t->SetIndexFieldNames("");
+    t->Open();
+    EXPECT_THROW(t->GetFieldValue("NAME;PARENT_ID"), EDatabaseError);
+}
+
 } // namespace
