@@ -12,6 +12,10 @@ const std::vector<TFuzzTarget>& FuzzTargets() {
         {"form_file", &FuzzFormFile},
         {"text_conversions", &FuzzTextConversions},
         {"database_file", &FuzzDatabaseFile},
+        {"relation_text", &FuzzRelationText},
+        {"root_key", &FuzzRootKey},
+        {"field_lists", &FuzzFieldLists},
+        {"lookup_values", &FuzzLookupValues},
     };
     return targets;
 }

@@ -23,6 +23,10 @@ void FuzzIntArrayText(const uint8_t* data, std::size_t size);
 void FuzzFormFile(const uint8_t* data, std::size_t size);
 void FuzzTextConversions(const uint8_t* data, std::size_t size);
 void FuzzDatabaseFile(const uint8_t* data, std::size_t size);
+void FuzzRelationText(const uint8_t* data, std::size_t size);
+void FuzzRootKey(const uint8_t* data, std::size_t size);
+void FuzzFieldLists(const uint8_t* data, std::size_t size);
+void FuzzLookupValues(const uint8_t* data, std::size_t size);
 
 const std::vector<TFuzzTarget>& FuzzTargets();
 

@@ -1,9 +1,12 @@
 // Fuzz entries for the host's parsers: pictures, integer-array texts, form files, text
 // conversions and database files.
 #include "fuzz/entries/FuzzEntries.h"
+#include "fuzz/entries/FuzzWorld.h"
 
 #include "orvel/containers/Arrays.h"
+#include "orvel/design/OrvelReg.h"
 #include "orvel/host/controls/BmpCodec.h"
+#include "orvel/host/controls/ControlClasses.h"
 #include "orvel/host/controls/Graphics.h"
 #include "orvel/host/core/Component.h"
 #include "orvel/host/core/Streams.h"
@@ -48,16 +51,30 @@ void FuzzIntArrayText(const uint8_t* data, std::size_t size) {
     if (!a.IsEqualTo(&b)) __builtin_trap(); // the text form must read back the same array
 }
 
+// Forms of every registered class: the data classes, the host's controls and forms, and the
+// package's six components (registered on their palette page as a designer does). A form may
+// also name the shared tables and data sources of the fuzz world, so views read from it load
+// real records through the message loop before it goes.
 void FuzzFormFile(const uint8_t* data, std::size_t size) {
     static bool registered = [] {
         RegisterDataClasses();
+        RegisterControlClasses();
         RegisterClass(TDataModule::StaticClassInfo());
+        OrvelReg::Register();
         return true;
     }();
     (void)registered;
-    TOwned<TComponent> root(ReadComponentFromText(AsText(data, size), nullptr));
+    TFuzzWorld& world = TFuzzWorld::Get();
+    world.Reset();
+    TOwned<TComponent> root(
+        ReadComponentFromText(AsText(data, size), nullptr, world.ReadOptions()));
+    RunMessages();
     std::string written = WriteComponentToText(root.get());
-    TOwned<TComponent> again(ReadComponentFromText(written, nullptr)); // what is written reads back
+    root.reset();
+    world.Reset();
+    // What is written reads back.
+    TOwned<TComponent> again(ReadComponentFromText(written, nullptr, world.ReadOptions()));
+    RunMessages();
 }
 
 void FuzzTextConversions(const uint8_t* data, std::size_t size) {
