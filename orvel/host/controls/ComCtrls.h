@@ -7,6 +7,7 @@
 #pragma once
 
 #include "orvel/host/controls/Controls.h"
+#include "orvel/host/core/PointerSet.h"
 #include "orvel/host/core/Sets.h"
 #include "orvel/host/core/Strings.h"
 
@@ -652,7 +653,7 @@ private:
     std::vector<std::unique_ptr<TListItem>> FItems;
     // The items of the list by address, so that IndexOf answers without a search and without
     // reading a pointer that may name a deleted item.
-    std::unordered_set<const TListItem*> FLive;
+    TPointerSet FLive;
     int FUpdateCount = 0;
 };
 

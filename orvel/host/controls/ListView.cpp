@@ -250,7 +250,7 @@ TListItem* TListItems::Item(int Index) const {
 }
 
 int TListItems::IndexOf(const TListItem* Item) const {
-    return FLive.count(Item) ? Item->FIndex : -1;
+    return FLive.Contains(Item) ? Item->FIndex : -1;
 }
 
 void TListItems::Renumber(int From) {
@@ -268,11 +268,11 @@ TListItem* TListItems::Insert(int Index) {
     if (!item) throw EListError("The list view made no item");
     item->FOwner = this;
     TListItem* added = item.get();
-    FLive.insert(added);
+    FLive.Insert(added);
     try {
         FItems.insert(FItems.begin() + Index, std::move(item));
     } catch (...) {
-        FLive.erase(added);
+        FLive.Erase(added);
         throw;
     }
     Renumber(Index);
@@ -296,7 +296,7 @@ void TListItems::Delete(int Index) {
     int at = IndexOf(item);
     if (at >= 0) {
         FOwner->ItemRemoved(item);
-        FLive.erase(item);
+        FLive.Erase(item);
         FItems.erase(FItems.begin() + at);
         Renumber(at);
     }
@@ -323,7 +323,7 @@ void TListItems::Clear() {
         }
     }
     FOwner->FSelection.clear();
-    FLive.clear();
+    FLive.Clear();
     FItems.clear();
     FOwner->ItemsChanged();
     if (error) std::rethrow_exception(error);
