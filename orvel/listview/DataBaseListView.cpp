@@ -686,6 +686,7 @@ void TDBCustomListView::SetColumns(TListItem* Item) {
     columns->BeginUpdate();
     try {
         columns->Clear();
+        columns->SetCapacity(FColumnFieldList->Count());
         if (ds)
             for (int i = 0; i < FColumnFieldList->Count(); ++i)
                 columns->Add(ds->FieldByName(FColumnFieldList->Get(i))->GetAsString());

@@ -179,6 +179,10 @@ void TStringList::CheckIndex(int index) const {
     if (index < 0 || index >= Count()) IndexError(index);
 }
 
+void TStringList::SetCapacity(int value) {
+    if (value > Count()) FItems.reserve(static_cast<std::size_t>(value));
+}
+
 std::string TStringList::Get(int index) const {
     CheckIndex(index);
     return FItems[static_cast<std::size_t>(index)].Text;

@@ -22,6 +22,9 @@ inline int32_t ObjectToInt(const TObject* object) {
 class TStrings : public TPersistent {
 public:
     virtual int Count() const = 0;
+    // Room for entries made ahead of adding them; lists that keep no such room ignore it.
+    virtual int Capacity() const { return Count(); }
+    virtual void SetCapacity(int /*value*/) {}
     virtual std::string Get(int index) const = 0;
     virtual void Put(int index, const std::string& s);
     virtual TObject* GetObject(int index) const = 0;
@@ -74,6 +77,8 @@ public:
     explicit TStringList(std::initializer_list<std::string> items);
 
     int Count() const override { return static_cast<int>(FItems.size()); }
+    int Capacity() const override { return static_cast<int>(FItems.capacity()); }
+    void SetCapacity(int value) override;
     std::string Get(int index) const override;
     void Put(int index, const std::string& s) override;
     TObject* GetObject(int index) const override;
