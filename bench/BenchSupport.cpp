@@ -214,6 +214,25 @@ TBenchForm::~TBenchForm() {
     FForm->Free();
 }
 
+TBenchWorld::TBenchWorld(const std::string& file, const std::string& table,
+                         const std::string& index) {
+    FDb.SetDatabaseName(file);
+    FDb.Open();
+    Table = new TTable(&FForm.Form());
+    Table->SetDatabase(&FDb);
+    Table->SetTableName(table);
+    if (!index.empty()) Table->SetIndexFieldNames(index);
+    Table->Open();
+    Source = new TDataSource(&FForm.Form());
+    Source->SetDataSet(Table);
+}
+
+TSqlStatement& TBenchWorld::Raw(const std::string& sql) {
+    auto& slot = FRaw[sql];
+    if (!slot) slot = FDb.Connection().Prepare(sql);
+    return *slot;
+}
+
 void RunMessages(benchmark::State& state) {
     Application().ProcessMessages();
     if (!Application().ShownErrors.empty()) {

@@ -6,12 +6,17 @@
 
 #include "orvel/host/controls/Controls.h"
 #include "orvel/host/controls/Forms.h"
+#include "orvel/host/data/DataSource.h"
+#include "orvel/host/data/Database.h"
+#include "orvel/host/data/Table.h"
 #include "orvel/host/data/sql/SqlEngine.h"
 
 #include <benchmark/benchmark.h>
 
 #include <chrono>
 #include <cstdint>
+#include <map>
+#include <memory>
 #include <string>
 
 namespace orvel::bench {
@@ -119,6 +124,27 @@ public:
 
 private:
     TForm* FForm;
+};
+
+// One table of a database file open on a shown form (in the order of index, or of its row ids
+// when index is empty), a data source over it, and the baselines' statements, each prepared once
+// on the database's connection. Scenarios place their view on Form().
+class TBenchWorld {
+public:
+    TBenchWorld(const std::string& file, const std::string& table, const std::string& index);
+    TBenchWorld(const TBenchWorld&) = delete;
+    TBenchWorld& operator=(const TBenchWorld&) = delete;
+
+    TBenchForm& Form() { return FForm; }
+    TSqlStatement& Raw(const std::string& sql);
+
+    TTable* Table = nullptr;
+    TDataSource* Source = nullptr;
+
+private:
+    TDatabase FDb{nullptr}; // outlives the form and the table on it
+    TBenchForm FForm;
+    std::map<std::string, std::unique_ptr<TSqlStatement>> FRaw;
 };
 
 // Runs the message loop until nothing is queued; an exception a handler raised and the loop

@@ -21,27 +21,16 @@ using namespace orvel::bench;
 
 namespace {
 
-// A form with a list view in report style (made afresh for each load), a data source and the
-// INVENTORY table in the order of its row ids.
-class TListWorld {
+// A list view in report style (made afresh for each load) over the INVENTORY table in the
+// order of its row ids.
+class TListWorld : public TBenchWorld {
 public:
-    TListWorld() {
-        FDb.SetDatabaseName(InventoryFile());
-        FDb.Open();
-        Table = new TTable(&FForm.Form());
-        Table->SetDatabase(&FDb);
-        Table->SetTableName("INVENTORY");
-        Table->Open();
-        Source = new TDataSource(&FForm.Form());
-        Source->SetDataSet(Table);
-    }
+    TListWorld() : TBenchWorld(InventoryFile(), "INVENTORY", "") {}
     ~TListWorld() { DropList(); }
-    TListWorld(const TListWorld&) = delete;
-    TListWorld& operator=(const TListWorld&) = delete;
 
     TDBListView& NewList() {
         DropList();
-        List = &FForm.Place<TDBListView>(320, 0, 300, 460);
+        List = &Form().Place<TDBListView>(320, 0, 300, 460);
         List->SetViewStyle(vsReport);
         List->SetKeyFields("ID");
         List->SetNameField("NAME");
@@ -58,20 +47,8 @@ public:
         if (List) List->Free();
         List = nullptr;
     }
-    TSqlStatement& Raw(const std::string& sql) {
-        auto& slot = FRaw[sql];
-        if (!slot) slot = FDb.Connection().Prepare(sql);
-        return *slot;
-    }
 
-    TTable* Table = nullptr;
-    TDataSource* Source = nullptr;
     TDBListView* List = nullptr;
-
-private:
-    TDatabase FDb{nullptr};
-    TBenchForm FForm;
-    std::map<std::string, std::unique_ptr<TSqlStatement>> FRaw;
 };
 
 const std::string kSelect =

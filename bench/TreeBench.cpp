@@ -23,29 +23,17 @@ using namespace orvel::bench;
 
 namespace {
 
-// A form with a tree (made afresh for every iteration), a data source and the ORGANIZATION table
-// of one database file, opened on its parent index.
-class TTreeWorld {
+// A tree (made afresh for every iteration) over the ORGANIZATION table of one database file,
+// opened on its parent index.
+class TTreeWorld : public TBenchWorld {
 public:
-    explicit TTreeWorld(const std::string& file) {
-        FDb.SetDatabaseName(file);
-        FDb.Open();
-        Table = new TTable(&FForm.Form());
-        Table->SetDatabase(&FDb);
-        Table->SetTableName("ORGANIZATION");
-        Table->SetIndexFieldNames("PARENT_ID");
-        Table->Open();
-        Source = new TDataSource(&FForm.Form());
-        Source->SetDataSet(Table);
-    }
+    explicit TTreeWorld(const std::string& file) : TBenchWorld(file, "ORGANIZATION", "PARENT_ID") {}
     ~TTreeWorld() { DropTree(); }
-    TTreeWorld(const TTreeWorld&) = delete;
-    TTreeWorld& operator=(const TTreeWorld&) = delete;
 
     // A tree configured for ORGANIZATION, not yet bound.
     TDBTreeView& NewTree(TLoadStyle style) {
         DropTree();
-        Tree = &FForm.Place<TDBTreeView>(0, 0, 300, 460);
+        Tree = &Form().Place<TDBTreeView>(0, 0, 300, 460);
         Tree->SetLoadStyle(style);
         Tree->SetNameField("NAME");
         Tree->SetStatusIDField("STATUS_ID");
@@ -63,20 +51,8 @@ public:
         if (Tree) Tree->Free();
         Tree = nullptr;
     }
-    TSqlStatement& Raw(const std::string& sql) {
-        auto& slot = FRaw[sql];
-        if (!slot) slot = FDb.Connection().Prepare(sql);
-        return *slot;
-    }
 
-    TTable* Table = nullptr;
-    TDataSource* Source = nullptr;
     TDBTreeView* Tree = nullptr;
-
-private:
-    TDatabase FDb{nullptr}; // outlives the form and the table on it
-    TBenchForm FForm;
-    std::map<std::string, std::unique_ptr<TSqlStatement>> FRaw;
 };
 
 int64_t IdOf(const TTreeNode* node) {
