@@ -577,6 +577,12 @@ Variant VarArrayOf(const std::vector<Variant>& values) {
     return A::Make(d);
 }
 
+Variant VarArrayOf(std::vector<Variant>&& values) {
+    int32_t high = static_cast<int32_t>(values.size()) - 1;
+    auto* d = new TVarArrayData{1, varVariant, {{0, high}}, std::move(values)};
+    return A::Make(d);
+}
+
 Variant VarArrayOf(std::initializer_list<Variant> values) {
     return VarArrayOf(std::vector<Variant>(values));
 }

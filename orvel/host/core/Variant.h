@@ -163,7 +163,8 @@ Variant VarArrayCreate(std::initializer_list<int32_t> bounds, TVarType elementTy
 Variant VarArrayCreate(const std::vector<TVarArrayBound>& bounds, TVarType elementType);
 Variant VarArrayOf(std::initializer_list<Variant> values); // zero-based array of Variants
 Variant VarArrayOf(const std::vector<Variant>& values);
-int32_t VarArrayDimCount(const Variant& v); // 0 for a value that is not an array
+Variant VarArrayOf(std::vector<Variant>&& values); // takes the values over
+int32_t VarArrayDimCount(const Variant& v);        // 0 for a value that is not an array
 // Both raise EVariantError for a value that is not an array or a dimension outside 1..count.
 int32_t VarArrayLowBound(const Variant& v, int32_t dim);
 int32_t VarArrayHighBound(const Variant& v, int32_t dim);

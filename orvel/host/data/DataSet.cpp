@@ -278,6 +278,10 @@ bool TDataSet::ListHasSeparator(const std::string& fieldNames) const {
 }
 
 std::vector<TField*> TDataSet::FieldList(const std::string& fieldNames) const {
+    return KeptFieldList(fieldNames);
+}
+
+const std::vector<TField*>& TDataSet::KeptFieldList(const std::string& fieldNames) const {
     constexpr std::size_t kept = 8;
     for (const auto& [text, fields] : FFieldLists)
         if (text == fieldNames) return fields;
@@ -288,18 +292,18 @@ std::vector<TField*> TDataSet::FieldList(const std::string& fieldNames) const {
         if (!name.empty()) fields.push_back(FieldByName(name)); // an unknown name raises here
     }
     if (FFieldLists.size() >= kept) FFieldLists.erase(FFieldLists.begin());
-    FFieldLists.emplace_back(fieldNames, fields);
-    return fields;
+    FFieldLists.emplace_back(fieldNames, std::move(fields));
+    return FFieldLists.back().second;
 }
 
 Variant TDataSet::GetFieldValue(const std::string& fieldNames) const {
     if (!ListHasSeparator(fieldNames)) return FieldByName(Trim(fieldNames))->GetValue();
-    std::vector<TField*> fields = FieldList(fieldNames);
+    const std::vector<TField*>& fields = KeptFieldList(fieldNames);
     std::vector<Variant> values;
     values.reserve(fields.size());
     for (TField* f : fields)
         values.push_back(f->GetValue());
-    return VarArrayOf(values);
+    return VarArrayOf(std::move(values));
 }
 
 void TDataSet::SetFieldValue(const std::string& fieldNames, const Variant& value) {

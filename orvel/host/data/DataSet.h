@@ -288,6 +288,9 @@ private:
     // The fields of a list of names, parsed once per text: views read the same key list for
     // every record they load.
     std::vector<TField*> FieldList(const std::string& fieldNames) const;
+    // The same list as kept: valid until the next list is parsed, so hold it only while reading
+    // values.
+    const std::vector<TField*>& KeptFieldList(const std::string& fieldNames) const;
     bool ListHasSeparator(const std::string& fieldNames) const;
     void DetachAllDataSources();
     void NotifyDataSources(TDataEvent event, TField* field, int info);
