@@ -495,7 +495,10 @@ void TDBCustomTreeView::WithManualDrag(TMessage& Message) {
 
 TTreeNode* TDBCustomTreeView::CreateNode() {
     Variant key;
-    if (FDataLink && FDataLink->Active()) GetKeyValues(key);
+    if (FLoadingKey)
+        key = *FLoadingKey;
+    else if (FDataLink && FDataLink->Active())
+        GetKeyValues(key);
     return new TDBTreeNode(Items(), key, TBookmark());
 }
 
@@ -818,6 +821,12 @@ void TDBCustomTreeView::LoadNodes(TDBTreeNode* Parent, const Variant& ParentKey,
             anyRecord = true;
             TNodeGuard node(*this, FindInChildren(Parent, key));
             if (!node.Get()) {
+                // The record's key, just read, serves the new node and its set-up.
+                FLoadingKey = &key;
+                struct TLoadingKey {
+                    const Variant*& Slot;
+                    ~TLoadingKey() { Slot = nullptr; }
+                } loadingKey{FLoadingKey};
                 node.Set(Items()->AddChild(Parent, ""));
                 SetupNode(AsDBNode(node.Get()));
             }
@@ -1027,7 +1036,8 @@ void TDBCustomTreeView::SetupNode(TDBTreeNode* Node) {
     if (!Node || !FDataLink->Active()) return;
     try {
         TDataSet* dataSet = DataSet();
-        Node->SetID(GetKeyValues());
+        Node->SetID(FLoadingKey ? *FLoadingKey : GetKeyValues());
+        FLoadingKey = nullptr; // from here on handlers may move the dataset
         Node->SetBookMark(dataSet->GetBookmark());
         SetText(FTextField, Node);
         SetStatusID(FStatusField, Node);

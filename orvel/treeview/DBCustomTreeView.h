@@ -490,6 +490,9 @@ private:
     bool FPostStarted = false;
     // Loading passes under way: a node moved meanwhile counts as met by the pass.
     int FLoadDepth = 0;
+    // The key of the record a load pass is making a node for, read once for the pass, the new
+    // node and its set-up (nil outside that step).
+    const Variant* FLoadingKey = nullptr;
     // Drops posted and not yet handled: the drop target (none for the top level) and the key
     // vectors of the target and of the dragged node, by which both are found again.
     struct TPendingDrop {
