@@ -18,6 +18,10 @@ namespace {
 // than it shows.
 constexpr int MinFetch = 1;
 constexpr int MaxFetch = 4096;
+// The first window of a range follows what readers did with the ones before: one record while
+// they read only the first record of each range (a look ahead), more while they read every
+// record (a branch read whole), so that reading a short range whole takes one statement.
+constexpr int MaxFirstFetch = 16;
 // Windows kept for the ranges a scan comes back to: a tree's pass nests two ranges in the range
 // of its caller.
 constexpr std::size_t KeptWindows = 4;
@@ -509,7 +513,7 @@ void TDataSet::TakeWindow(TKeptWindow& kept, int position) {
 void TDataSet::LoadFirstWindow() {
     FWindowPending = false;
     if (!AdoptKeptWindow(true, 0)) {
-        FFetchSize = MinFetch;
+        FFetchSize = FFirstFetch;
         DataVersion(FWindowVersion);
         int n = FetchRecords(nullptr, true, FFetchSize, FWindow);
         FWindowCount = n;
@@ -542,6 +546,8 @@ bool TDataSet::StepForward() {
         return true;
     }
     if (FWindowAtEnd) return false;
+    // The reader wants more of a range than its first window held.
+    if (FWindowAtStart) FFirstFetch = std::min(FFirstFetch * 2, MaxFirstFetch);
     FFetchSize = std::min(FFetchSize * 2, MaxFetch);
     uint64_t version = 0;
     DataVersion(version);
@@ -635,6 +641,9 @@ void TDataSet::ResetCursorToFirst() {
 }
 
 void TDataSet::ChangeCursorScope(uint64_t scope) {
+    // A first window left on its first record read more than its reader wanted.
+    if (!FWindowPending && FWindowAtStart && FWindowCount > 1 && FWindowPos == 0)
+        FFirstFetch = std::max(FFirstFetch / 2, MinFetch);
     KeepWindow();
     FScope = scope;
     FChecked.Valid = false;

@@ -313,6 +313,7 @@ private:
     bool FWindowAtStart = false;
     bool FWindowAtEnd = false;
     int FFetchSize = 16;
+    int FFirstFetch = 1; // the size of the next first window of a range
     bool FBof = true;
     bool FEof = true;
     // The current window is that of a range change, not read yet.
