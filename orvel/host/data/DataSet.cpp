@@ -311,30 +311,44 @@ Variant TDataSet::GetFieldValue(const std::string& fieldNames) const {
 }
 
 void TDataSet::SetFieldValue(const std::string& fieldNames, const Variant& value) {
-    std::vector<TField*> fields;
-    std::vector<Variant> values;
     if (!ListHasSeparator(fieldNames)) {
-        fields.push_back(FieldByName(Trim(fieldNames)));
-        values.push_back(value);
-    } else {
-        fields = FieldList(fieldNames);
-        int32_t low = fields.empty() ? 0 : VarArrayLowBound(value, 1);
-        for (std::size_t i = 0; i < fields.size(); ++i)
-            values.push_back(VarArrayGet(value, {low + static_cast<int32_t>(i)}));
+        SetOneFieldValue(FieldByName(Trim(fieldNames)), value);
+        return;
     }
+    std::vector<TField*> fields = FieldList(fieldNames);
+    std::vector<Variant> values;
+    int32_t low = fields.empty() ? 0 : VarArrayLowBound(value, 1);
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        values.push_back(VarArrayGet(value, {low + static_cast<int32_t>(i)}));
     // Everything that can fail is checked before the first write.
-    CheckActive();
-    if (FState == dsBrowse) RaiseRes<EDatabaseError>(SNotEditing);
+    CheckWritable();
     std::vector<Variant> stored;
     stored.reserve(fields.size());
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-        if (IsEditState(FState) && fields[i]->GetReadOnly())
-            RaiseRes<EDatabaseError>(SFieldReadOnly, {fields[i]->FieldName()});
-        if (FState == dsSetKey) KeyFieldWritten(fields[i]);
-        stored.push_back(fields[i]->ValueToStored(values[i]));
-    }
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        stored.push_back(CheckedStored(fields[i], values[i]));
     for (std::size_t i = 0; i < fields.size(); ++i)
         SetStoredValue(fields[i], std::move(stored[i]));
+}
+
+// A single name: the same checks as a list, without building lists (a tree sets a range's
+// parent key this way for every node it reads ahead).
+void TDataSet::SetOneFieldValue(TField* field, const Variant& value) {
+    CheckWritable();
+    Variant stored = CheckedStored(field, value);
+    SetStoredValue(field, std::move(stored));
+}
+
+void TDataSet::CheckWritable() const {
+    CheckActive();
+    if (FState == dsBrowse) RaiseRes<EDatabaseError>(SNotEditing);
+}
+
+// The stored form of value for field, once the field may take it.
+Variant TDataSet::CheckedStored(TField* field, const Variant& value) {
+    if (IsEditState(FState) && field->GetReadOnly())
+        RaiseRes<EDatabaseError>(SFieldReadOnly, {field->FieldName()});
+    if (FState == dsSetKey) KeyFieldWritten(field);
+    return field->ValueToStored(value);
 }
 
 const Variant* TDataSet::ActiveStoredValue(int fieldNo) const {

@@ -291,6 +291,9 @@ private:
     // The same list as kept: valid until the next list is parsed, so hold it only while reading
     // values.
     const std::vector<TField*>& KeptFieldList(const std::string& fieldNames) const;
+    void SetOneFieldValue(TField* field, const Variant& value);
+    void CheckWritable() const;
+    Variant CheckedStored(TField* field, const Variant& value);
     bool ListHasSeparator(const std::string& fieldNames) const;
     void DetachAllDataSources();
     void NotifyDataSources(TDataEvent event, TField* field, int info);

@@ -877,8 +877,18 @@ uint64_t TTable::ScopeOfRange() {
     };
     for (const TAppliedRange& range : FRecentRanges)
         if (sameKey(range.Start, start) && sameKey(range.End, end)) return range.Scope;
-    if (FRecentRanges.size() >= remembered) FRecentRanges.erase(FRecentRanges.begin());
-    FRecentRanges.push_back({++FLastScope, start, end});
+    // The range remembered longest ago gives its place (and its buffers) to this one.
+    TAppliedRange* range = nullptr;
+    if (FRecentRanges.size() < remembered) {
+        range = &FRecentRanges.emplace_back();
+    } else {
+        range = &FRecentRanges.front();
+        for (TAppliedRange& r : FRecentRanges)
+            if (r.Scope < range->Scope) range = &r;
+    }
+    range->Scope = ++FLastScope;
+    range->Start = start;
+    range->End = end;
     return FLastScope;
 }
 
