@@ -983,19 +983,9 @@ void TDBCustomListView::DoEnter() {
 
 // ---- deletion hooks -----------------------------------------------------------------------------
 
-// The other control of this view's form that Handler is bound to, or nil: the delete hook of
-// another view on the dataset, which keeps the handler it stood in for (this view's hook, when it
-// placed itself in front of it) and passes every call on to it.
-TComponent* TDBCustomListView::HookOwner(const TDataSetNotifyEvent& Handler) const {
-    TComponent* owner = Owner();
-    if (!Handler || !Handler.Data() || !owner) return nullptr;
-    for (int i = 0; i < owner->ComponentCount(); ++i) {
-        TComponent* component = owner->Components(i);
-        if (component != this && dynamic_cast<TControl*>(component) &&
-            dynamic_cast<void*>(component) == Handler.Data())
-            return component;
-    }
-    return nullptr;
+// Only controls are views whose hooks stand in a chain.
+static bool IsHookView(const TComponent* Component) {
+    return dynamic_cast<const TControl*>(Component) != nullptr;
 }
 
 TDBCustomListView::THookSlot TDBCustomListView::HookSlot(bool Before) {
@@ -1008,36 +998,13 @@ TDBCustomListView::THookSlot TDBCustomListView::HookSlot(bool Before) {
 }
 
 void TDBCustomListView::PlaceHook(TDataSet* DataSet, bool Before) {
-    THookSlot slot = HookSlot(Before);
-    const TDataSetNotifyEvent& current = (DataSet->*slot.Get)();
-    // The routine is compared, not the object: of two list views on one dataset only the first
-    // installs its hooks.
-    if (current.SameRoutine(slot.Hook)) return;
-    // Another view placed in front of this view's hook holds it already: saving that view's hook
-    // would close the chain into a loop and lose the application's own handler.
-    TComponent* view = HookOwner(current);
-    if (slot.Placed && view) return;
-    slot.Saved = current;
-    (DataSet->*slot.Set)(slot.Hook);
-    slot.Placed = true;
     // A view's hook kept here must not outlive the view.
-    if (view) FreeNotification(view);
+    if (TComponent* view = PlaceDeleteHook(*DataSet, HookSlot(Before), *this, &IsHookView))
+        FreeNotification(view);
 }
 
-// Puts the saved handler back where this view's own hook stands; a handler installed after it
-// (by the application or another view) stays. Behind another view's hook, this view steps out of
-// the chain: the saved handler takes that view's place until it places itself again (it does so
-// before the next deletion), so that the other view never passes a call on to a view that is
-// gone.
 void TDBCustomListView::RemoveHook(TDataSet* DataSet, bool Before) {
-    THookSlot slot = HookSlot(Before);
-    const TDataSetNotifyEvent& current = (DataSet->*slot.Get)();
-    if (current.SameMethod(slot.Hook))
-        (DataSet->*slot.Set)(slot.Saved);
-    else if (slot.Placed && HookOwner(current))
-        (DataSet->*slot.Set)(HookOwner(slot.Saved) ? TDataSetNotifyEvent() : slot.Saved);
-    slot.Saved = TDataSetNotifyEvent();
-    slot.Placed = false;
+    RemoveDeleteHook(*DataSet, HookSlot(Before), *this, &IsHookView);
 }
 
 void TDBCustomListView::AddHooks(TDataSet* DataSet) {

@@ -5,6 +5,7 @@
 // Full reloads and single-item re-reads are deferred to the view's own message loop.
 #pragma once
 
+#include "orvel/containers/DeleteHooks.h"
 #include "orvel/containers/TreeAndList.h"
 #include "orvel/host/controls/ComCtrls.h"
 #include "orvel/host/controls/Menus.h"
@@ -291,15 +292,8 @@ private:
     TListKeyIndex* KeyIndex() { return &FKeyIndex; }
     // This view's hook on one of the dataset's two delete events, the handler it stands in for,
     // whether it stands in the event's chain, and the event's reader and writer.
-    struct THookSlot {
-        TDataSetNotifyEvent Hook;
-        TDataSetNotifyEvent& Saved;
-        bool& Placed;
-        const TDataSetNotifyEvent& (TDataSet::*Get)() const;
-        void (TDataSet::*Set)(TDataSetNotifyEvent);
-    };
+    using THookSlot = TDeleteHookSlot;
     THookSlot HookSlot(bool Before);
-    TComponent* HookOwner(const TDataSetNotifyEvent& Handler) const;
     void PlaceHook(TDataSet* DataSet, bool Before);
     void RemoveHook(TDataSet* DataSet, bool Before);
     void HandOn(TDataSet* DataSet, bool Before);

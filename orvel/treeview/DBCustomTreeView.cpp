@@ -1162,19 +1162,9 @@ void TDBCustomTreeView::DeleteBranch(TTreeNode* Node, bool DeleteSelf) {
 
 // ---- delete hooks -------------------------------------------------------------------------------
 
-// The other control of this tree's form that Handler is bound to, or nil: the delete hook of
-// another view on the dataset, which keeps the handler it stood in for (this tree's hook, when it
-// placed itself in front of it) and passes every call on to it.
-TComponent* TDBCustomTreeView::HookOwner(const TDataSetNotifyEvent& Handler) const {
-    TComponent* owner = Owner();
-    if (!Handler || !Handler.Data() || !owner) return nullptr;
-    for (int i = 0; i < owner->ComponentCount(); ++i) {
-        TComponent* component = owner->Components(i);
-        if (component != this && dynamic_cast<TControl*>(component) &&
-            dynamic_cast<void*>(component) == Handler.Data())
-            return component;
-    }
-    return nullptr;
+// Only controls are views whose hooks stand in a chain.
+static bool IsHookView(const TComponent* Component) {
+    return dynamic_cast<const TControl*>(Component) != nullptr;
 }
 
 // This tree's hook on the before-delete event (Before) or the after-delete event, the handler
@@ -1189,34 +1179,13 @@ TDBCustomTreeView::THookSlot TDBCustomTreeView::HookSlot(bool Before) {
 }
 
 void TDBCustomTreeView::PlaceHook(TDataSet* DataSet, bool Before) {
-    THookSlot slot = HookSlot(Before);
-    const TDataSetNotifyEvent& current = (DataSet->*slot.Get)();
-    // The routine is compared, not the object: of two trees on one dataset the first stands in.
-    if (current.SameRoutine(slot.Hook)) return;
-    // Another view placed in front of this tree's hook holds it already: saving that view's hook
-    // would close the chain into a loop and lose the application's own handler.
-    TComponent* view = HookOwner(current);
-    if (slot.Placed && view) return;
-    slot.Saved = current;
-    (DataSet->*slot.Set)(slot.Hook);
-    slot.Placed = true;
     // A view's hook kept here must not outlive the view.
-    if (view) FreeNotification(view);
+    if (TComponent* view = PlaceDeleteHook(*DataSet, HookSlot(Before), *this, &IsHookView))
+        FreeNotification(view);
 }
 
-// Puts the saved handler back where this tree's own hook stands; a handler the application
-// installed after it stays. Behind another view's hook, the tree steps out of the chain: the
-// saved handler takes the view's place until the view places itself again (it does so before
-// the next deletion), so that the view never passes a call on to a tree that is gone.
 void TDBCustomTreeView::RemoveHook(TDataSet* DataSet, bool Before) {
-    THookSlot slot = HookSlot(Before);
-    const TDataSetNotifyEvent& current = (DataSet->*slot.Get)();
-    if (current.SameMethod(slot.Hook))
-        (DataSet->*slot.Set)(slot.Saved);
-    else if (slot.Placed && HookOwner(current))
-        (DataSet->*slot.Set)(HookOwner(slot.Saved) ? TDataSetNotifyEvent() : slot.Saved);
-    slot.Saved = TDataSetNotifyEvent();
-    slot.Placed = false;
+    RemoveDeleteHook(*DataSet, HookSlot(Before), *this, &IsHookView);
 }
 
 void TDBCustomTreeView::AddHooks(TDataSet* DataSet) {
