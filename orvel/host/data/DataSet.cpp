@@ -471,6 +471,7 @@ void TDataSet::KeepWindow() {
     slot->AtStart = FWindowAtStart;
     slot->AtEnd = FWindowAtEnd;
     slot->FetchSize = FFetchSize;
+    slot->Pos = FWindowPos;
     FWindowCount = 0;
     FWindowPos = -1;
 }
@@ -480,12 +481,13 @@ void TDataSet::KeepWindow() {
 bool TDataSet::AdoptKeptWindow(bool atStart, int64_t rowId) {
     uint64_t version = 0;
     if (!ReuseAllowed(version)) return false;
-    if (!atStart && !FWindowPending && FWindowVersion == version)
-        for (int i = 0; i < FWindowCount; ++i)
-            if (FWindow[static_cast<std::size_t>(i)].RowId == rowId) {
-                FWindowPos = i;
-                return true;
-            }
+    if (!atStart && !FWindowPending && FWindowVersion == version) {
+        int at = RowIndex(FWindow, FWindowCount, FWindowPos, rowId);
+        if (at >= 0) {
+            FWindowPos = at;
+            return true;
+        }
+    }
     for (TKeptWindow& kept : FKept) {
         if (kept.Scope != FScope || kept.Version != version) continue;
         if (atStart) {
@@ -493,13 +495,24 @@ bool TDataSet::AdoptKeptWindow(bool atStart, int64_t rowId) {
             TakeWindow(kept, kept.Count > 0 ? 0 : -1);
             return true;
         }
-        for (int i = 0; i < kept.Count; ++i)
-            if (kept.Rows[static_cast<std::size_t>(i)].RowId == rowId) {
-                TakeWindow(kept, i);
-                return true;
-            }
+        int at = RowIndex(kept.Rows, kept.Count, kept.Pos, rowId);
+        if (at >= 0) {
+            TakeWindow(kept, at);
+            return true;
+        }
     }
     return false;
+}
+
+// The place of the record rowId among the first count rows, or -1. A scan comes back to the
+// record it left (the cursor's place when the window was left), so that place is tried first:
+// a window may hold thousands of rows.
+int TDataSet::RowIndex(const std::vector<TRecordData>& rows, int count, int hint, int64_t rowId) {
+    if (hint >= 0 && hint < count && rows[static_cast<std::size_t>(hint)].RowId == rowId)
+        return hint;
+    for (int i = 0; i < count; ++i)
+        if (rows[static_cast<std::size_t>(i)].RowId == rowId) return i;
+    return -1;
 }
 
 // The kept window becomes the current one; the current one is kept in its stead.

@@ -268,11 +268,13 @@ private:
         bool AtStart = false;
         bool AtEnd = false;
         int FetchSize = 0;
+        int Pos = -1;       // the cursor's place when the window was left
         uint64_t Stamp = 0; // when it was kept
     };
     bool ReuseAllowed(uint64_t& version) const;
     void KeepWindow();
     bool AdoptKeptWindow(bool atStart, int64_t rowId);
+    static int RowIndex(const std::vector<TRecordData>& rows, int count, int hint, int64_t rowId);
     bool TakeCheckedRecord(int64_t rowId, TRecordData& record);
     void TakeWindow(TKeptWindow& kept, int position);
     void LoadFirstWindow();
