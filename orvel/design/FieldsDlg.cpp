@@ -95,13 +95,6 @@ const char* const KeysEditorForm = R"(object KeysEditorDialog: TKeysEditorDialog
 end
 )";
 
-// The first entry that equals text exactly (case-sensitive), -1 when none does.
-int IndexOfExact(const TStrings& list, const std::string& text) {
-    for (int i = 0; i < list.Count(); ++i)
-        if (list.Get(i) == text) return i;
-    return -1;
-}
-
 } // namespace
 
 const TClassInfo& TKeysEditorDialog::StaticClassInfo() {

@@ -131,13 +131,6 @@ const char* const RelationsEditorForm = R"(object RelationsEditorDialog: TRelati
 end
 )";
 
-// The first entry that equals text exactly (case-sensitive), -1 when none does.
-int IndexOfExact(const TStrings& list, const std::string& text) {
-    for (int i = 0; i < list.Count(); ++i)
-        if (list.Get(i) == text) return i;
-    return -1;
-}
-
 } // namespace
 
 void SplitRelation(const std::string& entry, std::string& parent, std::string& key) {

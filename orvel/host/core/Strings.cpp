@@ -179,6 +179,12 @@ void TStringList::CheckIndex(int index) const {
     if (index < 0 || index >= Count()) IndexError(index);
 }
 
+int IndexOfExact(const TStrings& list, const std::string& text) {
+    for (int i = 0; i < list.Count(); ++i)
+        if (list.Get(i) == text) return i;
+    return -1;
+}
+
 void TStringList::SetCapacity(int value) {
     if (value > Count()) FItems.reserve(static_cast<std::size_t>(value));
 }

@@ -71,6 +71,10 @@ private:
 
 enum class TDuplicates { dupIgnore, dupAccept, dupError };
 
+// The first entry of list that equals text exactly (case-sensitive, unlike IndexOf), -1 when
+// none does.
+int IndexOfExact(const TStrings& list, const std::string& text);
+
 class TStringList : public TStrings {
 public:
     TStringList() = default;

@@ -61,3 +61,16 @@ TEST(StringList, TextSplitsAtLineBreaks) {
     EXPECT_EQ(list.ToVector(), (std::vector<std::string>{"one", "two", "three"}));
     EXPECT_EQ(list.GetText(), "one\ntwo\nthree\n");
 }
+
+namespace orvel {
+namespace {
+
+TEST(StringListSearch, ExactSearchTellsCaseApartWhereIndexOfDoesNot) {
+    TStringList list{"Name", "name"};
+    EXPECT_EQ(list.IndexOf("name"), 0);
+    EXPECT_EQ(IndexOfExact(list, "name"), 1);
+    EXPECT_EQ(IndexOfExact(list, "NAME"), -1);
+}
+
+} // namespace
+} // namespace orvel
