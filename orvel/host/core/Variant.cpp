@@ -18,8 +18,8 @@ struct TVarStringData {
 };
 
 // The bounds of an array's dimensions. A single dimension (every key vector) is kept inline and
-// only more dimensions take a block of their own, so that a one-dimensional array costs two
-// allocations (its header and its items) rather than three: views keep one key vector per node.
+// only more dimensions take a block of their own, so that a one-dimensional array costs one
+// allocation (its header followed by its items): views keep one key vector per node.
 class TBoundList {
 public:
     TBoundList(const std::vector<TVarArrayBound>& bounds) { Fill(bounds.data(), bounds.size()); }
@@ -69,12 +69,46 @@ private:
     };
 };
 
+// An array's header and its items in one block: the items follow the header directly. The first
+// dimension varies fastest, the last slowest.
 struct TVarArrayData {
     int32_t Refs;
     TVarType ElementType;
+    std::size_t Count;
     TBoundList Bounds;
-    std::vector<Variant> Items; // the first dimension varies fastest, the last slowest
+
+    Variant* begin() { return reinterpret_cast<Variant*>(this + 1); }
+    const Variant* begin() const { return reinterpret_cast<const Variant*>(this + 1); }
+    Variant* end() { return begin() + Count; }
+    const Variant* end() const { return begin() + Count; }
+    Variant& operator[](std::size_t i) { return begin()[i]; }
+    const Variant& operator[](std::size_t i) const { return begin()[i]; }
+
+    // A block for count Empty items, referenced once.
+    static TVarArrayData* New(TVarType elementType, const TBoundList& bounds, std::size_t count) {
+        if (count >
+            (std::numeric_limits<std::size_t>::max() - sizeof(TVarArrayData)) / sizeof(Variant))
+            throw std::bad_alloc();
+        void* block = ::operator new(sizeof(TVarArrayData) + count * sizeof(Variant));
+        TVarArrayData* d;
+        try {
+            d = new (block) TVarArrayData{1, elementType, count, bounds};
+        } catch (...) {
+            ::operator delete(block);
+            throw;
+        }
+        for (Variant* item = d->begin(); item != d->end(); ++item)
+            new (item) Variant();
+        return d;
+    }
+    static void Free(TVarArrayData* d) noexcept {
+        for (Variant* item = d->begin(); item != d->end(); ++item)
+            item->~Variant();
+        d->~TVarArrayData();
+        ::operator delete(d);
+    }
 };
+static_assert(sizeof(TVarArrayData) % alignof(Variant) == 0, "items follow the header aligned");
 
 // Private access to a Variant's payload for the array routines below.
 struct TVarArrayAccess {
@@ -82,7 +116,8 @@ struct TVarArrayAccess {
     static TVarArrayData* Unshared(Variant& v) {
         TVarArrayData* d = v.FArray;
         if (d->Refs > 1) {
-            auto* copy = new TVarArrayData{1, d->ElementType, d->Bounds, d->Items};
+            TVarArrayData* copy = TVarArrayData::New(d->ElementType, d->Bounds, d->Count);
+            std::copy(d->begin(), d->end(), copy->begin());
             --d->Refs;
             v.FArray = copy;
             d = copy;
@@ -248,7 +283,7 @@ void Variant::Release() noexcept {
     if (FType == varString) {
         if (--FString->Refs == 0) delete FString;
     } else if (IsArray()) {
-        if (--FArray->Refs == 0) delete FArray;
+        if (--FArray->Refs == 0) TVarArrayData::Free(FArray);
     }
 }
 
@@ -368,7 +403,7 @@ std::string Variant::AsString() const {
 const Variant& Variant::operator[](int32_t index) const {
     const TVarArrayData* d = A::Data(*this);
     if (!d) NotArray();
-    return d->Items[FlatIndex(*d, {index})];
+    return (*d)[FlatIndex(*d, {index})];
 }
 
 std::string VarTypeName(TVarType t) {
@@ -472,8 +507,8 @@ TVariantRelationship CompareArrays(const Variant& a, const Variant& b) {
         if (x->Bounds[i].LowBound != y->Bounds[i].LowBound ||
             x->Bounds[i].HighBound != y->Bounds[i].HighBound)
             return TVariantRelationship::vrNotEqual;
-    for (std::size_t i = 0; i < x->Items.size(); ++i)
-        if (VarCompareValue(x->Items[i], y->Items[i]) != TVariantRelationship::vrEqual)
+    for (std::size_t i = 0; i < x->Count; ++i)
+        if (VarCompareValue((*x)[i], (*y)[i]) != TVariantRelationship::vrEqual)
             return TVariantRelationship::vrNotEqual;
     return TVariantRelationship::vrEqual;
 }
@@ -521,8 +556,8 @@ bool operator==(const Variant& a, const Variant& b) {
             if (x->Bounds[i].LowBound != y->Bounds[i].LowBound ||
                 x->Bounds[i].HighBound != y->Bounds[i].HighBound)
                 return false;
-        for (std::size_t i = 0; i < x->Items.size(); ++i)
-            if (!(x->Items[i] == y->Items[i])) return false;
+        for (std::size_t i = 0; i < x->Count; ++i)
+            if (!((*x)[i] == (*y)[i])) return false;
         return true;
     }
     return VarSameValue(a, b);
@@ -536,7 +571,7 @@ std::size_t VarHash(const Variant& v) {
         const TVarArrayData* d = A::Data(v);
         for (const TVarArrayBound& b : d->Bounds)
             mix(static_cast<std::size_t>(b.LowBound) * 31 + b.HighBound);
-        for (const Variant& item : d->Items)
+        for (const Variant& item : *d)
             mix(VarHash(item));
     } else if (t == varString) {
         mix(std::hash<std::string>()(A::Text(v)));
@@ -558,8 +593,9 @@ Variant VarArrayCreate(const std::vector<TVarArrayBound>& bounds, TVarType eleme
         if (b.HighBound < b.LowBound - 1) BoundsError();
         total *= static_cast<std::size_t>(b.ElementCount());
     }
-    auto* d = new TVarArrayData{1, elementType, bounds, {}};
-    d->Items.assign(total, ZeroOf(elementType));
+    Variant zero = ZeroOf(elementType);
+    TVarArrayData* d = TVarArrayData::New(elementType, bounds, total);
+    std::fill(d->begin(), d->end(), zero);
     return A::Make(d);
 }
 
@@ -572,19 +608,25 @@ Variant VarArrayCreate(std::initializer_list<int32_t> bounds, TVarType elementTy
 }
 
 Variant VarArrayOf(const std::vector<Variant>& values) {
-    auto* d =
-        new TVarArrayData{1, varVariant, {{0, static_cast<int32_t>(values.size()) - 1}}, values};
-    return A::Make(d);
+    return VarArrayOf(values.size(), [&values](std::size_t i) { return values[i]; });
 }
 
 Variant VarArrayOf(std::vector<Variant>&& values) {
-    int32_t high = static_cast<int32_t>(values.size()) - 1;
-    auto* d = new TVarArrayData{1, varVariant, {{0, high}}, std::move(values)};
-    return A::Make(d);
+    return VarArrayOf(values.size(), [&values](std::size_t i) { return std::move(values[i]); });
+}
+
+Variant VarArrayOf(std::size_t count, const std::function<Variant(std::size_t)>& item) {
+    if (count > static_cast<std::size_t>(std::numeric_limits<int32_t>::max())) BoundsError();
+    TVarArrayData* d =
+        TVarArrayData::New(varVariant, {{0, static_cast<int32_t>(count) - 1}}, count);
+    Variant result = A::Make(d); // frees the block if making an item throws
+    for (std::size_t i = 0; i < count; ++i)
+        (*d)[i] = item(i);
+    return result;
 }
 
 Variant VarArrayOf(std::initializer_list<Variant> values) {
-    return VarArrayOf(std::vector<Variant>(values));
+    return VarArrayOf(values.size(), [&values](std::size_t i) { return values.begin()[i]; });
 }
 
 int32_t VarArrayDimCount(const Variant& v) {
@@ -609,28 +651,39 @@ int32_t VarArrayHighBound(const Variant& v, int32_t dim) {
 Variant VarArrayGet(const Variant& v, std::initializer_list<int32_t> indices) {
     const TVarArrayData* d = A::Data(v);
     if (!d) NotArray();
-    return d->Items[FlatIndex(*d, indices)];
+    return (*d)[FlatIndex(*d, indices)];
 }
 
 void VarArrayPut(Variant& v, const Variant& value, std::initializer_list<int32_t> indices) {
     if (!v.IsArray()) NotArray();
     std::size_t flat = FlatIndex(*A::Data(v), indices);
     Variant stored = StoredElement(A::Data(v)->ElementType, value);
-    A::Unshared(v)->Items[flat] = std::move(stored);
+    (*A::Unshared(v))[flat] = std::move(stored);
 }
 
 void VarArrayRedim(Variant& v, int32_t highBound) {
     if (!v.IsArray()) NotArray();
-    const TVarArrayData* d = A::Data(v);
+    TVarArrayData* d = A::Data(v);
     const TVarArrayBound& last = d->Bounds.back();
     if (highBound < last.LowBound - 1) BoundsError();
     std::size_t slice = 1;
     for (std::size_t i = 0; i + 1 < d->Bounds.size(); ++i)
         slice *= static_cast<std::size_t>(d->Bounds[i].ElementCount());
-    TVarArrayData* u = A::Unshared(v);
-    u->Bounds.back().HighBound = highBound;
-    u->Items.resize(slice * static_cast<std::size_t>(u->Bounds.back().ElementCount()),
-                    ZeroOf(u->ElementType));
+    TBoundList bounds = d->Bounds;
+    bounds.back().HighBound = highBound;
+    std::size_t count = slice * static_cast<std::size_t>(bounds.back().ElementCount());
+    Variant zero = ZeroOf(d->ElementType);
+    // The items live in the header's block, so another size takes a new block; the kept items
+    // are moved over and the old block is released with the value's own reference.
+    TVarArrayData* resized = TVarArrayData::New(d->ElementType, bounds, count);
+    Variant result = A::Make(resized);
+    std::size_t kept = std::min(count, d->Count);
+    if (d->Refs == 1)
+        std::move(d->begin(), d->begin() + kept, resized->begin());
+    else
+        std::copy(d->begin(), d->begin() + kept, resized->begin());
+    std::fill(resized->begin() + kept, resized->end(), zero);
+    v = std::move(result);
 }
 
 } // namespace orvel

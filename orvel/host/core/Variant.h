@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -164,7 +165,10 @@ Variant VarArrayCreate(const std::vector<TVarArrayBound>& bounds, TVarType eleme
 Variant VarArrayOf(std::initializer_list<Variant> values); // zero-based array of Variants
 Variant VarArrayOf(const std::vector<Variant>& values);
 Variant VarArrayOf(std::vector<Variant>&& values); // takes the values over
-int32_t VarArrayDimCount(const Variant& v);        // 0 for a value that is not an array
+// A zero-based array of count Variants, item i made by item(i): a key vector built without a
+// list of its own.
+Variant VarArrayOf(std::size_t count, const std::function<Variant(std::size_t)>& item);
+int32_t VarArrayDimCount(const Variant& v); // 0 for a value that is not an array
 // Both raise EVariantError for a value that is not an array or a dimension outside 1..count.
 int32_t VarArrayLowBound(const Variant& v, int32_t dim);
 int32_t VarArrayHighBound(const Variant& v, int32_t dim);

@@ -303,11 +303,7 @@ const std::vector<TField*>& TDataSet::KeptFieldList(const std::string& fieldName
 Variant TDataSet::GetFieldValue(const std::string& fieldNames) const {
     if (!ListHasSeparator(fieldNames)) return FieldByName(Trim(fieldNames))->GetValue();
     const std::vector<TField*>& fields = KeptFieldList(fieldNames);
-    std::vector<Variant> values;
-    values.reserve(fields.size());
-    for (TField* f : fields)
-        values.push_back(f->GetValue());
-    return VarArrayOf(std::move(values));
+    return VarArrayOf(fields.size(), [&fields](std::size_t i) { return fields[i]->GetValue(); });
 }
 
 void TDataSet::SetFieldValue(const std::string& fieldNames, const Variant& value) {

@@ -47,6 +47,29 @@ TEST(Variant, CopiesAreIndependentValuesArraysIncluded) {
     VarArrayRedim(c, 0);
     EXPECT_EQ(VarArrayHighBound(b, 1), 1);
     EXPECT_EQ(VarArrayHighBound(c, 1), 0);
+
+    // Re-dimensioning keeps the items that stay, whether the block was shared or not.
+    Variant texts = VarArrayOf({"kept", "dropped"});
+    Variant shared = texts;
+    VarArrayRedim(texts, 2);
+    EXPECT_EQ(texts[0].AsString(), "kept");
+    EXPECT_TRUE(VarIsEmpty(texts[2]));
+    EXPECT_EQ(shared[1].AsString(), "dropped");
+    VarArrayRedim(texts, 0);
+    VarArrayRedim(texts, 1);
+    EXPECT_EQ(texts[0].AsString(), "kept");
+    EXPECT_TRUE(VarIsEmpty(texts[1]));
+
+    // An array whose items are made one by one is released whole when making one fails.
+    EXPECT_THROW(VarArrayOf(3,
+                            [](std::size_t i) {
+                                if (i == 1) throw EConvertError("no second item");
+                                return Variant("first item, long enough to live on the heap");
+                            }),
+                 EConvertError);
+    EXPECT_EQ(VarArrayOf(2, [](std::size_t i) { return Variant(static_cast<int32_t>(i)); })[1]
+                  .AsInteger(),
+              1);
 }
 
 TEST(Variant, ArraysWithBoundsAndDimensions) {
