@@ -505,6 +505,8 @@ bool TDBCustomListView::InitData() {
     FStatusField = nullptr;
     FImageField = nullptr;
     FTextField = nullptr;
+    FColumnFields.clear();
+    FColumnFieldsOf = nullptr;
     return true;
 }
 
@@ -535,6 +537,7 @@ bool TDBCustomListView::ActivateDataSet() {
         SplitLine2List(FKeyFields, FKeyFieldList.get());
         SplitLine2List(FColumnsFields, FColumnFieldList.get());
         FColumnsFields = JoinFieldList(*FColumnFieldList);
+        FindColumnFields(ds);
         result = true;
     } else {
         InitData();
@@ -689,12 +692,29 @@ void TDBCustomListView::SetColumns(TListItem* Item) {
         columns->SetCapacity(FColumnFieldList->Count());
         if (ds)
             for (int i = 0; i < FColumnFieldList->Count(); ++i)
-                columns->Add(ds->FieldByName(FColumnFieldList->Get(i))->GetAsString());
+                columns->Add(ColumnField(ds, i)->GetAsString());
     } catch (...) {
         columns->EndUpdate();
         throw;
     }
     columns->EndUpdate();
+}
+
+void TDBCustomListView::FindColumnFields(TDataSet* DataSet) {
+    FColumnFields.clear();
+    FColumnFieldsOf = nullptr;
+    for (int i = 0; i < FColumnFieldList->Count(); ++i)
+        FColumnFields.push_back(DataSet->FieldByName(FColumnFieldList->Get(i)));
+    FColumnFieldsOf = DataSet;
+}
+
+// The field of column i: the one found on binding while the view is still bound to that dataset,
+// otherwise found by name (which raises when the dataset no longer has it).
+TField* TDBCustomListView::ColumnField(TDataSet* DataSet, int i) const {
+    if (DataSet == FColumnFieldsOf &&
+        FColumnFields.size() == static_cast<std::size_t>(FColumnFieldList->Count()))
+        return FColumnFields[static_cast<std::size_t>(i)];
+    return DataSet->FieldByName(FColumnFieldList->Get(i));
 }
 
 void TDBCustomListView::SetBarAt(TListItem* Item, bool) {

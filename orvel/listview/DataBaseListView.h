@@ -205,6 +205,8 @@ public:
     void SetStatusID(TListItem* Item);
     void SetImageID(TListItem* Item);
     void SetColumns(TListItem* Item);
+    void FindColumnFields(TDataSet* DataSet);
+    TField* ColumnField(TDataSet* DataSet, int i) const;
     TDBListItem* InsertItem();
     // Refills List with the names of Line (separated by ";") that the bound dataset has.
     void SplitLine2List(const std::string& Line, TStrings* List);
@@ -314,6 +316,10 @@ private:
     int32_t FDefState = 0;
     int32_t FDefImage = 0;
     std::unique_ptr<TStringList> FColumnFieldList;
+    // The fields of FColumnFieldList in the dataset they were found in, found once on binding
+    // rather than by name for every item; empty while no dataset is bound.
+    std::vector<TField*> FColumnFields;
+    TDataSet* FColumnFieldsOf = nullptr;
     std::unique_ptr<TStringList> FKeyFieldList;
     std::unique_ptr<TKeysArray> FItemQueue;
     std::string FKeyFields;

@@ -551,6 +551,41 @@ private:
     bool FWrapText = true;
 };
 
+// The texts of a list item's further columns, each with an object slot: a plain list (never
+// sorted) kept inside its item, telling the item of each change, or once per update batch.
+class TListSubItems : public TStrings {
+public:
+    explicit TListSubItems(TListItem* AItem) : FItem(AItem) {}
+    TListSubItems(const TListSubItems&) = delete;
+    TListSubItems& operator=(const TListSubItems&) = delete;
+
+    int Count() const override { return static_cast<int>(FItems.size()); }
+    int Capacity() const override { return static_cast<int>(FItems.capacity()); }
+    void SetCapacity(int value) override;
+    std::string Get(int index) const override;
+    void Put(int index, const std::string& s) override;
+    TObject* GetObject(int index) const override;
+    void PutObject(int index, TObject* object) override;
+    void InsertObject(int index, const std::string& s, TObject* object) override;
+    void Delete(int index) override;
+    void Clear() override;
+    void Exchange(int a, int b) override;
+
+protected:
+    void SetUpdateState(bool updating) override;
+
+private:
+    struct TEntry {
+        std::string Text;
+        TObject* Object;
+    };
+    void Changed();
+    void CheckIndex(int index) const;
+
+    TListItem* FItem;
+    std::vector<TEntry> FItems;
+};
+
 // An item of a list view, made by the view's CreateListItem and owned by its item collection.
 class TListItem : public TPersistent {
 public:
@@ -598,12 +633,13 @@ public:
 private:
     friend class TListItems;
     friend class TCustomListView;
+    friend class TListSubItems;
     void Changed();
 
     TListItems* FOwner;
     std::string FCaption;
     void* FData = nullptr;
-    mutable std::unique_ptr<TStringList> FSubItems;
+    mutable TListSubItems FSubItems{this};
     int32_t FImageIndex = 0;
     int32_t FStateIndex = -1;
     int32_t FOverlayIndex = -1;

@@ -164,12 +164,7 @@ void TListItem::SetOverlayIndex(int value) {
 }
 
 TStrings* TListItem::SubItems() const {
-    if (!FSubItems) {
-        FSubItems = std::make_unique<TStringList>();
-        TListItem* self = const_cast<TListItem*>(this);
-        FSubItems->OnChange = [self](TObject*) { self->Changed(); };
-    }
-    return FSubItems.get();
+    return &FSubItems;
 }
 
 void TListItem::SetSelected(bool value) {
@@ -231,10 +226,72 @@ void TListItem::Assign(TPersistent* Source) {
     SetImageIndex(item->FImageIndex);
     SetStateIndex(item->FStateIndex);
     SetOverlayIndex(item->FOverlayIndex);
-    if (item->FSubItems)
-        SubItems()->Assign(item->FSubItems.get());
-    else if (FSubItems)
-        FSubItems->Clear();
+    if (item->FSubItems.Count() != 0 || FSubItems.Count() != 0) FSubItems.Assign(&item->FSubItems);
+}
+
+// --- TListSubItems -------------------------------------------------------------------------
+
+void TListSubItems::SetCapacity(int value) {
+    if (value > Count()) FItems.reserve(static_cast<std::size_t>(value));
+}
+
+void TListSubItems::CheckIndex(int index) const {
+    if (index < 0 || index >= Count()) IndexError(index);
+}
+
+std::string TListSubItems::Get(int index) const {
+    CheckIndex(index);
+    return FItems[static_cast<std::size_t>(index)].Text;
+}
+
+void TListSubItems::Put(int index, const std::string& s) {
+    CheckIndex(index);
+    FItems[static_cast<std::size_t>(index)].Text = s;
+    Changed();
+}
+
+TObject* TListSubItems::GetObject(int index) const {
+    CheckIndex(index);
+    return FItems[static_cast<std::size_t>(index)].Object;
+}
+
+void TListSubItems::PutObject(int index, TObject* object) {
+    CheckIndex(index);
+    FItems[static_cast<std::size_t>(index)].Object = object;
+    Changed();
+}
+
+void TListSubItems::InsertObject(int index, const std::string& s, TObject* object) {
+    if (index < 0 || index > Count()) IndexError(index);
+    FItems.insert(FItems.begin() + index, TEntry{s, object});
+    Changed();
+}
+
+void TListSubItems::Delete(int index) {
+    CheckIndex(index);
+    FItems.erase(FItems.begin() + index);
+    Changed();
+}
+
+void TListSubItems::Clear() {
+    if (FItems.empty()) return;
+    FItems.clear();
+    Changed();
+}
+
+void TListSubItems::Exchange(int a, int b) {
+    CheckIndex(a);
+    CheckIndex(b);
+    std::swap(FItems[static_cast<std::size_t>(a)], FItems[static_cast<std::size_t>(b)]);
+    Changed();
+}
+
+void TListSubItems::SetUpdateState(bool updating) {
+    if (!updating) FItem->Changed();
+}
+
+void TListSubItems::Changed() {
+    if (UpdateCount() == 0) FItem->Changed();
 }
 
 // --- TListItems ---------------------------------------------------------------------------
