@@ -311,7 +311,15 @@ void TDataSet::SetFieldValue(const std::string& fieldNames, const Variant& value
         SetOneFieldValue(FieldByName(Trim(fieldNames)), value);
         return;
     }
-    std::vector<TField*> fields = FieldList(fieldNames);
+    const std::vector<TField*>& kept = KeptFieldList(fieldNames);
+    if (kept.size() == 1) {
+        // A list of one name (a tree's parent link): no lists built, the same checks.
+        TField* field = kept[0];
+        SetOneFieldValue(field, VarArrayGet(value, {VarArrayLowBound(value, 1)}));
+        return;
+    }
+    // A copy: setting a value tells the links, whose handlers may read other lists meanwhile.
+    std::vector<TField*> fields = kept;
     std::vector<Variant> values;
     int32_t low = fields.empty() ? 0 : VarArrayLowBound(value, 1);
     for (std::size_t i = 0; i < fields.size(); ++i)
