@@ -98,9 +98,27 @@ private:
 
 // ---- memory ---------------------------------------------------------------------------------
 
-// Bytes held by live allocations of operator new (as the allocator hands them out), counted by
-// the benchmark executable's own operator new and delete.
+// While one lives, the benchmark executable's own operator new and delete count the bytes they
+// hand out and take back; timed runs go without, since counting costs time.
+class TCountedHeap {
+public:
+    TCountedHeap();
+    ~TCountedHeap();
+    TCountedHeap(const TCountedHeap&) = delete;
+    TCountedHeap& operator=(const TCountedHeap&) = delete;
+};
+
+// The bytes operator new handed out less those operator delete took back while counting: only a
+// difference of two readings under one TCountedHeap means anything.
 int64_t LiveHeapBytes();
+
+// The heap bytes work leaves allocated, counted.
+template <class Work> int64_t HeapGrowthOf(Work&& work) {
+    TCountedHeap counted;
+    int64_t before = LiveHeapBytes();
+    work();
+    return LiveHeapBytes() - before;
+}
 // The heap bytes a string's text takes beyond the string object itself (0 for short texts).
 int64_t HeapBytesOf(const std::string& text);
 
