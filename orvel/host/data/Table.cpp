@@ -861,7 +861,9 @@ void TTable::ApplyRange() {
     });
 }
 
-// The number of the applied range: that of an equal range applied lately, else a new one.
+// The number of the applied range: that of an equal range applied lately, else a new one. The
+// range applied longest ago is forgotten first, so a range a scan keeps coming back to (a tree's
+// parent, between the ranges of its children) keeps its number, and with it its kept window.
 uint64_t TTable::ScopeOfRange() {
     constexpr std::size_t remembered = 8;
     const TKeyBuffer& start = FKeyBuffers[static_cast<int>(TKeyIndex::kiCurRangeStart)];
@@ -875,18 +877,22 @@ uint64_t TTable::ScopeOfRange() {
         }
         return true;
     };
-    for (const TAppliedRange& range : FRecentRanges)
-        if (sameKey(range.Start, start) && sameKey(range.End, end)) return range.Scope;
-    // The range remembered longest ago gives its place (and its buffers) to this one.
+    for (TAppliedRange& range : FRecentRanges)
+        if (sameKey(range.Start, start) && sameKey(range.End, end)) {
+            range.Used = ++FRangeClock;
+            return range.Scope;
+        }
+    // The range applied longest ago gives its place (and its buffers) to this one.
     TAppliedRange* range = nullptr;
     if (FRecentRanges.size() < remembered) {
         range = &FRecentRanges.emplace_back();
     } else {
         range = &FRecentRanges.front();
         for (TAppliedRange& r : FRecentRanges)
-            if (r.Scope < range->Scope) range = &r;
+            if (r.Used < range->Used) range = &r;
     }
     range->Scope = ++FLastScope;
+    range->Used = ++FRangeClock;
     range->Start = start;
     range->End = end;
     return FLastScope;

@@ -167,11 +167,13 @@ private:
     // as the same scope of records (see TDataSet::ChangeCursorScope).
     struct TAppliedRange {
         uint64_t Scope = 0;
+        uint64_t Used = 0; // when it was last applied
         TKeyBuffer Start;
         TKeyBuffer End;
     };
     std::vector<TAppliedRange> FRecentRanges;
     uint64_t FLastScope = 0;
+    uint64_t FRangeClock = 0;
 };
 
 } // namespace orvel
