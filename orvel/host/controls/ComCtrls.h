@@ -688,8 +688,11 @@ private:
     TCustomListView* FOwner;
     std::vector<std::unique_ptr<TListItem>> FItems;
     // The items of the list by address, so that IndexOf answers without a search and without
-    // reading a pointer that may name a deleted item.
-    TPointerSet FLive;
+    // reading a pointer that may name a deleted item. Made at the first question and kept up
+    // from then on: filling a list asks none, and pays nothing for it.
+    const TPointerSet& Live() const;
+    mutable TPointerSet FLive;
+    mutable bool FLiveKept = false;
     int FUpdateCount = 0;
 };
 

@@ -307,7 +307,18 @@ TListItem* TListItems::Item(int Index) const {
 }
 
 int TListItems::IndexOf(const TListItem* Item) const {
-    return FLive.Contains(Item) ? Item->FIndex : -1;
+    return Live().Contains(Item) ? Item->FIndex : -1;
+}
+
+const TPointerSet& TListItems::Live() const {
+    if (!FLiveKept) {
+        FLive.Clear();
+        FLive.Reserve(FItems.size());
+        for (const auto& item : FItems)
+            FLive.Insert(item.get());
+        FLiveKept = true;
+    }
+    return FLive;
 }
 
 void TListItems::Renumber(int From) {
@@ -325,11 +336,11 @@ TListItem* TListItems::Insert(int Index) {
     if (!item) throw EListError("The list view made no item");
     item->FOwner = this;
     TListItem* added = item.get();
-    FLive.Insert(added);
+    if (FLiveKept) FLive.Insert(added);
     try {
         FItems.insert(FItems.begin() + Index, std::move(item));
     } catch (...) {
-        FLive.Erase(added);
+        if (FLiveKept) FLive.Erase(added);
         throw;
     }
     Renumber(Index);
@@ -353,7 +364,7 @@ void TListItems::Delete(int Index) {
     int at = IndexOf(item);
     if (at >= 0) {
         FOwner->ItemRemoved(item);
-        FLive.Erase(item);
+        if (FLiveKept) FLive.Erase(item);
         FItems.erase(FItems.begin() + at);
         Renumber(at);
     }
@@ -381,6 +392,7 @@ void TListItems::Clear() {
     }
     FOwner->FSelection.clear();
     FLive.Clear();
+    FLiveKept = false;
     FItems.clear();
     FOwner->ItemsChanged();
     if (error) std::rethrow_exception(error);

@@ -66,6 +66,11 @@ public:
 
     std::size_t Size() const { return FCount; }
 
+    // Room for count addresses, so that adding that many rehashes no more.
+    void Reserve(std::size_t count) {
+        if (count * 2 > FSlots.size()) Rehash(count);
+    }
+
 private:
     // No object lies at address 0 or 1, so these mark free and emptied slots.
     static constexpr uintptr_t kEmpty = 0;
