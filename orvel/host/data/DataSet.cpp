@@ -532,6 +532,10 @@ void TDataSet::TakeWindow(TKeptWindow& kept, int position) {
     kept.Scope = UINT64_MAX; // an empty place
     KeepWindow();
     std::swap(FWindow, taken.Rows);
+    // The buffers of the window given up (a pending one, or one displaced by keeping it) stay in
+    // the emptied place: the next window kept there hands them to a fresh read, which refills
+    // them instead of allocating a row, its values and its texts for every range a scan enters.
+    if (kept.Scope == UINT64_MAX && kept.Rows.empty()) std::swap(kept.Rows, taken.Rows);
     FWindowCount = taken.Count;
     FWindowPos = position;
     FWindowAtStart = taken.AtStart;
