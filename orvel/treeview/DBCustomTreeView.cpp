@@ -581,7 +581,7 @@ void TDBCustomTreeView::GetKeyValues(Variant& Key) const {
         Key.Clear();
         return;
     }
-    Key = dataSet->GetFieldValue(FKeyLinks + ";");
+    dataSet->GetFieldValue(FKeyLinks + ";", Key);
 }
 
 Variant TDBCustomTreeView::GetKeyValues() const {
@@ -811,9 +811,11 @@ void TDBCustomTreeView::LoadNodes(TDBTreeNode* Parent, const Variant& ParentKey,
         // Cancelling a range goes to the first record; with no range there was nothing to cancel.
         if (ParentKey.IsEmpty() && !rangeWasApplied) table->First();
         bool anyRecord = false;
+        // One key vector refilled record after record; a new node keeps its own copy of it.
+        Variant key;
         while (!table->Eof()) {
             if (Parent && !parent.Get()) break; // a handler removed the parent
-            Variant key = GetKeyValues();
+            GetKeyValues(key);
             if (InOwnBranch(AsDBNode(parent.Get()), key)) {
                 table->Next();
                 continue;

@@ -629,6 +629,24 @@ Variant VarArrayOf(std::initializer_list<Variant> values) {
     return VarArrayOf(values.size(), [&values](std::size_t i) { return values.begin()[i]; });
 }
 
+void VarArrayRefill(Variant& v, std::size_t count,
+                    const std::function<Variant(std::size_t)>& item) {
+    TVarArrayData* d = A::Data(v);
+    bool reusable = d && d->Refs == 1 && d->ElementType == varVariant && d->Bounds.size() == 1 &&
+                    d->Bounds[0].LowBound == 0 && d->Count == count;
+    if (!reusable) {
+        v = VarArrayOf(count, item);
+        return;
+    }
+    try {
+        for (std::size_t i = 0; i < count; ++i)
+            (*d)[i] = item(i);
+    } catch (...) {
+        v.Clear();
+        throw;
+    }
+}
+
 int32_t VarArrayDimCount(const Variant& v) {
     const TVarArrayData* d = A::Data(v);
     return d ? static_cast<int32_t>(d->Bounds.size()) : 0;

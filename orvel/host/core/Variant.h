@@ -168,6 +168,10 @@ Variant VarArrayOf(std::vector<Variant>&& values); // takes the values over
 // A zero-based array of count Variants, item i made by item(i): a key vector built without a
 // list of its own.
 Variant VarArrayOf(std::size_t count, const std::function<Variant(std::size_t)>& item);
+// Makes v what VarArrayOf(count, item) gives, refilling v's own block when v is already such an
+// array that no other Variant shares (a reader taking key vectors record after record allocates
+// nothing for the ones it does not keep). If making an item fails, v is left Empty.
+void VarArrayRefill(Variant& v, std::size_t count, const std::function<Variant(std::size_t)>& item);
 int32_t VarArrayDimCount(const Variant& v); // 0 for a value that is not an array
 // Both raise EVariantError for a value that is not an array or a dimension outside 1..count.
 int32_t VarArrayLowBound(const Variant& v, int32_t dim);

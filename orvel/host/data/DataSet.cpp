@@ -306,6 +306,16 @@ Variant TDataSet::GetFieldValue(const std::string& fieldNames) const {
     return VarArrayOf(fields.size(), [&fields](std::size_t i) { return fields[i]->GetValue(); });
 }
 
+void TDataSet::GetFieldValue(const std::string& fieldNames, Variant& values) const {
+    if (!ListHasSeparator(fieldNames)) {
+        values = FieldByName(Trim(fieldNames))->GetValue();
+        return;
+    }
+    const std::vector<TField*>& fields = KeptFieldList(fieldNames);
+    VarArrayRefill(values, fields.size(),
+                   [&fields](std::size_t i) { return fields[i]->GetValue(); });
+}
+
 void TDataSet::SetFieldValue(const std::string& fieldNames, const Variant& value) {
     if (!ListHasSeparator(fieldNames)) {
         SetOneFieldValue(FieldByName(Trim(fieldNames)), value);

@@ -94,6 +94,9 @@ public:
     // one element per name; one bare name gives that field's value. Unknown names raise
     // EDatabaseError before anything is read or written.
     Variant GetFieldValue(const std::string& fieldNames) const;
+    // The same into values, whose own array is refilled when it has the list's length and no
+    // other Variant shares it.
+    void GetFieldValue(const std::string& fieldNames, Variant& values) const;
     // Takes an array (element i for name i, from the array's low bound) for a list with ";", else
     // the value. All values are converted before any field is written, so a failure changes
     // nothing.

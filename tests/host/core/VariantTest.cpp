@@ -70,6 +70,28 @@ TEST(Variant, CopiesAreIndependentValuesArraysIncluded) {
     EXPECT_EQ(VarArrayOf(2, [](std::size_t i) { return Variant(static_cast<int32_t>(i)); })[1]
                   .AsInteger(),
               1);
+
+    // Refilling reuses only a block no one else holds: copies taken before keep their values.
+    auto numbers = [](int32_t base) {
+        return [base](std::size_t i) { return Variant(base + static_cast<int32_t>(i)); };
+    };
+    Variant key = VarArrayOf(2, numbers(10));
+    const Variant* block = &key[0];
+    VarArrayRefill(key, 2, numbers(20));
+    EXPECT_EQ(&key[0], block);
+    EXPECT_EQ(key[1].AsInteger(), 21);
+    Variant kept = key;
+    VarArrayRefill(key, 2, numbers(30));
+    EXPECT_EQ(kept[0].AsInteger(), 20);
+    EXPECT_EQ(key[0].AsInteger(), 30);
+    VarArrayRefill(key, 3, numbers(40)); // another length: a new array
+    EXPECT_EQ(VarArrayHighBound(key, 1), 2);
+    Variant text("not an array");
+    VarArrayRefill(text, 1, numbers(50));
+    EXPECT_EQ(text[0].AsInteger(), 50);
+    EXPECT_THROW(VarArrayRefill(key, 3, [](std::size_t) -> Variant { throw EConvertError("x"); }),
+                 EConvertError);
+    EXPECT_TRUE(VarIsEmpty(key));
 }
 
 TEST(Variant, ArraysWithBoundsAndDimensions) {
