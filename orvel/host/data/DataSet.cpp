@@ -301,9 +301,9 @@ const std::vector<TField*>& TDataSet::KeptFieldList(const std::string& fieldName
 }
 
 Variant TDataSet::GetFieldValue(const std::string& fieldNames) const {
-    if (!ListHasSeparator(fieldNames)) return FieldByName(Trim(fieldNames))->GetValue();
-    const std::vector<TField*>& fields = KeptFieldList(fieldNames);
-    return VarArrayOf(fields.size(), [&fields](std::size_t i) { return fields[i]->GetValue(); });
+    Variant values;
+    GetFieldValue(fieldNames, values);
+    return values;
 }
 
 void TDataSet::GetFieldValue(const std::string& fieldNames, Variant& values) const {
