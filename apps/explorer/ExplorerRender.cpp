@@ -1,0 +1,181 @@
+// Drawing the explorer's screens into the text screen.
+#include "apps/explorer/Explorer.h"
+
+#include "apps/explorer/ExplorerSupport.h"
+#include "apps/explorer/SampleData.h"
+#include "orvel/containers/TreeAndList.h"
+#include "orvel/design/OrvelReg.h"
+#include "orvel/host/core/Exceptions.h"
+#include "orvel/host/core/Strings.h"
+#include "orvel/listview/ListViewMenus.h"
+#include "orvel/schema/FieldNames.h"
+#include "orvel/schema/LudraTypes.h"
+
+#include <algorithm>
+#include <filesystem>
+
+namespace orvel::explorer {
+
+// --- drawing ------------------------------------------------------------------------------
+
+void TExplorer::Render() {
+    FScreen.Clear();
+    if (!FForm) return;
+    RenderTitle();
+    if (FDesigning)
+        RenderDesigner();
+    else
+        RenderMain();
+    RenderStatus();
+    RenderMenus();
+    if (FHelp) RenderHelp();
+    for (TCustomForm* form : FModalForms)
+        FPainter.Control(*form, FocusedControl());
+    RenderPrompt();
+}
+
+void TExplorer::RenderTitle() {
+    FScreen.Fill({0, 0, FScreen.Width(), 1}, attr::Title);
+    std::string file = std::filesystem::path(FDatabaseFile).filename().string();
+    std::string left = " Orvel Explorer │ " + file + " │ " + FOptions.View.Table +
+                       " │ Insert: " + InsertModeName(FTree->GetInsertMode());
+    if (FScreen.Ascii())
+        for (std::size_t p; (p = left.find("│")) != std::string::npos;)
+            left.replace(p, std::string("│").size(), "|");
+    FScreen.Print(0, 0, left, attr::Title, FScreen.Width());
+    std::string right = "?:Help ";
+    FScreen.Print(FScreen.Width() - TextCells(right), 0, right, attr::Title);
+}
+
+void TExplorer::RenderMain() {
+    TWinControl* focused = FocusedPanel();
+    FScreen.Frame(FTreeFrame, FOptions.View.Table,
+                  focused == FTree ? attr::FocusFrame : attr::Frame);
+    TTreeMarks marks;
+    if (!VarIsEmpty(FPickedKey)) marks.PickedUp = FTree->FindNode(FPickedKey);
+    FPainter.Tree(*FTree, focused == FTree, marks);
+    // The frame points at the selected row, so a text dump shows the selection too.
+    if (TTreeNode* selected = FTree->Selected())
+        MarkRow(FTreeFrame, *FTree, selected->DisplayRect(false));
+
+    TDBListView* list = FShowInventory ? FInventoryList : FChildList;
+    std::string title;
+    if (FShowInventory) {
+        title = "Inventory";
+    } else {
+        TTreeNode* selected = FTree->Selected();
+        title = selected ? "Owned by " + selected->Text() : "Top level";
+    }
+    FScreen.Frame(FListFrame, title, focused == list ? attr::FocusFrame : attr::Frame);
+    FPainter.List(*list, focused == list);
+    RenderRecordPanel();
+    if (TListItem* item = list->Selected()) MarkRow(FListFrame, *list, item->DisplayRect(drBounds));
+}
+
+void TExplorer::RenderRecordPanel() {
+    if (!FStatusCombo) return;
+    TWinControl* focused = FocusedControl();
+    FScreen.Frame(FRecordFrame, "Record", InRecordPanel(focused) ? attr::FocusFrame : attr::Frame);
+    int x = FRecordFrame.Left + 2, y = FRecordFrame.Top + 1;
+    FScreen.Print(x, y, "Name", attr::Bold);
+    std::string name;
+    if (FObjects->GetActive() && !FObjects->IsEmpty())
+        name = FObjects->FieldByName(FOptions.View.NameField)->GetDisplayText();
+    if (Pending(FObjects)) name += FObjects->State() == dsInsert ? "  (new)" : "  (changed)";
+    FScreen.Print(x + 8, y, name, {}, FRecordFrame.Width - 12);
+    FScreen.Print(x, y + 1, "Status", attr::Bold);
+    FScreen.Print(x, y + 2, "Flags", attr::Bold);
+    for (TDBBitCheckBox* box : FFlagBoxes)
+        FPainter.Control(*box, focused);
+    if (FAttributes) {
+        FPainter.Control(*FAttributes, focused);
+        if (FAttributeRows.empty())
+            FScreen.Print(CellsOf(*FAttributes).Left, CellsOf(*FAttributes).Top + 1,
+                          "(no attributes)", attr::Dim);
+    }
+    // The combo last: its dropped-down list lies over what is below it.
+    FPainter.Control(*FStatusCombo, focused);
+}
+
+void TExplorer::MarkRow(const TCellRect& frame, const TControl& control, const TRect& row) {
+    if (row.IsEmpty()) return;
+    int y = control.ClientToScreen({0, (row.Top + row.Bottom) / 2}).Y / CellHeight;
+    TCellRect cells = CellsOf(control);
+    if (y < cells.Top || y >= cells.Bottom()) return;
+    FScreen.PutGlyph(frame.Left, y, FScreen.Ascii() ? ">" : "▶", attr::FocusFrame);
+}
+
+void TExplorer::RenderStatus() {
+    int h = FScreen.Height();
+    if (!FMessage.empty())
+        FScreen.Print(0, h - 2, FitText(" " + FMessage, FScreen.Width(), true),
+                      FMessageIsError ? attr::Error : attr::Bold);
+    std::string keys;
+    if (FAttributes &&
+        (FocusedControl() == FAttributes || FocusedControl() == FAttributes->InplaceEditor()))
+        keys = " Up/Down:Attribute  Alt-Down:Choices  typing:Search  Enter:Take  Tab:Next panel";
+    else if (FStatusCombo && FStatusCombo->DroppedDown())
+        keys = " Up/Down:Choose  Enter:Take  Esc:Close";
+    else if (Editing())
+        keys = " Enter:Save  Esc:Cancel  BS:Erase";
+    else if (FDesigning)
+        keys = " Tab:Panel  Up/Down:Choose  Enter:Set value or open dialog  d/Esc:Back  q:Quit";
+    else if (InRecordPanel(FocusedControl()))
+        keys = " Up/Down or F4:Status  Space:Toggle  Enter:Save  Esc:Cancel  Tab:Next  q:Quit";
+    else if (!VarIsEmpty(FPickedKey))
+        keys = " m:Drop under the selected node  Esc:Cancel the move  arrows:Choose";
+    else
+        keys = " ?Help Tab Enter:Open F2:Rename Ins Del F5:Reload i:Mode m:Move "
+               "F6:Inventory d:Designer q:Quit";
+    FScreen.Fill({0, h - 1, FScreen.Width(), 1}, attr::Status);
+    FScreen.Print(0, h - 1, FitText(keys, FScreen.Width(), true), attr::Status);
+}
+
+void TExplorer::RenderMenus() {
+    for (TOpenMenu& open : FMenus)
+        open.Box = FPainter.Menu(*open.Menu, open.X, open.Y, open.Highlight);
+}
+
+void TExplorer::RenderPrompt() {
+    if (!FPrompt) return;
+    int width = std::min(FScreen.Width() - 4, TextCells(FPrompt->Text) + 4);
+    TCellRect box{(FScreen.Width() - width) / 2, FScreen.Height() / 2 - 2, width, 3};
+    FScreen.Fill(box, {ccBlack, ccWhite});
+    FScreen.Frame(box, "Confirm", {ccBlack, ccWhite, true});
+    FScreen.Print(box.Left + 2, box.Top + 1, FPrompt->Text, {ccBlack, ccWhite}, width - 4);
+}
+
+void TExplorer::RenderHelp() {
+    static const char* const lines[] = {
+        "Keys",
+        "  Up Down PgUp PgDn Home End   move in the focused panel",
+        "  Enter / Right, Left          expand / collapse the selected node",
+        "  Tab, Shift-Tab               next / previous panel",
+        "  F2                           rename in place (Enter keeps, Esc cancels)",
+        "  Ins                          insert a record (placed by the insert mode)",
+        "  i                            cycle the insert mode",
+        "  Del                          delete the selected record (asks first)",
+        "  m ... m                      pick up a node, then drop it under another",
+        "  mouse drag                   move a node under another (empty space: top level)",
+        "  F5                           reload",
+        "  F6                           children / inventory on the right",
+        "  F9, right click              popup menu (view style, insert mode, PNG images)",
+        "  p                            write the image lists to PNG files",
+        "  q, F10                       quit (asks about unsaved changes)",
+        "",
+        "Any key closes this help.",
+    };
+    int width = 0;
+    for (const char* l : lines)
+        width = std::max(width, TextCells(l));
+    width = std::min(FScreen.Width() - 2, width + 4);
+    int height = std::min(FScreen.Height() - 2, static_cast<int>(std::size(lines)) + 2);
+    TCellRect box{(FScreen.Width() - width) / 2, (FScreen.Height() - height) / 2, width, height};
+    FScreen.Fill(box, {ccBlack, ccWhite});
+    FScreen.Frame(box, "Help", {ccBlack, ccWhite, true});
+    for (int i = 0; i < height - 2; ++i)
+        FScreen.Print(box.Left + 2, box.Top + 1 + i, lines[i], {ccBlack, ccWhite, i == 0},
+                      width - 4);
+}
+
+} // namespace orvel::explorer
