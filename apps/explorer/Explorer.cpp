@@ -167,6 +167,11 @@ void TExplorer::BuildComponents() {
             list->Columns()->Add()->SetCaption(names[i]);
     };
     FTree->SetDataSource(FObjectsSource);
+    // The list is narrowed before it is bound, so its first load reads the top level's records
+    // (as the tree does) instead of the whole table; the selected node's children follow once
+    // the tree has a selection.
+    std::vector<Variant> root = Elements(FTree->GetRootKeyValues());
+    FChildren->SetRange(root, root);
     addColumns(FChildList, FChildrenSource);
     if (FInventory) {
         FInventory->Open();
