@@ -557,8 +557,18 @@ void TDBCustomTreeView::SetNameField(const std::string& Value) {
 
 void TDBCustomTreeView::SetRelations(const std::string& Value) {
     if (Value == FLinksFields) return;
-    FLinksFields = Value;
-    DataLinkActiveChanged();
+    std::string previous = std::exchange(FLinksFields, Value);
+    try {
+        DataLinkActiveChanged();
+    } catch (...) {
+        // A relation text the bound dataset refuses leaves the tree on the one it had.
+        FLinksFields = std::move(previous);
+        try {
+            DataLinkActiveChanged();
+        } catch (...) {
+        }
+        throw;
+    }
 }
 
 void TDBCustomTreeView::SetTopParentKey(const std::string& Value) {
@@ -635,29 +645,63 @@ bool TDBCustomTreeView::ActivateDataSet() {
     FImageField = dataSet->FindField(FImageIDField);
     FStatusField = dataSet->FindField(FStatusIDField);
     FTextField = dataSet->FieldByName(FNameField);
-    ParseRelations(*dataSet);
+    try {
+        ParseRelations(*dataSet);
+    } catch (...) {
+        FreeHooks(FHookedDataSet);
+        throw;
+    }
     AddHooks(dataSet);
     return true;
 }
 
+namespace {
+
+// Why a relation item does not make a pair of the dataset's fields ("" when it does).
+std::string RelationFault(const TDataSet& DataSet, const std::string& Item, const std::string& Left,
+                          const std::string& Right) {
+    if (Item.find("->") == std::string::npos) return "'" + Item + "' is not PARENT->KEY";
+    if (!DataSet.FindField(Left)) return "'" + Item + "': no field '" + Left + "'";
+    if (!DataSet.FindField(Right)) return "'" + Item + "': no field '" + Right + "'";
+    return "'" + Item + "' repeats a field";
+}
+
+} // namespace
+
 // Keeps the relation pairs whose two fields exist and whose names are not used by an earlier
-// pair; the others are dropped without a word.
+// pair; the others are dropped without a word. A text that names pairs but none that fits is
+// refused: every key vector would be empty, and each level would show one node standing for all
+// its records.
 void TDBCustomTreeView::ParseRelations(TDataSet& DataSet) {
     TStringList items, left, right;
     SplitLine(FLinksFields, items);
     FormLists(items, left, right);
+    std::string faults;
+    bool named = false;
     int i = 0;
     while (i < items.Count()) {
         std::string leftName = left.Get(i), rightName = right.Get(i);
+        named = named || !items.Get(i).empty();
         bool valid = DataSet.FindField(rightName) && DataSet.FindField(leftName) &&
                      left.IndexOf(leftName) == i && right.IndexOf(rightName) == i;
         if (valid) {
             ++i;
             continue;
         }
+        if (!items.Get(i).empty())
+            faults += (faults.empty() ? "" : "; ") +
+                      RelationFault(DataSet, items.Get(i), leftName, rightName);
         items.Delete(i);
         left.Delete(i);
         right.Delete(i);
+    }
+    if (named && items.Count() == 0) {
+        FKeyFieldList->Clear();
+        FParentFieldList->Clear();
+        FKeyLinks.clear();
+        FParentLinks.clear();
+        throw ETreeViewError("LinksFields '" + FLinksFields +
+                             "' names no pair of the dataset's fields: " + faults);
     }
     FKeyFieldList->Assign(&right);
     FParentFieldList->Assign(&left);
@@ -668,7 +712,14 @@ void TDBCustomTreeView::ParseRelations(TDataSet& DataSet) {
 void TDBCustomTreeView::DataLinkActiveChanged() {
     if (IsStopped()) return;
     TTreeLock lock(*this);
-    if (ActivateDataSet() && !DataSet()->IsLoading())
+    bool active = false;
+    try {
+        active = ActivateDataSet();
+    } catch (...) {
+        ClearTree(); // no node stays from a binding that failed
+        throw;
+    }
+    if (active && !DataSet()->IsLoading())
         PostReload();
     else
         ClearTree();

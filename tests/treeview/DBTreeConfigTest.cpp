@@ -42,12 +42,44 @@ TEST_F(TreeConfigTest, RelationPairsThatDoNotFitTheTableAreDropped) {
     EXPECT_EQ(links(), "ID | PARENT_ID;");
     EXPECT_EQ(Items(tree->KeyFieldList()), std::vector<std::string>{"ID"});
 
-    tree->SetRelations("PARENT_ID -> ID"); // the blanks belong to the names
-    EXPECT_EQ(links(), " | ;");
+    // The blanks belong to the names: no pair is left, which the tree refuses, keeping the
+    // relations it had.
+    EXPECT_THROW(tree->SetRelations("PARENT_ID -> ID"), ETreeViewError);
+    EXPECT_EQ(tree->GetLinksFields(), "MISSING->ID;PARENT_ID->ID");
+    EXPECT_EQ(links(), "ID | PARENT_ID;");
 
     tree->SetRelations("PARENT_ID->ID;STATUS_ID->id;IMAGE_ID->NAME");
     EXPECT_EQ(links(), "ID;NAME | PARENT_ID;IMAGE_ID;");
     EXPECT_EQ(Items(tree->ParentFieldList()), (std::vector<std::string>{"PARENT_ID", "IMAGE_ID"}));
+}
+
+TEST_F(TreeConfigTest, ARelationTextWithNoPairOfTheTablesFieldsIsRefusedAtActivation) {
+    OpenOrganization();
+    // Without a single pair every key would be empty and each level one node: the binding
+    // fails with a message naming each wrong part, and no node is left.
+    tree->SetRelations("garbage;PARENT_ID->NOSUCH; ;NOSUCH->ID");
+    source->SetDataSet(table.get());
+    try {
+        tree->SetDataSource(source);
+        FAIL() << "no error";
+    } catch (const ETreeViewError& e) {
+        EXPECT_STREQ(e.what(), "LinksFields 'garbage;PARENT_ID->NOSUCH; ;NOSUCH->ID' names no "
+                               "pair of the dataset's fields: 'garbage' is not PARENT->KEY; "
+                               "'PARENT_ID->NOSUCH': no field 'NOSUCH'; 'NOSUCH->ID': no field "
+                               "'NOSUCH'");
+    }
+    run_messages();
+    EXPECT_EQ(tree->Items()->Count(), 0);
+    std::string keys = "?";
+    tree->KeyLinks(keys);
+    EXPECT_EQ(keys, "");
+
+    // A fitting text binds the tree as usual; an empty one is no relation text at all and is
+    // not refused.
+    tree->SetRelations("PARENT_ID->ID");
+    run_messages();
+    EXPECT_EQ(Picture(*tree), "Head office+ (Sales), Branch office+ (Depot)");
+    EXPECT_NO_THROW(tree->SetRelations(""));
 }
 
 TEST_F(TreeConfigTest, RootExpressionsAndTheirConversions) {
