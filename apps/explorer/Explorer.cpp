@@ -57,11 +57,12 @@ void TExplorer::Start() {
     BuildMenus();
     BuildDesigner();
     NameComponents();
-    Layout();
+    if (!TooSmall()) Layout();
     FForm->Show();
     if (FTree->CanFocus()) FTree->SetFocus();
     Application().ProcessMessages();
     AfterInput();
+    WarnIfTreeEmpty();
     Render();
 }
 
@@ -95,7 +96,6 @@ void TExplorer::BuildComponents() {
     FObjects = new TTable(FForm);
     FObjects->SetDatabase(FDatabase);
     FObjects->SetTableName(view.Table);
-    FObjects->SetIndexFieldNames(index);
     if (SampleSchema()) FObjects->SetOnNewRecord([this](TDataSet* ds) { NewObject(ds); });
     FObjectsSource = new TDataSource(FForm);
     FObjectsSource->SetDataSet(FObjects);
@@ -155,7 +155,10 @@ void TExplorer::BuildComponents() {
         FInventoryList->SetVisible(false);
     }
 
+    // The options are checked against the table's fields before its index is set from them.
     FObjects->Open();
+    CheckViewOptions();
+    FObjects->SetIndexFieldNames(index);
     FChildren->Open();
     // The column headers: the caption, then the column fields the dataset has (the list keeps
     // only those in ColumnsFields after binding).
@@ -422,6 +425,8 @@ void TExplorer::RunModal(TCustomForm& form) {
     while (form.ModalResult() == mrNone && form.Visible() && FInput->Next(event)) {
         if (event.Kind == TInputKind::Resize) {
             Resize(event.X, event.Y);
+        } else if (TooSmall()) {
+            // The dialog is not drawn: nothing in it may be answered unseen.
         } else if (event.Kind == TInputKind::Mouse) {
             HandleMouse(event);
         } else if (event.Kind == TInputKind::Key || event.Kind == TInputKind::Char) {
@@ -440,7 +445,7 @@ void TExplorer::RunModal(TCustomForm& form) {
 
 void TExplorer::Resize(int columns, int rows) {
     FScreen.Resize(columns, rows);
-    if (FForm) Layout();
+    if (FForm && !TooSmall()) Layout();
     Render();
 }
 
@@ -450,6 +455,8 @@ void TExplorer::Handle(const TInputEvent& event) {
         Resize(event.X, event.Y);
         return;
     }
+    // Too small a screen shows only its notice: no key may act on a prompt or panel not drawn.
+    if (TooSmall()) return;
     if (!FPrompt) {
         FMessage.clear();
         FMessageIsError = false;

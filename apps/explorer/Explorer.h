@@ -146,6 +146,19 @@ private:
     void MarkRow(const TCellRect& frame, const TControl& control, const TRect& row);
     TWinControl* FocusedPanel() const;
 
+    // ---- checking the view options; a terminal too small for the layout ----
+    TField* OptionField(const std::string& option, const std::string& name) const;
+    void CheckLinks() const;
+    void CheckRoot() const;
+    // Throws EConvertError naming the option and the part of it the table does not have.
+    void CheckViewOptions() const;
+    // A tree without a node says why on the message line.
+    void WarnIfTreeEmpty();
+    bool TooSmall() const;
+    void RenderTooSmall();
+    // Selects the tree node or list item under a cell, as a right click does before its menu.
+    void SelectUnderMouse(int x, int y);
+
     TOptions FOptions;
     TTextScreen& FScreen;
     TPainter FPainter;

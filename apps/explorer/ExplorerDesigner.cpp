@@ -218,7 +218,27 @@ void TExplorer::Layout() {
     int panelTop = 1, panelHeight = h - 3;
     int treeWidth = std::max(28, w * 2 / 5);
     FTreeFrame = {0, panelTop, treeWidth, panelHeight};
-    int recordHeight = FStatusCombo ? (FAttributes ? 12 : 6) : 0;
+    // The check boxes in a row, wrapping onto the next line where the panel ends: the record
+    // panel grows by the lines they take beyond two, so nothing below is drawn over them.
+    int flagLeft = treeWidth + 10, flagRight = w - 1;
+    std::vector<TCellRect> flagCells;
+    int flagLines = 0;
+    for (int x = flagLeft, y = 0; TDBBitCheckBox * box : FFlagBoxes) {
+        int width = TextCells(StripHotkey(box->Caption())) + 5;
+        if (x > flagLeft && x + width > flagRight) {
+            x = flagLeft;
+            ++y;
+        }
+        flagCells.push_back({x, y, width - 1, 1});
+        flagLines = y + 1;
+        x += width;
+    }
+    int extraLines = std::max(0, flagLines - 2);
+    int recordHeight = FStatusCombo ? (FAttributes ? 12 : 6) + extraLines : 0;
+    // On a short screen the attribute grid gives up rows (down to its header and one row) so
+    // the list keeps a few items in view.
+    if (FAttributes)
+        recordHeight = std::max(8 + extraLines, std::min(recordHeight, panelHeight - 7));
     FListFrame = {treeWidth, panelTop, w - treeWidth, panelHeight - recordHeight};
     FRecordFrame = {treeWidth, panelTop + FListFrame.Height, w - treeWidth, recordHeight};
     PlaceControl(*FTree, {1, panelTop + 1, treeWidth - 2, panelHeight - 2});
@@ -227,20 +247,14 @@ void TExplorer::Layout() {
     if (FStatusCombo) {
         int left = FRecordFrame.Left + 10;
         PlaceControl(*FStatusCombo, {left, FRecordFrame.Top + 2, 20, 1});
-        // The check boxes in a row, wrapping onto the next line where the panel ends.
-        int x = left, y = FRecordFrame.Top + 3;
-        for (TDBBitCheckBox* box : FFlagBoxes) {
-            int width = TextCells(StripHotkey(box->Caption())) + 5;
-            if (x > left && x + width > FRecordFrame.Right() - 1) {
-                x = left;
-                ++y;
-            }
-            PlaceControl(*box, {x, y, width - 1, 1});
-            x += width;
+        for (std::size_t i = 0; i < FFlagBoxes.size(); ++i) {
+            TCellRect cells = flagCells[i];
+            cells.Top += FRecordFrame.Top + 3;
+            PlaceControl(*FFlagBoxes[i], cells);
         }
         if (FAttributes) {
-            TCellRect grid{FRecordFrame.Left + 1, FRecordFrame.Top + 5, FRecordFrame.Width - 2,
-                           recordHeight - 6};
+            TCellRect grid{FRecordFrame.Left + 1, FRecordFrame.Top + 5 + extraLines,
+                           FRecordFrame.Width - 2, recordHeight - 6 - extraLines};
             PlaceControl(*FAttributes, grid);
             FAttributes->SetColWidths(0, 16 * CellWidth);
             FAttributes->SetColWidths(1, std::max(8, grid.Width - 17) * CellWidth);

@@ -84,6 +84,9 @@ void TExplorer::HandleMouse(const TInputEvent& event) {
         FDelivery.Release(p, mbLeft);
         break;
     case TMouseAction::RightClick:
+        // The menu acts on what the mouse points at, not on the earlier selection.
+        SelectUnderMouse(event.X, event.Y);
+        Application().ProcessMessages();
         FDelivery.Press(p, mbRight);
         FDelivery.Release(p, mbRight);
         break;

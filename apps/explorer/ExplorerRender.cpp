@@ -20,6 +20,7 @@ namespace orvel::explorer {
 
 void TExplorer::Render() {
     FScreen.Clear();
+    if (TooSmall()) return RenderTooSmall();
     if (!FForm) return;
     RenderTitle();
     if (FDesigning)
@@ -42,8 +43,8 @@ void TExplorer::RenderTitle() {
     if (FScreen.Ascii())
         for (std::size_t p; (p = left.find("│")) != std::string::npos;)
             left.replace(p, std::string("│").size(), "|");
-    FScreen.Print(0, 0, left, attr::Title, FScreen.Width());
     std::string right = "?:Help ";
+    FScreen.Print(0, 0, FitText(left, FScreen.Width() - TextCells(right) - 1), attr::Title);
     FScreen.Print(FScreen.Width() - TextCells(right), 0, right, attr::Title);
 }
 

@@ -77,6 +77,16 @@ TInputEvent NamedItem(const std::string& item) {
     TInputEvent e;
     e.Name = item;
     std::size_t colon = item.find(':');
+    if (colon != std::string::npos && item.substr(0, colon) == "Size") {
+        // The terminal changed its size: <Size:COLUMNS,ROWS>.
+        std::vector<int> n = Numbers(item.substr(colon + 1), item);
+        if (n.size() != 2 || n[0] < 1 || n[1] < 1)
+            throw EConvertError("<Size:COLUMNS,ROWS> takes two sizes: <" + item + ">");
+        e.Kind = TInputKind::Resize;
+        e.X = n[0];
+        e.Y = n[1];
+        return e;
+    }
     if (colon != std::string::npos)
         return MouseItem(item.substr(0, colon), item.substr(colon + 1), item);
     if (item == "Dump") {

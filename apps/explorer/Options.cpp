@@ -4,6 +4,8 @@
 #include "orvel/host/core/Exceptions.h"
 
 #include <charconv>
+#include <fstream>
+#include <sstream>
 
 namespace orvel::explorer {
 
@@ -22,10 +24,38 @@ void ParseSize(const std::string& text, TOptions& options) {
     if (x == std::string::npos) throw EConvertError("--size takes COLUMNSxROWS: '" + text + "'");
     int64_t cols = ParseCount(text.substr(0, x), "--size");
     int64_t rows = ParseCount(text.substr(x + 1), "--size");
-    if (cols < 60 || rows < 20 || cols > 500 || rows > 300)
-        throw EConvertError("--size must lie between 60x20 and 500x300: '" + text + "'");
+    // Sizes below the layout's minimum are allowed: they show what a small terminal shows.
+    if (cols < 10 || rows < 3 || cols > 500 || rows > 300)
+        throw EConvertError("--size must lie between 10x3 and 500x300: '" + text + "'");
     options.Columns = static_cast<int>(cols);
     options.Rows = static_cast<int>(rows);
+}
+
+// The text of a key script file; a file that cannot be read is an error, not an empty script.
+std::string ReadScriptFile(const std::string& file, const char* option) {
+    if (file.empty()) throw EConvertError(std::string(option) + " needs a file name");
+    std::ifstream in(file, std::ios::binary);
+    if (!in) throw EConvertError(std::string(option) + ": cannot read the file '" + file + "'");
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (in.bad())
+        throw EConvertError(std::string(option) + ": cannot read the file '" + file + "'");
+    return text.str();
+}
+
+// A relation text of one's own without --root or --key-fields: top-level records have no parent
+// (null for each pair) and the list's records are told apart by the key side of the pairs.
+void DefaultsFromLinks(TViewOptions& view) {
+    std::string root, keys;
+    std::istringstream links(view.Links);
+    for (std::string item; std::getline(links, item, ';');) {
+        std::size_t arrow = item.find("->");
+        if (item.find_first_not_of(' ') == std::string::npos) continue;
+        root += root.empty() ? "null" : ";null";
+        if (arrow != std::string::npos) keys += (keys.empty() ? "" : ";") + item.substr(arrow + 2);
+    }
+    if (!view.WasGiven("--root")) view.Root = root.empty() ? "null" : root;
+    if (!view.WasGiven("--key-fields") && !keys.empty()) view.KeyFields = keys;
 }
 
 } // namespace
@@ -40,6 +70,7 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
     auto view = [&](std::string& field, const std::string& option) {
         field = value(option);
         options.CustomView = true;
+        options.View.Given.push_back(option);
     };
     for (; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -47,7 +78,13 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
             options.ShowHelp = true;
         } else if (a == "--keys") {
             options.Scripted = true;
-            options.Keys = value(a);
+            const std::string& script = value(a);
+            options.Keys = !script.empty() && script[0] == '@'
+                               ? ReadScriptFile(script.substr(1), "--keys @FILE")
+                               : script;
+        } else if (a == "--keys-file") {
+            options.Scripted = true;
+            options.Keys = ReadScriptFile(value(a), "--keys-file");
         } else if (a == "--dump") {
             options.Scripted = true;
         } else if (a == "--steps") {
@@ -90,6 +127,7 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
             throw EConvertError("only one database can be given: '" + a + "'");
         }
     }
+    if (options.CustomView) DefaultsFromLinks(options.View);
     return options;
 }
 
@@ -104,11 +142,13 @@ Pointing at a table of your own (the components' property texts):
   --table NAME          the self-referencing table (default Objects)
   --links TEXT          LinksFields: parent->key pairs separated by ';'
                         (default OwnerOriginID->OriginID;OwnerObjectID->ObjectID)
-  --root TEXT           RootKey: the parent key of top-level records (default null;null)
+  --root TEXT           RootKey: the parent key of top-level records, one value per
+                        --links pair (default null for each)
   --name-field NAME     NameField: the caption (default Name)
   --image-field NAME    ImageIDField (default ClassID; '' for none)
   --status-field NAME   StatusIDField (default StatusID; '' for none)
-  --key-fields TEXT     KeyFields of the list of children (default OriginID;ObjectID)
+  --key-fields TEXT     KeyFields of the list of children (default: the key fields of
+                        --links)
   --columns TEXT        ColumnsFields of the list of children (default StartDate;EndDate)
   --index TEXT          the table's index fields (default: the parent fields of --links)
   example: orvel-explorer --table Classes --links AncestorID->ClassID --root null \
@@ -119,14 +159,17 @@ Databases:
   --generate N FILE     write a database of N objects (fan-out 10) to FILE and exit
 
 Without a terminal (for tests):
-  --keys SCRIPT         run the keys of SCRIPT, then print the screen as text
+  --keys SCRIPT         run the keys written in SCRIPT, then print the screen as text
+  --keys @FILE, --keys-file FILE
+                        the same with the script read from FILE
   --steps               also print the screen after each key
   --size COLSxROWS      screen size of the run (default 100x32)
   --ascii               draw frames with ASCII characters
   Script: characters are typed; <Name> is a special key: <Up> <Down> <Left> <Right>
   <PgUp> <PgDn> <Home> <End> <Enter> <Esc> <Tab> <S-Tab> <BS> <Ins> <Del> <Space>
   <F1>..<F12> <C-x> (Ctrl) <lt> (a '<'); mouse in cells: <Click:x,y> <RClick:x,y>
-  <DClick:x,y> <Drag:x1,y1,x2,y2>; <Dump> prints the screen at that point.
+  <DClick:x,y> <Drag:x1,y1,x2,y2>; <Size:COLS,ROWS> resizes the screen; <Dump> prints
+  the screen at that point.
 )";
 }
 

@@ -21,6 +21,14 @@ struct TViewOptions {
     std::string KeyFields = "OriginID;ObjectID"; // KeyFields of the list of children
     // The table's index; empty: the parent fields of Links (the tree reads children by range).
     std::string Index;
+    // The view options given on the command line ("--root", ...): those are checked against the
+    // table; a default that does not fit a table of one's own is left out as before.
+    std::vector<std::string> Given;
+    bool WasGiven(const std::string& option) const {
+        for (const std::string& g : Given)
+            if (g == option) return true;
+        return false;
+    }
 };
 
 struct TOptions {
@@ -34,6 +42,9 @@ struct TOptions {
     bool Scripted = false;
     std::string Keys;
     bool DumpEachStep = false;
+    // The smallest screen the explorer lays out; a smaller one shows only a notice.
+    static constexpr int MinColumns = 60;
+    static constexpr int MinRows = 20;
     int Columns = 100;
     int Rows = 32;
     bool Ascii = false;

@@ -292,7 +292,9 @@ int RunInTerminal(const TOptions& options) {
         TCursesSession session;
         int rows = 0, cols = 0;
         getmaxyx(stdscr, rows, cols);
-        TTextScreen screen(std::max(cols, 60), std::max(rows, 20));
+        // The screen is the terminal's own size: a smaller one than the layout needs shows a
+        // notice instead of a layout drawn past the terminal's edge.
+        TTextScreen screen(std::max(cols, 1), std::max(rows, 1));
         try {
             TExplorer explorer(opts, screen);
             explorer.Start();

@@ -80,7 +80,9 @@ TEST(OptionsTest, ViewOptionsAndModes) {
     EXPECT_EQ(o.Rows, 40);
     EXPECT_EQ(o.Database, "my.db");
     EXPECT_FALSE(ParseOptions({}).CustomView);
-    EXPECT_THROW(ParseOptions({"--size", "10x5"}), EConvertError);
+    // Below the layout's minimum a size is taken (the screen shows a notice), down to 10x3.
+    EXPECT_EQ(ParseOptions({"--size", "40x10"}).Columns, 40);
+    EXPECT_THROW(ParseOptions({"--size", "9x5"}), EConvertError);
     EXPECT_THROW(ParseOptions({"--generate", "0", "x.db"}), EConvertError);
     EXPECT_THROW(ParseOptions({"--table"}), EConvertError);
     EXPECT_THROW(ParseOptions({"a.db", "b.db"}), EConvertError);

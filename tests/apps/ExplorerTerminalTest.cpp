@@ -1,0 +1,100 @@
+// The explorer on terminals of any size end to end: too small a screen shows a notice and lets
+// nothing be answered unseen, a size change lays the panels out again, and a right click acts
+// on what it points at.
+#include "tests/apps/ExplorerRun.h"
+
+#include <sstream>
+
+namespace orvel::test {
+namespace {
+
+std::vector<std::string> Lines(const std::string& screen) {
+    std::vector<std::string> lines;
+    std::istringstream in(screen);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+// The row of the first line holding text, -1 for none.
+int RowOf(const std::vector<std::string>& lines, const std::string& text) {
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        if (lines[i].find(text) != std::string::npos) return static_cast<int>(i);
+    return -1;
+}
+
+// Code points of a line (the sample's texts are all one cell wide).
+int Cells(const std::string& line) {
+    int n = 0;
+    for (unsigned char c : line)
+        n += (c & 0xC0) != 0x80;
+    return n;
+}
+
+// To Frank Eriksen, a record without children, in the list; Del asks about him.
+const std::string kToFrank = "<Enter><Down><Right><Down><Right><Down><Tab>";
+
+TEST_F(ExplorerTest, TooSmallATerminalShowsANoticeAndNothingIsAnsweredUnseen) {
+    TRun small = Command("--size 40x10 --keys '' " + ShellQuote(db));
+    EXPECT_EQ(small.ExitCode, 0);
+    EXPECT_TRUE(small.Shows("terminal too small")) << small.Screen;
+    EXPECT_TRUE(small.Shows("40x10, needs 60x20"));
+    EXPECT_FALSE(small.Shows("Orvel Agro Ltd"));
+
+    std::string count = Query("SELECT COUNT(*) FROM Objects WHERE Name = 'Frank Eriksen'");
+    ASSERT_EQ(count, "1");
+    // The delete confirmation is open when the terminal shrinks: the y typed then deletes
+    // nothing, and the question is still there once the terminal is large again.
+    TRun shrunk = Keys(kToFrank + "<Del><Size:50,12>y<Dump><Size:100,30>");
+    EXPECT_TRUE(shrunk.Shows("terminal too small")) << shrunk.Screen;
+    EXPECT_TRUE(shrunk.Shows("Delete 'Frank Eriksen'?")) << shrunk.Screen;
+    EXPECT_EQ(Query("SELECT COUNT(*) FROM Objects WHERE Name = 'Frank Eriksen'"), "1");
+    // Answered where it can be seen, it deletes.
+    TRun answered = Keys(kToFrank + "<Del><Size:50,12>y<Size:100,30>y");
+    EXPECT_TRUE(answered.Shows("Deleted")) << answered.Screen;
+    EXPECT_EQ(Query("SELECT COUNT(*) FROM Objects WHERE Name = 'Frank Eriksen'"), "0");
+}
+
+TEST_F(ExplorerTest, ASizeChangeLaysThePanelsOutAgainWithoutOverlap) {
+    for (std::string size : {"60,20", "64,22", "140,40"}) {
+        TRun run = Keys("<Enter><Size:" + size + ">");
+        std::vector<std::string> lines = Lines(run.Screen);
+        int columns = std::stoi(size.substr(0, size.find(',')));
+        int rows = std::stoi(size.substr(size.find(',') + 1));
+        EXPECT_EQ(static_cast<int>(lines.size()), rows) << run.Screen;
+        for (const std::string& line : lines)
+            EXPECT_LE(Cells(line), columns) << line;
+        // Every flag box shows, above the attribute grid, and the list keeps children in view
+        // above the record panel.
+        for (const char* flag :
+             {"[ ] History", "[ ] Belongings", "[ ] Move", "[ ] Copy", "[ ] Field"})
+            EXPECT_TRUE(run.Shows(flag)) << size << " lost " << flag << "\n" << run.Screen;
+        int attributes = RowOf(lines, "Attribute");
+        EXPECT_LT(RowOf(lines, "[ ] Field"), attributes) << run.Screen;
+        EXPECT_LT(RowOf(lines, "[ ] Copy"), attributes) << run.Screen;
+        EXPECT_LT(RowOf(lines, "2018-08-28"), RowOf(lines, "┌ Record")) << run.Screen;
+        EXPECT_TRUE(run.Shows("?:Help")) << run.Screen;
+    }
+}
+
+TEST_F(ExplorerTest, ARightClickSelectsWhatItPointsAtBeforeItsMenuActs) {
+    // Rename from the tree's menu, right-clicking the second top-level node while the first is
+    // selected: the clicked one is renamed.
+    TRun renamed = Keys("<RClick:10,3>rSuppliers Ltd<Enter>");
+    EXPECT_TRUE(TRun::IsSelected(renamed.TreeRow("Suppliers Ltd"))) << renamed.Screen;
+    EXPECT_EQ(Query("SELECT COUNT(*) FROM Objects WHERE Name = 'Suppliers Ltd' AND OwnerObjectID "
+                    "IS NULL"),
+              "1");
+    EXPECT_EQ(Query("SELECT COUNT(*) FROM Objects WHERE Name = 'Orvel Agro Ltd'"), "1");
+
+    // In the list, Delete from the menu asks about the item clicked, not the first one.
+    TRun asked = Keys("<RClick:50,5>d");
+    EXPECT_TRUE(asked.Shows("Delete 'River Valley'?")) << asked.Screen;
+    EXPECT_NE(asked.LineWith("River Valley").find("▶"), std::string::npos) << asked.Screen;
+    // A right click on empty space selects nothing new.
+    TRun empty = Keys("<RClick:10,20><Esc>");
+    EXPECT_TRUE(TRun::IsSelected(empty.TreeRow("Orvel Agro Ltd"))) << empty.Screen;
+}
+
+} // namespace
+} // namespace orvel::test
