@@ -375,6 +375,8 @@ void TExplorer::BuildMenus() {
     item(FListMenu->Items(), "&Delete\tDel", [this] { AskDelete(); });
     FChildList->SetPopupMenu(FListMenu);
     if (FInventoryList) FInventoryList->SetPopupMenu(FListMenu);
+    FChildList->OnDblClick = [this](TObject*) { OpenListItem(); };
+    FTree->OnEndDrag = [this](TObject*, TObject* target, int, int) { NoteDrag(target); };
 }
 
 // --- the message loop ---------------------------------------------------------------------
@@ -454,7 +456,8 @@ void TExplorer::Handle(const TInputEvent& event) {
             if (!HandleDesignerKey(event)) DeliverKey(event);
         } else if (event.Kind == TInputKind::Mouse) {
             HandleMouse(event);
-        } else if (Editing() || !(HandleGlobalKey(event) || HandleTreeKey(event))) {
+        } else if (Editing() ||
+                   !(HandleGlobalKey(event) || HandleTreeKey(event) || HandleBrowseKey(event))) {
             bool wasEditing = Editing();
             TDBListView* list = FShowInventory ? FInventoryList : FChildList;
             TDataSet* editedSet = FTree->IsEditing()          ? static_cast<TDataSet*>(FObjects)
@@ -484,6 +487,7 @@ void TExplorer::Handle(const TInputEvent& event) {
 
 void TExplorer::AfterInput() {
     Application().ProcessMessages();
+    ShowMoved();
     // The list on the right follows the tree's selection (and the records posted or deleted).
     if (ShowChildrenOf(FTree->Selected())) Application().ProcessMessages();
     if (FAttributes) {
@@ -533,12 +537,15 @@ bool TExplorer::HandleOverlay(const TInputEvent& event) {
 
 bool TExplorer::HandlePromptKey(const TInputEvent& event) {
     TPrompt prompt = *FPrompt;
-    if (prompt.Answer(event)) FPrompt.reset();
+    int serial = FPromptSerial;
+    // An answer that asks the next question keeps that one open.
+    if (prompt.Answer(event) && serial == FPromptSerial) FPrompt.reset();
     return true;
 }
 
 void TExplorer::Ask(std::string text, std::function<bool(const TInputEvent&)> answer) {
     FPrompt = TPrompt{std::move(text), std::move(answer)};
+    ++FPromptSerial;
 }
 
 bool TExplorer::HandleGlobalKey(const TInputEvent& event) {

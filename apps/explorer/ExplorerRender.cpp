@@ -138,11 +138,25 @@ void TExplorer::RenderMenus() {
 
 void TExplorer::RenderPrompt() {
     if (!FPrompt) return;
-    int width = std::min(FScreen.Width() - 4, TextCells(FPrompt->Text) + 4);
+    int wanted = TextCells(FPrompt->Text) + 4 + (FPrompt->Entry ? 1 : 0);
+    if (FPrompt->Entry) wanted = std::max(wanted, 50);
+    int width = std::min(FScreen.Width() - 4, wanted);
     TCellRect box{(FScreen.Width() - width) / 2, FScreen.Height() / 2 - 2, width, 3};
     FScreen.Fill(box, {ccBlack, ccWhite});
-    FScreen.Frame(box, "Confirm", {ccBlack, ccWhite, true});
-    FScreen.Print(box.Left + 2, box.Top + 1, FPrompt->Text, {ccBlack, ccWhite}, width - 4);
+    FScreen.Frame(box, FPrompt->Title, {ccBlack, ccWhite, true});
+    std::string text = FPrompt->Text;
+    int room = std::max(1, width - 4);
+    if (FPrompt->Entry) {
+        // Typed text longer than the box shows its end, where the cursor is.
+        std::vector<std::string> chars = SplitCharacters(text);
+        std::size_t first = 0;
+        while (first < chars.size() && TextCells(text) > room - 1) {
+            text.erase(0, chars[first].size());
+            ++first;
+        }
+        FScreen.SetCursor(box.Left + 2 + TextCells(text), box.Top + 1);
+    }
+    FScreen.Print(box.Left + 2, box.Top + 1, text, {ccBlack, ccWhite}, room);
 }
 
 void TExplorer::RenderHelp() {
