@@ -528,11 +528,23 @@ bool TExplorer::HandleOverlay(const TInputEvent& event) {
     }
     if (!FMenus.empty())
         return event.Kind == TInputKind::Mouse ? HandleMenuMouse(event) : HandleMenuKey(event);
-    if (FHelp) {
-        FHelp = false;
+    if (FHelp) return HandleHelpKey(event);
+    return false;
+}
+
+bool TExplorer::HandleHelpKey(const TInputEvent& event) {
+    // A help longer than the screen scrolls; any other key closes it.
+    int step = IsKey(event, VK_UP)      ? -1
+               : IsKey(event, VK_DOWN)  ? 1
+               : IsKey(event, VK_PRIOR) ? -HelpRows()
+               : IsKey(event, VK_NEXT)  ? HelpRows()
+                                        : 0;
+    if (step != 0 && HelpLineCount() + 1 > HelpRows()) {
+        FHelpTop += step;
         return true;
     }
-    return false;
+    FHelp = false;
+    return true;
 }
 
 bool TExplorer::HandlePromptKey(const TInputEvent& event) {
@@ -551,6 +563,7 @@ void TExplorer::Ask(std::string text, std::function<bool(const TInputEvent&)> an
 bool TExplorer::HandleGlobalKey(const TInputEvent& event) {
     if (IsChar(event, "?") || IsKey(event, VK_F1)) {
         FHelp = true;
+        FHelpTop = 0;
     } else if (IsChar(event, "q") || IsKey(event, VK_F10)) {
         AskQuit();
     } else if (IsKey(event, VK_F5)) {

@@ -248,6 +248,14 @@ private:
     Variant FMovedKey;      // the record of a drop not yet carried out (Empty: none)
     std::string FMovedFrom; // its parent reference before the drop
     int FPromptSerial = 0;  // counts the prompts asked, so an answer may ask the next one
+
+    // ---- help and key hints ----
+    int HelpRows() const;      // rows of the help box inside its frame
+    int HelpLineCount() const; // lines of the help text
+    bool HandleHelpKey(const TInputEvent& event);
+    std::string FocusedKeys() const;
+    void MarkFocus(const TWinControl* focused);
+    int FHelpTop = 0; // the first help line shown
 };
 
 } // namespace orvel::explorer
