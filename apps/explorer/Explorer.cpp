@@ -383,6 +383,8 @@ void TExplorer::BuildMenus() {
     item(FListMenu->Items(), "&Delete\tDel", [this] { AskDelete(); });
     FChildList->SetPopupMenu(FListMenu);
     if (FInventoryList) FInventoryList->SetPopupMenu(FListMenu);
+    FChildList->OnDblClick = [this](TObject*) { OpenListItem(); };
+    FTree->OnEndDrag = [this](TObject*, TObject* target, int, int) { NoteDrag(target); };
 }
 
 // --- the message loop ---------------------------------------------------------------------
@@ -466,7 +468,8 @@ void TExplorer::Handle(const TInputEvent& event) {
             if (!HandleDesignerKey(event)) DeliverKey(event);
         } else if (event.Kind == TInputKind::Mouse) {
             HandleMouse(event);
-        } else if (Editing() || !(HandleGlobalKey(event) || HandleTreeKey(event))) {
+        } else if (Editing() ||
+                   !(HandleGlobalKey(event) || HandleTreeKey(event) || HandleBrowseKey(event))) {
             bool wasEditing = Editing();
             TDBListView* list = FShowInventory ? FInventoryList : FChildList;
             TDataSet* editedSet = FTree->IsEditing()          ? static_cast<TDataSet*>(FObjects)
@@ -496,6 +499,7 @@ void TExplorer::Handle(const TInputEvent& event) {
 
 void TExplorer::AfterInput() {
     Application().ProcessMessages();
+    ShowMoved();
     // The list on the right follows the tree's selection (and the records posted or deleted).
     if (ShowChildrenOf(FTree->Selected())) Application().ProcessMessages();
     if (FAttributes) {
@@ -536,26 +540,42 @@ bool TExplorer::HandleOverlay(const TInputEvent& event) {
     }
     if (!FMenus.empty())
         return event.Kind == TInputKind::Mouse ? HandleMenuMouse(event) : HandleMenuKey(event);
-    if (FHelp) {
-        FHelp = false;
+    if (FHelp) return HandleHelpKey(event);
+    return false;
+}
+
+bool TExplorer::HandleHelpKey(const TInputEvent& event) {
+    // A help longer than the screen scrolls; any other key closes it.
+    int step = IsKey(event, VK_UP)      ? -1
+               : IsKey(event, VK_DOWN)  ? 1
+               : IsKey(event, VK_PRIOR) ? -HelpRows()
+               : IsKey(event, VK_NEXT)  ? HelpRows()
+                                        : 0;
+    if (step != 0 && HelpLineCount() + 1 > HelpRows()) {
+        FHelpTop += step;
         return true;
     }
-    return false;
+    FHelp = false;
+    return true;
 }
 
 bool TExplorer::HandlePromptKey(const TInputEvent& event) {
     TPrompt prompt = *FPrompt;
-    if (prompt.Answer(event)) FPrompt.reset();
+    int serial = FPromptSerial;
+    // An answer that asks the next question keeps that one open.
+    if (prompt.Answer(event) && serial == FPromptSerial) FPrompt.reset();
     return true;
 }
 
 void TExplorer::Ask(std::string text, std::function<bool(const TInputEvent&)> answer) {
     FPrompt = TPrompt{std::move(text), std::move(answer)};
+    ++FPromptSerial;
 }
 
 bool TExplorer::HandleGlobalKey(const TInputEvent& event) {
     if (IsChar(event, "?") || IsKey(event, VK_F1)) {
         FHelp = true;
+        FHelpTop = 0;
     } else if (IsChar(event, "q") || IsKey(event, VK_F10)) {
         AskQuit();
     } else if (IsKey(event, VK_F5)) {

@@ -131,6 +131,8 @@ private:
     struct TPrompt {
         std::string Text;
         std::function<bool(const TInputEvent&)> Answer; // true: the prompt is done
+        std::string Title = "Confirm";
+        bool Entry = false; // a line of typed text: drawn wider, with the cursor at its end
     };
     void Ask(std::string text, std::function<bool(const TInputEvent&)> answer);
     void OpenPopup();
@@ -236,6 +238,37 @@ private:
     Variant FPickedKey;
     // The key vector whose children the list shows (Empty: to be read again).
     Variant FShownKey;
+
+    // ---- finding and going to records, prompts for text (ExplorerFind.cpp) ----
+    // A prompt for a line of text; done gets it on Enter (Esc drops it).
+    void AskText(std::string title, std::string label, std::string initial,
+                 std::function<void(const std::string&)> done);
+    // Find (/), next match (n), Backspace (parent), Enter on a list item (open it).
+    bool HandleBrowseKey(const TInputEvent& event);
+    void AskFind();
+    void FindNext();
+    bool FindRecord(const Variant& after, Variant& key, std::string& name);
+    bool RevealRecord(const Variant& key);
+    void OpenListItem();
+    void GoToParent();
+    Variant ParentReferenceOf(const Variant& key);
+    // A drag from the tree ended: the dragged record is noted, and once the drop is carried out
+    // its node is shown under its new parent.
+    void NoteDrag(TObject* target);
+    void ShowMoved();
+    std::string FFindText;  // what the last find looked for
+    Variant FFoundKey;      // the key vector of the last match (Empty: none)
+    Variant FMovedKey;      // the record of a drop not yet carried out (Empty: none)
+    std::string FMovedFrom; // its parent reference before the drop
+    int FPromptSerial = 0;  // counts the prompts asked, so an answer may ask the next one
+
+    // ---- help and key hints ----
+    int HelpRows() const;      // rows of the help box inside its frame
+    int HelpLineCount() const; // lines of the help text
+    bool HandleHelpKey(const TInputEvent& event);
+    std::string FocusedKeys() const;
+    void MarkFocus(const TWinControl* focused);
+    int FHelpTop = 0; // the first help line shown
 };
 
 } // namespace orvel::explorer

@@ -96,6 +96,24 @@ void TExplorer::RenderRecordPanel() {
     }
     // The combo last: its dropped-down list lies over what is below it.
     FPainter.Control(*FStatusCombo, focused);
+    MarkFocus(focused);
+}
+
+// The frame of the record panel points at the row of its focused control, so a text dump shows
+// where the focus is, as the colours do on a terminal.
+void TExplorer::MarkFocus(const TWinControl* focused) {
+    if (!focused || (FStatusCombo && FStatusCombo->DroppedDown())) return;
+    int y = -1;
+    if (focused == FStatusCombo) y = CellsOf(*FStatusCombo).Top;
+    for (TDBBitCheckBox* box : FFlagBoxes)
+        if (focused == box) y = CellsOf(*box).Top;
+    if (FAttributes && (focused == FAttributes || focused == FAttributes->InplaceEditor())) {
+        TRect r = FAttributes->CellRect(1, FAttributes->Row());
+        if (!r.IsEmpty())
+            y = FAttributes->ClientToScreen({0, (r.Top + r.Bottom) / 2}).Y / CellHeight;
+    }
+    if (y < FRecordFrame.Top + 1 || y >= FRecordFrame.Bottom() - 1) return;
+    FScreen.PutGlyph(FRecordFrame.Left, y, FScreen.Ascii() ? ">" : "▶", attr::FocusFrame);
 }
 
 void TExplorer::MarkRow(const TCellRect& frame, const TControl& control, const TRect& row) {
@@ -106,28 +124,40 @@ void TExplorer::MarkRow(const TCellRect& frame, const TControl& control, const T
     FScreen.PutGlyph(frame.Left, y, FScreen.Ascii() ? ">" : "▶", attr::FocusFrame);
 }
 
+// The keys the focused control takes, for the status line.
+std::string TExplorer::FocusedKeys() const {
+    TWinControl* focused = FocusedControl();
+    if (FAttributes && (focused == FAttributes || focused == FAttributes->InplaceEditor()))
+        return " Up/Down:Attribute  Alt-Down:Choices  typing:Search  Enter:Take  Tab:Next panel";
+    if (FStatusCombo && FStatusCombo->DroppedDown())
+        return " Up/Down:Choose  Enter:Take  Esc:Close";
+    if (Editing()) return " Enter:Save  Esc:Cancel  BS:Erase";
+    if (FDesigning)
+        return " Tab:Panel  Up/Down:Choose  Enter:Set value or open dialog  d/Esc:Back  q:Quit";
+    if (focused && focused == FStatusCombo)
+        return " Status: Up/Down:Choose  F4/Alt-Down:List  Enter:Save  Esc:Cancel  Tab:Next  "
+               "q:Quit";
+    for (TDBBitCheckBox* box : FFlagBoxes)
+        if (focused == box)
+            return " " + StripHotkey(box->Caption()) +
+                   ": Space:Toggle  Enter:Save  Esc:Cancel  Tab:Next  q:Quit";
+    if (!VarIsEmpty(FPickedKey))
+        return " m:Drop under the selected node  Esc:Cancel the move  arrows:Choose";
+    if (focused && focused == FChildList)
+        return " ?Help Enter:Open BS:Up /:Find F2:Rename Del F5:Reload F6:Inventory F9:Menu "
+               "q:Quit";
+    if (focused && focused == FInventoryList)
+        return " ?Help F2:Rename Del F5:Reload F6:Children F9:Menu q:Quit";
+    return " ?Help Enter:Open BS:Up /:Find F2:Rename Ins Del F5:Reload m:Move F6:Inventory "
+           "d:Designer q:Quit";
+}
+
 void TExplorer::RenderStatus() {
     int h = FScreen.Height();
     if (!FMessage.empty())
         FScreen.Print(0, h - 2, FitText(" " + FMessage, FScreen.Width(), true),
                       FMessageIsError ? attr::Error : attr::Bold);
-    std::string keys;
-    if (FAttributes &&
-        (FocusedControl() == FAttributes || FocusedControl() == FAttributes->InplaceEditor()))
-        keys = " Up/Down:Attribute  Alt-Down:Choices  typing:Search  Enter:Take  Tab:Next panel";
-    else if (FStatusCombo && FStatusCombo->DroppedDown())
-        keys = " Up/Down:Choose  Enter:Take  Esc:Close";
-    else if (Editing())
-        keys = " Enter:Save  Esc:Cancel  BS:Erase";
-    else if (FDesigning)
-        keys = " Tab:Panel  Up/Down:Choose  Enter:Set value or open dialog  d/Esc:Back  q:Quit";
-    else if (InRecordPanel(FocusedControl()))
-        keys = " Up/Down or F4:Status  Space:Toggle  Enter:Save  Esc:Cancel  Tab:Next  q:Quit";
-    else if (!VarIsEmpty(FPickedKey))
-        keys = " m:Drop under the selected node  Esc:Cancel the move  arrows:Choose";
-    else
-        keys = " ?Help Tab Enter:Open F2:Rename Ins Del F5:Reload i:Mode m:Move "
-               "F6:Inventory d:Designer q:Quit";
+    std::string keys = FocusedKeys();
     FScreen.Fill({0, h - 1, FScreen.Width(), 1}, attr::Status);
     FScreen.Print(0, h - 1, FitText(keys, FScreen.Width(), true), attr::Status);
 }
@@ -139,44 +169,92 @@ void TExplorer::RenderMenus() {
 
 void TExplorer::RenderPrompt() {
     if (!FPrompt) return;
-    int width = std::min(FScreen.Width() - 4, TextCells(FPrompt->Text) + 4);
+    int wanted = TextCells(FPrompt->Text) + 4 + (FPrompt->Entry ? 1 : 0);
+    if (FPrompt->Entry) wanted = std::max(wanted, 50);
+    int width = std::min(FScreen.Width() - 4, wanted);
     TCellRect box{(FScreen.Width() - width) / 2, FScreen.Height() / 2 - 2, width, 3};
     FScreen.Fill(box, {ccBlack, ccWhite});
-    FScreen.Frame(box, "Confirm", {ccBlack, ccWhite, true});
-    FScreen.Print(box.Left + 2, box.Top + 1, FPrompt->Text, {ccBlack, ccWhite}, width - 4);
+    FScreen.Frame(box, FPrompt->Title, {ccBlack, ccWhite, true});
+    std::string text = FPrompt->Text;
+    int room = std::max(1, width - 4);
+    if (FPrompt->Entry) {
+        // Typed text longer than the box shows its end, where the cursor is.
+        std::vector<std::string> chars = SplitCharacters(text);
+        std::size_t first = 0;
+        while (first < chars.size() && TextCells(text) > room - 1) {
+            text.erase(0, chars[first].size());
+            ++first;
+        }
+        FScreen.SetCursor(box.Left + 2 + TextCells(text), box.Top + 1);
+    }
+    FScreen.Print(box.Left + 2, box.Top + 1, text, {ccBlack, ccWhite}, room);
+}
+
+namespace {
+
+const char* const kHelpLines[] = {
+    "Keys",
+    "  Up Down PgUp PgDn Home End   move in the focused panel",
+    "  Enter / Right, Left          expand / collapse the selected node",
+    "  Enter, double click          open a list item: select and expand its node",
+    "  Backspace                    go to the parent",
+    "  / or Ctrl-F, n or F3         find by name in the whole table, next match",
+    "  Tab, Shift-Tab               next / previous panel (tree, list, record panel)",
+    "  F2                           rename in place (Enter keeps, Esc cancels)",
+    "  Ins                          insert a record (placed by the insert mode)",
+    "  i                            cycle the insert mode",
+    "  Del                          delete the selected record (asks first)",
+    "  m ... m                      pick up a node, then drop it under another",
+    "  mouse drag                   move a node under another (empty space: top level)",
+    "  Esc                          cancel a move or the record panel's change",
+    "  F5                           reload",
+    "  F6                           children / inventory on the right",
+    "  F4, Alt-Down                 open the status list or an attribute's choices",
+    "  Space                        toggle the focused history flag",
+    "  d, F7                        the designer screen (d, F7 or Esc: back)",
+    "  F9, Shift-F10, right click   popup menu (view style, insert mode, PNG images)",
+    "  p                            write the image lists to PNG files (asks where)",
+    "  ?, F1                        this help",
+    "  q, F10                       quit (asks about unsaved changes)",
+};
+
+} // namespace
+
+int TExplorer::HelpRows() const {
+    return std::max(1, std::min(FScreen.Height() - 2, static_cast<int>(std::size(kHelpLines)) + 3) -
+                           2);
+}
+
+int TExplorer::HelpLineCount() const {
+    return static_cast<int>(std::size(kHelpLines));
 }
 
 void TExplorer::RenderHelp() {
-    static const char* const lines[] = {
-        "Keys",
-        "  Up Down PgUp PgDn Home End   move in the focused panel",
-        "  Enter / Right, Left          expand / collapse the selected node",
-        "  Tab, Shift-Tab               next / previous panel",
-        "  F2                           rename in place (Enter keeps, Esc cancels)",
-        "  Ins                          insert a record (placed by the insert mode)",
-        "  i                            cycle the insert mode",
-        "  Del                          delete the selected record (asks first)",
-        "  m ... m                      pick up a node, then drop it under another",
-        "  mouse drag                   move a node under another (empty space: top level)",
-        "  F5                           reload",
-        "  F6                           children / inventory on the right",
-        "  F9, right click              popup menu (view style, insert mode, PNG images)",
-        "  p                            write the image lists to PNG files",
-        "  q, F10                       quit (asks about unsaved changes)",
-        "",
-        "Any key closes this help.",
-    };
     int width = 0;
-    for (const char* l : lines)
+    for (const char* l : kHelpLines)
         width = std::max(width, TextCells(l));
     width = std::min(FScreen.Width() - 2, width + 4);
-    int height = std::min(FScreen.Height() - 2, static_cast<int>(std::size(lines)) + 2);
-    TCellRect box{(FScreen.Width() - width) / 2, (FScreen.Height() - height) / 2, width, height};
+    int rows = HelpRows();
+    TCellRect box{(FScreen.Width() - width) / 2, (FScreen.Height() - rows - 2) / 2, width,
+                  rows + 2};
     FScreen.Fill(box, {ccBlack, ccWhite});
     FScreen.Frame(box, "Help", {ccBlack, ccWhite, true});
-    for (int i = 0; i < height - 2; ++i)
-        FScreen.Print(box.Left + 2, box.Top + 1 + i, lines[i], {ccBlack, ccWhite, i == 0},
+    // The last row says how to close the help, and where it is scrolled when it does not fit.
+    int count = HelpLineCount();
+    bool scrolls = count + 1 > rows;
+    int lines = scrolls ? rows - 1 : count;
+    FHelpTop = std::clamp(FHelpTop, 0, std::max(0, count - lines));
+    for (int i = 0; i < lines && FHelpTop + i < count; ++i) {
+        int k = FHelpTop + i;
+        FScreen.Print(box.Left + 2, box.Top + 1 + i, kHelpLines[k], {ccBlack, ccWhite, k == 0},
                       width - 4);
+    }
+    std::string last = "Any key closes this help.";
+    if (scrolls)
+        last = "Lines " + std::to_string(FHelpTop + 1) + "-" +
+               std::to_string(std::min(count, FHelpTop + lines)) + " of " + std::to_string(count) +
+               "  Up/Down: scroll  other keys: close";
+    FScreen.Print(box.Left + 2, box.Top + rows, last, {ccBlack, ccWhite}, width - 4);
 }
 
 } // namespace orvel::explorer

