@@ -12,6 +12,17 @@ namespace orvel::explorer {
 
 namespace {
 
+// The cells the first caret characters (code points) of an edited caption take: where the
+// terminal's cursor stands in an in-place editor.
+int CaretCells(const std::string& text, int caret) {
+    std::size_t end = 0;
+    for (int n = 0; end < text.size(); ++end) {
+        if ((static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) continue;
+        if (n++ == caret) break;
+    }
+    return TextCells(std::string_view(text).substr(0, end));
+}
+
 int CellX(int px) {
     return px >= 0 ? px / CellWidth : -((-px + CellWidth - 1) / CellWidth);
 }
@@ -173,7 +184,7 @@ void TPainter::TreeRow(const TCustomTreeView& tree, const TTreeNode& node, int y
         int shown = std::min(room - 1, TextCells(text));
         FScreen.Fill({x, y, std::min(room, std::max(shown + 1, 12)), 1}, attr::Editor);
         FScreen.Print(x, y, text.substr(0, text.size()), attr::Editor, room - 1);
-        FScreen.SetCursor(x + shown, y);
+        FScreen.SetCursor(x + std::min(room - 1, CaretCells(text, tree.EditorCaret())), y);
         return;
     }
     TCellAttr a = attr::Normal;
@@ -237,7 +248,9 @@ void TPainter::ListReport(const TCustomListView& list, const TCellRect& cells, b
         if (list.IsEditing() && list.EditingItem() == item) {
             FScreen.Fill({ix, y, std::max(1, captionCells), 1}, attr::Editor);
             FScreen.Print(ix, y, list.EditorText(), attr::Editor, captionCells);
-            FScreen.SetCursor(std::min(ix + TextCells(list.EditorText()), ix + captionCells), y);
+            FScreen.SetCursor(
+                std::min(ix + CaretCells(list.EditorText(), list.EditorCaret()), ix + captionCells),
+                y);
         } else {
             FScreen.Print(ix, y, FitText(item->Caption(), captionCells), a);
         }
@@ -293,7 +306,8 @@ void TPainter::ListCells(const TCustomListView& list, const TCellRect& cells, bo
         if (list.ViewStyle() == vsIcon) x = c.Left + std::max(0, (width - TextCells(caption)) / 2);
         if (list.IsEditing() && list.EditingItem() == item) {
             FScreen.Print(x, y, FitText(list.EditorText(), std::max(1, room)), attr::Editor);
-            FScreen.SetCursor(x + std::min(room, TextCells(list.EditorText())), y);
+            FScreen.SetCursor(x + std::min(room, CaretCells(list.EditorText(), list.EditorCaret())),
+                              y);
         } else {
             FScreen.Print(x, y, caption, a);
         }

@@ -4,38 +4,25 @@
 namespace orvel {
 
 void TInplaceEditor::Open(const std::string& text) {
-    FText = text;
+    FLine.SetText(text, true);
     FActive = true;
-    FAllSelected = true;
 }
 
 void TInplaceEditor::Close() {
     FActive = false;
-    FAllSelected = false;
-    FText.clear();
+    FLine.SetText("", false);
 }
 
 void TInplaceEditor::SetText(const std::string& text) {
-    FText = text;
-    FAllSelected = false;
+    FLine.SetText(text, false);
 }
 
 void TInplaceEditor::TypeChar(char c) {
-    if (FAllSelected) FText.clear();
-    FAllSelected = false;
-    FText += c;
+    FLine.KeyPress(c);
 }
 
 void TInplaceEditor::Backspace() {
-    if (FAllSelected) {
-        FText.clear();
-        FAllSelected = false;
-        return;
-    }
-    // Drop continuation bytes, then the lead byte of the last UTF-8 sequence.
-    while (!FText.empty() && (static_cast<unsigned char>(FText.back()) & 0xC0) == 0x80)
-        FText.pop_back();
-    if (!FText.empty()) FText.pop_back();
+    FLine.Delete(false);
 }
 
 int TInplaceEditor::HandleMessage(const TMessage& Message) {
@@ -43,15 +30,10 @@ int TInplaceEditor::HandleMessage(const TMessage& Message) {
         uint16_t key = LoWord(Message.WParam);
         if (key == VK_RETURN) return 1;
         if (key == VK_ESCAPE) return -1;
+        if (Message.Msg == WM_KEYDOWN) FLine.KeyDown(key, KeyDataToShiftState(Message.LParam));
         return 0;
     }
-    if (Message.Msg == WM_CHAR) {
-        auto c = static_cast<unsigned char>(Message.WParam & 0xFF);
-        if (c == VK_BACK)
-            Backspace();
-        else if (c >= 0x20 && c != 0x7F)
-            TypeChar(static_cast<char>(c));
-    }
+    if (Message.Msg == WM_CHAR) FLine.KeyPress(static_cast<char>(Message.WParam & 0xFF));
     return 0;
 }
 

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "orvel/host/controls/Controls.h"
+#include "orvel/host/controls/StdCtrls.h"
 #include "orvel/host/core/PointerSet.h"
 #include "orvel/host/core/Sets.h"
 #include "orvel/host/core/Strings.h"
@@ -31,27 +32,33 @@ class TListItem;
 enum TSortType { stNone, stData, stText, stBoth };
 
 // The one-line editor shown over a caption while it is edited in place. It opens with the whole
-// text selected, so the first typed character replaces it.
+// text selected, so the first typed character replaces it; the editing keys of an edit box
+// (TLineEditor) move the caret, select and delete.
 class TInplaceEditor {
 public:
     bool Active() const { return FActive; }
-    const std::string& Text() const { return FText; }
-    bool AllSelected() const { return FAllSelected; }
+    const std::string& Text() const { return FLine.Text(); }
+    bool AllSelected() const {
+        return FLine.SelStart() == 0 && FLine.SelLength() == FLine.Length();
+    }
+    // The caret and the selection, in characters.
+    int Caret() const { return FLine.Caret(); }
+    int SelStart() const { return FLine.SelStart(); }
+    int SelLength() const { return FLine.SelLength(); }
     void Open(const std::string& text);
     void Close();
     // Replaces the whole text (the caret goes to its end).
     void SetText(const std::string& text);
     void TypeChar(char c);
-    // Removes the selection, else the last character (a whole UTF-8 sequence).
+    // Removes the selection, else the character before the caret (a whole UTF-8 sequence).
     void Backspace();
     // Handles an editing key of a WM_KEYDOWN or WM_CHAR message: answers 1 for Enter (end and
-    // keep), -1 for Escape (end and drop), 0 for anything else (typed or ignored).
+    // keep), -1 for Escape (end and drop), 0 for anything else (edited or ignored).
     int HandleMessage(const TMessage& Message);
 
 private:
-    std::string FText;
+    TLineEditor FLine;
     bool FActive = false;
-    bool FAllSelected = false;
 };
 
 // --- Tree view ----------------------------------------------------------------------------
@@ -300,6 +307,8 @@ public:
     TTreeNode* EditingNode() const { return FEditNode; }
     // The text in the in-place editor while a caption is edited.
     const std::string& EditorText() const { return FEditor.Text(); }
+    // The caret of the caption being edited, in characters.
+    int EditorCaret() const { return FEditor.Caret(); }
 
     // Geometry. Rows are ItemHeight pixels high from the top of the client area, starting with
     // TopItem. A node's label starts after its indentation ((Level + ShowRoot) * Indent), its
@@ -718,6 +727,8 @@ public:
     bool IsEditing() const { return FEditor.Active(); }
     TListItem* EditingItem() const { return FEditItem; }
     const std::string& EditorText() const { return FEditor.Text(); }
+    // The caret of the caption being edited, in characters.
+    int EditorCaret() const { return FEditor.Caret(); }
 
     // Geometry. The items are laid out in index order: one row each (vsReport, under the
     // column header), in columns of rows (vsList), or in rows of cells (vsIcon, vsSmallIcon).

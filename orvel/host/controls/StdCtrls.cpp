@@ -7,6 +7,7 @@
 #include "orvel/host/core/SysUtils.h"
 
 #include <algorithm>
+#include <cctype>
 #include <numeric>
 
 namespace orvel {
@@ -130,6 +131,128 @@ std::string StripAccelChars(const std::string& Caption) {
         out += Caption[i];
     }
     return out;
+}
+
+// --- TLineEditor ------------------------------------------------------------------------------
+
+namespace {
+
+bool IsWordByte(unsigned char c) {
+    return c >= 0x80 || std::isalnum(c);
+}
+
+} // namespace
+
+int WordBoundary(const std::string& Text, int Position, bool Forward) {
+    std::vector<std::size_t> starts = CharStarts(Text);
+    int n = static_cast<int>(starts.size()) - 1;
+    int p = std::clamp(Position, 0, n);
+    auto word = [&](int i) {
+        return IsWordByte(static_cast<unsigned char>(Text[starts[static_cast<std::size_t>(i)]]));
+    };
+    if (Forward) {
+        while (p < n && word(p))
+            ++p;
+        while (p < n && !word(p))
+            ++p;
+    } else {
+        while (p > 0 && !word(p - 1))
+            --p;
+        while (p > 0 && word(p - 1))
+            --p;
+    }
+    return p;
+}
+
+void TLineEditor::SetText(const std::string& text, bool selectAll) {
+    FText = text;
+    FPendingUtf8.clear();
+    FCaret = Length();
+    FAnchor = selectAll ? 0 : FCaret;
+}
+
+int TLineEditor::Length() const {
+    return CharLength(FText);
+}
+
+void TLineEditor::MoveCaret(int position, bool extend) {
+    FPendingUtf8.clear();
+    FCaret = std::clamp(position, 0, Length());
+    if (!extend) FAnchor = FCaret;
+}
+
+void TLineEditor::ReplaceSelection(const std::string& s) {
+    int start = SelStart(), end = start + SelLength(), length = Length();
+    FText = CharRange(FText, 0, start) + s + CharRange(FText, end, length);
+    FCaret = FAnchor = start + CharLength(s);
+}
+
+void TLineEditor::Delete(bool forward) {
+    FPendingUtf8.clear();
+    if (SelLength() == 0) {
+        if (forward ? FCaret >= Length() : FCaret <= 0) return;
+        FAnchor = forward ? FCaret + 1 : FCaret - 1;
+    }
+    ReplaceSelection("");
+}
+
+bool TLineEditor::KeyDown(uint16_t key, TShiftState shift) {
+    bool extend = shift.Contains(ssShift);
+    bool byWord = shift.Contains(ssCtrl);
+    bool selected = SelLength() > 0;
+    switch (key) {
+    case VK_LEFT:
+        MoveCaret(byWord                ? WordBoundary(FText, FCaret, false)
+                  : !extend && selected ? SelStart()
+                                        : FCaret - 1,
+                  extend);
+        return true;
+    case VK_RIGHT:
+        MoveCaret(byWord                ? WordBoundary(FText, FCaret, true)
+                  : !extend && selected ? SelStart() + SelLength()
+                                        : FCaret + 1,
+                  extend);
+        return true;
+    case VK_HOME:
+        MoveCaret(0, extend);
+        return true;
+    case VK_END:
+        MoveCaret(Length(), extend);
+        return true;
+    case VK_DELETE:
+        Delete(true);
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool TLineEditor::KeyPress(char c) {
+    auto b = static_cast<unsigned char>(c);
+    if (b == 8) { // Backspace
+        Delete(false);
+        return true;
+    }
+    if (b == 1) { // Ctrl+A
+        MoveCaret(0, false);
+        MoveCaret(Length(), true);
+        return true;
+    }
+    if (b < 0x20 || b == 0x7F) return false;
+    if (b < 0x80) {
+        FPendingUtf8.clear();
+        ReplaceSelection(std::string(1, c));
+    } else if (b >= 0xC0) {
+        FPendingUtf8.assign(1, c);
+    } else if (!FPendingUtf8.empty()) {
+        FPendingUtf8 += c;
+        if (FPendingUtf8.size() == SequenceLength(static_cast<unsigned char>(FPendingUtf8[0]))) {
+            std::string character;
+            character.swap(FPendingUtf8);
+            ReplaceSelection(character);
+        }
+    }
+    return true;
 }
 
 // --- TCustomEdit ------------------------------------------------------------------------------
@@ -353,10 +476,16 @@ void TCustomEdit::DefaultKeyDown(uint16_t& Key, TShiftState Shift) {
     int lineStart = lines.Starts[static_cast<std::size_t>(line)];
     switch (Key) {
     case VK_LEFT:
-        MoveCaret(!extend && SelLength() > 0 ? SelStart() : FCaret - 1, extend);
+        if (Shift.Contains(ssCtrl))
+            MoveCaret(WordBoundary(Text(), FCaret, false), extend);
+        else
+            MoveCaret(!extend && SelLength() > 0 ? SelStart() : FCaret - 1, extend);
         break;
     case VK_RIGHT:
-        MoveCaret(!extend && SelLength() > 0 ? SelStart() + SelLength() : FCaret + 1, extend);
+        if (Shift.Contains(ssCtrl))
+            MoveCaret(WordBoundary(Text(), FCaret, true), extend);
+        else
+            MoveCaret(!extend && SelLength() > 0 ? SelStart() + SelLength() : FCaret + 1, extend);
         break;
     case VK_HOME:
         MoveCaret(Shift.Contains(ssCtrl) ? 0 : lineStart, extend);

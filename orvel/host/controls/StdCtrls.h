@@ -10,7 +10,9 @@
 #include "orvel/host/controls/Forms.h"
 #include "orvel/host/core/Strings.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,6 +28,43 @@ void SetClipboardText(const std::string& text);
 bool IsAccel(char Key, const std::string& Caption);
 // A caption without its accelerator marks ("&Add" gives "Add", "&&" gives "&").
 std::string StripAccelChars(const std::string& Caption);
+
+// --- Editing one line of text ------------------------------------------------------------
+
+// The character position (UTF-8 code points) where Ctrl+Right (Forward) or Ctrl+Left lands from
+// Position: past the rest of the word and the separators after it, or back to the start of the
+// word before. Letters, digits and every non-ASCII character make words; the rest separates them.
+int WordBoundary(const std::string& Text, int Position, bool Forward);
+
+// The text, caret and selection of a one-line editor drawn by its owner (the in-place caption
+// editors of the tree and list views), and what the editing keys do to them, as an edit box
+// does: Left, Right, Home, End (Shift extends the selection, Ctrl moves by word), Delete,
+// Backspace, Ctrl+A, and typing that replaces the selection. Positions count characters; a
+// character typed as several UTF-8 bytes is inserted whole, and no key splits one.
+class TLineEditor {
+public:
+    const std::string& Text() const { return FText; }
+    // Replaces the text; the caret goes to its end, the whole text selected when SelectAll.
+    void SetText(const std::string& text, bool selectAll);
+    int Length() const;
+    int Caret() const { return FCaret; }
+    int SelStart() const { return std::min(FAnchor, FCaret); }
+    int SelLength() const { return std::abs(FCaret - FAnchor); }
+    void MoveCaret(int position, bool extend);
+    void ReplaceSelection(const std::string& s);
+    // Deletes the selection, else the character after (Forward) or before the caret.
+    void Delete(bool forward);
+    // A WM_KEYDOWN key: true when it is an editing key (and was handled).
+    bool KeyDown(uint16_t key, TShiftState shift);
+    // A WM_CHAR byte: true when it edited the text or the selection.
+    bool KeyPress(char c);
+
+private:
+    std::string FText;
+    int FAnchor = 0;
+    int FCaret = 0;
+    std::string FPendingUtf8; // the first bytes of a character typed one byte at a time
+};
 
 // --- Edit boxes ---------------------------------------------------------------------------
 

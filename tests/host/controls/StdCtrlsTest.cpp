@@ -60,6 +60,86 @@ TEST_F(EditTest, TypedUtf8BytesMakeOneCharacter) {
     EXPECT_EQ(edit.Text(), "n");
 }
 
+TEST_F(EditTest, CtrlArrowsMoveByWordAndShiftExtendsOverWholeCharacters) {
+    type_text(edit, "caf\xC3\xA9 au, lait");
+    press_key(edit, VK_HOME);
+    press_key(edit, VK_RIGHT, {ssCtrl});
+    EXPECT_EQ(edit.SelStart(), 5) << "past the word and the blank after it";
+    press_key(edit, VK_RIGHT, {ssCtrl, ssShift});
+    EXPECT_EQ(edit.SelText(), "au, ");
+    press_key(edit, VK_LEFT, {ssCtrl});
+    EXPECT_EQ(edit.SelStart(), 5);
+    EXPECT_EQ(edit.SelLength(), 0);
+    press_key(edit, VK_LEFT, {ssCtrl, ssShift});
+    EXPECT_EQ(edit.SelText(), "caf\xC3\xA9 ") << "the accented letter is part of the word";
+    // Typing replaces the selection; Shift+End selects to the end; Delete removes it.
+    type_text(edit, "the ");
+    EXPECT_EQ(edit.Text(), "the au, lait");
+    press_key(edit, VK_END, {ssShift});
+    press_key(edit, VK_DELETE);
+    EXPECT_EQ(edit.Text(), "the ");
+    // At either end a word move stays put.
+    press_key(edit, VK_RIGHT, {ssCtrl});
+    EXPECT_EQ(edit.SelStart(), 4);
+    press_key(edit, VK_HOME);
+    press_key(edit, VK_LEFT, {ssCtrl});
+    EXPECT_EQ(edit.SelStart(), 0);
+}
+
+TEST(LineEditor, EditingKeysWorkOnCharactersNeverOnBytes) {
+    TLineEditor line;
+    line.SetText("Gr\xC3\xBC\xC3\x9F Gott", true);
+    EXPECT_EQ(line.SelLength(), 9);
+    // End, then Backspace: the last character only, not the selected whole.
+    line.KeyDown(VK_END, {});
+    line.KeyPress(8);
+    EXPECT_EQ(line.Text(), "Gr\xC3\xBC\xC3\x9F Got");
+    // Home, Right twice, Delete: the two-byte character goes whole.
+    line.KeyDown(VK_HOME, {});
+    line.KeyDown(VK_RIGHT, {});
+    line.KeyDown(VK_RIGHT, {});
+    line.KeyDown(VK_DELETE, {});
+    EXPECT_EQ(line.Text(), "Gr\xC3\x9F Got");
+    line.KeyDown(VK_LEFT, {});
+    EXPECT_EQ(line.Caret(), 1);
+    // Shift+Right over a multi-byte character, then typing one byte by byte replaces it.
+    line.KeyDown(VK_RIGHT, {});
+    line.KeyDown(VK_RIGHT, {ssShift});
+    EXPECT_EQ(line.SelLength(), 1);
+    line.KeyPress('\xE2');
+    line.KeyPress('\x82');
+    EXPECT_EQ(line.Text(), "Gr\xC3\x9F Got") << "an unfinished character changes nothing yet";
+    line.KeyPress('\xAC');
+    EXPECT_EQ(line.Text(), "Gr\xE2\x82\xAC Got");
+    EXPECT_EQ(line.Caret(), 3);
+    // Backspace and Delete at the ends, and keys that are not editing keys, change nothing.
+    line.KeyDown(VK_HOME, {});
+    line.KeyPress(8);
+    line.KeyDown(VK_END, {});
+    line.KeyDown(VK_DELETE, {});
+    EXPECT_FALSE(line.KeyDown(VK_UP, {}));
+    EXPECT_FALSE(line.KeyPress('\r'));
+    EXPECT_EQ(line.Text(), "Gr\xE2\x82\xAC Got");
+    // Ctrl+A selects everything; a stray continuation byte is ignored.
+    line.KeyPress(1);
+    EXPECT_EQ(line.SelLength(), line.Length());
+    line.KeyPress('\x80');
+    EXPECT_EQ(line.Text(), "Gr\xE2\x82\xAC Got");
+}
+
+TEST(LineEditor, WordBoundariesSkipSeparatorsAndStopAtTheEnds) {
+    const std::string text = "one  two-three";
+    EXPECT_EQ(WordBoundary(text, 0, true), 5);
+    EXPECT_EQ(WordBoundary(text, 5, true), 9);
+    EXPECT_EQ(WordBoundary(text, 9, true), 14);
+    EXPECT_EQ(WordBoundary(text, 14, true), 14);
+    EXPECT_EQ(WordBoundary(text, 14, false), 9);
+    EXPECT_EQ(WordBoundary(text, 9, false), 5);
+    EXPECT_EQ(WordBoundary(text, 4, false), 0);
+    EXPECT_EQ(WordBoundary(text, 99, false), 9) << "a position past the end is clamped";
+    EXPECT_EQ(WordBoundary("", 0, true), 0);
+}
+
 TEST_F(EditTest, ReadOnlyEditRefusesTypingButMovesItsCaret) {
     edit.SetText("fixed");
     SendMessage(edit.Handle(), EM_SETREADONLY, 1, 0);

@@ -206,6 +206,31 @@ TEST_F(TreeViewTest, CollapsingMovesAHiddenSelectionToTheCollapsedNode) {
     EXPECT_TRUE(a3->IsNodeVisible());
 }
 
+TEST_F(TreeViewTest, TheInPlaceEditorHasTheEditingKeysOfAnEditBox) {
+    b->SetText("Bravo Charlie");
+    click(*tree, LabelOf(b));
+    ASSERT_TRUE(b->EditText());
+    // The caption opens selected; End leaves it and Backspace takes one character.
+    press_key(*tree, VK_END);
+    press_key(*tree, VK_BACK);
+    EXPECT_EQ(tree->EditorText(), "Bravo Charli");
+    EXPECT_EQ(tree->EditorCaret(), 12);
+    // Home, Delete; Ctrl+Right to the second word, Shift+End, typing replaces the selection.
+    press_key(*tree, VK_HOME);
+    press_key(*tree, VK_DELETE);
+    press_key(*tree, VK_RIGHT, {ssCtrl});
+    press_key(*tree, VK_END, {ssShift});
+    type_text(*tree, "Delta");
+    EXPECT_EQ(tree->EditorText(), "ravo Delta");
+    // Left and Ctrl+Left move the caret without changing the text.
+    press_key(*tree, VK_LEFT);
+    press_key(*tree, VK_LEFT, {ssCtrl});
+    EXPECT_EQ(tree->EditorCaret(), 5);
+    press_key(*tree, VK_RETURN);
+    EXPECT_FALSE(tree->IsEditing());
+    EXPECT_EQ(b->Text(), "ravo Delta");
+}
+
 TEST_F(TreeViewTest, CaptionsAreEditedInPlaceThroughCanEditAndEdit) {
     tree->OnEdited = [](TObject*, TTreeNode*, std::string& s) { s += "!"; };
     click(*tree, LabelOf(b));
