@@ -31,6 +31,25 @@ int Cells(const std::string& line) {
     return n;
 }
 
+// The cells a line takes on a terminal, for the characters these tests use: CJK ideographs and
+// the sheaf emoji take two, a combining accent none.
+int TerminalCells(const std::string& line) {
+    int n = 0;
+    for (std::size_t i = 0; i < line.size();) {
+        unsigned char c = static_cast<unsigned char>(line[i]);
+        std::size_t len = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+        std::string ch = line.substr(i, len);
+        if (ch == "\u0301")
+            n += 0;
+        else if (len == 4 || (len == 3 && ch >= "\u4E00" && ch <= "\u9FFF"))
+            n += 2;
+        else
+            n += 1;
+        i += len;
+    }
+    return n;
+}
+
 // To Frank Eriksen, a record without children, in the list; Del asks about him.
 const std::string kToFrank = "<Enter><Down><Right><Down><Right><Down><Tab>";
 
@@ -94,6 +113,31 @@ TEST_F(ExplorerTest, ARightClickSelectsWhatItPointsAtBeforeItsMenuActs) {
     // A right click on empty space selects nothing new.
     TRun empty = Keys("<RClick:10,20><Esc>");
     EXPECT_TRUE(TRun::IsSelected(empty.TreeRow("Orvel Agro Ltd"))) << empty.Screen;
+}
+
+TEST_F(ExplorerTest, WideAndCombiningCharactersKeepFramesAndColumnsStraight) {
+    Exec("UPDATE Objects SET Name = '日本語 Cafe\u0301 🌾' WHERE Name = 'Head Office'");
+    Exec("UPDATE Objects SET Name = '" + std::string(40, 'x') + "' WHERE Name = 'North Farm'");
+    Exec("UPDATE Objects SET Name = '東西南北東西南北東西南北東西南北東西南北東西' WHERE Name = "
+         "'River Valley'");
+    for (std::string keys : {"<Enter>", "<Enter><Down>", "<Enter><Down><Down><Down>"}) {
+        TRun run = Keys(keys);
+        std::vector<std::string> lines = Lines(run.Screen);
+        ASSERT_GT(lines.size(), 8u) << run.Screen;
+        // Every framed row is exactly as wide as the screen, whatever its names hold.
+        for (int row = 1; row <= 8; ++row)
+            EXPECT_EQ(TerminalCells(lines[static_cast<std::size_t>(row)]), 100)
+                << keys << " row " << row << ": " << lines[static_cast<std::size_t>(row)];
+        EXPECT_TRUE(run.Shows("日本語 Cafe\u0301 🌾")) << run.Screen;
+    }
+    // The dates of the list stand in one column.
+    TRun run = Keys("<Enter>");
+    std::string wide = run.LineWith("2018-08-28"), cut = run.LineWith("2010-10-04"),
+                plain = run.LineWith("2011-05-20");
+    ASSERT_FALSE(wide.empty() || cut.empty() || plain.empty()) << run.Screen;
+    int column = TerminalCells(plain.substr(0, plain.find("2011-05-20")));
+    EXPECT_EQ(TerminalCells(wide.substr(0, wide.find("2018-08-28"))), column) << wide;
+    EXPECT_EQ(TerminalCells(cut.substr(0, cut.find("2010-10-04"))), column) << cut;
 }
 
 } // namespace
