@@ -74,6 +74,37 @@ TEST_F(ExplorerTest, TooSmallATerminalShowsANoticeAndNothingIsAnsweredUnseen) {
     EXPECT_EQ(Query("SELECT COUNT(*) FROM Objects WHERE Name = 'Frank Eriksen'"), "0");
 }
 
+// The dump printed by the n-th <Dump> of a run's screen.
+std::string DumpOf(const TRun& run, int n) {
+    std::size_t at = std::string::npos;
+    for (int i = 0; i <= n; ++i) {
+        at = run.Screen.find("--- dump", at == std::string::npos ? 0 : at + 1);
+        if (at == std::string::npos) return {};
+    }
+    return run.Screen.substr(at, run.Screen.find("--- ", at + 4) - at);
+}
+
+TEST_F(ExplorerTest, ADialogOrMenuOpenWhenTheTerminalShrinksActsOnlyWhereItIsSeen) {
+    // The relations dialog of the designer (the tree's 70th property) is 53 cells wide.
+    std::string dialog = "d<Tab><Home>";
+    for (int i = 0; i < 69; ++i)
+        dialog += "<Down>";
+    dialog += "<Enter>";
+    TRun run = Keys(dialog + "<Size:64,20><Dump><Enter><Size:70,28><Dump>");
+    std::string small = DumpOf(run, 0), fitting = DumpOf(run, 1);
+    EXPECT_NE(small.find("terminal too small"), std::string::npos) << small;
+    EXPECT_NE(small.find("needs 60x24"), std::string::npos) << small;
+    // The Enter typed meanwhile pressed nothing: the dialog is open, moved inside the screen.
+    EXPECT_NE(fitting.find("┌ Relational links editor"), std::string::npos) << fitting;
+    EXPECT_NE(fitting.find("[ OK ]   [ Cancel ]   │"), std::string::npos) << fitting;
+
+    // A popup menu open on the right of the list closes when the screen shrinks under it:
+    // its key (d: Delete) does not act unseen, and d is the designer's key again.
+    TRun menu = Keys("<RClick:90,5><Size:64,22>d");
+    EXPECT_FALSE(menu.Shows("Delete '")) << menu.Screen;
+    EXPECT_TRUE(menu.Shows("Palette: Or")) << menu.Screen;
+}
+
 TEST_F(ExplorerTest, ASizeChangeLaysThePanelsOutAgainWithoutOverlap) {
     for (std::string size : {"60,20", "64,22", "140,40"}) {
         TRun run = Keys("<Enter><Size:" + size + ">");
