@@ -411,11 +411,8 @@ void TExplorer::Run(TInputSource& input, const std::function<void(const TInputEv
 void TExplorer::RunModal(TCustomForm& form) {
     if (!FInput) return; // no one to answer: the form ends as its close box would end it
     FModalForms.push_back(&form);
-    // The dialog stands in the middle of the screen, its size rounded to whole cells.
-    int w = std::min(FScreen.Width(), (form.Width() + CellWidth - 1) / CellWidth);
-    int h = std::min(FScreen.Height(), (form.Height() + CellHeight - 1) / CellHeight);
-    form.SetBounds((FScreen.Width() - w) / 2 * CellWidth, (FScreen.Height() - h) / 2 * CellHeight,
-                   w * CellWidth, h * CellHeight);
+    FDialogSizes.push_back({form.Width(), form.Height()});
+    PlaceDialogs();
     Render();
     if (FAfter) {
         TInputEvent opened;
@@ -443,11 +440,17 @@ void TExplorer::RunModal(TCustomForm& form) {
         if (FAfter) FAfter(event);
     }
     FModalForms.pop_back();
+    FDialogSizes.pop_back();
 }
 
 void TExplorer::Resize(int columns, int rows) {
     FScreen.Resize(columns, rows);
-    if (FForm && !TooSmall()) Layout();
+    // An open menu stood where the old screen had room: it closes rather than act unseen.
+    CloseMenus();
+    if (FForm && !TooSmall()) {
+        Layout();
+        PlaceDialogs();
+    }
     Render();
 }
 

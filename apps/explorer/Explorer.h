@@ -156,10 +156,14 @@ private:
     void CheckViewOptions() const;
     // A tree without a node says why on the message line.
     void WarnIfTreeEmpty();
+    TPoint NeededCells() const;
     bool TooSmall() const;
     void RenderTooSmall();
     // Selects the tree node or list item under a cell, as a right click does before its menu.
     void SelectUnderMouse(int x, int y);
+    // Centres the open dialogs on the screen, each at the size it asked for or the screen's.
+    void PlaceDialogs();
+    std::vector<TPoint> FDialogSizes; // in pixels, one for each of FModalForms
 
     TOptions FOptions;
     TTextScreen& FScreen;

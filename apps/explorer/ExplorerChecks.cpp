@@ -6,6 +6,9 @@
 #include "apps/explorer/ExplorerSupport.h"
 #include "orvel/host/core/Exceptions.h"
 #include "orvel/host/core/Strings.h"
+#include "orvel/host/data/sql/SqlEngine.h"
+
+#include <utility>
 
 namespace orvel::explorer {
 
@@ -81,14 +84,14 @@ void TExplorer::CheckViewOptions() const {
     CheckLinks();
     CheckRoot();
     OptionField("--name-field", view.NameField);
-    for (const char* option : {"--image-field", "--status-field"}) {
-        const std::string& name =
-            std::string(option) == "--image-field" ? view.ImageField : view.StatusField;
-        if (name.empty() || !view.WasGiven(option)) continue;
-        TField* field = OptionField(option, name);
+    const std::pair<const char*, const std::string*> pictures[] = {
+        {"--image-field", &view.ImageField}, {"--status-field", &view.StatusField}};
+    for (const auto& [option, name] : pictures) {
+        if (name->empty() || !view.WasGiven(option)) continue;
+        TField* field = OptionField(option, *name);
         // The field's value is the number of a picture: a text column would show none.
         if (!WholeNumberType(field->DataType()))
-            throw EConvertError(std::string(option) + ": '" + name +
+            throw EConvertError(std::string(option) + ": '" + *name +
                                 "' is not a whole-number column (it holds picture numbers)");
     }
     for (const std::string& name : Names(view.KeyFields))
@@ -105,7 +108,13 @@ void TExplorer::CheckViewOptions() const {
 
 void TExplorer::WarnIfTreeEmpty() {
     if (!FTree || FTree->Items()->Count() > 0) return;
-    ShowError("The tree is empty: no record of " + FOptions.View.Table + " has the parent key " +
+    const std::string& table = FOptions.View.Table;
+    auto any = FDatabase->Connection().Prepare("SELECT 1 FROM " + QuoteName(table) + " LIMIT 1");
+    if (!any->Step()) {
+        ShowError("The tree is empty: the table " + table + " has no records");
+        return;
+    }
+    ShowError("The tree is empty: no record of " + table + " has the parent key " +
               FOptions.View.Root + " (" + ParentFieldsOf(FOptions.View.Links) +
               "); --root sets the parent key of the top-level records");
 }

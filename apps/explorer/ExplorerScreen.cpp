@@ -1,6 +1,6 @@
-// The explorer on a terminal of any size: a screen smaller than the layout shows a notice and
-// takes no input but a new size (so nothing acts that is not drawn), and the mouse's right
-// button selects what it points at before the popup menu opens.
+// The explorer on a terminal of any size: a screen smaller than the layout (or than an open
+// dialog) shows a notice and takes no input but a new size, so nothing acts that is not drawn;
+// and the mouse's right button selects what it points at before the popup menu opens.
 #include "apps/explorer/Explorer.h"
 
 #include "apps/explorer/ExplorerSupport.h"
@@ -9,15 +9,28 @@
 
 namespace orvel::explorer {
 
+TPoint TExplorer::NeededCells() const {
+    // The layout's minimum, or more while a dialog is open that asked for more: its buttons
+    // must be seen before a key can press them.
+    TPoint need{TOptions::MinColumns, TOptions::MinRows};
+    for (TPoint asked : FDialogSizes) {
+        // Its cells and the frame drawn around them.
+        need.X = std::max(need.X, (asked.X + CellWidth - 1) / CellWidth + 2);
+        need.Y = std::max(need.Y, (asked.Y + CellHeight - 1) / CellHeight + 2);
+    }
+    return need;
+}
+
 bool TExplorer::TooSmall() const {
-    return FScreen.Width() < TOptions::MinColumns || FScreen.Height() < TOptions::MinRows;
+    TPoint need = NeededCells();
+    return FScreen.Width() < need.X || FScreen.Height() < need.Y;
 }
 
 void TExplorer::RenderTooSmall() {
     FScreen.Clear();
     std::string size = std::to_string(FScreen.Width()) + "x" + std::to_string(FScreen.Height());
-    std::string need =
-        std::to_string(TOptions::MinColumns) + "x" + std::to_string(TOptions::MinRows);
+    TPoint needed = NeededCells();
+    std::string need = std::to_string(needed.X) + "x" + std::to_string(needed.Y);
     const std::string lines[] = {"terminal too small", size + ", needs " + need,
                                  "enlarge it to go on"};
     int top = std::max(0, FScreen.Height() / 2 - 1);
@@ -46,6 +59,18 @@ void TExplorer::SelectUnderMouse(int x, int y) {
                 list->SetItemFocused(item);
             }
         return;
+    }
+}
+
+void TExplorer::PlaceDialogs() {
+    for (std::size_t i = 0; i < FModalForms.size() && i < FDialogSizes.size(); ++i) {
+        // The dialog stands in the middle of the screen, its size rounded to whole cells.
+        TPoint asked = FDialogSizes[i];
+        int w = std::clamp((asked.X + CellWidth - 1) / CellWidth, 1, FScreen.Width() - 2);
+        int h = std::clamp((asked.Y + CellHeight - 1) / CellHeight, 1, FScreen.Height() - 2);
+        FModalForms[i]->SetBounds((FScreen.Width() - w) / 2 * CellWidth,
+                                  (FScreen.Height() - h) / 2 * CellHeight, w * CellWidth,
+                                  h * CellHeight);
     }
 }
 

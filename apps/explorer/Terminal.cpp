@@ -62,19 +62,22 @@ void InitColors() {
 
 void Show(const TTextScreen& screen) {
     for (int y = 0; y < screen.Height(); ++y) {
-        move(y, 0);
         for (int x = 0; x < screen.Width(); ++x) {
             const TCell& cell = screen.At(x, y);
             attr_t a = A_NORMAL;
             if (cell.Attr.Bold) a |= A_BOLD;
             if (cell.Attr.Reverse) a |= A_REVERSE;
             if (cell.Attr.Underline) a |= A_UNDERLINE;
+            // The right half of a wide character: the character to its left covers it.
+            if (cell.Glyph.empty()) continue;
             attr_set(a, has_colors() ? PairOf(cell.Attr) : 0, nullptr);
-            // The last cell of the screen is written with insch, so the cursor never wraps.
+            // Each character goes to its own cell, so a terminal measuring a character other
+            // than the screen does shifts nothing after it. The last cell of the screen is
+            // written with insch, so the cursor never wraps.
             if (x == screen.Width() - 1 && y == screen.Height() - 1)
                 mvinsstr(y, x, cell.Glyph.c_str());
             else
-                addstr(cell.Glyph.c_str());
+                mvaddstr(y, x, cell.Glyph.c_str());
         }
     }
     if (screen.CursorX() >= 0) {

@@ -51,7 +51,9 @@ inline constexpr TCellAttr Editor{ccBlack, ccYellow};
 } // namespace attr
 
 struct TCell {
-    std::string Glyph = " "; // one character, UTF-8
+    // One character, UTF-8, with the combining characters that follow it; empty in the cell
+    // that the wide character to its left covers too.
+    std::string Glyph = " ";
     TCellAttr Attr;
 };
 
@@ -70,6 +72,10 @@ struct TCellRect {
 
 // The characters of UTF-8 text, one string per character (a malformed byte is one character).
 std::vector<std::string> SplitCharacters(std::string_view text);
+// The cells one character of SplitCharacters takes on a terminal: 2 for wide ones (CJK, most
+// emoji), 0 for combining and zero-width ones, else 1. The explorer's own table, so a run
+// without a terminal (and without a locale) measures as the terminal does.
+int CharCells(std::string_view character);
 // The number of cells text takes.
 int TextCells(std::string_view text);
 // Text cut to at most cells cells ("…" marks a cut when mark is set) or padded with blanks.
@@ -89,8 +95,10 @@ public:
     void SetAscii(bool value) { FAscii = value; }
 
     const TCell& At(int x, int y) const;
-    // Writes text from (x, y), one character per cell, clipped at the screen's edge and, when
-    // maxCells is not negative, after maxCells cells. Answers the cells written.
+    // Writes text from (x, y), a wide character in two cells and a combining one with the
+    // character before it, clipped at the screen's edge and, when maxCells is not negative,
+    // after maxCells cells (a wide character with room for one half shows as a blank). Answers
+    // the cells written.
     int Print(int x, int y, std::string_view text, TCellAttr attr = {}, int maxCells = -1);
     void PutGlyph(int x, int y, std::string_view glyph, TCellAttr attr);
     void Fill(const TCellRect& r, TCellAttr attr, std::string_view glyph = " ");
@@ -115,6 +123,10 @@ public:
 
 private:
     TCell& Cell(int x, int y) { return FCells[static_cast<std::size_t>(y * FWidth + x)]; }
+    // Writes a character of the given cells (1 or 2) at (x, y), first blanking the other half
+    // of a wide character it writes over.
+    void Place(int x, int y, std::string_view glyph, int cells, TCellAttr attr);
+    void BreakWide(int x, int y);
     bool Inside(int x, int y) const { return x >= 0 && y >= 0 && x < FWidth && y < FHeight; }
     std::string_view Line(int piece) const;
 

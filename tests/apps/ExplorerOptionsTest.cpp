@@ -51,6 +51,10 @@ TEST_F(ExplorerOptionsTest, ARootKeyMustHaveOneValuePerPairAndAnEmptyTreeSaysWhy
     EXPECT_TRUE(TRun::IsOpen(top.TreeRow("Object"))) << top.Screen;
     EXPECT_TRUE(top.Shows("Equipment"));
     EXPECT_FALSE(top.Shows("The tree is empty"));
+    // A table without records says so instead.
+    Exec("DELETE FROM Classes");
+    TRun none = Keys("", classes);
+    EXPECT_TRUE(none.Shows("The tree is empty: the table Classes has no records")) << none.Screen;
 }
 
 TEST_F(ExplorerOptionsTest, FieldOptionsNamingWhatTheTableLacksAreRefused) {

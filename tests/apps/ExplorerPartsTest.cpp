@@ -32,6 +32,38 @@ TEST(TextScreenTest, FitTextCutsWithAMarkOrPads) {
     EXPECT_EQ(TextCells("Ölé"), 3);
 }
 
+TEST(TextScreenTest, WideCharactersTakeTwoCellsAndCombiningOnesNone) {
+    EXPECT_EQ(TextCells("日本"), 4);
+    EXPECT_EQ(TextCells("e\u0301\u200B"), 1);
+    EXPECT_EQ(TextCells("🌾●▶✖"), 5);
+    EXPECT_EQ(CharCells("\xE3"), 1) << "a stray byte";
+    TTextScreen screen(6, 2);
+    EXPECT_EQ(screen.Print(0, 0, "a日e\u0301b"), 5);
+    EXPECT_EQ(screen.RowText(0), "a日e\u0301b");
+    EXPECT_EQ(screen.At(2, 0).Glyph, "") << "the right half of 日";
+    // Writing over either half of a wide character blanks the other half.
+    screen.PutGlyph(2, 0, "|", {});
+    EXPECT_EQ(screen.RowText(0), "a |e\u0301b");
+    screen.Print(0, 1, "日本語");
+    screen.PutGlyph(2, 1, "x", {});
+    EXPECT_EQ(screen.RowText(1), "日x 語");
+    // A wide character with room for half of it shows as a blank, at the edge and at maxCells.
+    screen.Clear();
+    EXPECT_EQ(screen.Print(5, 0, "日"), 1);
+    EXPECT_EQ(screen.Print(0, 1, "a日b", {}, 2), 2);
+    EXPECT_EQ(screen.ToText(), "\na\n");
+}
+
+TEST(TextScreenTest, FitTextCountsCellsNotCharacters) {
+    EXPECT_EQ(FitText("日本語", 8), "日本語  ");
+    EXPECT_EQ(FitText("日本語", 5), "日本…");
+    EXPECT_EQ(FitText("日本語", 4), "日… ") << "no half of a wide character is shown";
+    EXPECT_EQ(FitText("日本語", 4, false), "日本");
+    EXPECT_EQ(FitText("Cafe\u0301", 4), "Cafe\u0301");
+    for (int cells = 1; cells < 9; ++cells)
+        EXPECT_EQ(TextCells(FitText("a日本語b🌾", cells)), cells) << cells;
+}
+
 TEST(TextScreenTest, FramesInUnicodeOrAscii) {
     TTextScreen screen(8, 3);
     screen.Frame({0, 0, 8, 3}, "Tree", {});

@@ -31,6 +31,25 @@ int Cells(const std::string& line) {
     return n;
 }
 
+// The cells a line takes on a terminal, for the characters these tests use: CJK ideographs and
+// the sheaf emoji take two, a combining accent none.
+int TerminalCells(const std::string& line) {
+    int n = 0;
+    for (std::size_t i = 0; i < line.size();) {
+        unsigned char c = static_cast<unsigned char>(line[i]);
+        std::size_t len = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+        std::string ch = line.substr(i, len);
+        if (ch == "\u0301")
+            n += 0;
+        else if (len == 4 || (len == 3 && ch >= "\u4E00" && ch <= "\u9FFF"))
+            n += 2;
+        else
+            n += 1;
+        i += len;
+    }
+    return n;
+}
+
 // To Frank Eriksen, a record without children, in the list; Del asks about him.
 const std::string kToFrank = "<Enter><Down><Right><Down><Right><Down><Tab>";
 
@@ -53,6 +72,37 @@ TEST_F(ExplorerTest, TooSmallATerminalShowsANoticeAndNothingIsAnsweredUnseen) {
     TRun answered = Keys(kToFrank + "<Del><Size:50,12>y<Size:100,30>y");
     EXPECT_TRUE(answered.Shows("Deleted")) << answered.Screen;
     EXPECT_EQ(Query("SELECT COUNT(*) FROM Objects WHERE Name = 'Frank Eriksen'"), "0");
+}
+
+// The dump printed by the n-th <Dump> of a run's screen.
+std::string DumpOf(const TRun& run, int n) {
+    std::size_t at = std::string::npos;
+    for (int i = 0; i <= n; ++i) {
+        at = run.Screen.find("--- dump", at == std::string::npos ? 0 : at + 1);
+        if (at == std::string::npos) return {};
+    }
+    return run.Screen.substr(at, run.Screen.find("--- ", at + 4) - at);
+}
+
+TEST_F(ExplorerTest, ADialogOrMenuOpenWhenTheTerminalShrinksActsOnlyWhereItIsSeen) {
+    // The relations dialog of the designer (the tree's 70th property) is 53 cells wide.
+    std::string dialog = "d<Tab><Home>";
+    for (int i = 0; i < 69; ++i)
+        dialog += "<Down>";
+    dialog += "<Enter>";
+    TRun run = Keys(dialog + "<Size:64,20><Dump><Enter><Size:70,28><Dump>");
+    std::string small = DumpOf(run, 0), fitting = DumpOf(run, 1);
+    EXPECT_NE(small.find("terminal too small"), std::string::npos) << small;
+    EXPECT_NE(small.find("needs 60x24"), std::string::npos) << small;
+    // The Enter typed meanwhile pressed nothing: the dialog is open, moved inside the screen.
+    EXPECT_NE(fitting.find("┌ Relational links editor"), std::string::npos) << fitting;
+    EXPECT_NE(fitting.find("[ OK ]   [ Cancel ]   │"), std::string::npos) << fitting;
+
+    // A popup menu open on the right of the list closes when the screen shrinks under it:
+    // its key (d: Delete) does not act unseen, and d is the designer's key again.
+    TRun menu = Keys("<RClick:90,5><Size:64,22>d");
+    EXPECT_FALSE(menu.Shows("Delete '")) << menu.Screen;
+    EXPECT_TRUE(menu.Shows("Palette: Or")) << menu.Screen;
 }
 
 TEST_F(ExplorerTest, ASizeChangeLaysThePanelsOutAgainWithoutOverlap) {
@@ -94,6 +144,31 @@ TEST_F(ExplorerTest, ARightClickSelectsWhatItPointsAtBeforeItsMenuActs) {
     // A right click on empty space selects nothing new.
     TRun empty = Keys("<RClick:10,20><Esc>");
     EXPECT_TRUE(TRun::IsSelected(empty.TreeRow("Orvel Agro Ltd"))) << empty.Screen;
+}
+
+TEST_F(ExplorerTest, WideAndCombiningCharactersKeepFramesAndColumnsStraight) {
+    Exec("UPDATE Objects SET Name = '日本語 Cafe\u0301 🌾' WHERE Name = 'Head Office'");
+    Exec("UPDATE Objects SET Name = '" + std::string(40, 'x') + "' WHERE Name = 'North Farm'");
+    Exec("UPDATE Objects SET Name = '東西南北東西南北東西南北東西南北東西南北東西' WHERE Name = "
+         "'River Valley'");
+    for (std::string keys : {"<Enter>", "<Enter><Down>", "<Enter><Down><Down><Down>"}) {
+        TRun run = Keys(keys);
+        std::vector<std::string> lines = Lines(run.Screen);
+        ASSERT_GT(lines.size(), 8u) << run.Screen;
+        // Every framed row is exactly as wide as the screen, whatever its names hold.
+        for (int row = 1; row <= 8; ++row)
+            EXPECT_EQ(TerminalCells(lines[static_cast<std::size_t>(row)]), 100)
+                << keys << " row " << row << ": " << lines[static_cast<std::size_t>(row)];
+        EXPECT_TRUE(run.Shows("日本語 Cafe\u0301 🌾")) << run.Screen;
+    }
+    // The dates of the list stand in one column.
+    TRun run = Keys("<Enter>");
+    std::string wide = run.LineWith("2018-08-28"), cut = run.LineWith("2010-10-04"),
+                plain = run.LineWith("2011-05-20");
+    ASSERT_FALSE(wide.empty() || cut.empty() || plain.empty()) << run.Screen;
+    int column = TerminalCells(plain.substr(0, plain.find("2011-05-20")));
+    EXPECT_EQ(TerminalCells(wide.substr(0, wide.find("2018-08-28"))), column) << wide;
+    EXPECT_EQ(TerminalCells(cut.substr(0, cut.find("2010-10-04"))), column) << cut;
 }
 
 } // namespace
