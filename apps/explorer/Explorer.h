@@ -256,6 +256,11 @@ private:
     std::string FocusedKeys() const;
     void MarkFocus(const TWinControl* focused);
     int FHelpTop = 0; // the first help line shown
+
+    // ---- picture export ----
+    // Writes the tree's image lists as PNG files; an existing file is overwritten only when the
+    // person says so.
+    void WriteImages(std::string file, bool overwrite);
 };
 
 } // namespace orvel::explorer

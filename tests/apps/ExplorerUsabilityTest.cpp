@@ -91,3 +91,58 @@ TEST_F(ExplorerTest, OnlyTheFocusedControlShowsItsSelectionInReverse) {
 
 } // namespace
 } // namespace orvel::test
+
+namespace orvel::test {
+namespace {
+
+std::string ReadFile(const std::string& path) {
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return {};
+    std::string data;
+    char chunk[4096];
+    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, file)) > 0;)
+        data.append(chunk, n);
+    std::fclose(file);
+    return data;
+}
+
+void WriteFile(const std::string& path, const std::string& data) {
+    FILE* file = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    std::fwrite(data.data(), 1, data.size(), file);
+    std::fclose(file);
+}
+
+TEST_F(ExplorerTest, PictureExportAsksForTheFileAndNeverOverwritesSilently) {
+    TRun asked = Keys("p");
+    EXPECT_TRUE(asked.Shows("File: orvel-images.png")) << asked.Screen;
+    EXPECT_TRUE(asked.Shows("Save images as PNG in "));
+    // Written where the message says.
+    const std::string wide = "--size 200x30";
+    TRun written = Keys("p<Enter>", wide);
+    EXPECT_TRUE(written.Shows("Images written to " + dir + "/orvel-images.png, " + dir +
+                              "/orvel-images-state.png"))
+        << written.Screen;
+    EXPECT_EQ(ReadFile(dir + "/orvel-images.png").substr(1, 3), "PNG");
+
+    // An existing file is kept unless the person says to overwrite it.
+    WriteFile(dir + "/orvel-images.png", "keep me");
+    TRun kept = Keys("p<Enter><Dump><Esc>");
+    EXPECT_TRUE(kept.Shows("orvel-images.png, orvel-images-state.png exist")) << kept.Screen;
+    EXPECT_TRUE(kept.Shows("Nothing written"));
+    EXPECT_EQ(ReadFile(dir + "/orvel-images.png"), "keep me");
+    Keys("p<Enter>o");
+    EXPECT_EQ(ReadFile(dir + "/orvel-images.png").substr(1, 3), "PNG");
+
+    // A name of one's own (Ctrl-U clears the suggestion); ".png" is added where missing.
+    TRun own = Keys("p<C-u>mine<Enter>", wide);
+    EXPECT_TRUE(own.Shows("Images written to " + dir + "/mine.png, " + dir + "/mine-state.png"))
+        << own.Screen;
+    // A folder that does not exist is an error, and nothing is said to be written.
+    TRun bad = Keys("p<C-u>no/such/folder/x.png<Enter>");
+    EXPECT_FALSE(bad.Shows("Images written")) << bad.Screen;
+    EXPECT_FALSE(std::filesystem::exists(dir + "/no"));
+}
+
+} // namespace
+} // namespace orvel::test
