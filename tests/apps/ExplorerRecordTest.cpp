@@ -69,9 +69,9 @@ TEST_F(ExplorerTest, QuitWithUnsavedChangesAsksToPostOrCancel) {
 }
 
 TEST_F(ExplorerTest, TheImageListsCanBeWrittenAsPngFiles) {
-    TRun run = Keys("p");
-    EXPECT_TRUE(run.Shows("Images written to orvel-images.png")) << run.Screen;
-    for (const char* file : {"/orvel-images.png", "/orvel-state-images.png"}) {
+    TRun run = Keys("p<Enter>");
+    EXPECT_TRUE(run.Shows("Images written to " + dir + "/orvel-images.png")) << run.Screen;
+    for (const char* file : {"/orvel-images.png", "/orvel-images-state.png"}) {
         FILE* f = std::fopen((dir + file).c_str(), "rb");
         ASSERT_NE(f, nullptr) << file;
         unsigned char head[8] = {};
