@@ -44,7 +44,7 @@ void TExplorer::NewObject(TDataSet* dataSet) {
     next->Step();
     dataSet->FieldByName(COCFNames[0])->SetAsInteger(origin);
     dataSet->FieldByName(COCFNames[1])->SetAsInteger(static_cast<int32_t>(next->ColumnInt64(0)));
-    dataSet->FieldByName(COCFNames[4])->SetAsInteger(1);
+    dataSet->FieldByName(COCFNames[4])->SetAsInteger(DefaultClassOf(dataSet));
     dataSet->FieldByName(COCFNames[7])->SetAsInteger(0);
     dataSet->FieldByName(kFlagsField)->SetAsInteger(0);
 }

@@ -70,7 +70,7 @@ void TExplorer::BuildDesigner() {
 
 void TExplorer::ShowMainControls(bool shown) {
     for (TControl* c : std::initializer_list<TControl*>{FTree, FChildList, FInventoryList,
-                                                        FStatusCombo, FAttributes})
+                                                        FStatusCombo, FAttributes, FClassCombo})
         if (c)
             c->SetVisible(shown && (c != FInventoryList || FShowInventory) &&
                           (c != FChildList || !FShowInventory));
@@ -238,6 +238,7 @@ void TExplorer::Layout() {
             PlaceControl(*box, {x, y, width - 1, 1});
             x += width;
         }
+        PlaceClassChoice();
         if (FAttributes) {
             TCellRect grid{FRecordFrame.Left + 1, FRecordFrame.Top + 5, FRecordFrame.Width - 2,
                            recordHeight - 6};

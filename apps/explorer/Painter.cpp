@@ -431,17 +431,25 @@ void TPainter::Combo(const TCustomComboBox& combo, bool focused) {
 void TPainter::DroppedList(const TCustomComboBox& combo) {
     const TComboBoxList* list = combo.ListBox();
     if (!list) return;
-    TCellRect c = CellsOf(*list);
-    FScreen.Fill(c, {ccBlack, ccWhite});
+    // The list's rows are shorter than a text row: the entries it holds are shown one per text
+    // row from its first shown entry, below the combo, or above it where the screen ends.
+    TCellRect box = CellsOf(combo);
     const TStrings& items = *combo.Items();
-    for (int i = list->TopIndex(); i < items.Count(); ++i) {
-        TRect r = list->ItemRect(i);
-        int y = CellY(list->ClientToScreen({0, (r.Top + r.Bottom) / 2}).Y);
-        if (y >= c.Bottom()) break;
-        if (y < c.Top) continue;
+    int count = items.Count();
+    int rows = std::clamp(combo.DropDownCount(), 1, std::max(1, count));
+    // The window of entries shown holds the chosen one.
+    int first = std::clamp(list->TopIndex(), 0, std::max(0, count - rows));
+    if (combo.ItemIndex() >= 0 && combo.ItemIndex() < first) first = combo.ItemIndex();
+    if (combo.ItemIndex() >= first + rows) first = combo.ItemIndex() - rows + 1;
+    rows = std::min(rows, count - first);
+    TCellRect c{box.Left, box.Bottom(), box.Width, rows};
+    if (c.Bottom() > FScreen.Height()) c.Top = std::max(0, box.Top - rows);
+    FScreen.Fill(c, {ccBlack, ccWhite});
+    for (int k = 0; k < c.Height; ++k) {
+        int i = first + k;
         TCellAttr a =
             i == combo.ItemIndex() ? TCellAttr{ccWhite, ccBlue, true} : TCellAttr{ccBlack, ccWhite};
-        FScreen.Print(c.Left, y, FitText(items[i], c.Width), a);
+        FScreen.Print(c.Left, c.Top + k, FitText(items[i], c.Width), a);
     }
 }
 

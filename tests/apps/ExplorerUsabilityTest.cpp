@@ -146,3 +146,41 @@ TEST_F(ExplorerTest, PictureExportAsksForTheFileAndNeverOverwritesSilently) {
 
 } // namespace
 } // namespace orvel::test
+
+namespace orvel::test {
+namespace {
+
+TEST_F(ExplorerTest, TheStatusListOffersOnlyStatusesThatFitTheRecordsClass) {
+    // An organisation: statuses for all classes only.
+    TRun company = Keys("<Tab><Tab><F4>");
+    EXPECT_TRUE(company.Shows("Planned")) << company.Screen;
+    EXPECT_TRUE(company.Shows("Idle"));
+    EXPECT_FALSE(company.Shows("In repair")) << company.Screen;
+    EXPECT_FALSE(company.Shows("Retired"));
+    // A tractor is equipment: its list holds the equipment statuses too.
+    TRun tractor = Keys("/Tractor T-200<Enter><Tab><Tab><F4>");
+    EXPECT_TRUE(tractor.Shows("In repair")) << tractor.Screen;
+    EXPECT_TRUE(tractor.Shows("Retired"));
+    // A record holding a status its class does not take still shows it.
+    Exec("UPDATE Objects SET StatusID = 5 WHERE OriginID = 1 AND ObjectID = 1");
+    EXPECT_TRUE(Keys("").Shows("Status  Lost"));
+}
+
+TEST_F(ExplorerTest, ANewRecordStartsWithAClassItsOwnerMayOwnAndTheClassCanBeChosen) {
+    // A child of the company (an organisation may own sites and departments) starts as a site.
+    Keys("i<Ins>Depot 9<Enter>");
+    EXPECT_EQ(Query("SELECT ClassID FROM Objects WHERE Name = 'Depot 9'"), "3");
+    // Shift-Tab from the tree reaches the class combo: Down chooses the next class, Enter saves.
+    TRun shown = Keys("<S-Tab>");
+    EXPECT_TRUE(shown.Shows("Class Organisation")) << shown.Screen;
+    TRun chosen = Keys("/Depot 9<Enter><S-Tab><Down><Enter>");
+    EXPECT_TRUE(chosen.Shows("Class Building")) << chosen.Screen;
+    EXPECT_EQ(Query("SELECT ClassID FROM Objects WHERE Name = 'Depot 9'"), "4");
+    // The choice offers no abstract class.
+    TRun list = Keys("<S-Tab><F4>");
+    EXPECT_TRUE(list.Shows("Department")) << list.Screen;
+    EXPECT_FALSE(list.Shows("Equipment")) << list.Screen;
+}
+
+} // namespace
+} // namespace orvel::test
