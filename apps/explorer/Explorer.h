@@ -284,6 +284,12 @@ private:
     std::vector<TClassRow> FClassRows;
     std::vector<TStatusRow> FStatusRows;
     std::string FShownStatuses; // the codes the status combo lists now
+
+    // ---- the designer's values ----
+    void SetDesignerValue(TWinControl* focused);
+    void SetTypedValue(const std::string& text);
+    std::string ListPosition(const TListBox& box) const;
+    void MarkScrolled(const TCellRect& frame, const TListBox& box);
 };
 
 } // namespace orvel::explorer

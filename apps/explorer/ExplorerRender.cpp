@@ -142,7 +142,8 @@ std::string TExplorer::FocusedKeys() const {
         return " Up/Down:Choose  Enter:Take  Esc:Close";
     if (Editing()) return " Enter:Save  Esc:Cancel  BS:Erase";
     if (FDesigning)
-        return " Tab:Panel  Up/Down:Choose  Enter:Set value or open dialog  d/Esc:Back  q:Quit";
+        return " Tab:Panel  Up/Down:Choose  Enter:Set, type or open the dialog  d/Esc:Back  "
+               "q:Quit";
     if (focused && focused == FStatusCombo)
         return " Status: Up/Down:Choose  F4/Alt-Down:List  Enter:Save  Esc:Cancel  Tab:Next  "
                "q:Quit";

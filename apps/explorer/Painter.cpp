@@ -325,8 +325,13 @@ void TPainter::Control(const TControl& control, const TControl* focused) {
         PickList(*grid);
         return; // the in-place editor is drawn by Grid
     } else if (dynamic_cast<const TCustomLabel*>(&control)) {
+        // A label's width is measured in the control's font, narrower than text cells: its
+        // caption may run on to the edge of its parent rather than be cut.
         TCellRect c = CellsOf(control);
-        FScreen.Print(c.Left, c.Top, StripHotkey(control.Caption()), {}, c.Width);
+        int room = c.Width;
+        if (const TWinControl* parent = control.Parent())
+            room = std::max(room, CellsOf(*parent).Right() - c.Left);
+        FScreen.Print(c.Left, c.Top, StripHotkey(control.Caption()), {}, room);
     } else if (dynamic_cast<const TCustomForm*>(&control) ||
                dynamic_cast<const TCustomGroupBox*>(&control) ||
                dynamic_cast<const TCustomPanel*>(&control)) {
