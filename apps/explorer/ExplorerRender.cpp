@@ -76,6 +76,9 @@ void TExplorer::RenderRecordPanel() {
     if (!FStatusCombo) return;
     TWinControl* focused = FocusedControl();
     FScreen.Frame(FRecordFrame, "Record", InRecordPanel(focused) ? attr::FocusFrame : attr::Frame);
+    // Drop-down lists stay inside the panel.
+    FPainter.SetDropArea({FRecordFrame.Left + 1, FRecordFrame.Top + 1, FRecordFrame.Width - 2,
+                          FRecordFrame.Height - 2});
     int x = FRecordFrame.Left + 2, y = FRecordFrame.Top + 1;
     FScreen.Print(x, y, "Name", attr::Bold);
     std::string name;
@@ -101,6 +104,13 @@ void TExplorer::RenderRecordPanel() {
     }
     FPainter.Control(*FStatusCombo, focused);
     if (FClassCombo && FClassCombo->DroppedDown()) FPainter.Control(*FClassCombo, focused);
+    // An attribute's pick list may cover the rows above the grid: it is drawn over them.
+    if (auto* editor = FAttributes
+                           ? dynamic_cast<TExtGridInplaceEdit*>(FAttributes->InplaceEditor())
+                           : nullptr;
+        editor && editor->ListVisible())
+        FPainter.Control(*FAttributes, focused);
+    FPainter.SetDropArea({});
     MarkFocus(focused);
 }
 

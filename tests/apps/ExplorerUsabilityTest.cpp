@@ -184,3 +184,58 @@ TEST_F(ExplorerTest, ANewRecordStartsWithAClassItsOwnerMayOwnAndTheClassCanBeCho
 
 } // namespace
 } // namespace orvel::test
+
+namespace orvel::test {
+namespace {
+
+TEST_F(ExplorerTest, LargeIconsShowThePicturesAndNamesOnTwoLines) {
+    // The list's popup menu, its View menu, Large Icons; Partners and Suppliers' children have
+    // long names.
+    TRun run = Keys("<Down><RClick:50,4><Enter><Enter>");
+    std::string icons = run.LineWith("● ■      ● ■");
+    EXPECT_FALSE(icons.empty()) << "status and class glyphs above each name: " << run.Screen;
+    EXPECT_TRUE(run.Shows("Eriksen")) << run.Screen;
+    EXPECT_TRUE(run.Shows("Machiner")) << "the second word goes to the next line";
+    EXPECT_EQ(run.LineWith("Dahl").find("Seeds"), std::string::npos);
+    EXPECT_FALSE(run.LineWith("Seeds").empty());
+}
+
+TEST_F(ExplorerTest, HomeAndEndMoveToTheFirstAndLastItemOfAPopupMenu) {
+    TRun end = Keys("<RClick:5,2><End><Dump><Enter>p<Enter>", "--size 200x30");
+    EXPECT_NE(end.LineWith("Save images as PNG").find("›"), std::string::npos) << end.Screen;
+    EXPECT_TRUE(end.Shows("Images written to")) << "End chose the last item: " << end.Screen;
+    TRun home = Keys("<RClick:5,2><End><Home><Enter>");
+    EXPECT_TRUE(TRun::IsOpen(home.TreeRow("Orvel Agro Ltd")))
+        << "Home chose Expand: " << home.Screen;
+}
+
+TEST_F(ExplorerTest, AnAttributesPickListStaysInsideTheRecordPanel) {
+    // Field A1's Crop attribute (the second row of the grid, near the panel's bottom) drops its
+    // five choices down.
+    TRun run = Keys("/Field A1<Enter><Tab><Tab><Tab><Tab><Tab><Tab><Tab><Tab><Down><A-Down>");
+    std::vector<std::string> lines;
+    for (std::size_t start = 0; start < run.Screen.size();) {
+        std::size_t end = run.Screen.find('\n', start);
+        if (end == std::string::npos) end = run.Screen.size();
+        lines.push_back(run.Screen.substr(start, end - start));
+        start = end + 1;
+    }
+    ASSERT_GE(lines.size(), 30u) << run.Screen;
+    // The panel's bottom edge (row 27) and the message line below it are not covered.
+    EXPECT_NE(lines[27].find("└──────────────────────────────────────────────────────────┘"),
+              std::string::npos)
+        << run.Screen;
+    EXPECT_EQ(lines[28].find("Fallow"), std::string::npos) << run.Screen;
+    // All five choices show, inside the panel (rows 18 to 26), over the rows above the cell
+    // where there is no room below it.
+    for (const char* choice : {"Wheat", "Barley", "Maize", "Rapeseed", "Fallow"}) {
+        std::size_t row = 0;
+        while (row < lines.size() && (lines[row].find(choice) == std::string::npos ||
+                                      lines[row].find("Crop") != std::string::npos))
+            ++row;
+        EXPECT_TRUE(row >= 18 && row <= 26) << choice << " in row " << row << "\n" << run.Screen;
+    }
+}
+
+} // namespace
+} // namespace orvel::test
