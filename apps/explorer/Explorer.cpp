@@ -53,6 +53,7 @@ void TExplorer::Start() {
         BuildImages();
         BuildRecordPanel();
         BuildAttributeGrid();
+        BuildClassChoice();
     }
     BuildMenus();
     BuildDesigner();
@@ -337,7 +338,7 @@ void TExplorer::SaveAttribute(int row, const std::string& value) {
 
 bool TExplorer::InRecordPanel(const TWinControl* control) const {
     if (!control) return false;
-    if (control == FStatusCombo) return true;
+    if (control == FStatusCombo || (FClassCombo && control == FClassCombo)) return true;
     return std::find(FFlagBoxes.begin(), FFlagBoxes.end(), control) != FFlagBoxes.end();
 }
 

@@ -273,6 +273,40 @@ private:
     std::string FocusedKeys() const;
     void MarkFocus(const TWinControl* focused);
     int FHelpTop = 0; // the first help line shown
+
+    // ---- picture export ----
+    // Writes the tree's image lists as PNG files; an existing file is overwritten only when the
+    // person says so.
+    void WriteImages(std::string file, bool overwrite);
+
+    // ---- classes and statuses (ExplorerClasses.cpp, sample schema) ----
+    void BuildClassChoice();
+    void PlaceClassChoice();
+    std::vector<std::string> ClassLine(int classId) const;
+    void FitStatusesToClass();
+    int DefaultClassOf(TDataSet* dataSet);
+    struct TClassRow {
+        int Id = 0;
+        int Ancestor = 0; // 0: none
+        std::string Name;
+        bool Abstract = false;
+        std::string MayOwn; // ";"-separated class identifiers
+    };
+    struct TStatusRow {
+        int Id = 0;
+        std::string Name;
+        std::string AllowedFor; // lower case: "all" or the name of a class
+    };
+    TDBValueLookupCombo* FClassCombo = nullptr;
+    std::vector<TClassRow> FClassRows;
+    std::vector<TStatusRow> FStatusRows;
+    std::string FShownStatuses; // the codes the status combo lists now
+
+    // ---- the designer's values ----
+    void SetDesignerValue(TWinControl* focused);
+    void SetTypedValue(const std::string& text);
+    std::string ListPosition(const TListBox& box) const;
+    void MarkScrolled(const TCellRect& frame, const TListBox& box);
 };
 
 } // namespace orvel::explorer

@@ -44,7 +44,7 @@ void TExplorer::NewObject(TDataSet* dataSet) {
     next->Step();
     dataSet->FieldByName(COCFNames[0])->SetAsInteger(origin);
     dataSet->FieldByName(COCFNames[1])->SetAsInteger(static_cast<int32_t>(next->ColumnInt64(0)));
-    dataSet->FieldByName(COCFNames[4])->SetAsInteger(1);
+    dataSet->FieldByName(COCFNames[4])->SetAsInteger(DefaultClassOf(dataSet));
     dataSet->FieldByName(COCFNames[7])->SetAsInteger(0);
     dataSet->FieldByName(kFlagsField)->SetAsInteger(0);
 }
@@ -212,22 +212,62 @@ void TExplorer::ToggleRightPanel() {
 }
 
 void TExplorer::SaveImages() {
-    std::vector<std::pair<std::string, TCustomImageList*>> lists;
-    if (FTree->Images()) lists.emplace_back("orvel-images.png", FTree->Images());
-    if (FTree->StateImages()) lists.emplace_back("orvel-state-images.png", FTree->StateImages());
-    if (lists.empty()) {
+    if (!FTree->Images() && !FTree->StateImages()) {
         ShowError("No image list is shown");
+        return;
+    }
+    std::error_code ec;
+    std::string folder = std::filesystem::current_path(ec).string();
+    AskText("Save images as PNG in " + folder, "File: ", "orvel-images.png",
+            [this](const std::string& file) { WriteImages(file, false); });
+}
+
+// The class pictures go to file, the status pictures beside it with "-state" added to its name.
+void TExplorer::WriteImages(std::string file, bool overwrite) {
+    namespace fs = std::filesystem;
+    if (file.empty()) {
+        ShowError("No file name given: nothing written");
+        return;
+    }
+    fs::path path = fs::absolute(fs::path(file));
+    if (path.extension() != ".png" && path.extension() != ".PNG") path += ".png";
+    fs::path statePath = path.parent_path() / (path.stem().string() + "-state.png");
+    std::vector<std::pair<std::string, TCustomImageList*>> lists;
+    if (FTree->Images()) lists.emplace_back(path.string(), FTree->Images());
+    if (FTree->StateImages()) lists.emplace_back(statePath.string(), FTree->StateImages());
+    std::string existing;
+    int count = 0;
+    for (auto& entry : lists) {
+        std::error_code ec;
+        if (!fs::exists(entry.first, ec) && !ec) continue;
+        existing += (existing.empty() ? "" : ", ") + fs::path(entry.first).filename().string();
+        ++count;
+    }
+    if (count > 0 && !overwrite) {
+        Ask(existing + (count > 1 ? " exist" : " exists") + ".  o: overwrite   Esc: keep",
+            [this, file](const TInputEvent& e) {
+                if (IsChar(e, "o") || IsChar(e, "O")) {
+                    WriteImages(file, true);
+                    return true;
+                }
+                if (IsKey(e, VK_ESCAPE) || IsChar(e, "n") || IsChar(e, "N")) {
+                    ShowInfo("Nothing written");
+                    return true;
+                }
+                return false;
+            });
         return;
     }
     std::string written;
     try {
-        for (auto& [file, list] : lists) {
-            list->SaveToFile(file);
-            written += (written.empty() ? "" : ", ") + file;
+        for (auto& [name, list] : lists) {
+            list->SaveToFile(name);
+            written += (written.empty() ? "" : ", ") + name;
         }
         ShowInfo("Images written to " + written);
     } catch (...) {
         Application().HandleException();
+        if (!written.empty()) FMessage += " (written before the failure: " + written + ")";
     }
 }
 

@@ -70,7 +70,7 @@ void TExplorer::BuildDesigner() {
 
 void TExplorer::ShowMainControls(bool shown) {
     for (TControl* c : std::initializer_list<TControl*>{FTree, FChildList, FInventoryList,
-                                                        FStatusCombo, FAttributes})
+                                                        FStatusCombo, FAttributes, FClassCombo})
         if (c)
             c->SetVisible(shown && (c != FInventoryList || FShowInventory) &&
                           (c != FChildList || !FShowInventory));
@@ -135,14 +135,20 @@ std::unique_ptr<TPropertyEditor> TExplorer::SelectedPropertyEditor() {
 void TExplorer::FillDesignerValues() {
     FShownPropertyIndex = FProperties->ItemIndex();
     TStringList values;
+    std::string current;
     try {
         if (auto editor = SelectedPropertyEditor())
-            if (editor->GetAttributes() & paValueList)
+            if (editor->GetAttributes() & paValueList) {
                 editor->GetValues([&](const std::string& v) { values.Add(v); });
+                current = editor->GetValue();
+            }
     } catch (...) {
         Application().HandleException();
     }
     FValues->SetItems(&values);
+    // The list opens on the value the property has.
+    for (int i = 0; i < values.Count(); ++i)
+        if (values[i] == current) FValues->SetItemIndex(i);
 }
 
 bool TExplorer::HandleDesignerKey(const TInputEvent& event) {
@@ -156,23 +162,51 @@ bool TExplorer::HandleDesignerKey(const TInputEvent& event) {
     }
     TWinControl* focused = FocusedControl();
     if (IsKey(event, VK_RETURN) || IsKey(event, VK_F2)) {
-        try {
-            auto editor = SelectedPropertyEditor();
-            if (!editor) return true;
-            if (focused == FValues && FValues->ItemIndex() >= 0) {
-                editor->SetValue((*FValues->Items())[FValues->ItemIndex()]);
-                ShowInfo(editor->GetName() + " = " + editor->GetValue());
-            } else if (editor->GetAttributes() & paDialog) {
-                editor->Edit();
-                ShowInfo(editor->GetName() + " = " + editor->GetValue());
-            }
-        } catch (...) {
-            Application().HandleException();
-        }
-        FillDesignerProperties();
+        SetDesignerValue(focused);
         return true;
     }
     return false;
+}
+
+// Enter on a value of the value list sets it at once; on a property it opens its dialog, moves
+// to its value list, or asks for the value to be typed.
+void TExplorer::SetDesignerValue(TWinControl* focused) {
+    try {
+        auto editor = SelectedPropertyEditor();
+        if (!editor) return;
+        TPropertyAttributes attributes = editor->GetAttributes();
+        if (focused == FValues && FValues->ItemIndex() >= 0) {
+            editor->SetValue((*FValues->Items())[FValues->ItemIndex()]);
+            ShowInfo(editor->GetName() + " = " + editor->GetValue());
+        } else if (attributes & paDialog) {
+            editor->Edit();
+            ShowInfo(editor->GetName() + " = " + editor->GetValue());
+        } else if ((attributes & paValueList) && FValues->Items()->Count() > 0) {
+            FValues->SetFocus();
+            ShowInfo("Choose a value of " + editor->GetName() + ": Enter sets it");
+        } else if (attributes & paReadOnly) {
+            ShowError(editor->GetName() + " cannot be typed here");
+        } else {
+            std::string name = editor->GetName();
+            AskText("Set " + name, name + " = ", editor->GetValue(),
+                    [this](const std::string& text) { SetTypedValue(text); });
+        }
+    } catch (...) {
+        Application().HandleException();
+    }
+    FillDesignerProperties();
+}
+
+void TExplorer::SetTypedValue(const std::string& text) {
+    try {
+        auto editor = SelectedPropertyEditor();
+        if (!editor) return;
+        editor->SetValue(text);
+        ShowInfo(editor->GetName() + " = " + editor->GetValue());
+    } catch (...) {
+        Application().HandleException();
+    }
+    FillDesignerProperties();
 }
 
 void TExplorer::RenderDesigner() {
@@ -186,7 +220,9 @@ void TExplorer::RenderDesigner() {
     PlaceControl(*FValues, {values.Left + 1, 2, values.Width - 2, values.Height - 2});
     FScreen.Frame(palette, "Palette: Orvel", focused == FPalette ? attr::FocusFrame : attr::Frame);
     TComponent* c = DesignedComponent();
-    FScreen.Frame(props, c ? "Properties of " + c->ClassInfo().Name : "Properties",
+    FScreen.Frame(props,
+                  (c ? "Properties of " + c->ClassInfo().Name : std::string("Properties")) +
+                      ListPosition(*FProperties),
                   focused == FProperties ? attr::FocusFrame : attr::Frame);
     std::string valuesTitle = "Values";
     try {
@@ -197,11 +233,32 @@ void TExplorer::RenderDesigner() {
     FScreen.Frame(values, valuesTitle, focused == FValues ? attr::FocusFrame : attr::Frame);
     for (TListBox* b : {FPalette, FProperties, FValues}) {
         FPainter.Control(*b, focused);
+        MarkScrolled(b == FPalette ? palette : b == FProperties ? props : values, *b);
         if (b->ItemIndex() >= 0) {
             TRect r = b->ItemRect(b->ItemIndex());
             MarkRow(b == FPalette ? palette : b == FProperties ? props : values, *b, r);
         }
     }
+}
+
+// Where a list longer than its box is: the chosen entry and the number of entries.
+std::string TExplorer::ListPosition(const TListBox& box) const {
+    int count = box.Items()->Count();
+    int rows = std::max(1, box.ClientHeight() / std::max(1, box.ItemHeight()));
+    if (count <= rows) return "";
+    return " " + std::to_string(box.ItemIndex() + 1) + "/" + std::to_string(count);
+}
+
+// Arrows on the right edge of a list's frame where entries lie above or below what it shows.
+void TExplorer::MarkScrolled(const TCellRect& frame, const TListBox& box) {
+    int count = box.Items()->Count();
+    int rows = std::max(1, box.ClientHeight() / std::max(1, box.ItemHeight()));
+    if (count <= rows) return;
+    int x = frame.Right() - 1;
+    if (box.TopIndex() > 0)
+        FScreen.PutGlyph(x, frame.Top + 1, FScreen.Ascii() ? "^" : "▲", attr::FocusFrame);
+    if (box.TopIndex() + rows < count)
+        FScreen.PutGlyph(x, frame.Bottom() - 2, FScreen.Ascii() ? "v" : "▼", attr::FocusFrame);
 }
 
 void TExplorer::PlaceControl(TControl& control, const TCellRect& cells) {
@@ -252,6 +309,7 @@ void TExplorer::Layout() {
             cells.Top += FRecordFrame.Top + 3;
             PlaceControl(*FFlagBoxes[i], cells);
         }
+        PlaceClassChoice();
         if (FAttributes) {
             TCellRect grid{FRecordFrame.Left + 1, FRecordFrame.Top + 5 + extraLines,
                            FRecordFrame.Width - 2, recordHeight - 6 - extraLines};

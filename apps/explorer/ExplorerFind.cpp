@@ -96,6 +96,8 @@ void TExplorer::AskText(std::string title, std::string label, std::string initia
         }
         if (IsKey(e, VK_BACK))
             RemoveLastCharacter(*typed);
+        else if (e.Kind == TInputKind::Key && e.Ctrl && e.Key == 'U')
+            typed->clear();
         else if (e.Kind == TInputKind::Char)
             *typed += e.Text;
         FPrompt->Text = label + *typed;

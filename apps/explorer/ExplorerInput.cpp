@@ -158,6 +158,17 @@ bool TExplorer::HandleMenuKey(const TInputEvent& event) {
             open.Highlight = (open.Highlight + step + count) % count;
             if (items[static_cast<std::size_t>(open.Highlight)]->Caption() != "-") break;
         }
+    } else if (IsKey(event, VK_HOME) || IsKey(event, VK_END) || IsKey(event, VK_PRIOR) ||
+               IsKey(event, VK_NEXT)) {
+        // To the first or the last item that can be chosen.
+        bool first = event.Key == VK_HOME || event.Key == VK_PRIOR;
+        for (int n = 0; n < count; ++n) {
+            int i = first ? n : count - 1 - n;
+            if (items[static_cast<std::size_t>(i)]->Caption() != "-") {
+                open.Highlight = i;
+                break;
+            }
+        }
     } else if (IsKey(event, VK_RETURN) || IsKey(event, VK_RIGHT) || IsKey(event, VK_SPACE)) {
         choose(open.Highlight);
     } else if (IsKey(event, VK_ESCAPE) || IsKey(event, VK_LEFT)) {

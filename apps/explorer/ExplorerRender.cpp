@@ -77,6 +77,9 @@ void TExplorer::RenderRecordPanel() {
     if (!FStatusCombo) return;
     TWinControl* focused = FocusedControl();
     FScreen.Frame(FRecordFrame, "Record", InRecordPanel(focused) ? attr::FocusFrame : attr::Frame);
+    // Drop-down lists stay inside the panel.
+    FPainter.SetDropArea({FRecordFrame.Left + 1, FRecordFrame.Top + 1, FRecordFrame.Width - 2,
+                          FRecordFrame.Height - 2});
     int x = FRecordFrame.Left + 2, y = FRecordFrame.Top + 1;
     FScreen.Print(x, y, "Name", attr::Bold);
     std::string name;
@@ -94,17 +97,33 @@ void TExplorer::RenderRecordPanel() {
             FScreen.Print(CellsOf(*FAttributes).Left, CellsOf(*FAttributes).Top + 1,
                           "(no attributes)", attr::Dim);
     }
-    // The combo last: its dropped-down list lies over what is below it.
+    // The combos last: their dropped-down lists lie over what is below them.
+    if (FClassCombo) {
+        TCellRect cells = CellsOf(*FClassCombo);
+        FScreen.Print(cells.Left - 6, cells.Top, "Class", attr::Bold);
+        if (!FClassCombo->DroppedDown()) FPainter.Control(*FClassCombo, focused);
+    }
     FPainter.Control(*FStatusCombo, focused);
+    if (FClassCombo && FClassCombo->DroppedDown()) FPainter.Control(*FClassCombo, focused);
+    // An attribute's pick list may cover the rows above the grid: it is drawn over them.
+    if (auto* editor = FAttributes
+                           ? dynamic_cast<TExtGridInplaceEdit*>(FAttributes->InplaceEditor())
+                           : nullptr;
+        editor && editor->ListVisible())
+        FPainter.Control(*FAttributes, focused);
+    FPainter.SetDropArea({});
     MarkFocus(focused);
 }
 
 // The frame of the record panel points at the row of its focused control, so a text dump shows
 // where the focus is, as the colours do on a terminal.
 void TExplorer::MarkFocus(const TWinControl* focused) {
-    if (!focused || (FStatusCombo && FStatusCombo->DroppedDown())) return;
+    if (!focused || (FStatusCombo && FStatusCombo->DroppedDown()) ||
+        (FClassCombo && FClassCombo->DroppedDown()))
+        return;
     int y = -1;
-    if (focused == FStatusCombo) y = CellsOf(*FStatusCombo).Top;
+    if (focused == FStatusCombo || (FClassCombo && focused == FClassCombo))
+        y = CellsOf(*focused).Top;
     for (TDBBitCheckBox* box : FFlagBoxes)
         if (focused == box) y = CellsOf(*box).Top;
     if (FAttributes && (focused == FAttributes || focused == FAttributes->InplaceEditor())) {
@@ -129,13 +148,18 @@ std::string TExplorer::FocusedKeys() const {
     TWinControl* focused = FocusedControl();
     if (FAttributes && (focused == FAttributes || focused == FAttributes->InplaceEditor()))
         return " Up/Down:Attribute  Alt-Down:Choices  typing:Search  Enter:Take  Tab:Next panel";
-    if (FStatusCombo && FStatusCombo->DroppedDown())
+    if ((FStatusCombo && FStatusCombo->DroppedDown()) ||
+        (FClassCombo && FClassCombo->DroppedDown()))
         return " Up/Down:Choose  Enter:Take  Esc:Close";
     if (Editing()) return " Enter:Save  Esc:Cancel  BS:Erase";
     if (FDesigning)
-        return " Tab:Panel  Up/Down:Choose  Enter:Set value or open dialog  d/Esc:Back  q:Quit";
+        return " Tab:Panel  Up/Down:Choose  Enter:Set, type or open the dialog  d/Esc:Back  "
+               "q:Quit";
     if (focused && focused == FStatusCombo)
         return " Status: Up/Down:Choose  F4/Alt-Down:List  Enter:Save  Esc:Cancel  Tab:Next  "
+               "q:Quit";
+    if (focused && focused == FClassCombo)
+        return " Class: Up/Down:Choose  F4/Alt-Down:List  Enter:Save  Esc:Cancel  Tab:Next  "
                "q:Quit";
     for (TDBBitCheckBox* box : FFlagBoxes)
         if (focused == box)

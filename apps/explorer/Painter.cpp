@@ -271,9 +271,49 @@ void TPainter::ListReport(const TCustomListView& list, const TCellRect& cells, b
         ScrollBar({cells.Right(), cells.Top + 1, barWidth, cells.Height - 1}, first, shown, total);
 }
 
+namespace {
+
+// A caption in at most two lines of at most cells cells, broken between words where it can be;
+// what does not fit is cut with a mark.
+std::vector<std::string> WrapCaption(const std::string& caption, int cells) {
+    std::vector<std::string> lines;
+    if (cells <= 0) return lines;
+    std::string rest = caption;
+    while (!rest.empty() && lines.size() < 2) {
+        if (TextCells(rest) <= cells || lines.size() == 1) {
+            lines.push_back(FitText(rest, std::min(cells, TextCells(rest))));
+            break;
+        }
+        // The last blank within the first cells characters ends the first line.
+        std::vector<std::string> chars = SplitCharacters(rest);
+        std::size_t cut = 0, bytes = 0, breakAt = 0, breakBytes = 0;
+        for (; cut < chars.size() && static_cast<int>(cut) < cells; ++cut) {
+            if (chars[cut] == " ") {
+                breakAt = cut;
+                breakBytes = bytes;
+            }
+            bytes += chars[cut].size();
+        }
+        if (cut < chars.size() && chars[cut] == " ") {
+            breakAt = cut;
+            breakBytes = bytes;
+        }
+        if (breakAt == 0) breakBytes = bytes; // one long word: broken where the line ends
+        lines.push_back(rest.substr(0, breakBytes));
+        rest = rest.substr(breakBytes);
+        while (!rest.empty() && rest.front() == ' ')
+            rest.erase(0, 1);
+    }
+    return lines;
+}
+
+} // namespace
+
 void TPainter::ListCells(const TCustomListView& list, const TCellRect& cells, bool focused) {
+    bool icons = list.ViewStyle() == vsIcon;
+    // Large icons fall back on the small pictures: one glyph stands for either.
     const TCustomImageList* images =
-        list.ViewStyle() == vsIcon ? list.LargeImages() : list.SmallImages();
+        icons && list.LargeImages() ? list.LargeImages() : list.SmallImages();
     int total = list.Items()->Count();
     const TListItem* top = list.TopItem();
     for (int i = top ? top->Index() : 0; i < total; ++i) {
@@ -286,30 +326,49 @@ void TPainter::ListCells(const TCustomListView& list, const TCellRect& cells, bo
             if (c.Top >= cells.Bottom()) break;
             continue;
         }
-        int y = c.Top + std::max(0, c.Height / 2 - (list.ViewStyle() == vsIcon ? 1 : 0));
+        int y = c.Top + std::max(0, c.Height / 2 - (icons ? 1 : 0));
         int width = std::min(c.Width, cells.Right() - c.Left);
         TCellAttr a = item->Selected() ? (focused ? attr::Selected : attr::Bold) : attr::Normal;
         int x = c.Left;
-        if (images) {
-            TGlyph glyph = ImageGlyph(images, item->ImageIndex(), FScreen.Ascii());
-            if (list.ViewStyle() == vsIcon) {
-                FScreen.PutGlyph(c.Left + c.Width / 2, y, glyph.Text, glyph.Attr);
-                ++y;
-            } else {
-                FScreen.PutGlyph(x, y, glyph.Text, glyph.Attr);
-                x += 2;
+        if (icons) {
+            // The status glyph and the picture, centred above the caption.
+            int glyphs = (images ? 1 : 0) + (list.StateImages() && item->StateIndex() >= 0);
+            int gx = c.Left + std::max(0, (width - 2 * glyphs + 1) / 2);
+            if (list.StateImages() && item->StateIndex() >= 0) {
+                TGlyph state = ImageGlyph(list.StateImages(), item->StateIndex(), FScreen.Ascii());
+                FScreen.PutGlyph(gx, y, state.Text, state.Attr);
+                gx += 2;
             }
+            if (images) {
+                TGlyph glyph = ImageGlyph(images, item->ImageIndex(), FScreen.Ascii());
+                FScreen.PutGlyph(gx, y, glyph.Text, glyph.Attr);
+            }
+            ++y;
+        } else if (images) {
+            TGlyph glyph = ImageGlyph(images, item->ImageIndex(), FScreen.Ascii());
+            FScreen.PutGlyph(x, y, glyph.Text, glyph.Attr);
+            x += 2;
         }
         if (y >= cells.Bottom()) continue;
         int room = std::max(0, width - (x - c.Left) - 1);
-        std::string caption = FitText(item->Caption(), std::min(room, TextCells(item->Caption())));
-        if (list.ViewStyle() == vsIcon) x = c.Left + std::max(0, (width - TextCells(caption)) / 2);
         if (list.IsEditing() && list.EditingItem() == item) {
             FScreen.Print(x, y, FitText(list.EditorText(), std::max(1, room)), attr::Editor);
             FScreen.SetCursor(x + std::min(room, CaretCells(list.EditorText(), list.EditorCaret())),
                               y);
-        } else {
-            FScreen.Print(x, y, caption, a);
+            continue;
+        }
+        if (!icons) {
+            FScreen.Print(x, y,
+                          FitText(item->Caption(), std::min(room, TextCells(item->Caption()))), a);
+            continue;
+        }
+        // Under a large icon the caption takes two lines where it needs them.
+        std::vector<std::string> lines = WrapCaption(item->Caption(), room);
+        for (std::size_t k = 0; k < lines.size(); ++k) {
+            int line = y + static_cast<int>(k);
+            if (line >= cells.Bottom() || line >= c.Bottom()) break;
+            FScreen.Print(c.Left + std::max(0, (width - TextCells(lines[k])) / 2), line, lines[k],
+                          a);
         }
     }
 }
@@ -339,8 +398,13 @@ void TPainter::Control(const TControl& control, const TControl* focused) {
         PickList(*grid);
         return; // the in-place editor is drawn by Grid
     } else if (dynamic_cast<const TCustomLabel*>(&control)) {
+        // A label's width is measured in the control's font, narrower than text cells: its
+        // caption may run on to the edge of its parent rather than be cut.
         TCellRect c = CellsOf(control);
-        FScreen.Print(c.Left, c.Top, StripHotkey(control.Caption()), {}, c.Width);
+        int room = c.Width;
+        if (const TWinControl* parent = control.Parent())
+            room = std::max(room, CellsOf(*parent).Right() - c.Left);
+        FScreen.Print(c.Left, c.Top, StripHotkey(control.Caption()), {}, room);
     } else if (dynamic_cast<const TCustomForm*>(&control) ||
                dynamic_cast<const TCustomGroupBox*>(&control) ||
                dynamic_cast<const TCustomPanel*>(&control)) {
@@ -395,15 +459,22 @@ void TPainter::PickList(const TCustomGrid& grid) {
     auto* editor = dynamic_cast<const TExtGridInplaceEdit*>(grid.InplaceEditor());
     if (!grid.EditorMode() || !editor || !editor->ListVisible() || !editor->PickList()) return;
     const TCustomListBox& list = *editor->PickList();
-    // The pick list's rows are shorter than a text row: show the rows it holds one per text row,
-    // as many as its height holds, from its first shown entry.
-    TCellRect c = CellsOf(list);
-    int rows = std::max(1, list.ClientHeight() / std::max(1, list.ItemHeight()));
-    c.Height = std::min(rows, FScreen.Height() - c.Top);
-    FScreen.Fill(c, {ccBlack, ccWhite});
     const TStrings& items = *list.Items();
-    for (int k = 0; k < c.Height && list.TopIndex() + k < items.Count(); ++k) {
-        int i = list.TopIndex() + k;
+    int count = items.Count();
+    if (count == 0) return;
+    // The pick list's rows are shorter than a text row: its entries are shown one per text row,
+    // below the current cell or above it (see DropRows), the chosen one among them.
+    TRect cell = grid.CellRect(grid.Col(), grid.Row());
+    int cellY = CellY(grid.ClientToScreen({0, (cell.Top + cell.Bottom) / 2}).Y);
+    int wanted = std::min(count, 8);
+    TCellRect shown = CellsOf(list);
+    TCellRect c = DropRows({shown.Left, cellY, shown.Width, 1}, wanted);
+    int first = std::clamp(list.TopIndex(), 0, std::max(0, count - c.Height));
+    if (list.ItemIndex() >= 0 && list.ItemIndex() < first) first = list.ItemIndex();
+    if (list.ItemIndex() >= first + c.Height) first = list.ItemIndex() - c.Height + 1;
+    FScreen.Fill(c, {ccBlack, ccWhite});
+    for (int k = 0; k < c.Height && first + k < count; ++k) {
+        int i = first + k;
         TCellAttr a =
             list.Selected(i) ? TCellAttr{ccWhite, ccBlue, true} : TCellAttr{ccBlack, ccWhite};
         FScreen.Print(c.Left, c.Top + k, FitText(items[i], c.Width), a);
@@ -442,20 +513,44 @@ void TPainter::Combo(const TCustomComboBox& combo, bool focused) {
     if (combo.DroppedDown()) DroppedList(combo);
 }
 
+TCellRect TPainter::DropRows(const TCellRect& control, int wanted) const {
+    TCellRect area =
+        FDropArea.Width > 0 ? FDropArea : TCellRect{0, 0, FScreen.Width(), FScreen.Height()};
+    TCellRect c{control.Left, control.Bottom(), std::min(control.Width, area.Width), wanted};
+    c.Left = std::clamp(c.Left, area.Left, std::max(area.Left, area.Right() - c.Width));
+    int below = area.Bottom() - control.Bottom(), above = control.Top - area.Top;
+    if (wanted <= below || below >= above) {
+        c.Height = std::max(1, std::min(wanted, below));
+    } else {
+        c.Height = std::min(wanted, above);
+        c.Top = control.Top - c.Height;
+    }
+    return c;
+}
+
 void TPainter::DroppedList(const TCustomComboBox& combo) {
     const TComboBoxList* list = combo.ListBox();
     if (!list) return;
-    TCellRect c = CellsOf(*list);
-    FScreen.Fill(c, {ccBlack, ccWhite});
+    // The list's rows are shorter than a text row: the entries it holds are shown one per text
+    // row from its first shown entry, below the combo, or above it where the screen ends.
+    TCellRect box = CellsOf(combo);
     const TStrings& items = *combo.Items();
-    for (int i = list->TopIndex(); i < items.Count(); ++i) {
-        TRect r = list->ItemRect(i);
-        int y = CellY(list->ClientToScreen({0, (r.Top + r.Bottom) / 2}).Y);
-        if (y >= c.Bottom()) break;
-        if (y < c.Top) continue;
+    int count = items.Count();
+    int rows = std::clamp(combo.DropDownCount(), 1, std::max(1, count));
+    // The window of entries shown holds the chosen one.
+    int first = std::clamp(list->TopIndex(), 0, std::max(0, count - rows));
+    if (combo.ItemIndex() >= 0 && combo.ItemIndex() < first) first = combo.ItemIndex();
+    if (combo.ItemIndex() >= first + rows) first = combo.ItemIndex() - rows + 1;
+    rows = std::min(rows, count - first);
+    TCellRect c = DropRows(box, rows);
+    rows = c.Height;
+    if (combo.ItemIndex() >= first + rows) first = combo.ItemIndex() - rows + 1;
+    FScreen.Fill(c, {ccBlack, ccWhite});
+    for (int k = 0; k < c.Height; ++k) {
+        int i = first + k;
         TCellAttr a =
             i == combo.ItemIndex() ? TCellAttr{ccWhite, ccBlue, true} : TCellAttr{ccBlack, ccWhite};
-        FScreen.Print(c.Left, y, FitText(items[i], c.Width), a);
+        FScreen.Print(c.Left, c.Top + k, FitText(items[i], c.Width), a);
     }
 }
 

@@ -50,6 +50,9 @@ public:
     TCellRect Menu(const TMenuItem& menu, int x, int y, int highlight);
     // The cell of a tree row's label, where a click on the label's first character lands.
     static int TreeLabelCell(const TCustomTreeView& tree, const TTreeNode& node);
+    // Where the drop-down lists of combos and pick lists are kept (Width 0: the whole screen):
+    // below their control, or above it where there is more room.
+    void SetDropArea(const TCellRect& area) { FDropArea = area; }
 
 private:
     void TreeRow(const TCustomTreeView& tree, const TTreeNode& node, int y, bool focused,
@@ -67,7 +70,11 @@ private:
     void Button(const TButton& button, bool focused);
     int Images(const TCustomImageList* list, int index, int x, int y, int cells);
 
+    // Rows for a drop-down list of wanted entries under or over the control rows top..bottom.
+    TCellRect DropRows(const TCellRect& control, int wanted) const;
+
     TTextScreen& FScreen;
+    TCellRect FDropArea;
 };
 
 } // namespace orvel::explorer

@@ -33,7 +33,8 @@ TEST_F(ExplorerTest, TheDesignerShowsTheOrvelPageAndTheChosenComponentsPropertie
 }
 
 TEST_F(ExplorerTest, AValueChosenFromAnEditorsListChangesTheLiveComponent) {
-    std::string keys = "d<Tab><Home>" + Downs(kInsertMode) + "<Tab><Down><Enter>";
+    // The value list opens on the property's value; Home goes to the first, Enter sets it.
+    std::string keys = "d<Tab><Home>" + Downs(kInsertMode) + "<Tab><Home><Enter>";
     TRun chosen = Keys(keys);
     EXPECT_TRUE(chosen.Shows("imAddChild")) << chosen.Screen;
     EXPECT_TRUE(chosen.Shows("InsertMode = imAddChild"));
@@ -54,6 +55,51 @@ TEST_F(ExplorerTest, ADialogEditorOpensOverTheDesignerAndEscapeLeavesTheValue) {
     std::string after = run.Screen.substr(run.Screen.rfind(" Orvel Explorer"));
     EXPECT_EQ(after.find("[ OK ]"), std::string::npos) << after;
     EXPECT_NE(after.find("LinksFields = OwnerOriginID->OriginID"), std::string::npos) << after;
+}
+
+TEST_F(ExplorerTest, EnterOnAValueListPropertyGoesToItsValuesAndEnterThereSetsOneAtOnce) {
+    std::string keys = "d<Tab><Home>" + Downs(kInsertMode) + "<Enter>";
+    TRun values = Keys(keys);
+    EXPECT_TRUE(values.Shows("Choose a value of InsertMode")) << values.Screen;
+    // The current value is the chosen entry of the list, so the frame points at it.
+    EXPECT_NE(values.LineWith("imAddFromTable").find("│▶imAddFromTable"), std::string::npos)
+        << values.Screen;
+    TRun set = Keys(keys + "<Up><Enter>d");
+    EXPECT_TRUE(set.Shows("Insert: add root node")) << set.Screen;
+}
+
+TEST_F(ExplorerTest, NumericAndTextPropertiesAreTyped) {
+    const int indent = 18, hint = 7;
+    std::string toIndent = "d<Tab><Home>" + Downs(indent);
+    TRun asked = Keys(toIndent + "<Enter>");
+    EXPECT_TRUE(asked.Shows("Indent = 16")) << asked.Screen;
+    EXPECT_TRUE(asked.Shows("Set Indent"));
+    TRun typed = Keys(toIndent + "<Enter><C-u>24<Enter>");
+    EXPECT_TRUE(typed.Shows("Indent = 24")) << typed.Screen;
+    // The tree on the main screen indents by three cells now instead of two.
+    TRun tree = Keys(toIndent + "<Enter><C-u>24<Enter>d<Enter>");
+    EXPECT_EQ(tree.TreeRow("Head Office").rfind("│   ▸", 0), 0u) << tree.Screen;
+    // A value the property cannot take is an error and changes nothing.
+    TRun bad = Keys(toIndent + "<Enter><C-u>wide<Enter>");
+    EXPECT_TRUE(bad.Shows("Indent = 16")) << bad.Screen;
+    EXPECT_FALSE(bad.Shows("Indent = wide"));
+    // Escape leaves the value as it was.
+    EXPECT_TRUE(Keys(toIndent + "<Enter><C-u>40<Esc>").Shows("Indent = 16"));
+    TRun text = Keys("d<Tab><Home>" + Downs(hint) + "<Enter>Objects by owner<Enter>");
+    EXPECT_TRUE(text.Shows("Hint = Objects by owner")) << text.Screen;
+}
+
+TEST_F(ExplorerTest, DialogLabelsAreWholeAndLongPropertyListsShowWhereTheyAre) {
+    TRun dialog = Keys("d<Tab><Home>" + Downs(kLinksFields) + "<Enter><Dump><Esc>");
+    for (const char* label : {"Parent Fields", "Key Fields", "Relations"})
+        EXPECT_TRUE(dialog.Shows(label)) << label << "\n" << dialog.Screen;
+    TRun top = Keys("d<Tab><Home>");
+    EXPECT_TRUE(top.Shows("Properties of TDBTreeView 1/")) << top.Screen;
+    EXPECT_NE(top.LineWith("ReadOnly").find("▼"), std::string::npos) << "more below";
+    EXPECT_EQ(top.LineWith("OnCollapsing").find("▲"), std::string::npos) << "nothing above";
+    TRun lower = Keys("d<Tab><Home>" + Downs(kInsertMode));
+    EXPECT_TRUE(lower.Shows("Properties of TDBTreeView 63/")) << lower.Screen;
+    EXPECT_NE(lower.Screen.find("▲│"), std::string::npos) << lower.Screen;
 }
 
 } // namespace

@@ -13,12 +13,13 @@ const char* const kFlagsOfTheCompany =
 TEST_F(ExplorerTest, TheStatusComboShowsTheStatusNameAndWritesTheChosenCode) {
     TRun shown = Keys("");
     EXPECT_TRUE(shown.Shows("Status  Active")) << shown.Screen;
-    // Tab twice reaches the combo; Down chooses the next status, Enter saves.
+    // Tab twice reaches the combo; Down chooses the next status that fits an organisation (In
+    // repair is for equipment), Enter saves.
     TRun run = Keys("<Tab><Tab><Down><Enter>");
-    EXPECT_TRUE(run.Shows("Status  In repair")) << run.Screen;
-    EXPECT_EQ(Query(kStatusOfTheCompany), "2");
-    // The tree's state image follows the new status (a triangle for In repair).
-    EXPECT_TRUE(run.Shows("▲ ■ Orvel Agro Ltd")) << run.Screen;
+    EXPECT_TRUE(run.Shows("Status  Idle")) << run.Screen;
+    EXPECT_EQ(Query(kStatusOfTheCompany), "3");
+    // The tree's state image follows the new status (a square for Idle).
+    EXPECT_TRUE(run.Shows("■ ■ Orvel Agro Ltd")) << run.Screen;
 }
 
 TEST_F(ExplorerTest, LeavingThePanelSavesAndEscapeCancels) {
@@ -65,13 +66,13 @@ TEST_F(ExplorerTest, QuitWithUnsavedChangesAsksToPostOrCancel) {
     Keys("<Tab><Tab><Down>qc");
     EXPECT_EQ(Query(kStatusOfTheCompany), "1");
     Keys("<Tab><Tab><Down>qp<Down>");
-    EXPECT_EQ(Query(kStatusOfTheCompany), "2");
+    EXPECT_EQ(Query(kStatusOfTheCompany), "3");
 }
 
 TEST_F(ExplorerTest, TheImageListsCanBeWrittenAsPngFiles) {
-    TRun run = Keys("p");
-    EXPECT_TRUE(run.Shows("Images written to orvel-images.png")) << run.Screen;
-    for (const char* file : {"/orvel-images.png", "/orvel-state-images.png"}) {
+    TRun run = Keys("p<Enter>");
+    EXPECT_TRUE(run.Shows("Images written to " + dir + "/orvel-images.png")) << run.Screen;
+    for (const char* file : {"/orvel-images.png", "/orvel-images-state.png"}) {
         FILE* f = std::fopen((dir + file).c_str(), "rb");
         ASSERT_NE(f, nullptr) << file;
         unsigned char head[8] = {};
