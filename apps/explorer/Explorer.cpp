@@ -16,6 +16,10 @@
 
 namespace orvel::explorer {
 
+namespace {
+constexpr int kBusyTimeoutMs = 200;
+} // namespace
+
 int TTerminalPlatform::GetSystemMetrics(int index) const {
     switch (index) {
     case SM_CXVSCROLL:
@@ -90,6 +94,9 @@ void TExplorer::BuildComponents() {
     FDatabase = new TDatabase(FForm);
     FDatabase->SetDatabaseName(FDatabaseFile);
     FDatabase->Open();
+    // A person at the keys is not kept waiting for another program's lock: a key that needs a
+    // locked table fails soon and says so.
+    FDatabase->Connection().SetBusyTimeout(kBusyTimeoutMs);
 
     std::string index = view.Index.empty() ? ParentFieldsOf(view.Links) : view.Index;
     FObjects = new TTable(FForm);
@@ -168,6 +175,9 @@ void TExplorer::BuildComponents() {
     };
     FTree->SetDataSource(FObjectsSource);
     addColumns(FChildList, FChildrenSource);
+    // A post in one panel is shown by the others after the input (ShowPostedEverywhere).
+    FObjects->SetAfterPost([this](TDataSet*) { FObjectsPosted = true; });
+    FChildren->SetAfterPost([this](TDataSet*) { FChildrenPosted = true; });
     if (FInventory) {
         FInventory->Open();
         addColumns(FInventoryList, FInventorySource);
@@ -288,6 +298,7 @@ void TExplorer::FillAttributes(const Variant& objectKey) {
         }
     }
     int rows = static_cast<int>(FAttributeRows.size());
+    FAttributeSaved = values;
     FAttributes->SetRowCount(std::max(2, rows + 1));
     for (int r = 0; r < std::max(1, rows); ++r) {
         FAttributes->SetCells(0, r + 1, r < rows ? FAttributeRows[r].Name : "");
@@ -312,7 +323,9 @@ void TExplorer::ShowPickListOfRow() {
 }
 
 void TExplorer::SaveAttribute(int row, const std::string& value) {
-    if (row < 1 || row > static_cast<int>(FAttributeRows.size())) return;
+    if (row < 1 || row > static_cast<int>(FAttributeRows.size()) ||
+        row > static_cast<int>(FAttributeSaved.size()))
+        return;
     std::vector<Variant> key = Elements(FAttributeKey);
     if (key.size() != 2) return;
     const TAttributeRow& attribute = FAttributeRows[static_cast<std::size_t>(row - 1)];
@@ -323,7 +336,16 @@ void TExplorer::SaveAttribute(int row, const std::string& value) {
     save->BindInt64(1, key[1].AsInt64());
     save->BindInt64(2, attribute.Id);
     save->BindText(3, value);
-    save->Step();
+    std::string& saved = FAttributeSaved[static_cast<std::size_t>(row - 1)];
+    try {
+        save->Step();
+    } catch (const std::exception& e) {
+        // The cell shows what the table holds, never a value that was not saved.
+        FAttributes->SetCells(1, row, saved);
+        ShowError("Could not save " + attribute.Name + ": " + e.what());
+        return;
+    }
+    saved = value;
     ShowInfo("Saved " + attribute.Name + ": " + value);
 }
 
@@ -359,7 +381,7 @@ void TExplorer::BuildMenus() {
         m->SetRadioItem(true);
         m->SetTag(static_cast<int>(mode));
     }
-    item(root, "Re&load\tF5", [this] { Reload(); });
+    item(root, "Re&load\tF5", [this] { SettleThen("reload", [this] { Reload(); }); });
     item(root, "Save &images as PNG\tp", [this] { SaveImages(); });
     FTree->SetPopupMenu(FTreeMenu);
 
@@ -371,7 +393,7 @@ void TExplorer::BuildMenus() {
         mi->SetChecked(true);
     };
     FListMenu->Items()->Add(ViewMenu(FForm, vsReport, onStyle));
-    item(FListMenu->Items(), "Re&load\tF5", [this] { Reload(); });
+    item(FListMenu->Items(), "Re&load\tF5", [this] { SettleThen("reload", [this] { Reload(); }); });
     item(FListMenu->Items(), "&Delete\tDel", [this] { AskDelete(); });
     FChildList->SetPopupMenu(FListMenu);
     if (FInventoryList) FInventoryList->SetPopupMenu(FListMenu);
@@ -445,6 +467,11 @@ void TExplorer::Handle(const TInputEvent& event) {
         Resize(event.X, event.Y);
         return;
     }
+    if (!FPrompt && FMenus.empty() && !FDesigning && SwallowAfterFailedEdit(event)) {
+        AfterInput();
+        return;
+    }
+    bool editingBefore = Editing();
     if (!FPrompt) {
         FMessage.clear();
         FMessageIsError = false;
@@ -464,7 +491,9 @@ void TExplorer::Handle(const TInputEvent& event) {
             // the control hands its value over as the record is posted, before another control
             // (the tree) takes the focus.
             bool save = (IsKey(event, VK_TAB) || IsKey(event, VK_RETURN)) && SaveRecordPanel();
-            if (!(save && IsKey(event, VK_RETURN))) DeliverKey(event);
+            if (!(save && IsKey(event, VK_RETURN)) && !RefuseEmptyName(event)) DeliverKey(event);
+            // Enter saves what was typed in the attribute grid.
+            if (IsKey(event, VK_RETURN)) SaveTypedAttributes(true);
             // An in-place edit that ended settles the record it changed: Enter posts it, Escape
             // drops it.
             if (wasEditing && !Editing() && Pending(editedSet)) {
@@ -479,11 +508,17 @@ void TExplorer::Handle(const TInputEvent& event) {
             }
         }
     }
+    NoteFailedEditStart(editingBefore, event);
     AfterInput();
 }
 
 void TExplorer::AfterInput() {
+    // Leaving an attribute's cell or the grid saves what was typed there (before the grid shows
+    // another record's attributes).
+    SaveTypedAttributes(false);
     Application().ProcessMessages();
+    ShowPostedEverywhere();
+    KeepPanelsTogether();
     // The list on the right follows the tree's selection (and the records posted or deleted).
     if (ShowChildrenOf(FTree->Selected())) Application().ProcessMessages();
     if (FAttributes) {
@@ -547,7 +582,7 @@ bool TExplorer::HandleGlobalKey(const TInputEvent& event) {
     } else if (IsChar(event, "q") || IsKey(event, VK_F10)) {
         AskQuit();
     } else if (IsKey(event, VK_F5)) {
-        Reload();
+        SettleThen("reload", [this] { Reload(); });
     } else if (IsKey(event, VK_INSERT)) {
         StartInsert();
     } else if (IsKey(event, VK_DELETE)) {
@@ -559,7 +594,7 @@ bool TExplorer::HandleGlobalKey(const TInputEvent& event) {
     } else if (IsChar(event, "p")) {
         SaveImages();
     } else if (IsKey(event, VK_F1 + 5)) {
-        ToggleRightPanel();
+        SettleThen("switch panels", [this] { ToggleRightPanel(); });
     } else if (IsChar(event, "d") || IsKey(event, VK_F1 + 6)) {
         ToggleDesigner();
     } else if (IsKey(event, VK_F1 + 8) ||
