@@ -329,19 +329,20 @@ void TExplorer::SaveAttribute(int row, const std::string& value) {
     std::vector<Variant> key = Elements(FAttributeKey);
     if (key.size() != 2) return;
     const TAttributeRow& attribute = FAttributeRows[static_cast<std::size_t>(row - 1)];
-    auto save = FDatabase->Connection().Prepare(
-        "INSERT OR REPLACE INTO " + QuoteName(kAttributeValuesTable) +
-        " (OriginID, ObjectID, AttributeID, Value) VALUES (?, ?, ?, ?)");
-    save->BindInt64(0, key[0].AsInt64());
-    save->BindInt64(1, key[1].AsInt64());
-    save->BindInt64(2, attribute.Id);
-    save->BindText(3, value);
     std::string& saved = FAttributeSaved[static_cast<std::size_t>(row - 1)];
     try {
+        auto save = FDatabase->Connection().Prepare(
+            "INSERT OR REPLACE INTO " + QuoteName(kAttributeValuesTable) +
+            " (OriginID, ObjectID, AttributeID, Value) VALUES (?, ?, ?, ?)");
+        save->BindInt64(0, key[0].AsInt64());
+        save->BindInt64(1, key[1].AsInt64());
+        save->BindInt64(2, attribute.Id);
+        save->BindText(3, value);
         save->Step();
     } catch (const std::exception& e) {
         // The cell shows what the table holds, never a value that was not saved.
         FAttributes->SetCells(1, row, saved);
+        if (FAttributes->Row() == row && FAttributes->EditorMode()) FAttributes->ShowEditor();
         ShowError("Could not save " + attribute.Name + ": " + e.what());
         return;
     }

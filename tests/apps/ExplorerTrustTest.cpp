@@ -188,7 +188,7 @@ TEST_F(LockedExplorerTest, ALockedDatabaseStopsAnEditOnceAndTypingIsNoCommand) {
     EXPECT_EQ(Query("SELECT COUNT(*) FROM Objects WHERE Name = 'dim'"), "0");
 }
 
-TEST_F(ExplorerTest, DeleteOnAnUnsavedInsertInAReadOnlyDatabaseSaysItWasNeverSaved) {
+TEST_F(ExplorerTest, AReadOnlyDatabaseSaysWhatReallyHappenedToAnEdit) {
     // A write version above 2 in the file header makes the engine open the file read-only.
     std::string before = Query("SELECT COUNT(*) FROM Objects");
     {
@@ -203,6 +203,13 @@ TEST_F(ExplorerTest, DeleteOnAnUnsavedInsertInAReadOnlyDatabaseSaysItWasNeverSav
     EXPECT_TRUE(run.Shows("never saved")) << run.Screen;
     EXPECT_EQ(run.TreeRow("West Farm"), "") << run.Screen;
     EXPECT_EQ(Query("SELECT COUNT(*) FROM Objects"), before);
+
+    // A typed attribute that cannot be saved says so, and the grid shows the stored value.
+    TRun attribute = Keys(std::string(kToTheGrid) + "Bob<Enter>");
+    EXPECT_TRUE(attribute.Shows("Could not save Owner contact")) << attribute.Screen;
+    EXPECT_EQ(attribute.LineWith("Owner contact").find("Bob"), std::string::npos)
+        << attribute.Screen;
+    EXPECT_EQ(Query("SELECT COUNT(*) FROM AttributeValues WHERE Value = 'Bob'"), "0");
 }
 
 } // namespace
