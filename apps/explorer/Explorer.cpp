@@ -16,6 +16,10 @@
 
 namespace orvel::explorer {
 
+namespace {
+constexpr int kBusyTimeoutMs = 200;
+} // namespace
+
 int TTerminalPlatform::GetSystemMetrics(int index) const {
     switch (index) {
     case SM_CXVSCROLL:
@@ -92,6 +96,9 @@ void TExplorer::BuildComponents() {
     FDatabase = new TDatabase(FForm);
     FDatabase->SetDatabaseName(FDatabaseFile);
     FDatabase->Open();
+    // A person at the keys is not kept waiting for another program's lock: a key that needs a
+    // locked table fails soon and says so.
+    FDatabase->Connection().SetBusyTimeout(kBusyTimeoutMs);
 
     std::string index = view.Index.empty() ? ParentFieldsOf(view.Links) : view.Index;
     FObjects = new TTable(FForm);
@@ -177,6 +184,9 @@ void TExplorer::BuildComponents() {
     std::vector<Variant> root = Elements(FTree->GetRootKeyValues());
     FChildren->SetRange(root, root);
     addColumns(FChildList, FChildrenSource);
+    // A post in one panel is shown by the others after the input (ShowPostedEverywhere).
+    FObjects->SetAfterPost([this](TDataSet*) { FObjectsPosted = true; });
+    FChildren->SetAfterPost([this](TDataSet*) { FChildrenPosted = true; });
     if (FInventory) {
         FInventory->Open();
         addColumns(FInventoryList, FInventorySource);
@@ -297,6 +307,7 @@ void TExplorer::FillAttributes(const Variant& objectKey) {
         }
     }
     int rows = static_cast<int>(FAttributeRows.size());
+    FAttributeSaved = values;
     FAttributes->SetRowCount(std::max(2, rows + 1));
     for (int r = 0; r < std::max(1, rows); ++r) {
         FAttributes->SetCells(0, r + 1, r < rows ? FAttributeRows[r].Name : "");
@@ -321,18 +332,30 @@ void TExplorer::ShowPickListOfRow() {
 }
 
 void TExplorer::SaveAttribute(int row, const std::string& value) {
-    if (row < 1 || row > static_cast<int>(FAttributeRows.size())) return;
+    if (row < 1 || row > static_cast<int>(FAttributeRows.size()) ||
+        row > static_cast<int>(FAttributeSaved.size()))
+        return;
     std::vector<Variant> key = Elements(FAttributeKey);
     if (key.size() != 2) return;
     const TAttributeRow& attribute = FAttributeRows[static_cast<std::size_t>(row - 1)];
-    auto save = FDatabase->Connection().Prepare(
-        "INSERT OR REPLACE INTO " + QuoteName(kAttributeValuesTable) +
-        " (OriginID, ObjectID, AttributeID, Value) VALUES (?, ?, ?, ?)");
-    save->BindInt64(0, key[0].AsInt64());
-    save->BindInt64(1, key[1].AsInt64());
-    save->BindInt64(2, attribute.Id);
-    save->BindText(3, value);
-    save->Step();
+    std::string& saved = FAttributeSaved[static_cast<std::size_t>(row - 1)];
+    try {
+        auto save = FDatabase->Connection().Prepare(
+            "INSERT OR REPLACE INTO " + QuoteName(kAttributeValuesTable) +
+            " (OriginID, ObjectID, AttributeID, Value) VALUES (?, ?, ?, ?)");
+        save->BindInt64(0, key[0].AsInt64());
+        save->BindInt64(1, key[1].AsInt64());
+        save->BindInt64(2, attribute.Id);
+        save->BindText(3, value);
+        save->Step();
+    } catch (const std::exception& e) {
+        // The cell shows what the table holds, never a value that was not saved.
+        FAttributes->SetCells(1, row, saved);
+        if (FAttributes->Row() == row && FAttributes->EditorMode()) FAttributes->ShowEditor();
+        ShowError("Could not save " + attribute.Name + ": " + e.what());
+        return;
+    }
+    saved = value;
     ShowInfo("Saved " + attribute.Name + ": " + value);
 }
 
@@ -368,7 +391,7 @@ void TExplorer::BuildMenus() {
         m->SetRadioItem(true);
         m->SetTag(static_cast<int>(mode));
     }
-    item(root, "Re&load\tF5", [this] { Reload(); });
+    item(root, "Re&load\tF5", [this] { SettleThen("reload", [this] { Reload(); }); });
     item(root, "Save &images as PNG\tp", [this] { SaveImages(); });
     FTree->SetPopupMenu(FTreeMenu);
 
@@ -380,7 +403,7 @@ void TExplorer::BuildMenus() {
         mi->SetChecked(true);
     };
     FListMenu->Items()->Add(ViewMenu(FForm, vsReport, onStyle));
-    item(FListMenu->Items(), "Re&load\tF5", [this] { Reload(); });
+    item(FListMenu->Items(), "Re&load\tF5", [this] { SettleThen("reload", [this] { Reload(); }); });
     item(FListMenu->Items(), "&Delete\tDel", [this] { AskDelete(); });
     FChildList->SetPopupMenu(FListMenu);
     if (FInventoryList) FInventoryList->SetPopupMenu(FListMenu);
@@ -463,6 +486,11 @@ void TExplorer::Handle(const TInputEvent& event) {
     }
     // Too small a screen shows only its notice: no key may act on a prompt or panel not drawn.
     if (TooSmall()) return;
+    if (!FPrompt && FMenus.empty() && !FDesigning && SwallowAfterFailedEdit(event)) {
+        AfterInput();
+        return;
+    }
+    bool editingBefore = Editing();
     if (!FPrompt) {
         FMessage.clear();
         FMessageIsError = false;
@@ -483,7 +511,9 @@ void TExplorer::Handle(const TInputEvent& event) {
             // the control hands its value over as the record is posted, before another control
             // (the tree) takes the focus.
             bool save = (IsKey(event, VK_TAB) || IsKey(event, VK_RETURN)) && SaveRecordPanel();
-            if (!(save && IsKey(event, VK_RETURN))) DeliverKey(event);
+            if (!(save && IsKey(event, VK_RETURN)) && !RefuseEmptyName(event)) DeliverKey(event);
+            // Enter saves what was typed in the attribute grid.
+            if (IsKey(event, VK_RETURN)) SaveTypedAttributes(true);
             // An in-place edit that ended settles the record it changed: Enter posts it, Escape
             // drops it.
             if (wasEditing && !Editing() && Pending(editedSet)) {
@@ -498,12 +528,18 @@ void TExplorer::Handle(const TInputEvent& event) {
             }
         }
     }
+    NoteFailedEditStart(editingBefore, event);
     AfterInput();
 }
 
 void TExplorer::AfterInput() {
+    // Leaving an attribute's cell or the grid saves what was typed there (before the grid shows
+    // another record's attributes).
+    SaveTypedAttributes(false);
     Application().ProcessMessages();
     ShowMoved();
+    ShowPostedEverywhere();
+    KeepPanelsTogether();
     // The list on the right follows the tree's selection (and the records posted or deleted).
     if (ShowChildrenOf(FTree->Selected())) Application().ProcessMessages();
     if (FAttributes) {
@@ -583,7 +619,7 @@ bool TExplorer::HandleGlobalKey(const TInputEvent& event) {
     } else if (IsChar(event, "q") || IsKey(event, VK_F10)) {
         AskQuit();
     } else if (IsKey(event, VK_F5)) {
-        Reload();
+        SettleThen("reload", [this] { Reload(); });
     } else if (IsKey(event, VK_INSERT)) {
         StartInsert();
     } else if (IsKey(event, VK_DELETE)) {
@@ -595,7 +631,7 @@ bool TExplorer::HandleGlobalKey(const TInputEvent& event) {
     } else if (IsChar(event, "p")) {
         SaveImages();
     } else if (IsKey(event, VK_F1 + 5)) {
-        ToggleRightPanel();
+        SettleThen("switch panels", [this] { ToggleRightPanel(); });
     } else if (IsChar(event, "d") || IsKey(event, VK_F1 + 6)) {
         ToggleDesigner();
     } else if (IsKey(event, VK_F1 + 8) ||

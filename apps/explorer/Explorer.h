@@ -307,6 +307,31 @@ private:
     void SetTypedValue(const std::string& text);
     std::string ListPosition(const TListBox& box) const;
     void MarkScrolled(const TCellRect& frame, const TListBox& box);
+    // ---- keeping every edit: typed attributes, pending changes, edits that cannot begin ----
+    // Saves the typed attribute values that differ from the stored ones: every row when all,
+    // else every row but the one the grid's editor is on while the grid has the focus.
+    void SaveTypedAttributes(bool all);
+    // Runs an action that would drop a pending change (reload, switching the right panel) once
+    // the change is settled: at once when nothing is pending, else after asking to post or
+    // cancel it ("what" names the action in the question).
+    void SettleThen(const std::string& what, std::function<void()> action);
+    // Whether the key ends an in-place rename with an empty name the name field refuses (NOT
+    // NULL): the editor stays open with a message instead.
+    bool RefuseEmptyName(const TInputEvent& event);
+    // An in-place edit (F2, Ins) that did not begin: says why once, and until Enter or Escape
+    // the keys typed for it are dropped instead of being read as commands.
+    bool SwallowAfterFailedEdit(const TInputEvent& event);
+    void NoteFailedEditStart(bool wasEditing, const TInputEvent& event);
+    // After a post or delete in one dataset over the explorer's table, the other panels read
+    // the changed record again.
+    void ShowPostedEverywhere();
+    // When the table could not follow the tree to another node (a lock, a failed read), the
+    // tree goes back to the record the other panels show.
+    void KeepPanelsTogether();
+    std::vector<std::string> FAttributeSaved; // the stored value of each attribute row
+    bool FSwallowTyping = false;              // an edit failed to begin: typing is not commands
+    bool FObjectsPosted = false;              // posted by the tree or the record panel
+    bool FChildrenPosted = false;             // posted by the list of children
 };
 
 } // namespace orvel::explorer

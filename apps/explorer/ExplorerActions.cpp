@@ -141,6 +141,12 @@ void TExplorer::AskDelete() {
 
 void TExplorer::DeleteCurrent(TDataSet& dataSet) {
     try {
+        // A record being inserted is not in the table: deleting it only drops what was typed.
+        if (dataSet.State() == dsInsert) {
+            dataSet.Cancel();
+            ShowInfo("Dropped the new record: it was never saved");
+            return;
+        }
         dataSet.Delete();
         ShowInfo("Deleted");
         // The tree reads the branch of the deleted child again.
@@ -309,6 +315,7 @@ bool TExplorer::ShowChildrenOf(TTreeNode* node) {
         FChildren->SetRange(key, key);
         FChildList->PostReload();
     } catch (...) {
+        FShownKey.Clear(); // not shown: read again after the next input
         Application().HandleException();
     }
     return true;

@@ -112,6 +112,10 @@ public:
     virtual void BeginReadScan() {}
     virtual void EndReadScan() {}
 
+    // How long a statement waits for a lock another connection holds before it fails as busy
+    // (2 seconds unless set; an interactive program may want less).
+    virtual void SetBusyTimeout(int milliseconds) { (void)milliseconds; }
+
     void SetFaultHook(TSqlFaultHook hook) { FFaultHook = std::move(hook); }
     int64_t CallCount() const { return FCallCount; }
 

@@ -4,6 +4,8 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+
 namespace orvel {
 
 namespace {
@@ -95,7 +97,7 @@ public:
         // A connection is used by one thread only (the user-interface thread), so the engine's
         // per-call locking (SQLITE_OPEN_NOMUTEX above) is left out.
         sqlite3_extended_result_codes(FDb, 0);
-        sqlite3_busy_timeout(FDb, BusyTimeout);
+        sqlite3_busy_timeout(FDb, FBusyTimeout);
         // A DELETE without WHERE would otherwise empty the table without reporting the rows to the
         // update hook; ignoring the delete authorisation makes the engine delete row by row.
         sqlite3_set_authorizer(FDb, &Authorize, nullptr);
@@ -143,6 +145,11 @@ public:
 
     void SetRowChangeHook(TSqlRowChangeHook hook) override { FRowChangeHook = std::move(hook); }
 
+    void SetBusyTimeout(int milliseconds) override {
+        FBusyTimeout = std::max(0, milliseconds);
+        sqlite3_busy_timeout(FDb, FBusyTimeout);
+    }
+
     void BeginReadScan() override { ++FScanDepth; }
     void EndReadScan() override {
         if (FScanDepth == 0 || --FScanDepth > 0) return;
@@ -189,7 +196,7 @@ private:
         }
         sqlite3_busy_timeout(FDb, 0);
         int rc = sqlite3_step(FHolder);
-        sqlite3_busy_timeout(FDb, BusyTimeout);
+        sqlite3_busy_timeout(FDb, FBusyTimeout);
         FHolding = rc == SQLITE_ROW;
         if (!FHolding) {
             sqlite3_reset(FHolder);
@@ -202,7 +209,7 @@ private:
         FHolding = false;
     }
 
-    static constexpr int BusyTimeout = 2000;
+    int FBusyTimeout = 2000;
     sqlite3* FDb = nullptr;
     TSqlRowChangeHook FRowChangeHook;
     sqlite3_stmt* FHolder = nullptr;
