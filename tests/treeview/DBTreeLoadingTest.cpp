@@ -55,6 +55,50 @@ TEST_F(TreeLoadingTest, FillsFromTheMessageLoopNotInsideTheActivation) {
     EXPECT_EQ(tree->Items()->Count(), 0);
 }
 
+// An empty table under a Null root: the empty record's Null key is the root's, yet the reload
+// reads the top level once and fires each loading event once.
+TEST_F(TreeLoadingTest, AnEmptyTableUnderANullRootIsReadOncePerReload) {
+    db->Execute("DELETE FROM ORGANIZATION");
+    OpenOrganization();
+    int before = 0, after = 0;
+    tree->SetBeforeNodesLoading([&](TObject*) { ++before; });
+    tree->SetAfterNodesLoading([&](TObject*) { ++after; });
+    Bind();
+    EXPECT_EQ(before, 1);
+    EXPECT_EQ(after, 1);
+    EXPECT_EQ(tree->Items()->Count(), 0);
+    EXPECT_EQ(tree->Selected(), nullptr);
+    tree->PostReload();
+    run_messages();
+    EXPECT_EQ(before, 2);
+    EXPECT_EQ(after, 2);
+    ExpectSettled();
+}
+
+// Between the table's opening and the reload it posts, a move of the cursor selects nothing and
+// loads nothing inside the dataset's notification; the posted reload fills the tree once and
+// selects the record the cursor is on.
+TEST_F(TreeLoadingTest, ACursorMoveBeforeThePostedReloadLeavesTheFillingToIt) {
+    OpenOrganization();
+    Bind();
+    int loads = 0;
+    tree->SetBeforeNodesLoading([&](TObject*) { ++loads; });
+    table->Close();
+    table->Open();
+    ASSERT_EQ(Application().QueuedCount(), 1u);
+    for (int id : {7, 8}) {
+        ASSERT_TRUE(table->Locate("ID", Variant(id)));
+        EXPECT_EQ(tree->Items()->Count(), 0) << id;
+        EXPECT_EQ(loads, 0) << id;
+        EXPECT_EQ(CurrentId(), id);
+    }
+    run_messages();
+    EXPECT_EQ(loads, 2); // the top level, then Branch office opened down to Depot
+    EXPECT_EQ(SelectedText(*tree), "Depot");
+    EXPECT_EQ(CurrentId(), 8);
+    ExpectSettled();
+}
+
 TEST_F(TreeLoadingTest, OneAheadShowsOneChildAndButtonsOnlyWhereChildrenExist) {
     OpenOrganization(lsOneAhead);
     Bind();
