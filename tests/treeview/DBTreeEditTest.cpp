@@ -221,7 +221,7 @@ TEST_F(TreeEditTest, InsertsTakenFromTheTableGoUnderTheParentTheRecordNames) {
     ExpectSettled();
 }
 
-TEST_F(TreeEditTest, VetoedAndCancelledInsertsLeaveTheTreeAsItWas) {
+TEST_F(TreeEditTest, DepartureTypingIntoAVetoedInsertLeavesTheNodeLeftSelectedAlone) {
     OpenHeadOffice();
     Choose("Sales");
     std::string before = Picture(*tree);

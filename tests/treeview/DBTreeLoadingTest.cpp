@@ -218,7 +218,7 @@ TEST_F(TreeLoadingTest, RevealGivesUpOnBrokenAndLoopingParentChains) {
 
 // A root key may lead into records that name each other (or themselves) as parent: each is
 // shown once on its way down, never again inside its own branch, so loading ends.
-TEST_F(TreeLoadingTest, ParentLoopsUnderTheRootAreShownOnceAndLoadingEnds) {
+TEST_F(TreeLoadingTest, DepartureParentLoopsUnderTheRootAreShownOnceAndLoadingEnds) {
     for (TLoadStyle style : {lsOneAhead, lsAllAhead, lsExplorer}) {
         SCOPED_TRACE(static_cast<int>(style));
         TearDown();

@@ -184,6 +184,31 @@ TEST_F(TreeSyncTest, BranchReloadsAndRereadsWaitForTheMessageLoop) {
     ExpectSettled();
 }
 
+// A branch reload chooses its node without moving the table, so the two differ until the user
+// moves: a rename then still goes into the chosen node's own record, not the current one.
+TEST_F(TreeSyncTest, DepartureARenameAfterABranchReloadGoesIntoTheChosenNodesRecord) {
+    OpenOrganization();
+    Bind();
+    TDBTreeNode* head = NodeNamed(*tree, "Head office");
+    ClickButton(head);
+    ASSERT_TRUE(table->Locate("ID", Variant(7)));
+    tree->PostReloadBranch(head);
+    run_messages();
+    ASSERT_EQ(tree->Selected(), head);
+    ASSERT_EQ(CurrentId(), 7);
+
+    press_key(*tree, VK_F2);
+    type_caption(*tree, "Headquarters");
+    ASSERT_EQ(table->State(), dsEdit);
+    EXPECT_EQ(CurrentId(), 1);
+    table->Post();
+    EXPECT_EQ(StoredName(1), "Headquarters");
+    EXPECT_EQ(StoredName(7), "Branch office");
+    EXPECT_EQ(head->Text(), "Headquarters");
+    EXPECT_EQ(NodeNamed(*tree, "Branch office")->Text(), "Branch office");
+    ExpectSettled();
+}
+
 TEST_F(TreeSyncTest, APostedCheckSettlesThePendingEditOnce) {
     OpenOrganization();
     Bind();
