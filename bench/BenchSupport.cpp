@@ -6,6 +6,7 @@
 #include <malloc.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -73,9 +74,19 @@ std::string UnitName(int64_t id) {
 
 namespace {
 
+// The folder named by ORVEL_BENCH_DIR is made when it does not exist yet; one that cannot be made
+// stops the run with its reason instead of an exception no one catches.
 std::string BenchDir() {
     const char* dir = std::getenv("ORVEL_BENCH_DIR");
-    return dir ? dir : std::filesystem::temp_directory_path().string();
+    if (!dir || !*dir) return std::filesystem::temp_directory_path().string();
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    if (ec || !std::filesystem::is_directory(dir, ec)) {
+        std::fprintf(stderr, "ORVEL_BENCH_DIR '%s' is not a folder that can be made: %s\n", dir,
+                     ec ? ec.message().c_str() : "a file of that name is in the way");
+        std::exit(2);
+    }
+    return dir;
 }
 
 // Builds the file under a temporary name and renames it when complete, so an interrupted run

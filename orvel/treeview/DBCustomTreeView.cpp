@@ -1042,12 +1042,11 @@ TDBTreeNode* TDBCustomTreeView::Reveal(const Variant& Key) {
             anchor = n;
             break;
         }
+        // A top-level record without a node is not read here: SuperLoad runs inside dataset
+        // notifications, and the top level is read only by the reload (an empty table's Null
+        // key under a Null root would otherwise read it twice per reload).
         Variant parentKey;
-        if (!GetParentReference(chain.back(), parentKey)) {
-            anchor = ReadTopLevelNode(chain.back());
-            if (!anchor) return nullptr;
-            break;
-        }
+        if (!GetParentReference(chain.back(), parentKey)) return nullptr;
         if (!climbed.insert(parentKey).second) return nullptr;
         chain.push_back(std::move(parentKey));
     }
@@ -1059,16 +1058,6 @@ TDBTreeNode* TDBCustomTreeView::Reveal(const Variant& Key) {
         if (!node.Get()) return nullptr;
     }
     return AsDBNode(node.Get());
-}
-
-// The node of a top-level record that is not shown yet (one added since the top level was
-// read): the top level is read again. Nil when Key names no top-level record.
-TDBTreeNode* TDBCustomTreeView::ReadTopLevelNode(const Variant& Key) {
-    // GetParentReference left the cursor on the record when it exists.
-    Variant parent;
-    if (!FDataLink->Active() || !KeysAreEquals(Key) || FillParentValues(parent)) return nullptr;
-    LoadRoot();
-    return FindInChildren(nullptr, Key);
 }
 
 // Expands Node so that its children are read again. A node that is open already, or that shows
@@ -1828,9 +1817,10 @@ void TDBCustomTreeView::ReloadBranch(TTreeNode* Node) {
         [&] {
             DeleteBranch(node, false);
             if (guard.Get()) LoadBranch(node);
+            // Chosen under the lock: a branch reload the application posts does not move the
+            // cursor that grids and other controls share. A pending rename or insert still goes
+            // to the node's own record (CanEdit and Edit find it by key).
             if (guard.Get()) SetSelected(node);
-            // The selection and the dataset's current record stay together.
-            if (guard.Get() && Selected() == node) CheckNode(node);
         },
         [&] { Items()->EndUpdate(); });
     Update();

@@ -400,7 +400,6 @@ private:
     void ParseRelations(TDataSet& DataSet);
     int RangeFieldCount() const;
     TDBTreeNode* Reveal(const Variant& Key);
-    TDBTreeNode* ReadTopLevelNode(const Variant& Key);
     void OpenForReveal(TDBTreeNode* Node);
     bool InOwnBranch(TDBTreeNode* Parent, const Variant& Key) const;
     void SweepChildren(TDBTreeNode* Parent);

@@ -116,7 +116,7 @@ TEST_F(BitCheckBoxTest, SeveralBoxesShareOneFlagsColumn) {
 
 // Bit 31 is a bit like any other: only some of the mask's bits set is grayed. A stored value
 // that is no number is grayed too, rather than failing every move onto its record.
-TEST_F(BitCheckBoxTest, PartialAndUnreadableValuesAreGrayed) {
+TEST_F(BitCheckBoxTest, DepartureBit31IsAnOrdinaryMaskBitAndUnreadableValuesAreGrayed) {
     db->Execute("UPDATE ITEMS SET FLAGS = 1 WHERE ID = 1;"
                 "UPDATE ITEMS SET FLAGS = -2147483647 WHERE ID = 2;"
                 "UPDATE ITEMS SET FLAGS = -2147483648 WHERE ID = 3;"
@@ -189,7 +189,7 @@ TEST_F(BitCheckBoxTest, ATextFieldIsComparedWithTheListsOfTexts) {
     EXPECT_EQ(flags.State(), cbUnchecked);
 }
 
-TEST_F(BitCheckBoxTest, GrayedWritesNullUnlessOtherBoxesBitsWouldBeLost) {
+TEST_F(BitCheckBoxTest, DepartureGrayedKeepsAValueHoldingOtherBoxesBitsInsteadOfClearingIt) {
     db->Execute("UPDATE ITEMS SET FLAGS = NULL WHERE ID = 4");
     table->Refresh();
     TDBBitCheckBox& box = MakeBox("FLAGS", 12);

@@ -250,6 +250,7 @@ protected:
             ASSERT_GT(calls, 0);
         }
         TFigures& figures = Figures()[Stories()[index].Name];
+        int injectedHere = 0;
         for (int64_t n = 1; n <= calls; ++n) {
             TearDown();
             SetUp();
@@ -261,6 +262,7 @@ protected:
             bool reported = ActWithFault(story, Engine().CallCount(), n, fault, fired);
             if (!fired) continue; // the story took another way before reaching call n
             ++figures.Injected;
+            ++injectedHere;
             std::string wrong = CheckAfter(reported, before, after);
             if (wrong.empty())
                 ++figures.Survived;
@@ -268,6 +270,9 @@ protected:
                 ADD_FAILURE() << story.Name << ", call " << n << " of " << calls << " fails ("
                               << fault.Message << "): " << wrong;
         }
+        // A story none of whose calls could be made to fail has proved nothing.
+        EXPECT_GT(injectedHere, 0) << Stories()[index].Name << ": none of its " << calls
+                                   << " engine calls failed when asked to";
     }
 };
 

@@ -2,6 +2,7 @@
 // expressions, the image defaults, a record's changes reaching the selected node, the nodes'
 // keys and bookmarks, the key index against a walk of the tree, the published properties, and
 // the delete hooks the tree places on its dataset.
+#include "tests/support/locale/CommaLocale.h"
 #include "tests/treeview/TreeTestSupport.h"
 
 #include <cstdint>
@@ -112,6 +113,18 @@ TEST_F(TreeConfigTest, RootExpressionsAndTheirConversions) {
 
     tree->SetTopParentKey("");
     EXPECT_EQ(tree->GetKeyFieldsCount(), 0);
+}
+
+// A root key is a stored text: the user's decimal-comma locale does not change how it reads.
+TEST_F(TreeConfigTest, RootKeyNumbersReadTheSameUnderADecimalCommaLocale) {
+    ORVEL_REQUIRE_COMMA_LOCALE(locale);
+    tree->SetTopParentKey("1.5;-2e3");
+    const Variant& root = tree->GetRootKeyValues();
+    ASSERT_EQ(tree->GetKeyFieldsCount(), 2);
+    EXPECT_EQ(root[0].VarType(), varDouble);
+    EXPECT_DOUBLE_EQ(root[0].AsDouble(), 1.5);
+    EXPECT_DOUBLE_EQ(root[1].AsDouble(), -2000.0);
+    EXPECT_THROW(tree->SetTopParentKey("1,5"), EConvertError);
 }
 
 TEST_F(TreeConfigTest, TheSameRootKeyInOtherWordsChangesNothing) {

@@ -55,6 +55,50 @@ TEST_F(TreeLoadingTest, FillsFromTheMessageLoopNotInsideTheActivation) {
     EXPECT_EQ(tree->Items()->Count(), 0);
 }
 
+// An empty table under a Null root: the empty record's Null key is the root's, yet the reload
+// reads the top level once and fires each loading event once.
+TEST_F(TreeLoadingTest, AnEmptyTableUnderANullRootIsReadOncePerReload) {
+    db->Execute("DELETE FROM ORGANIZATION");
+    OpenOrganization();
+    int before = 0, after = 0;
+    tree->SetBeforeNodesLoading([&](TObject*) { ++before; });
+    tree->SetAfterNodesLoading([&](TObject*) { ++after; });
+    Bind();
+    EXPECT_EQ(before, 1);
+    EXPECT_EQ(after, 1);
+    EXPECT_EQ(tree->Items()->Count(), 0);
+    EXPECT_EQ(tree->Selected(), nullptr);
+    tree->PostReload();
+    run_messages();
+    EXPECT_EQ(before, 2);
+    EXPECT_EQ(after, 2);
+    ExpectSettled();
+}
+
+// Between the table's opening and the reload it posts, a move of the cursor selects nothing and
+// loads nothing inside the dataset's notification; the posted reload fills the tree once and
+// selects the record the cursor is on.
+TEST_F(TreeLoadingTest, ACursorMoveBeforeThePostedReloadLeavesTheFillingToIt) {
+    OpenOrganization();
+    Bind();
+    int loads = 0;
+    tree->SetBeforeNodesLoading([&](TObject*) { ++loads; });
+    table->Close();
+    table->Open();
+    ASSERT_EQ(Application().QueuedCount(), 1u);
+    for (int id : {7, 8}) {
+        ASSERT_TRUE(table->Locate("ID", Variant(id)));
+        EXPECT_EQ(tree->Items()->Count(), 0) << id;
+        EXPECT_EQ(loads, 0) << id;
+        EXPECT_EQ(CurrentId(), id);
+    }
+    run_messages();
+    EXPECT_EQ(loads, 2); // the top level, then Branch office opened down to Depot
+    EXPECT_EQ(SelectedText(*tree), "Depot");
+    EXPECT_EQ(CurrentId(), 8);
+    ExpectSettled();
+}
+
 TEST_F(TreeLoadingTest, OneAheadShowsOneChildAndButtonsOnlyWhereChildrenExist) {
     OpenOrganization(lsOneAhead);
     Bind();
@@ -174,7 +218,7 @@ TEST_F(TreeLoadingTest, RevealGivesUpOnBrokenAndLoopingParentChains) {
 
 // A root key may lead into records that name each other (or themselves) as parent: each is
 // shown once on its way down, never again inside its own branch, so loading ends.
-TEST_F(TreeLoadingTest, ParentLoopsUnderTheRootAreShownOnceAndLoadingEnds) {
+TEST_F(TreeLoadingTest, DepartureParentLoopsUnderTheRootAreShownOnceAndLoadingEnds) {
     for (TLoadStyle style : {lsOneAhead, lsAllAhead, lsExplorer}) {
         SCOPED_TRACE(static_cast<int>(style));
         TearDown();

@@ -5,6 +5,7 @@
 // message queue.
 #include "tests/treeview/TreeTestSupport.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -135,9 +136,9 @@ TEST_F(TreeSyncTest, BranchReloadsAndRereadsWaitForTheMessageLoop) {
                 "UPDATE ORGANIZATION SET NAME = 'Marketing' WHERE ID = 2");
     run_messages();
     EXPECT_EQ(Branch(head), "Head office+ (Marketing+ (North), Engineering+ (Research), Legal)");
-    // The reloaded node is chosen, and the table follows it.
+    // The reloaded node is chosen; the table the grids share stays where it was.
     EXPECT_EQ(tree->Selected(), head);
-    EXPECT_EQ(CurrentId(), 1);
+    EXPECT_EQ(CurrentId(), 7);
 
     // A re-read shows the record's present values and leaves the table where it was.
     TDBTreeNode* branch = NodeNamed(*tree, "Branch office");
@@ -148,11 +149,15 @@ TEST_F(TreeSyncTest, BranchReloadsAndRereadsWaitForTheMessageLoop) {
     run_messages();
     EXPECT_EQ(branch->Text(), "Regional office");
     EXPECT_EQ(branch->StateIndex(), 5);
-    EXPECT_EQ(CurrentId(), 1);
+    EXPECT_EQ(CurrentId(), 7);
     ExpectSettled();
 
-    // A reload of the whole tree swallows a re-read still queued.
+    // A reload of the whole tree swallows a re-read still queued: the record is set up once, by
+    // the reload, though the re-read's message comes first.
     db->Execute("UPDATE ORGANIZATION SET NAME = 'Branch' WHERE ID = 7");
+    std::vector<std::string> setUp;
+    tree->SetOnNodeSetup(
+        [&](TObject*, TTreeNode* node, TDataSet*) { setUp.push_back(node->Text()); });
     tree->PostNodeSetup(branch);
     tree->PostReload();
     EXPECT_EQ(Application().QueuedCount(), 2u);
@@ -160,6 +165,9 @@ TEST_F(TreeSyncTest, BranchReloadsAndRereadsWaitForTheMessageLoop) {
     EXPECT_EQ(Application().QueuedCount(), 2u);
     run_messages();
     EXPECT_EQ(Picture(*tree), "Head office+ (Marketing), Branch+ (Depot)");
+    EXPECT_EQ(std::count(setUp.begin(), setUp.end(), "Branch"), 1)
+        << ::testing::PrintToString(setUp);
+    tree->SetOnNodeSetup(nullptr);
 
     // A request the queue refused is not remembered as pending: asked again, it is posted.
     head = NodeNamed(*tree, "Head office");
@@ -173,6 +181,31 @@ TEST_F(TreeSyncTest, BranchReloadsAndRereadsWaitForTheMessageLoop) {
     EXPECT_EQ(Application().QueuedCount(), 2u);
     run_messages();
     EXPECT_TRUE(Application().ShownErrors.empty());
+    ExpectSettled();
+}
+
+// A branch reload chooses its node without moving the table, so the two differ until the user
+// moves: a rename then still goes into the chosen node's own record, not the current one.
+TEST_F(TreeSyncTest, DepartureARenameAfterABranchReloadGoesIntoTheChosenNodesRecord) {
+    OpenOrganization();
+    Bind();
+    TDBTreeNode* head = NodeNamed(*tree, "Head office");
+    ClickButton(head);
+    ASSERT_TRUE(table->Locate("ID", Variant(7)));
+    tree->PostReloadBranch(head);
+    run_messages();
+    ASSERT_EQ(tree->Selected(), head);
+    ASSERT_EQ(CurrentId(), 7);
+
+    press_key(*tree, VK_F2);
+    type_caption(*tree, "Headquarters");
+    ASSERT_EQ(table->State(), dsEdit);
+    EXPECT_EQ(CurrentId(), 1);
+    table->Post();
+    EXPECT_EQ(StoredName(1), "Headquarters");
+    EXPECT_EQ(StoredName(7), "Branch office");
+    EXPECT_EQ(head->Text(), "Headquarters");
+    EXPECT_EQ(NodeNamed(*tree, "Branch office")->Text(), "Branch office");
     ExpectSettled();
 }
 

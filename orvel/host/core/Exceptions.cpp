@@ -1,7 +1,8 @@
 // The string table and the host's message formatting.
 #include "orvel/host/core/Exceptions.h"
 
-#include <cstdio>
+#include "orvel/host/core/SysUtils.h"
+
 #include <unordered_map>
 
 namespace orvel {
@@ -70,9 +71,7 @@ const std::unordered_map<int, const char*>& StringTable() {
 std::string ArgAsText(const TFormatArg& arg) {
     if (const auto* s = std::get_if<std::string>(&arg)) return *s;
     if (const auto* i = std::get_if<long long>(&arg)) return std::to_string(*i);
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%g", std::get<double>(arg));
-    return buf;
+    return FormatGeneral(std::get<double>(arg), 6);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -194,18 +195,12 @@ bool TryStrToFloat(const std::string& s, double& value, const TFormatSettings& f
         else if (c == '.' && fs.DecimalSeparator != '.')
             return false;
     }
-    const char* begin = t.c_str();
-    char* end = nullptr;
-    errno = 0;
-    double v = std::strtod(begin, &end);
-    if (end != begin + t.size() || errno == ERANGE || std::isnan(v) || std::isinf(v)) return false;
-    // strtod also reads hexadecimal floats and "inf"/"nan": the host reads decimal text only.
+    // Decimal text only: no hexadecimal floats, "inf" or "nan".
     for (char c : t)
         if (!(std::isdigit(static_cast<unsigned char>(c)) || c == '.' || c == '-' || c == '+' ||
               c == 'e' || c == 'E'))
             return false;
-    value = v;
-    return true;
+    return ParseDecimalText(t, value);
 }
 
 double StrToFloat(const std::string& s, const TFormatSettings& fs) {
@@ -215,13 +210,33 @@ double StrToFloat(const std::string& s, const TFormatSettings& fs) {
 }
 
 std::string FloatToStr(double value, const TFormatSettings& fs) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.15g", value);
-    std::string out = buf;
+    std::string out = FormatGeneral(value, 15);
     if (fs.DecimalSeparator != '.')
         for (char& c : out)
             if (c == '.') c = fs.DecimalSeparator;
     return out;
+}
+
+bool ParseDecimalText(std::string_view text, double& value) {
+    // from_chars reads the same text in every locale; it takes no leading '+', so skip one.
+    const char* begin = text.data();
+    const char* end = begin + text.size();
+    if (begin != end && *begin == '+' && end - begin > 1 && begin[1] != '-' && begin[1] != '+')
+        ++begin;
+    double v = 0;
+    auto [stop, ec] = std::from_chars(begin, end, v, std::chars_format::general);
+    if (ec != std::errc() || stop != end || std::isnan(v) || std::isinf(v)) return false;
+    value = v;
+    return true;
+}
+
+std::string FormatGeneral(double value, int precision) {
+    // Same digits as printf's "%.<precision>g", but always with a '.' whatever the C locale says.
+    char buf[64];
+    auto [stop, ec] =
+        std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, precision);
+    if (ec != std::errc()) return std::string();
+    return std::string(buf, stop);
 }
 
 bool IsValidDate(int year, int month, int day) {

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace orvel {
 
@@ -38,6 +39,11 @@ bool TryStrToFloat(const std::string& s, double& value,
                    const TFormatSettings& fs = FormatSettings());
 // Shortest text that reads back as the same double (up to 15 significant digits, as the host).
 std::string FloatToStr(double value, const TFormatSettings& fs = FormatSettings());
+// Locale-free number text ('.' as the decimal point whatever setlocale chose), for texts that are
+// not for the user: form files, messages, stored values. ParseDecimalText takes the whole text,
+// an optional sign, no blanks; FormatGeneral gives the digits of printf's "%.<precision>g".
+bool ParseDecimalText(std::string_view text, double& value);
+std::string FormatGeneral(double value, int precision);
 
 TDateTime EncodeDate(int year, int month, int day);
 TDateTime EncodeTime(int hour, int minute, int second, int msec);

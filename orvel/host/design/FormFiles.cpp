@@ -83,6 +83,13 @@ void RegisterStandardIdents() {
     throw EReadError("Line " + IntToStr(line) + ": " + message);
 }
 
+// A form file is read on other machines and under other settings than the one that wrote it, so
+// its numbers always use '.', whatever the application set as its decimal separator.
+const TFormatSettings& FileNumbers() {
+    static const TFormatSettings numbers;
+    return numbers;
+}
+
 // ---- tokens -----------------------------------------------------------------------------------
 
 enum class TTokenKind { Ident, Integer, Float, String, Symbol, End };
@@ -555,7 +562,7 @@ private:
             if (v.Kind != TFormValue::Float && v.Kind != TFormValue::Integer)
                 ReadError(v.Line, "Number expected");
             if (!info.SetValue) ReadOnly(info, v);
-            info.SetValue(target, Variant(StrToFloat(v.Text)));
+            info.SetValue(target, Variant(StrToFloat(v.Text, FileNumbers())));
             return;
         case TTypeKind::tkString:
         case TTypeKind::tkVariant:
@@ -725,7 +732,7 @@ private:
             Line(depth, path, IntToStr(v.AsInt64()));
             return;
         case TTypeKind::tkFloat:
-            Line(depth, path, FloatToStr(v.AsDouble()));
+            Line(depth, path, FloatToStr(v.AsDouble(), FileNumbers()));
             return;
         case TTypeKind::tkString:
         case TTypeKind::tkVariant:

@@ -183,11 +183,20 @@ TEST(ImageList, FillingWithStretchedTilesAsPicturesAreLoaded) {
     EXPECT_FALSE(list.IsTransparentPixel(1, 16, 16));
     list.GetBitmap(0, &img);
     EXPECT_EQ(img.Pixel(31, 31), clWhite);
-    int ink = 0;
-    for (int y = 0; y < 11; ++y)
-        for (int x = 0; x < 18; ++x)
-            ink += img.Pixel(x, y) == clBlack;
-    EXPECT_GT(ink, 10);
+    // Exactly the tile it was given: the word where the canvas put it, window colour elsewhere.
+    TBitmap word(32, 32);
+    word.Canvas()->Brush()->SetColor(clWindow);
+    word.Canvas()->FillRect(Rect(0, 0, 32, 32));
+    word.Canvas()->TextRect(Rect(0, 0, 32, 32), 0, 0, "Bad");
+    int ink = 0, differ = 0;
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x) {
+            ink += word.Pixel(x, y) == clBlack;
+            differ += img.Pixel(x, y) != word.Pixel(x, y);
+            EXPECT_FALSE(list.IsTransparentPixel(0, x, y)) << x << "," << y;
+        }
+    EXPECT_GT(ink, 0);
+    EXPECT_EQ(differ, 0);
 }
 
 TEST(ImageList, DrawHonoursMaskBackgroundStyleAndType) {

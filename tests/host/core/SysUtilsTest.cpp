@@ -1,6 +1,8 @@
 // Text conversions under the host's rules.
 #include "orvel/host/core/SysUtils.h"
 #include "orvel/host/core/Exceptions.h"
+#include "orvel/host/core/Variant.h"
+#include "tests/support/locale/CommaLocale.h"
 
 #include <gtest/gtest.h>
 
@@ -31,6 +33,37 @@ TEST(SysUtils, FloatsUnderTheFormatSettings) {
     EXPECT_EQ(FloatToStr(1.0 / 3.0), "0.333333333333333");
     EXPECT_THROW(StrToFloat("nan"), EConvertError);
     EXPECT_THROW(StrToFloat("0x10"), EConvertError);
+}
+
+// The explorer calls setlocale(LC_ALL, ""): a user in a decimal-comma locale must still get '.'
+// numbers from every conversion that does not ask for another separator.
+TEST(SysUtils, NumberTextsIgnoreADecimalCommaLocale) {
+    ORVEL_REQUIRE_COMMA_LOCALE(locale);
+    EXPECT_EQ(FloatToStr(2.5), "2.5");
+    EXPECT_EQ(FloatToStr(-1234567.125), "-1234567.125");
+    EXPECT_EQ(FloatToStr(1.0 / 3.0), "0.333333333333333");
+    EXPECT_EQ(FloatToStr(1e21), "1e+21");
+    EXPECT_EQ(FloatToStr(0.0001), "0.0001");
+    EXPECT_EQ(FloatToStr(1e-5), "1e-05");
+    double d = 0;
+    EXPECT_TRUE(TryStrToFloat("2.5", d));
+    EXPECT_DOUBLE_EQ(d, 2.5);
+    EXPECT_DOUBLE_EQ(StrToFloat(" -7.25e2 "), -725.0);
+    EXPECT_DOUBLE_EQ(StrToFloat("+.5"), 0.5);
+    EXPECT_DOUBLE_EQ(StrToFloat("5."), 5.0);
+    EXPECT_THROW(StrToFloat("2,5"), EConvertError);
+    for (const char* bad : {"+", "+-1", "++1", "1e", "1e400", "inf", "1.5.2"})
+        EXPECT_FALSE(TryStrToFloat(bad, d)) << "'" << bad << "'";
+    TFormatSettings comma;
+    comma.DecimalSeparator = ',';
+    EXPECT_EQ(FloatToStr(2.5, comma), "2,5");
+    EXPECT_DOUBLE_EQ(StrToFloat("2,5", comma), 2.5);
+
+    EXPECT_EQ(Format("%g of %s", {0.5, std::string("x")}), "0.5 of x");
+    EXPECT_EQ(Variant(2.5).AsString(), "2.5");
+    EXPECT_DOUBLE_EQ(Variant("2.5").AsDouble(), 2.5);
+    EXPECT_EQ(VarCompareValue(Variant("10.5"), Variant(9.5)), TVariantRelationship::vrGreaterThan);
+    EXPECT_TRUE(VarSameValue(Variant("2.5"), Variant(2.5)));
 }
 
 TEST(SysUtils, DatesAreDaysSince18991230) {

@@ -296,7 +296,7 @@ TEST_F(DataSetContract, ARangeIsEnteredAndAppliedWithControlsDisabled) {
     EXPECT_EQ(Table->State(), dsBrowse);
     EXPECT_EQ(Name(), "Item 2");
     EXPECT_EQ(Table->RecordCount(), 2);
-    EXPECT_TRUE(Log.empty() || Log == (TLog{"BeforeScroll", "AfterScroll"}));
+    EXPECT_EQ(Log, (TLog{"BeforeScroll", "AfterScroll"})); // the range moved the cursor
     Log.clear();
     Table->EnableControls();
     EXPECT_EQ(Log, (TLog{"DataSetChanged"}));

@@ -2,6 +2,7 @@
 // and the published properties of the data components.
 #include "tests/host/data/RecordingLink.h"
 #include "tests/support/data/DataFixtures.h"
+#include "tests/support/locale/CommaLocale.h"
 
 #include "orvel/host/core/Exceptions.h"
 #include "orvel/host/core/SysUtils.h"
@@ -92,6 +93,24 @@ TEST_F(Fields, WrittenValuesAreStoredInTheColumnsOwnFormAndReadBackTheSame) {
     EXPECT_THROW(t->FieldByName("S")->SetAsInteger(40000), EConvertError);
     EXPECT_THROW(t->FieldByName("W")->SetAsInteger(-1), EConvertError);
     t->Cancel();
+}
+
+// REAL columns keep their values for a user whose locale writes numbers with a decimal comma.
+TEST_F(Fields, RealValuesKeepTheirDecimalPointUnderADecimalCommaLocale) {
+    ORVEL_REQUIRE_COMMA_LOCALE(locale);
+    auto t = Db.OpenTable("TYPES");
+    EXPECT_EQ(t->FieldByName("F")->GetAsString(), "2.5");
+    EXPECT_EQ(t->FieldByName("N")->GetAsString(), "1.5");
+    t->Edit();
+    t->FieldByName("F")->SetAsString("7.75");
+    t->FieldByName("M")->SetEditText("-0.5");
+    t->FieldByName("V")->SetAsFloat(1.25);
+    t->Post();
+    EXPECT_DOUBLE_EQ(Db.Scalar("SELECT F FROM TYPES").AsDouble(), 7.75);
+    EXPECT_DOUBLE_EQ(Db.Scalar("SELECT M FROM TYPES").AsDouble(), -0.5);
+    EXPECT_EQ(Db.Scalar("SELECT V FROM TYPES").AsString(), "1.25");
+    EXPECT_EQ(Db.Scalar("SELECT typeof(F) FROM TYPES").AsString(), "real");
+    EXPECT_DOUBLE_EQ(t->FieldByName("V")->GetAsFloat(), 1.25);
 }
 
 TEST_F(Fields, StoredValuesThatDoNotFitTheTypeAreGivenBackUncut) {

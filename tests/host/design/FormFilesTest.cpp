@@ -3,6 +3,8 @@
 #include "orvel/host/design/FormFiles.h"
 #include "orvel/host/core/Exceptions.h"
 #include "orvel/host/core/Strings.h"
+#include "orvel/host/core/SysUtils.h"
+#include "tests/support/locale/CommaLocale.h"
 
 #include <gtest/gtest.h>
 
@@ -167,6 +169,35 @@ TEST_F(FormFilesTest, WrittenFormsReadBackTheSame) {
     EXPECT_EQ(first->Partner(), again->FindComponent("Second"));
     EXPECT_EQ(dynamic_cast<TGadget*>(again->FindComponent("Inner"))->GetParentComponent(), first);
     EXPECT_EQ(ObjectToInt(first->Values()->GetObject(0)), 1);
+}
+
+// A form file is the same text on every machine: neither the user's decimal-comma locale nor an
+// application's own decimal separator changes how its numbers are written or read.
+TEST_F(FormFilesTest, NumbersRoundTripUnderADecimalCommaLocaleAndSeparator) {
+    ORVEL_REQUIRE_COMMA_LOCALE(locale);
+    TOwned<TComponent> root(ReadComponentFromText(kForm, nullptr));
+    auto* first = dynamic_cast<TGadget*>(root->FindComponent("First"));
+    ASSERT_TRUE(first);
+    EXPECT_DOUBLE_EQ(first->Ratio(), 2.5);
+    first->SetRatio(-0.125);
+    std::string text = WriteComponentToText(root.get());
+    EXPECT_NE(text.find("Ratio = -0.125\n"), std::string::npos) << text;
+
+    TFormatSettings saved = FormatSettings();
+    FormatSettings().DecimalSeparator = ',';
+    std::string underComma;
+    double readBack = 0;
+    try {
+        underComma = WriteComponentToText(root.get());
+        TOwned<TComponent> again(ReadComponentFromText(text, nullptr));
+        readBack = dynamic_cast<TGadget*>(again->FindComponent("First"))->Ratio();
+    } catch (...) {
+        FormatSettings() = saved;
+        throw;
+    }
+    FormatSettings() = saved;
+    EXPECT_EQ(underComma, text);
+    EXPECT_DOUBLE_EQ(readBack, -0.125);
 }
 
 TEST_F(FormFilesTest, DamagedTextsNameTheLineAndLeaveNothingBehind) {
