@@ -28,7 +28,8 @@ class TDataSource;
 
 using TDataSetNotifyEvent = TEvent<void(TDataSet*)>;
 
-// One record as stored: its row id and one stored value per field.
+// One record as stored: its handle (the row id, or a number its dataset gives to its key; see
+// TTableIdentity) and one stored value per field.
 struct TRecordData {
     int64_t RowId = 0;
     std::vector<Variant> Values;
@@ -125,6 +126,8 @@ public:
     // Asks the data links to put their values into the record.
     void UpdateRecord();
     virtual bool CanModify() const;
+    // Raises the error that tells why the records cannot be modified, when they cannot.
+    virtual void CheckModifiable() const;
     bool Modified() const { return FModified; }
 
     // ---- bookmarks ----------------------------------------------------------------------------
