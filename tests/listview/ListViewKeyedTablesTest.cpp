@@ -1,13 +1,19 @@
 // The list view's main story on tables keyed otherwise than by the row id (no row id, a text
 // key) beside one keyed by it: loading, choosing, renaming in place, records inserted and deleted
-// through the table, and a record whose row id another connection gave to another key.
+// through the table, and a record whose row id another connection or process gave to another
+// key, with a tree on the same table beside the list.
 #include "orvel/listview/DataBaseListView.h"
+#include "orvel/treeview/DBCustomTreeView.h"
 #include "tests/support/data/DataFixtures.h"
 #include "tests/support/driver/Driver.h"
 
+#include "orvel/host/core/Exceptions.h"
 #include "orvel/host/data/sql/SqlEngine.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <memory>
 #include <string>
@@ -135,6 +141,66 @@ TEST_P(ListViewKeyedTables, ARecordReplacedBehindTheViewIsNeverWrittenThroughIts
     lv->Reload();
     run_messages();
     EXPECT_EQ(Captions(), StoredNames());
+    EXPECT_EQ(lv->LockCount(), 0);
+}
+
+TEST_P(ListViewKeyedTables, ATreeAndTheListReloadCleanlyAfterAnotherProcessReusedARowId) {
+    auto branches = db->OpenTable(Table(), "PARENT_ID");
+    auto* treeSource = new TDataSource(&form->Form());
+    treeSource->SetDataSet(branches.get());
+    auto& tree = form->Place<TDBTreeView>(320, 10, 250, 300);
+    tree.SetNameField("NAME");
+    tree.SetRelations("PARENT_ID->ID");
+    tree.SetTopParentKey("Null");
+    tree.SetDataSource(treeSource);
+    run_messages();
+    tree.FullExpand();
+    run_messages();
+    TDBTreeNode* depotNode = tree.FindNode(VarArrayOf({Variant(8)}));
+    ASSERT_NE(depotNode, nullptr);
+    TBookmark depotInTree = depotNode->GetBookMark();
+    TBookmark depotInList = ItemAt(lv->Items()->Count() - 1)->GetBookMark();
+
+    // The other process deletes the highest record and inserts one that takes its row id.
+    std::string sql =
+        "DELETE FROM " + Table() + " WHERE ID = 8;" +
+        (Table() == "DIVISIONS"
+             ? "INSERT INTO DIVISIONS (CODE, ID, PARENT_ID, NAME) VALUES ('C99', "
+               "99, 7, 'Intruder');"
+             : "INSERT INTO " + Table() + " (ID, PARENT_ID, NAME) VALUES (99, 7, 'Intruder');");
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        sqlite3* other = nullptr;
+        int rc = sqlite3_open(db->FileName().c_str(), &other);
+        if (rc == SQLITE_OK) rc = sqlite3_exec(other, sql.c_str(), nullptr, nullptr, nullptr);
+        sqlite3_close(other);
+        _exit(rc == SQLITE_OK ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+    EXPECT_FALSE(branches->BookmarkValid(depotInTree));
+    EXPECT_FALSE(table->BookmarkValid(depotInList));
+    EXPECT_THROW(branches->GotoBookmark(depotInTree), EDatabaseError);
+
+    tree.ReloadTree();
+    table->Refresh();
+    lv->Reload();
+    run_messages();
+    tree.FullExpand();
+    run_messages();
+    EXPECT_EQ(tree.FindNode(VarArrayOf({Variant(8)})), nullptr);
+    TDBTreeNode* intruder = tree.FindNode(VarArrayOf({Variant(99)}));
+    ASSERT_NE(intruder, nullptr);
+    EXPECT_EQ(intruder->Text(), "Intruder");
+    EXPECT_EQ(intruder->Parent()->Text(), "Branch office");
+    EXPECT_EQ(Captions(), StoredNames());
+    EXPECT_EQ(StoredNames(),
+              (std::vector<std::string>{"Head office", "Sales", "North", "South", "Engineering",
+                                        "Research", "Branch office", "Intruder"}));
+    EXPECT_FALSE(branches->ControlsDisabled());
     EXPECT_EQ(lv->LockCount(), 0);
 }
 
