@@ -413,7 +413,7 @@ void TTable::NameRecord(TRecordData& out) const {
 // are read with the whole record when first asked for.
 const std::string& TTable::WindowColumnList() {
     if (FWindowColumnsVersion == DemandVersion()) return FWindowColumnList;
-    FWindowColumnList = FColumnList.substr(0, FColumnList.find(','));
+    FWindowColumnList = FRowIdKeyed ? FRowIdColumn : "0";
     FWindowColumns.clear();
     for (int i = 0; i < FieldCount(); ++i) {
         bool ordered =

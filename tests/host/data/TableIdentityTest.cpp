@@ -193,6 +193,20 @@ TEST(TableIdentity, AUserColumnNamedLikeTheRowIdNeverStandsForIt) {
     t->Delete();
     EXPECT_EQ(Column(db, "SELECT NAME FROM NOTES ORDER BY _rowid_"),
               (std::vector<std::string>{"First", "Third"}));
+    // An integer key is the row id, reached by its own name, whatever that name holds.
+    db.Execute("CREATE TABLE ODD (\"key, with comma\" INTEGER PRIMARY KEY, rowid TEXT, NAME TEXT);"
+               "INSERT INTO ODD VALUES (30, 'x', 'Thirty');"
+               "INSERT INTO ODD VALUES (10, 'y', 'Ten');"
+               "INSERT INTO ODD VALUES (20, 'z', 'Twenty');");
+    auto odd = db.OpenTable("ODD");
+    EXPECT_EQ(NamesForward(*odd), (std::vector<std::string>{"Ten", "Twenty", "Thirty"}));
+    EXPECT_EQ(NamesBackward(*odd), (std::vector<std::string>{"Ten", "Twenty", "Thirty"}));
+    ASSERT_TRUE(odd->Locate("NAME", Variant(std::string("Twenty"))));
+    EXPECT_EQ(odd->GetBookmark().RowId, 20);
+    odd->Edit();
+    odd->FieldByName("NAME")->SetAsString("Twenty, edited");
+    odd->Post();
+    EXPECT_EQ(db.Scalar("SELECT NAME FROM ODD WHERE rowid = 'z'").AsString(), "Twenty, edited");
 }
 
 TEST(TableIdentity, TablesWithoutIdentityAndViewsBrowseByTheirIndexAndRefuseEveryWrite) {
