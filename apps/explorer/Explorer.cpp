@@ -340,9 +340,13 @@ void TExplorer::SaveAttribute(int row, const std::string& value) {
     const TAttributeRow& attribute = FAttributeRows[static_cast<std::size_t>(row - 1)];
     std::string& saved = FAttributeSaved[static_cast<std::size_t>(row - 1)];
     try {
+        // An existing value is updated in place: a replacing insert would delete its row without
+        // the engine reporting the deletion, and open views would take the new row for the old
+        // one.
         auto save = FDatabase->Connection().Prepare(
-            "INSERT OR REPLACE INTO " + QuoteName(kAttributeValuesTable) +
-            " (OriginID, ObjectID, AttributeID, Value) VALUES (?, ?, ?, ?)");
+            "INSERT INTO " + QuoteName(kAttributeValuesTable) +
+            " (OriginID, ObjectID, AttributeID, Value) VALUES (?, ?, ?, ?) ON CONFLICT (OriginID, "
+            "ObjectID, AttributeID) DO UPDATE SET Value = excluded.Value");
         save->BindInt64(0, key[0].AsInt64());
         save->BindInt64(1, key[1].AsInt64());
         save->BindInt64(2, attribute.Id);

@@ -48,6 +48,10 @@ TEST_F(ExplorerTest, AnAttributeIsChosenFromItsPickListByAltDownAndTyping) {
     // Field A1 (under North Farm) has a Crop attribute with five choices.
     const std::string toGrid = "<Right><Down><Down><Right><Down><Down><Down><Down><Down>"
                                "<Tab><Tab><Tab><Tab><Tab><Tab><Tab><Tab><Down>";
+    const std::string rowOfCrop =
+        "SELECT v.rowid FROM AttributeValues v JOIN Objects o ON o.OriginID = v.OriginID AND "
+        "o.ObjectID = v.ObjectID WHERE o.Name = 'Field A1' AND v.AttributeID = 7";
+    std::string row = Query(rowOfCrop);
     TRun open = Keys(toGrid + "<A-Down>");
     for (const char* choice : {"Wheat", "Barley", "Maize", "Rapeseed", "Fallow"})
         EXPECT_TRUE(open.Shows(choice)) << choice << "\n" << open.Screen;
@@ -57,6 +61,9 @@ TEST_F(ExplorerTest, AnAttributeIsChosenFromItsPickListByAltDownAndTyping) {
         Query("SELECT v.Value FROM AttributeValues v JOIN Objects o ON o.OriginID = v.OriginID "
               "AND o.ObjectID = v.ObjectID WHERE o.Name = 'Field A1' AND v.AttributeID = 7"),
         "Maize");
+    // The value is changed in its own row, not deleted and inserted again behind open views.
+    EXPECT_FALSE(row.empty());
+    EXPECT_EQ(Query(rowOfCrop), row);
 }
 
 TEST_F(ExplorerTest, QuitWithUnsavedChangesAsksToPostOrCancel) {

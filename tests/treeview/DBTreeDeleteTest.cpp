@@ -10,9 +10,10 @@
 namespace orvel::test {
 namespace {
 
-class TreeDeleteTest : public TreeTest {
+class TreeDeleteTest : public TreeTest, public ::testing::WithParamInterface<const char*> {
 protected:
     void SetUp() override {
+        treeTable = GetParam();
         TreeTest::SetUp();
         OpenOrganization();
     }
@@ -24,7 +25,7 @@ protected:
     }
 };
 
-TEST_F(TreeDeleteTest, DeletingTheChosenRecordElsewhereRemovesItsBranch) {
+TEST_P(TreeDeleteTest, DeletingTheChosenRecordElsewhereRemovesItsBranch) {
     Bind();
     tree->FullExpand();
     Choose("Sales");
@@ -55,8 +56,9 @@ TEST_F(TreeDeleteTest, DeletingTheChosenRecordElsewhereRemovesItsBranch) {
     ExpectSettled();
 }
 
-TEST_F(TreeDeleteTest, AFailingDeletionRemovesNothing) {
-    db->Execute("CREATE TRIGGER KEEP_ENGINEERING BEFORE DELETE ON ORGANIZATION WHEN OLD.ID = 5 "
+TEST_P(TreeDeleteTest, AFailingDeletionRemovesNothing) {
+    db->Execute("CREATE TRIGGER KEEP_ENGINEERING BEFORE DELETE ON " + treeTable +
+                " WHEN OLD.ID = 5 "
                 "BEGIN SELECT RAISE(ABORT, 'Engineering stays'); END");
     Bind();
     tree->FullExpand();
@@ -75,7 +77,7 @@ TEST_F(TreeDeleteTest, AFailingDeletionRemovesNothing) {
     ExpectSettled();
 }
 
-TEST_F(TreeDeleteTest, TheApplicationsDeleteHandlersAreCalledOnEveryDeletion) {
+TEST_P(TreeDeleteTest, TheApplicationsDeleteHandlersAreCalledOnEveryDeletion) {
     std::vector<std::string> calls;
     auto note = [&](const char* what) {
         return [&calls, what](TDataSet*) { calls.push_back(what); };
@@ -100,7 +102,8 @@ TEST_F(TreeDeleteTest, TheApplicationsDeleteHandlersAreCalledOnEveryDeletion) {
     EXPECT_EQ(NodeNamed(*tree, "Research"), nullptr);
 
     // A failing deletion: the before handler has run, the after handler does not.
-    db->Execute("CREATE TRIGGER KEEP_NORTH BEFORE DELETE ON ORGANIZATION WHEN OLD.ID = 3 "
+    db->Execute("CREATE TRIGGER KEEP_NORTH BEFORE DELETE ON " + treeTable +
+                " WHEN OLD.ID = 3 "
                 "BEGIN SELECT RAISE(ABORT, 'North stays'); END");
     calls.clear();
     Choose("North");
@@ -128,7 +131,7 @@ TEST_F(TreeDeleteTest, TheApplicationsDeleteHandlersAreCalledOnEveryDeletion) {
     EXPECT_EQ(calls, (std::vector<std::string>{"newest before", "after"}));
 }
 
-TEST_F(TreeDeleteTest, ATreeAndAListViewOnOneTableBothLoseTheDeletedRecord) {
+TEST_P(TreeDeleteTest, ATreeAndAListViewOnOneTableBothLoseTheDeletedRecord) {
     std::vector<std::string> calls;
     table->SetBeforeDelete([&](TDataSet*) { calls.push_back("before"); });
     table->SetAfterDelete([&](TDataSet*) { calls.push_back("after"); });
@@ -158,7 +161,7 @@ TEST_F(TreeDeleteTest, ATreeAndAListViewOnOneTableBothLoseTheDeletedRecord) {
         EXPECT_EQ(calls, (std::vector<std::string>{"before", "after"})) << name;
     }
     EXPECT_EQ(list.GetCount(), 6);
-    EXPECT_EQ(db->Count("ORGANIZATION"), 6);
+    EXPECT_EQ(db->Count(treeTable), 6);
     run_messages();
     EXPECT_TRUE(Application().ShownErrors.empty());
     ExpectSettled();
@@ -174,7 +177,7 @@ TEST_F(TreeDeleteTest, ATreeAndAListViewOnOneTableBothLoseTheDeletedRecord) {
     EXPECT_EQ(calls, (std::vector<std::string>{"before", "after"}));
 }
 
-TEST_F(TreeDeleteTest, AViewWhoseHookTheTreeKeepsMayGoFirst) {
+TEST_P(TreeDeleteTest, AViewWhoseHookTheTreeKeepsMayGoFirst) {
     auto& list = form->Place<TDBListView>(320, 10, 300, 300);
     list.SetKeyFields("ID");
     list.SetNameField("NAME");
@@ -196,6 +199,11 @@ TEST_F(TreeDeleteTest, AViewWhoseHookTheTreeKeepsMayGoFirst) {
     EXPECT_EQ(NodeNamed(*tree, "North"), nullptr);
     ExpectSettled();
 }
+
+// The organisation's records keyed by the row id, in a table without row id, and under a text
+// key.
+INSTANTIATE_TEST_SUITE_P(Tables, TreeDeleteTest,
+                         ::testing::Values("ORGANIZATION", "PLACES", "DIVISIONS"));
 
 } // namespace
 } // namespace orvel::test

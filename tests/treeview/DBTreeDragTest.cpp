@@ -10,11 +10,12 @@
 namespace orvel::test {
 namespace {
 
-class TreeDragTest : public TreeTest {
+class TreeDragTest : public TreeTest, public ::testing::WithParamInterface<const char*> {
 protected:
     // Every branch open: Head office (Sales (North, South), Engineering (Research)),
     // Branch office (Depot), one row of 16 pixels each.
     void SetUp() override {
+        treeTable = GetParam();
         TreeTest::SetUp();
         OpenOrganization();
         tree->SetDragMode(dmAutomatic);
@@ -32,7 +33,7 @@ protected:
     static TPoint Below() { return {60, 300}; }
 };
 
-TEST_F(TreeDragTest, ADropMakesTheNodeUnderThePointTheNewParent) {
+TEST_P(TreeDragTest, ADropMakesTheNodeUnderThePointTheNewParent) {
     int posts = 0;
     table->SetAfterPost([&](TDataSet*) { ++posts; });
 
@@ -67,7 +68,7 @@ TEST_F(TreeDragTest, ADropMakesTheNodeUnderThePointTheNewParent) {
     EXPECT_TRUE(Application().ShownErrors.empty());
 }
 
-TEST_F(TreeDragTest, ANodeIsNeverDroppedIntoItsOwnBranch) {
+TEST_P(TreeDragTest, ANodeIsNeverDroppedIntoItsOwnBranch) {
     std::string before = Picture(*tree);
     for (const char* target : {"North", "Sales"}) {
         Drag("Sales", target);
@@ -96,7 +97,7 @@ TEST_F(TreeDragTest, ANodeIsNeverDroppedIntoItsOwnBranch) {
     ExpectSettled();
 }
 
-TEST_F(TreeDragTest, DropsThatChangeNoRecord) {
+TEST_P(TreeDragTest, DropsThatChangeNoRecord) {
     std::vector<bool> ended;
     tree->OnEndDrag = [&](TObject*, TObject* target, int, int) { ended.push_back(target == tree); };
 
@@ -115,8 +116,9 @@ TEST_F(TreeDragTest, DropsThatChangeNoRecord) {
     ExpectSettled();
 }
 
-TEST_F(TreeDragTest, AFailingPostLeavesNodeAndRecordWhereTheyWere) {
-    db->Execute("CREATE TRIGGER NORTH_STAYS BEFORE UPDATE ON ORGANIZATION WHEN OLD.ID = 3 AND "
+TEST_P(TreeDragTest, AFailingPostLeavesNodeAndRecordWhereTheyWere) {
+    db->Execute("CREATE TRIGGER NORTH_STAYS BEFORE UPDATE ON " + treeTable +
+                " WHEN OLD.ID = 3 AND "
                 "NEW.PARENT_ID IS NOT OLD.PARENT_ID BEGIN SELECT RAISE(ABORT, 'North stays in "
                 "Sales'); END");
     std::string before = Picture(*tree);
@@ -143,7 +145,7 @@ public:
     void SetAsTopParent() override { throw EDatabaseError("no top level here"); }
 };
 
-TEST_F(TreeDragTest, AFailingWriteOfTheParentReferenceNamesTheNode) {
+TEST_P(TreeDragTest, AFailingWriteOfTheParentReferenceNamesTheNode) {
     tree->SetDataSource(nullptr);
     auto& other = form->Place<TNoTopLevelTree>(320, 0, 300, 400);
     other.SetNameField("NAME");
@@ -165,10 +167,10 @@ TEST_F(TreeDragTest, AFailingWriteOfTheParentReferenceNamesTheNode) {
     EXPECT_FALSE(other.IsStopped());
 }
 
-TEST_F(TreeDragTest, TheDropIsCarriedOutOnlyForTheNodesItWasMadeWith) {
+TEST_P(TreeDragTest, TheDropIsCarriedOutOnlyForTheNodesItWasMadeWith) {
     // The node dropped on is gone by the time the loop comes to the drop, with its record.
     Drag("North", "Depot");
-    db->Execute("DELETE FROM ORGANIZATION WHERE ID = 8");
+    db->Execute("DELETE FROM " + treeTable + " WHERE ID = 8");
     ClickButton(N("Branch office"));
     ClickButton(N("Branch office"));
     ASSERT_EQ(NodeNamed(*tree, "Depot"), nullptr);
@@ -195,7 +197,7 @@ TEST_F(TreeDragTest, TheDropIsCarriedOutOnlyForTheNodesItWasMadeWith) {
     ExpectSettled();
 }
 
-TEST_F(TreeDragTest, ARenamePendingOnTheDraggedNodeIsPostedWithIt) {
+TEST_P(TreeDragTest, ARenamePendingOnTheDraggedNodeIsPostedWithIt) {
     click(*tree, LabelOf(N("North")));
     press_key(*tree, VK_F2);
     type_caption(*tree, "Northern");
@@ -208,6 +210,11 @@ TEST_F(TreeDragTest, ARenamePendingOnTheDraggedNodeIsPostedWithIt) {
     EXPECT_EQ(tree->GetLastState(), dsBrowse);
     ExpectSettled();
 }
+
+// The organisation's records keyed by the row id, in a table without row id, and under a text
+// key.
+INSTANTIATE_TEST_SUITE_P(Tables, TreeDragTest,
+                         ::testing::Values("ORGANIZATION", "PLACES", "DIVISIONS"));
 
 } // namespace
 } // namespace orvel::test

@@ -11,8 +11,12 @@
 namespace orvel::test {
 namespace {
 
-class TreeEditTest : public TreeTest {
+class TreeEditTest : public TreeTest, public ::testing::WithParamInterface<const char*> {
 protected:
+    void SetUp() override {
+        treeTable = GetParam();
+        TreeTest::SetUp();
+    }
     // The tree filled with Head office open, and the user on the node of the given name.
     void Choose(const std::string& caption) {
         TDBTreeNode* node = NodeNamed(*tree, caption);
@@ -25,10 +29,10 @@ protected:
         Bind();
         ClickButton(NodeNamed(*tree, "Head office"));
     }
-    int64_t Records() { return db->Count("ORGANIZATION"); }
+    int64_t Records() { return db->Count(treeTable); }
 };
 
-TEST_F(TreeEditTest, RenamingWritesTheNameAndCancellingRestoresTheCaption) {
+TEST_P(TreeEditTest, RenamingWritesTheNameAndCancellingRestoresTheCaption) {
     OpenHeadOffice();
     Choose("Engineering");
     TDBTreeNode* engineering = NodeNamed(*tree, "Engineering");
@@ -70,7 +74,7 @@ TEST_F(TreeEditTest, RenamingWritesTheNameAndCancellingRestoresTheCaption) {
     ExpectSettled();
 }
 
-TEST_F(TreeEditTest, ComingBackDuringTheTreesOwnEditReopensTheEditor) {
+TEST_P(TreeEditTest, ComingBackDuringTheTreesOwnEditReopensTheEditor) {
     OpenHeadOffice();
     auto& other = form->Place<TEdit>(320, 10, 120, 24);
     Choose("Engineering");
@@ -87,12 +91,12 @@ TEST_F(TreeEditTest, ComingBackDuringTheTreesOwnEditReopensTheEditor) {
     ExpectSettled();
 }
 
-TEST_F(TreeEditTest, CaptionsThatCannotBeEdited) {
+TEST_P(TreeEditTest, CaptionsThatCannotBeEdited) {
     OpenHeadOffice();
     Choose("Sales");
 
     // The record was deleted behind the tree's back: the user is told.
-    db->Execute("DELETE FROM ORGANIZATION WHERE ID = 2");
+    db->Execute("DELETE FROM " + treeTable + " WHERE ID = 2");
     press_key(*tree, VK_F2);
     ASSERT_EQ(Application().ShownErrors.size(), 1u);
     EXPECT_EQ(Application().ShownErrors[0], "Can't edit unexisting record");
@@ -113,7 +117,7 @@ TEST_F(TreeEditTest, CaptionsThatCannotBeEdited) {
     tree->SetReadOnly(false);
 }
 
-TEST_F(TreeEditTest, AnInsertBegunElsewhereGetsItsNodeByInsertMode) {
+TEST_P(TreeEditTest, AnInsertBegunElsewhereGetsItsNodeByInsertMode) {
     OpenHeadOffice();
     std::vector<std::string> announced;
     tree->SetAfterInsert([&](TObject*, TTreeNode* n) { announced.push_back(Branch(n)); });
@@ -178,7 +182,7 @@ TEST_F(TreeEditTest, AnInsertBegunElsewhereGetsItsNodeByInsertMode) {
     ExpectSettled();
 }
 
-TEST_F(TreeEditTest, InsertsTakenFromTheTableGoUnderTheParentTheRecordNames) {
+TEST_P(TreeEditTest, InsertsTakenFromTheTableGoUnderTheParentTheRecordNames) {
     OpenHeadOffice();
     Choose("Sales");
     tree->SetInsertMode(imAddFromTable);
@@ -221,7 +225,7 @@ TEST_F(TreeEditTest, InsertsTakenFromTheTableGoUnderTheParentTheRecordNames) {
     ExpectSettled();
 }
 
-TEST_F(TreeEditTest, DepartureTypingIntoAVetoedInsertLeavesTheNodeLeftSelectedAlone) {
+TEST_P(TreeEditTest, DepartureTypingIntoAVetoedInsertLeavesTheNodeLeftSelectedAlone) {
     OpenHeadOffice();
     Choose("Sales");
     std::string before = Picture(*tree);
@@ -282,10 +286,11 @@ TEST_F(TreeEditTest, DepartureTypingIntoAVetoedInsertLeavesTheNodeLeftSelectedAl
     ExpectSettled();
 }
 
-TEST_F(TreeEditTest, AFailingPostOfAnInsertKeepsNodeAndRecordTogether) {
+TEST_P(TreeEditTest, AFailingPostOfAnInsertKeepsNodeAndRecordTogether) {
     OpenHeadOffice();
     Choose("Sales");
-    db->Execute("CREATE TRIGGER NO_DUPLICATE BEFORE INSERT ON ORGANIZATION WHEN NEW.NAME = "
+    db->Execute("CREATE TRIGGER NO_DUPLICATE BEFORE INSERT ON " + treeTable +
+                " WHEN NEW.NAME = "
                 "'North' BEGIN SELECT RAISE(ABORT, 'North exists'); END");
     tree->SetInsertMode(imAddChild);
     std::string before = Picture(*tree);
@@ -326,7 +331,7 @@ TEST_F(TreeEditTest, AFailingPostOfAnInsertKeepsNodeAndRecordTogether) {
     ExpectSettled();
 }
 
-TEST_F(TreeEditTest, AParentChangedInAnotherControlMovesTheNode) {
+TEST_P(TreeEditTest, AParentChangedInAnotherControlMovesTheNode) {
     OpenOrganization();
     Bind();
     tree->FullExpand();
@@ -350,7 +355,8 @@ TEST_F(TreeEditTest, AParentChangedInAnotherControlMovesTheNode) {
     EXPECT_EQ(north->Parent(), NodeNamed(*tree, "Engineering"));
 
     // A failing post, then a cancel: the node is where the stored record says.
-    db->Execute("CREATE TRIGGER NO_MOVE BEFORE UPDATE ON ORGANIZATION WHEN NEW.PARENT_ID = 2 "
+    db->Execute("CREATE TRIGGER NO_MOVE BEFORE UPDATE ON " + treeTable +
+                " WHEN NEW.PARENT_ID = 2 "
                 "BEGIN SELECT RAISE(ABORT, 'Sales is full'); END");
     table->Edit();
     table->FieldByName("PARENT_ID")->SetAsInteger(2);
@@ -368,7 +374,7 @@ TEST_F(TreeEditTest, AParentChangedInAnotherControlMovesTheNode) {
     ExpectSettled();
 }
 
-TEST_F(TreeEditTest, AParentNotLoadedTakesTheNodeAwayUntilItIsShown) {
+TEST_P(TreeEditTest, AParentNotLoadedTakesTheNodeAwayUntilItIsShown) {
     OpenHeadOffice();
     ClickButton(NodeNamed(*tree, "Sales"));
     Choose("North");
@@ -388,7 +394,7 @@ TEST_F(TreeEditTest, AParentNotLoadedTakesTheNodeAwayUntilItIsShown) {
     ExpectSettled();
 }
 
-TEST_F(TreeEditTest, CancellingAnInsertUnderAnUnreadBranchKeepsItsButton) {
+TEST_P(TreeEditTest, CancellingAnInsertUnderAnUnreadBranchKeepsItsButton) {
     OpenOrganization(lsExplorer);
     Bind();
     Choose("Branch office");
@@ -401,6 +407,11 @@ TEST_F(TreeEditTest, CancellingAnInsertUnderAnUnreadBranchKeepsItsButton) {
     ClickButton(NodeNamed(*tree, "Branch office"));
     EXPECT_EQ(Picture(*tree), "Head office+, Branch office+ (Depot+)");
 }
+
+// The organisation's records keyed by the row id, in a table without row id, and under a text
+// key.
+INSTANTIATE_TEST_SUITE_P(Tables, TreeEditTest,
+                         ::testing::Values("ORGANIZATION", "PLACES", "DIVISIONS"));
 
 } // namespace
 } // namespace orvel::test

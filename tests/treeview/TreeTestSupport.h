@@ -78,9 +78,17 @@ protected:
         TUiTest::TearDown();
     }
 
-    // ORGANIZATION on its PARENT_ID index, the tree configured for it (not yet bound).
+    // ORGANIZATION (or treeTable) on its PARENT_ID index, the tree configured for it (not yet
+    // bound).
     void OpenOrganization(TLoadStyle style = lsOneAhead) {
-        table = db->OpenTable("ORGANIZATION", "PARENT_ID");
+        table = db->OpenTable(treeTable, "PARENT_ID");
+        // The other tables' IDs are not row ids, which the engine would give: the application
+        // gives the next one to every new record.
+        if (treeTable != "ORGANIZATION")
+            table->SetOnNewRecord([this](TDataSet* ds) {
+                Variant last = db->Scalar("SELECT MAX(ID) FROM " + treeTable);
+                ds->FieldByName("ID")->SetAsInteger(last.IsNull() ? 1 : last.AsInteger() + 1);
+            });
         tree->SetLoadStyle(style);
         tree->SetNameField("NAME");
         tree->SetStatusIDField("STATUS_ID");
@@ -99,12 +107,12 @@ protected:
     int CurrentId() { return table->FieldByName("ID")->GetAsInteger(); }
     // What the database holds for a record of ORGANIZATION ("(null)" for a null parent).
     std::string StoredName(int id) {
-        return db->Scalar("SELECT NAME FROM ORGANIZATION WHERE ID = " + std::to_string(id))
+        return db->Scalar("SELECT NAME FROM " + treeTable + " WHERE ID = " + std::to_string(id))
             .AsString();
     }
     std::string StoredParent(int id) {
         Variant v =
-            db->Scalar("SELECT PARENT_ID FROM ORGANIZATION WHERE ID = " + std::to_string(id));
+            db->Scalar("SELECT PARENT_ID FROM " + treeTable + " WHERE ID = " + std::to_string(id));
         return v.IsNull() ? "(null)" : v.AsString();
     }
     // Nothing of a step of the tree is left over: counter, disabled controls, range, edit state.
@@ -132,6 +140,9 @@ protected:
         return list;
     }
 
+    // The table of the organisation's records: ORGANIZATION (keyed by its row id), PLACES
+    // (without row id) or DIVISIONS (a text key).
+    std::string treeTable = "ORGANIZATION";
     std::unique_ptr<TTestDatabase> db;
     std::unique_ptr<TTestForm> form;
     TOwned<TTable> table;

@@ -59,9 +59,9 @@ enum class TDataEvent {
 enum TLocateOption : uint8_t { loCaseInsensitive = 1, loPartialKey = 2 };
 using TLocateOptions = uint8_t;
 
-// The position of one record: its row id in the table, the table's deletion epoch when the
-// bookmark was taken and the identity of the table (0: no bookmark). 16 bytes, owned by whoever
-// holds it; a deleted record's bookmark stays invalid even when its row id is used again.
+// One record's place: its handle (its row id, or a number for its key where that is not the row
+// id), the table's deletion epoch when taken and the table's identity (0: none). 16 bytes, owned by
+// whoever holds it; a deleted record's bookmark stays invalid even when its row id is used again.
 struct TBookmark {
     int64_t RowId = 0;
     uint32_t Epoch = 0;

@@ -857,6 +857,10 @@ bool TDataSet::CanModify() const {
     return GetActive();
 }
 
+void TDataSet::CheckModifiable() const {
+    if (!CanModify()) RaiseRes<EDatabaseError>(SDataSetReadOnly);
+}
+
 int64_t TDataSet::InsertRecord(const TRecordData&, const std::vector<bool>&) {
     RaiseRes<EDatabaseError>(SDataSetReadOnly);
 }
@@ -884,7 +888,7 @@ void TDataSet::Edit() {
         return;
     }
     CheckBrowseMode();
-    if (!CanModify()) RaiseRes<EDatabaseError>(SDataSetReadOnly);
+    CheckModifiable();
     CallEvent(FBeforeEdit);
     // The edit starts from what is stored now; a record deleted meanwhile cannot be edited.
     TRecordData fresh;
@@ -912,7 +916,7 @@ void TDataSet::StartInsert() {
 void TDataSet::Insert() {
     CheckActive();
     CheckBrowseMode();
-    if (!CanModify()) RaiseRes<EDatabaseError>(SDataSetReadOnly);
+    CheckModifiable();
     CallEvent(FBeforeInsert);
     StartInsert();
     SetState(dsInsert);
@@ -1004,7 +1008,7 @@ void TDataSet::Delete() {
         return;
     }
     if (!HasCurrent()) RaiseRes<EDatabaseError>(SDataSetEmpty);
-    if (!CanModify()) RaiseRes<EDatabaseError>(SDataSetReadOnly);
+    CheckModifiable();
     DataEvent(TDataEvent::deCheckBrowseMode);
     CallEvent(FBeforeDelete);
     TRecordData deleted = Current();

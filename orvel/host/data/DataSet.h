@@ -4,8 +4,8 @@
 //
 // The records are not held in memory as a whole: the cursor keeps a window of records that
 // follow one another in the dataset's order and asks its descendant (TTable, TQuery) for the
-// next or previous window, for one record by row id, for the first record that matches a locate,
-// and to write records. A window is refilled from the key of its edge record, so moving,
+// next or previous window, for one record by its handle, for the first record that matches a
+// locate, and to write records. A window is refilled from the key of its edge record, so moving,
 // locating and returning to a bookmark cost a few indexed engine steps whatever the table's size.
 #pragma once
 
@@ -28,7 +28,8 @@ class TDataSource;
 
 using TDataSetNotifyEvent = TEvent<void(TDataSet*)>;
 
-// One record as stored: its row id and one stored value per field.
+// One record as stored: its handle (the row id, or a number its dataset gives to its key; see
+// TTableIdentity) and one stored value per field.
 struct TRecordData {
     int64_t RowId = 0;
     std::vector<Variant> Values;
@@ -125,6 +126,8 @@ public:
     // Asks the data links to put their values into the record.
     void UpdateRecord();
     virtual bool CanModify() const;
+    // Raises the error that tells why the records cannot be modified, when they cannot.
+    virtual void CheckModifiable() const;
     bool Modified() const { return FModified; }
 
     // ---- bookmarks ----------------------------------------------------------------------------
@@ -183,14 +186,14 @@ protected:
     // (backward: nearest first) into out[0..n), out growing as needed; answers n.
     virtual int FetchRecords(const TRecordData* from, bool forward, int count,
                              std::vector<TRecordData>& out) = 0;
-    // Reads the record with that row id when it exists and is visible (in the current range).
+    // Reads the record of that handle (never one with another key) when it exists and is visible.
     virtual bool FetchRecord(int64_t rowId, TRecordData& out) = 0;
     // Reads the first record, in the dataset's order, whose fields match the values.
     virtual bool LocateRecord(const std::vector<TField*>& fields,
                               const std::vector<Variant>& values, TLocateOptions options,
                               TRecordData& out) = 0;
     virtual int64_t CountRecords() = 0;
-    // Writes: answer the row id of the written record. The default raises the read-only error.
+    // Writes: answer the handle of the written record. The default raises the read-only error.
     virtual int64_t InsertRecord(const TRecordData& record, const std::vector<bool>& assigned);
     virtual int64_t ModifyRecord(const TRecordData& original, const TRecordData& record,
                                  const std::vector<bool>& modified);

@@ -19,21 +19,97 @@ namespace orvel {
 
 // ---- identity log -------------------------------------------------------------------------------
 
-void TTableIdentity::RecordDeleted(int64_t rowId) {
+void TTableIdentity::RecordDeleted(int64_t handle) {
     ++FChanges;
     ++FEpoch;
-    auto it = std::lower_bound(FDeleted.begin(), FDeleted.end(), rowId,
+    auto it = std::lower_bound(FDeleted.begin(), FDeleted.end(), handle,
                                [](const auto& entry, int64_t id) { return entry.first < id; });
-    if (it != FDeleted.end() && it->first == rowId)
+    if (it != FDeleted.end() && it->first == handle)
         it->second = FEpoch;
     else
-        FDeleted.insert(it, {rowId, FEpoch});
+        FDeleted.insert(it, {handle, FEpoch});
 }
 
-bool TTableIdentity::DeletedSince(int64_t rowId, uint32_t epoch) const {
-    auto it = std::lower_bound(FDeleted.begin(), FDeleted.end(), rowId,
+bool TTableIdentity::DeletedSince(int64_t handle, uint32_t epoch) const {
+    auto it = std::lower_bound(FDeleted.begin(), FDeleted.end(), handle,
                                [](const auto& entry, int64_t id) { return entry.first < id; });
-    return it != FDeleted.end() && it->first == rowId && it->second > epoch;
+    return it != FDeleted.end() && it->first == handle && it->second > epoch;
+}
+
+void TTableIdentity::SetKeyedByRowId(bool value) {
+    if (value == FKeyedByRowId) return;
+    FKeyedByRowId = value;
+    // Deletions logged under the other kind of handle name nothing now.
+    FDeleted.clear();
+    ++FEpoch;
+}
+
+void TTableIdentity::RowChanged(bool deleted, bool inserted, int64_t rowId) {
+    if (!FKeyedByRowId) {
+        RecordChanged();
+        return;
+    }
+    // A row inserted under a row id ends whatever record had it before: one removed by a
+    // conflict that the engine replaced without reporting the removal. Only a row id that a
+    // bookmark may name needs the entry.
+    if (deleted || (inserted && rowId <= FHighestBookmarked))
+        RecordDeleted(rowId);
+    else
+        RecordChanged();
+}
+
+namespace {
+
+// A key's values as bytes, each with its type, so that 1, 1.0 and '1' stay three keys as the
+// engine keeps them.
+void EncodeKeyValue(const Variant& value, std::string& out) {
+    TVarType type = value.VarType();
+    if (value.IsNull() || value.IsEmpty()) {
+        out += 'N';
+    } else if (type == varDouble || type == varSingle || type == varCurrency || type == varDate) {
+        double d = value.AsDouble();
+        out += 'F';
+        out.append(reinterpret_cast<const char*>(&d), sizeof d);
+    } else if (type == varString) {
+        std::string text = value.AsString();
+        uint64_t size = text.size();
+        out += 'S';
+        out.append(reinterpret_cast<const char*>(&size), sizeof size);
+        out += text;
+    } else {
+        int64_t n = value.AsInt64();
+        out += 'I';
+        out.append(reinterpret_cast<const char*>(&n), sizeof n);
+    }
+}
+
+} // namespace
+
+int64_t TTableIdentity::HandleOf(const std::vector<Variant>& values,
+                                 const std::vector<int>& fieldNos) {
+    // The fields are part of the key: a view's records are named by the fields it is ordered by,
+    // which may change while it is open.
+    FEncoded.assign(reinterpret_cast<const char*>(fieldNos.data()), fieldNos.size() * sizeof(int));
+    for (int no : fieldNos)
+        EncodeKeyValue(values[static_cast<std::size_t>(no)], FEncoded);
+    auto it = FHandles.find(FEncoded);
+    if (it != FHandles.end()) return it->second;
+    TKey key;
+    key.FieldNos = fieldNos;
+    key.Values.reserve(fieldNos.size());
+    for (int no : fieldNos)
+        key.Values.push_back(values[static_cast<std::size_t>(no)]);
+    FKeys.push_back(std::move(key));
+    int64_t handle = static_cast<int64_t>(FKeys.size());
+    FHandles.emplace(FEncoded, handle);
+    return handle;
+}
+
+const std::vector<Variant>* TTableIdentity::KeyOf(int64_t handle,
+                                                  const std::vector<int>& fieldNos) const {
+    if (handle < 1 || handle > static_cast<int64_t>(FKeys.size())) return nullptr;
+    const TKey& key = FKeys[static_cast<std::size_t>(handle - 1)];
+    return key.FieldNos == fieldNos ? &key.Values : nullptr;
 }
 
 namespace {
@@ -93,10 +169,7 @@ std::unique_ptr<TSqlConnection> OpenLoggedConnection(const std::string& fileName
             lastTable = std::string(table);
             last = &TableIdentity(logKey, lastTable);
         }
-        if (change == TSqlRowChange::Delete)
-            last->RecordDeleted(rowId);
-        else
-            last->RecordChanged();
+        last->RowChanged(change == TSqlRowChange::Delete, change == TSqlRowChange::Insert, rowId);
     });
     return connection;
 }

@@ -4,11 +4,15 @@
 
 #include "orvel/host/core/Component.h"
 #include "orvel/host/core/TypInfo.h"
+#include "orvel/host/core/Variant.h"
 #include "orvel/host/data/DBCommon.h"
 #include "orvel/host/data/sql/SqlEngine.h"
 
+#include <algorithm>
+#include <climits>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace orvel {
@@ -16,9 +20,14 @@ namespace orvel {
 class TDataSet;
 
 // What bookmarks need to know of one table: its identity (the Source of its bookmarks) and the
-// deletion epoch at which each deleted row id was last deleted. The log is shared by every
+// deletion epoch at which each deleted record was last deleted. The log is shared by every
 // connection of this process to the same database file, and fed by their row-change hooks.
 // It also counts every row change, so that records read earlier can be known to be current.
+//
+// A record is named by a handle: its row id where the row id is the table's key, else a number
+// this log gives to each key (the values of the key columns) it meets, the same number for the
+// same key for as long as the process runs. A handle therefore always leads back to one key, and
+// a bookmark never to a record with another key.
 class TTableIdentity {
 public:
     explicit TTableIdentity(uint32_t id) : FId(id) {}
@@ -27,15 +36,38 @@ public:
     // Grows with every row inserted, updated or deleted through a connection of this process.
     uint64_t Changes() const { return FChanges; }
     void RecordChanged() { ++FChanges; }
-    void RecordDeleted(int64_t rowId);
-    // The record with rowId has been deleted after a bookmark taken at epoch.
-    bool DeletedSince(int64_t rowId, uint32_t epoch) const;
+    void RecordDeleted(int64_t handle);
+    // The record with that handle has been deleted after a bookmark taken at epoch.
+    bool DeletedSince(int64_t handle, uint32_t epoch) const;
+
+    // Whether handles are row ids (set by the tables opened on it). The row ids the change hook
+    // reports name records only then; otherwise they only count as changes.
+    bool KeyedByRowId() const { return FKeyedByRowId; }
+    void SetKeyedByRowId(bool value);
+    // A row change reported by a connection's hook.
+    void RowChanged(bool deleted, bool inserted, int64_t rowId);
+    // A bookmark names the handle.
+    void Bookmarked(int64_t handle) { FHighestBookmarked = std::max(FHighestBookmarked, handle); }
+
+    // The handle of the key made of values[fieldNos[i]] (a new one for a key not met before).
+    int64_t HandleOf(const std::vector<Variant>& values, const std::vector<int>& fieldNos);
+    // The key values of a handle given by HandleOf for the same fields, or nullptr.
+    const std::vector<Variant>* KeyOf(int64_t handle, const std::vector<int>& fieldNos) const;
 
 private:
     uint32_t FId;
     uint32_t FEpoch = 0;
     uint64_t FChanges = 0;
-    std::vector<std::pair<int64_t, uint32_t>> FDeleted; // kept sorted by row id
+    bool FKeyedByRowId = true;
+    int64_t FHighestBookmarked = INT64_MIN;
+    std::vector<std::pair<int64_t, uint32_t>> FDeleted; // kept sorted by handle
+    std::unordered_map<std::string, int64_t> FHandles;  // encoded key -> handle
+    struct TKey {
+        std::vector<int> FieldNos;
+        std::vector<Variant> Values;
+    };
+    std::vector<TKey> FKeys; // handle - 1 -> key
+    std::string FEncoded;    // reused for every lookup
 };
 
 // The identity of a table of a database (databaseKey: see TDatabase::IdentityKey).

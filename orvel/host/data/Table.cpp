@@ -1,9 +1,11 @@
 // TTable: the keyset cursor over an index order, key ranges and record writes.
 //
-// Order: the index fields, then the row id. A window that follows (or precedes) a record K is
-// read level by level: first the records whose index fields all equal K's and whose row id
-// follows K's, then those whose first n-1 index fields equal K's and whose n-th follows, and so
-// on up to the first field. Each level is one indexed range scan of the engine. Null sorts
+// Order: the index fields, then the table's identity (the row id, or the key fields not among
+// the index fields), so that no two records tie. A window that follows (or precedes) a record K
+// is read level by level: first the records whose order fields all equal K's and whose row id
+// follows K's (or, without row id, whose first n-1 order fields equal K's and whose last
+// follows), then those whose first n-1 order fields equal K's and whose n-th follows, and so on
+// up to the first field. Each level is one indexed range scan of the engine. Null sorts
 // before every value, as the engine orders it: "follows Null" is IS NOT NULL, and the records
 // before a value include the nulls, read as a level of their own.
 #include "orvel/host/data/Table.h"
@@ -155,6 +157,8 @@ void TTable::SetIndexFieldNames(const std::string& value) {
         throw;
     }
     FRangeApplied = false;
+    FRangeEquality = true;
+    FRangeEqualCount = 0;
     // Ranges and windows of the old order are other sets of records in the new one.
     FRecentRanges.clear();
     MoveWith([this] {
@@ -165,7 +169,21 @@ void TTable::SetIndexFieldNames(const std::string& value) {
 }
 
 bool TTable::CanModify() const {
-    return GetActive() && !FReadOnly && !FIsView;
+    return GetActive() && !FReadOnly && FWritableIdentity;
+}
+
+// A view or a table without identity would have its writes land on whatever rows match: they
+// are refused, naming the table, before anything is written.
+void TTable::CheckModifiable() const {
+    if (GetActive() && !FReadOnly && !FWritableIdentity) CheckWritableIdentity();
+    TDataSet::CheckModifiable();
+}
+
+void TTable::CheckWritableIdentity() const {
+    if (FWritableIdentity) return;
+    if (FIsView) DatabaseError(Format("Cannot modify '%s': it is a view", {FTableName}));
+    DatabaseError(
+        Format("Cannot modify '%s': its records have no key that identifies them", {FTableName}));
 }
 
 void TTable::Notification(TComponent* component, TOperation operation) {
@@ -231,7 +249,12 @@ void TTable::OpenCursor() {
             RaiseRes<EDatabaseError>(SNotATable, {FTableName});
         FIsView = FConnection->IsView(FTableName);
         FQuotedTable = QuoteName(FTableName);
-        FColumnList = "rowid";
+        FEngineIdentity = FConnection->TableIdentity(FTableName);
+        FRowIdKeyed = FEngineIdentity.KeyedByRowId();
+        FWritableIdentity = !FIsView && FEngineIdentity.Usable();
+        FRowIdColumn = FRowIdKeyed ? QuoteName(FEngineIdentity.RowIdName) : "";
+        // Without a row id as key, a constant keeps the columns where readers expect them.
+        FColumnList = FRowIdKeyed ? FRowIdColumn : "0";
         FRowIdAliasField = -1;
         for (const TSqlColumnInfo& column : FConnection->TableColumns(FTableName)) {
             int size = 0;
@@ -239,10 +262,11 @@ void TTable::OpenCursor() {
                 column.AutoIncrement ? ftAutoInc : FieldTypeOfDeclared(column.DeclaredType, size);
             TField* field = AddField(column.Name, type, size);
             field->SetRequired(column.NotNull && !column.RowIdAlias);
-            if (column.RowIdAlias) FRowIdAliasField = field->FieldNo();
+            if (column.RowIdAlias && FRowIdKeyed) FRowIdAliasField = field->FieldNo();
             FColumnList += ", " + QuoteName(column.Name);
         }
         ResolveIndexFields();
+        FIdentity->SetKeyedByRowId(FRowIdKeyed);
         for (TKeyBuffer& key : FKeyBuffers) {
             key.Values.assign(static_cast<std::size_t>(FieldCount()), Variant::Null());
             key.FieldCount = 0;
@@ -260,6 +284,9 @@ void TTable::OpenCursor() {
 void TTable::CloseCursor() {
     FRecentRanges.clear();
     FIndexFields.clear();
+    FKeyFields.clear();
+    FKeyFieldNos.clear();
+    FOrderFields.clear();
     FRangeApplied = false;
     CloseConnection();
 }
@@ -272,6 +299,38 @@ void TTable::ResolveIndexFields() {
         if (!name.empty()) fields.push_back(FieldByName(name));
     }
     FIndexFields = std::move(fields);
+    ResolveOrder();
+    // Statements and window columns belong to the order they were made for.
+    ForgetStatements();
+}
+
+// The identity fields and the order fields of the current index.
+void TTable::ResolveOrder() {
+    FKeyFields.clear();
+    if (FWritableIdentity) {
+        for (const std::string& name : FEngineIdentity.KeyColumns)
+            FKeyFields.push_back(FieldByName(name));
+    } else {
+        // Browsing only: the fields ordered by stand for the records' identity.
+        FKeyFields = FIndexFields;
+        if (FKeyFields.empty())
+            DatabaseError(Format("'%s' has no key to order its records by: set IndexFieldNames",
+                                 {FTableName}));
+    }
+    FKeyFieldNos.clear();
+    for (const TField* f : FKeyFields)
+        FKeyFieldNos.push_back(f->FieldNo());
+    FOrderFields = FIndexFields;
+    if (FRowIdKeyed) return;
+    for (TField* f : FKeyFields)
+        if (std::find(FOrderFields.begin(), FOrderFields.end(), f) == FOrderFields.end())
+            FOrderFields.push_back(f);
+}
+
+void TTable::ForgetStatements() {
+    FShapedStatements.clear();
+    FStatements.clear();
+    FWindowColumnsVersion = UINT32_MAX;
 }
 
 int TTable::IndexPosition(const TField* field) const {
@@ -342,16 +401,24 @@ void TTable::ReadRow(const TSqlStatement& stmt, TRecordData& out) const {
     out.Values.resize(n);
     for (std::size_t i = 0; i < n; ++i)
         ReadColumn(stmt, static_cast<int>(i) + 1, out.Values[i]);
+    NameRecord(out);
+}
+
+// A record without row id as key is named by the handle of its key.
+void TTable::NameRecord(TRecordData& out) const {
+    if (!FRowIdKeyed) out.RowId = FIdentity->HandleOf(out.Values, FKeyFieldNos);
 }
 
 // Windows read the row id, the index fields and the fields read so far; the rest stay Empty and
 // are read with the whole record when first asked for.
 const std::string& TTable::WindowColumnList() {
     if (FWindowColumnsVersion == DemandVersion()) return FWindowColumnList;
-    FWindowColumnList = "rowid";
+    FWindowColumnList = FRowIdKeyed ? FRowIdColumn : "0";
     FWindowColumns.clear();
     for (int i = 0; i < FieldCount(); ++i) {
-        if (!FieldDemanded(i) && IndexPosition(Fields(i)) < 0) continue;
+        bool ordered =
+            std::find(FOrderFields.begin(), FOrderFields.end(), Fields(i)) != FOrderFields.end();
+        if (!FieldDemanded(i) && !ordered) continue;
         FWindowColumns.push_back(i);
         // The row id column gives the value of a field that is the row id.
         if (i != FRowIdAliasField) FWindowColumnList += ", " + QuoteName(Fields(i)->FieldName());
@@ -376,6 +443,7 @@ void TTable::ReadWindowRow(const TSqlStatement& stmt, TRecordData& out) const {
             out.Values[i].Clear();
         }
     }
+    NameRecord(out);
 }
 
 int TTable::ReadRows(TSqlStatement& stmt, int offset, int count, std::vector<TRecordData>& out) {
@@ -394,9 +462,13 @@ int TTable::ReadRows(TSqlStatement& stmt, int offset, int count, std::vector<TRe
 std::string TTable::OrderBy(int fromIndexField, bool forward) const {
     std::string text = " ORDER BY ";
     const char* dir = forward ? "" : " DESC";
-    for (std::size_t i = static_cast<std::size_t>(fromIndexField); i < FIndexFields.size(); ++i)
-        text += QuoteName(FIndexFields[i]->FieldName()) + dir + ", ";
-    return text + "rowid" + dir;
+    for (std::size_t i = static_cast<std::size_t>(fromIndexField); i < FOrderFields.size(); ++i) {
+        if (i > static_cast<std::size_t>(fromIndexField)) text += ", ";
+        text += QuoteName(FOrderFields[i]->FieldName()) + dir;
+    }
+    if (!FRowIdKeyed) return text;
+    if (static_cast<std::size_t>(fromIndexField) < FOrderFields.size()) text += ", ";
+    return text + FRowIdColumn + dir;
 }
 
 void TTable::AddRangeCondition(TSqlText& sql) const {
@@ -511,12 +583,12 @@ int TTable::FetchRecords(const TRecordData* from, bool forward, int count,
     int k = IndexFieldCount();
     int lowest = FRangeApplied && FRangeEquality ? std::min(FRangeEqualCount, k) : 0;
     int n = 0;
-    for (int level = k; level >= lowest && n < count; --level) {
-        if (level == k || forward) {
+    for (int level = TopLevel(); level >= lowest && n < count; --level) {
+        if ((FRowIdKeyed && level == OrderCount()) || forward) {
             n += FetchLevel(*from, forward, level, false, n, count - n, out);
             continue;
         }
-        const TField* f = FIndexFields[static_cast<std::size_t>(level)];
+        const TField* f = FOrderFields[static_cast<std::size_t>(level)];
         if (from->Values[static_cast<std::size_t>(f->FieldNo())].IsNull())
             continue; // nothing precedes Null
         n += FetchLevel(*from, forward, level, false, n, count - n, out);
@@ -528,10 +600,10 @@ int TTable::FetchRecords(const TRecordData* from, bool forward, int count,
 int TTable::FetchLevel(const TRecordData& from, bool forward, int level, bool nullsPart, int offset,
                        int count, std::vector<TRecordData>& out) {
     const std::string& columns = WindowColumnList();
-    bool rowIdLevel = level == IndexFieldCount();
+    bool rowIdLevel = FRowIdKeyed && level == OrderCount();
     const Variant* levelValue = nullptr;
     if (!rowIdLevel) {
-        const TField* f = FIndexFields[static_cast<std::size_t>(level)];
+        const TField* f = FOrderFields[static_cast<std::size_t>(level)];
         levelValue = &from.Values[static_cast<std::size_t>(f->FieldNo())];
     }
     bool fromNull = levelValue && levelValue->IsNull();
@@ -543,14 +615,14 @@ int TTable::FetchLevel(const TRecordData& from, bool forward, int level, bool nu
         TResetGuard guard{*shaped};
         int index = 0;
         for (int i = 0; i < level; ++i) {
-            const TField* f = FIndexFields[static_cast<std::size_t>(i)];
+            const TField* f = FOrderFields[static_cast<std::size_t>(i)];
             BindStored(*shaped, index++, from.Values[static_cast<std::size_t>(f->FieldNo())], f);
         }
         if (rowIdLevel)
             shaped->BindInt64(index++, from.RowId);
         else if (levelParam)
             BindStored(*shaped, index++, *levelValue,
-                       FIndexFields[static_cast<std::size_t>(level)]);
+                       FOrderFields[static_cast<std::size_t>(level)]);
         shaped->BindInt64(index, count);
         return ReadRows(*shaped, offset, count, out);
     }
@@ -562,17 +634,17 @@ int TTable::FetchLevel(const TRecordData& from, bool forward, int level, bool nu
         sql.Add(") AND ");
     }
     for (int i = 0; i < level; ++i) {
-        const TField* f = FIndexFields[static_cast<std::size_t>(i)];
+        const TField* f = FOrderFields[static_cast<std::size_t>(i)];
         sql.Add(QuoteName(f->FieldName()) + " IS ");
         sql.Param(from.Values[static_cast<std::size_t>(f->FieldNo())], f);
         sql.Add(" AND ");
     }
     if (rowIdLevel) {
-        sql.Add(forward ? "rowid > " : "rowid < ");
+        sql.Add(FRowIdColumn + (forward ? " > " : " < "));
         sql.Param(Variant(from.RowId), nullptr);
-        sql.Add(forward ? " ORDER BY rowid" : " ORDER BY rowid DESC");
+        sql.Add(" ORDER BY " + FRowIdColumn + (forward ? "" : " DESC"));
     } else {
-        const TField* f = FIndexFields[static_cast<std::size_t>(level)];
+        const TField* f = FOrderFields[static_cast<std::size_t>(level)];
         std::string name = QuoteName(f->FieldName());
         if (forward && fromNull)
             sql.Add(name + " IS NOT NULL");
@@ -592,20 +664,30 @@ int TTable::FetchLevel(const TRecordData& from, bool forward, int level, bool nu
     return ReadRows(stmt, offset, count, out);
 }
 
+// The record is looked for by its key: a handle never leads to a record with another key, however
+// the row ids were reused meanwhile.
 bool TTable::FetchRecord(int64_t rowId, TRecordData& out) {
+    const std::vector<Variant>* key = nullptr;
+    if (!FRowIdKeyed && !(key = FIdentity->KeyOf(rowId, FKeyFieldNos))) return false;
     uint64_t shape = Shape(3, true, 0, false, false);
     TSqlStatement* shaped = HasShape() ? ShapedStatement(shape) : nullptr;
     if (shaped) {
         TResetGuard guard{*shaped};
-        shaped->BindInt64(0, rowId);
-        BindRangeValues(*shaped, 1);
+        int index = 0;
+        if (key) {
+            for (std::size_t i = 0; i < key->size(); ++i)
+                BindStored(*shaped, index++, (*key)[i], FKeyFields[i]);
+        } else {
+            shaped->BindInt64(index++, rowId);
+        }
+        BindRangeValues(*shaped, index);
         if (!shaped->Step()) return false;
         ReadRow(*shaped, out);
         return true;
     }
     TSqlText sql;
-    sql.Add("SELECT " + FColumnList + " FROM " + FQuotedTable + " WHERE rowid = ");
-    sql.Param(Variant(rowId), nullptr);
+    sql.Add("SELECT " + FColumnList + " FROM " + FQuotedTable + " WHERE ");
+    AddIdentityCondition(sql, rowId);
     if (FRangeApplied) {
         sql.Add(" AND (");
         AddRangeCondition(sql);
@@ -682,9 +764,27 @@ int64_t TTable::CountRecords() {
     return stmt.Step() ? stmt.ColumnInt64(0) : 0;
 }
 
+// The record of handle: its row id, or each of its key fields.
+bool TTable::AddIdentityCondition(TSqlText& sql, int64_t handle) const {
+    if (FRowIdKeyed) {
+        sql.Add(FRowIdColumn + " = ");
+        sql.Param(Variant(handle), nullptr);
+        return true;
+    }
+    const std::vector<Variant>* key = FIdentity->KeyOf(handle, FKeyFieldNos);
+    if (!key) return false;
+    for (std::size_t i = 0; i < key->size(); ++i) {
+        if (i > 0) sql.Add(" AND ");
+        sql.Add(QuoteName(FKeyFields[i]->FieldName()) + " IS ");
+        sql.Param((*key)[i], FKeyFields[i]);
+    }
+    return true;
+}
+
 // ---- writing ------------------------------------------------------------------------------------
 
 int64_t TTable::InsertRecord(const TRecordData& record, const std::vector<bool>& assigned) {
+    CheckWritableIdentity();
     TSqlText sql;
     std::string columns, values;
     for (int i = 0; i < FieldCount(); ++i) {
@@ -705,15 +805,39 @@ int64_t TTable::InsertRecord(const TRecordData& record, const std::vector<bool>&
         }
         sql.Add(")");
     }
-    TSqlStatement& stmt = Statement(sql.Text);
+    {
+        TSqlStatement& stmt = Statement(sql.Text);
+        TResetGuard guard{stmt};
+        BindAll(stmt, sql);
+        stmt.Step();
+    }
+    if (FRowIdKeyed) return Connection().LastInsertRowId();
+    return InsertedHandle(record);
+}
+
+// The handle of the record just inserted into a table keyed by other fields than the row id: its
+// key as stored (defaults and conversions applied) when the row id can find it, else as given.
+int64_t TTable::InsertedHandle(const TRecordData& record) {
+    if (!FEngineIdentity.ChangesReported) FIdentity->RecordChanged();
+    if (FEngineIdentity.RowIdName.empty()) return FIdentity->HandleOf(record.Values, FKeyFieldNos);
+    std::string columns;
+    for (const TField* f : FKeyFields)
+        columns += (columns.empty() ? "" : ", ") + QuoteName(f->FieldName());
+    TSqlStatement& stmt = Statement("SELECT " + columns + " FROM " + FQuotedTable + " WHERE " +
+                                    QuoteName(FEngineIdentity.RowIdName) + " = ?");
     TResetGuard guard{stmt};
-    BindAll(stmt, sql);
-    stmt.Step();
-    return Connection().LastInsertRowId();
+    stmt.BindInt64(0, Connection().LastInsertRowId());
+    if (!stmt.Step()) return FIdentity->HandleOf(record.Values, FKeyFieldNos);
+    std::vector<Variant> values(static_cast<std::size_t>(FieldCount()));
+    for (std::size_t i = 0; i < FKeyFields.size(); ++i)
+        ReadColumn(stmt, static_cast<int>(i),
+                   values[static_cast<std::size_t>(FKeyFields[i]->FieldNo())]);
+    return FIdentity->HandleOf(values, FKeyFieldNos);
 }
 
 int64_t TTable::ModifyRecord(const TRecordData& original, const TRecordData& record,
                              const std::vector<bool>& modified) {
+    CheckWritableIdentity();
     TSqlText sql;
     sql.Add("UPDATE " + FQuotedTable + " SET ");
     bool any = false;
@@ -725,8 +849,8 @@ int64_t TTable::ModifyRecord(const TRecordData& original, const TRecordData& rec
         sql.Param(record.Values[static_cast<std::size_t>(i)], Fields(i));
     }
     if (!any) return original.RowId;
-    sql.Add(" WHERE rowid = ");
-    sql.Param(Variant(original.RowId), nullptr);
+    sql.Add(" WHERE ");
+    if (!AddIdentityCondition(sql, original.RowId)) RaiseRes<EDatabaseError>(SRecordNotFound);
     {
         TSqlStatement& stmt = Statement(sql.Text);
         TResetGuard guard{stmt};
@@ -734,6 +858,7 @@ int64_t TTable::ModifyRecord(const TRecordData& original, const TRecordData& rec
         stmt.Step();
     }
     if (Connection().Changes() == 0) RaiseRes<EDatabaseError>(SRecordNotFound);
+    if (!FRowIdKeyed) return ModifiedHandle(original, record, modified);
     if (FRowIdAliasField < 0 || !modified[static_cast<std::size_t>(FRowIdAliasField)])
         return original.RowId;
     const Variant& id = record.Values[static_cast<std::size_t>(FRowIdAliasField)];
@@ -743,10 +868,25 @@ int64_t TTable::ModifyRecord(const TRecordData& original, const TRecordData& rec
     return rowId;
 }
 
+// The handle of a record written under a key other than the row id: a new key names another
+// record, and the old key's bookmarks name none.
+int64_t TTable::ModifiedHandle(const TRecordData& original, const TRecordData& record,
+                               const std::vector<bool>& modified) {
+    if (!FEngineIdentity.ChangesReported) FIdentity->RecordChanged();
+    bool keyChanged = std::any_of(FKeyFieldNos.begin(), FKeyFieldNos.end(), [&modified](int no) {
+        return modified[static_cast<std::size_t>(no)];
+    });
+    if (!keyChanged) return original.RowId;
+    int64_t handle = FIdentity->HandleOf(record.Values, FKeyFieldNos);
+    if (handle != original.RowId) FIdentity->RecordDeleted(original.RowId);
+    return handle;
+}
+
 void TTable::DeleteRecord(const TRecordData& record) {
+    CheckWritableIdentity();
     TSqlText sql;
-    sql.Add("DELETE FROM " + FQuotedTable + " WHERE rowid = ");
-    sql.Param(Variant(record.RowId), nullptr);
+    sql.Add("DELETE FROM " + FQuotedTable + " WHERE ");
+    if (!AddIdentityCondition(sql, record.RowId)) RaiseRes<EDatabaseError>(SRecordNotFound);
     {
         TSqlStatement& stmt = Statement(sql.Text);
         TResetGuard guard{stmt};
@@ -754,12 +894,15 @@ void TTable::DeleteRecord(const TRecordData& record) {
         stmt.Step();
     }
     if (Connection().Changes() == 0) RaiseRes<EDatabaseError>(SRecordNotFound);
+    // The engine reports row ids only: the log learns of the key's deletion here.
+    if (!FRowIdKeyed) FIdentity->RecordDeleted(record.RowId);
 }
 
 // ---- bookmarks ----------------------------------------------------------------------------------
 
 TBookmark TTable::MakeBookmark(int64_t rowId) const {
     if (!FIdentity) return TBookmark();
+    if (FRowIdKeyed) FIdentity->Bookmarked(rowId);
     return TBookmark{rowId, FIdentity->Epoch(), FIdentity->Id()};
 }
 
@@ -776,7 +919,8 @@ void TTable::ScanChanged(bool Scanning) {
 }
 
 bool TTable::DataVersion(uint64_t& version) const {
-    if (!FIdentity) return false;
+    // Changes the engine does not report (tables without row id) cannot be counted.
+    if (!FIdentity || !FEngineIdentity.ChangesReported) return false;
     version = FIdentity->Changes();
     return true;
 }

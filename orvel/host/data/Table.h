@@ -1,7 +1,11 @@
 // TTable: one table of a database, read in the order of an index (IndexFieldNames), with key
-// ranges. The cursor is a keyset window over the index order (the index fields, then the row id
-// as tie-breaker): each window is one prepared query that starts after the key of the record at
-// the window's edge, so no operation reads more of the table than it shows.
+// ranges. The cursor is a keyset window over the index order (the index fields, then the table's
+// identity as tie-breaker: the row id where it is the key, else the primary key fields): each
+// window is one prepared query that starts after the key of the record at the window's edge, so
+// no operation reads more of the table than it shows.
+//
+// A view, or a table whose records have no usable identity, opens read-only when it has index
+// fields to order by; they then stand for the records' identity while browsing.
 #pragma once
 
 #include "orvel/host/data/DataSet.h"
@@ -46,6 +50,7 @@ public:
     bool GetReadOnly() const { return FReadOnly; }
     void SetReadOnly(bool value);
     bool CanModify() const override;
+    void CheckModifiable() const override;
     void GetFieldNames(TStrings& list) override;
 
     int IndexFieldCount() const { return static_cast<int>(FIndexFields.size()); }
@@ -120,7 +125,19 @@ private:
     void ReadWindowRow(const TSqlStatement& stmt, TRecordData& out) const;
     const std::string& WindowColumnList();
     void ResolveIndexFields();
+    void ResolveOrder();
+    void ForgetStatements();
     int IndexPosition(const TField* field) const;
+    int OrderCount() const { return static_cast<int>(FOrderFields.size()); }
+    // The deepest level a window is read by: the row id's, else that of the last order field.
+    int TopLevel() const { return FRowIdKeyed ? OrderCount() : OrderCount() - 1; }
+    void NameRecord(TRecordData& out) const;
+    // The condition naming the record of handle, or false when the handle names no key.
+    bool AddIdentityCondition(TSqlText& sql, int64_t handle) const;
+    void CheckWritableIdentity() const;
+    int64_t InsertedHandle(const TRecordData& record);
+    int64_t ModifiedHandle(const TRecordData& original, const TRecordData& record,
+                           const std::vector<bool>& modified);
     void StartKeyEntry(TKeyIndex index, bool clear);
     void AddRangeCondition(TSqlText& sql) const;
     void AddLowerBound(TSqlText& sql, const TKeyBuffer& key, int from) const;
@@ -148,9 +165,18 @@ private:
     TDatabase* FUsedDatabase = nullptr;
     TTableIdentity* FIdentity = nullptr;
     std::string FQuotedTable;
-    std::string FColumnList; // rowid and every column, quoted
+    std::string FColumnList; // the row id (or a stand-in) and every column, quoted
     std::vector<TField*> FIndexFields;
     int FRowIdAliasField = -1;
+    // The table's identity: its row id (FRowIdKeyed, reached as FRowIdColumn), else the key
+    // fields. The order fields are the index fields, then the key fields not among them.
+    TSqlIdentity FEngineIdentity;
+    bool FRowIdKeyed = false;
+    bool FWritableIdentity = false;
+    std::string FRowIdColumn;
+    std::vector<TField*> FKeyFields;
+    std::vector<int> FKeyFieldNos;
+    std::vector<TField*> FOrderFields;
     std::map<std::string, std::unique_ptr<TSqlStatement>> FStatements;
     std::unordered_map<uint64_t, TSqlStatement*> FShapedStatements;
     // The columns windows read: the row id, the index fields and the demanded fields.

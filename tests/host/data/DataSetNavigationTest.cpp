@@ -13,7 +13,7 @@ using namespace orvel::test;
 
 namespace {
 
-// Row ids in the engine's own order for a query.
+// The objects' keys (origin * 1000 + object) in the engine's own order for a query.
 std::vector<int64_t> EngineOrder(TTestDatabase& db, const std::string& sql) {
     std::vector<int64_t> ids;
     auto stmt = db.Database().Connection().Prepare(sql);
@@ -22,17 +22,23 @@ std::vector<int64_t> EngineOrder(TTestDatabase& db, const std::string& sql) {
     return ids;
 }
 
-// Row ids met walking the dataset forward, then backward (reversed back into order).
+// The current object's key as one number.
+int64_t ObjectKey(const TTable& t) {
+    return t.FieldByName("ORIGIN_ID")->GetAsInteger() * 1000 +
+           t.FieldByName("OBJECT_ID")->GetAsInteger();
+}
+
+// Keys met walking the dataset forward, then backward (reversed back into order).
 std::vector<int64_t> WalkForward(TTable& t) {
     std::vector<int64_t> ids;
     for (t.First(); !t.Eof(); t.Next())
-        ids.push_back(t.GetBookmark().RowId);
+        ids.push_back(ObjectKey(t));
     return ids;
 }
 std::vector<int64_t> WalkBackward(TTable& t) {
     std::vector<int64_t> ids;
     for (t.Last(); !t.Bof(); t.Prior())
-        ids.insert(ids.begin(), t.GetBookmark().RowId);
+        ids.insert(ids.begin(), ObjectKey(t));
     return ids;
 }
 
@@ -69,8 +75,9 @@ protected:
 TEST_F(Navigation, WalksFollowTheEngineOrderOfTheIndexWithNullsFirstAcrossManyWindows) {
     FillManyObjects(Db);
     auto t = Db.OpenTable("OBJECTS", "OWNER_ORIGIN_ID;OWNER_OBJECT_ID");
-    auto order = EngineOrder(
-        Db, "SELECT rowid FROM OBJECTS ORDER BY OWNER_ORIGIN_ID, OWNER_OBJECT_ID, rowid");
+    // The key breaks ties between records of one owner.
+    auto order = EngineOrder(Db, "SELECT ORIGIN_ID * 1000 + OBJECT_ID FROM OBJECTS ORDER BY "
+                                 "OWNER_ORIGIN_ID, OWNER_OBJECT_ID, ORIGIN_ID, OBJECT_ID");
     ASSERT_EQ(order.size(), 300u);
     EXPECT_EQ(WalkForward(*t), order);
     EXPECT_EQ(WalkBackward(*t), order);
@@ -79,10 +86,10 @@ TEST_F(Navigation, WalksFollowTheEngineOrderOfTheIndexWithNullsFirstAcrossManyWi
     t->First();
     EXPECT_EQ(t->MoveBy(150), 150);
     EXPECT_EQ(t->MoveBy(-100), -100);
-    EXPECT_EQ(t->GetBookmark().RowId, order[50]);
+    EXPECT_EQ(ObjectKey(*t), order[50]);
     EXPECT_EQ(t->MoveBy(1000), 249);
     EXPECT_TRUE(t->Eof());
-    EXPECT_EQ(t->GetBookmark().RowId, order.back());
+    EXPECT_EQ(ObjectKey(*t), order.back());
 }
 
 TEST_F(Navigation, RangesKeepExactlyTheRecordsTheEngineFindsInTheSameOrder) {
@@ -110,8 +117,10 @@ TEST_F(Navigation, RangesKeepExactlyTheRecordsTheEngineFindsInTheSameOrder) {
     };
     for (const TCase& c : cases) {
         t->SetRange(c.Start, c.End);
-        auto order = EngineOrder(Db, "SELECT rowid FROM OBJECTS WHERE " + c.Where +
-                                         " ORDER BY OWNER_ORIGIN_ID, OWNER_OBJECT_ID, rowid");
+        auto order =
+            EngineOrder(Db, "SELECT ORIGIN_ID * 1000 + OBJECT_ID FROM OBJECTS WHERE " + c.Where +
+                                " ORDER BY OWNER_ORIGIN_ID, OWNER_OBJECT_ID, ORIGIN_ID, "
+                                "OBJECT_ID");
         EXPECT_FALSE(order.empty()) << c.Where;
         EXPECT_EQ(WalkForward(*t), order) << c.Where;
         EXPECT_EQ(WalkBackward(*t), order) << c.Where;

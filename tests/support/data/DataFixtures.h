@@ -10,6 +10,12 @@
 //   ITEMS         a list: ID INTEGER PRIMARY KEY, CODE, NAME, STATUS_ID, IMAGE_ID, FLAGS,
 //                 ACTIVE BOOLEAN, PRICE REAL, CREATED DATE.
 //   PICTURES      ID INTEGER PRIMARY KEY, PIC BLOB.
+//   PLACES        the records of ORGANIZATION in a table WITHOUT ROWID (ID INTEGER PRIMARY KEY is
+//                 then a plain key column, not the row id); index on PARENT_ID.
+//   DIVISIONS     the records of ORGANIZATION in a table whose primary key is text (CODE, "C1"
+//                 for ID 1, and so on: the same order; a record inserted without one gets it by
+//                 a trigger), ID UNIQUE beside it; index on PARENT_ID.
+//                 The row id is not the key here: another program may reuse it for another key.
 //   UNITS         made on demand (CreateUnits): two-field key UNIT_GROUP, UNIT_ID; OWNER_GROUP,
 //                 OWNER_ID, NAME, STATUS_ID; index on the owner fields. A self-referencing tree
 //                 whose top-level records have two null owner fields.
@@ -51,6 +57,8 @@ public:
     // ORGANIZATION: 1 Head office; 2 Sales (1); 3 North (2); 4 South (2); 5 Engineering (1);
     // 6 Research (5); 7 Branch office; 8 Depot (7).
     void FillOrganization();
+    // PLACES and DIVISIONS: the records of ORGANIZATION.
+    void FillPlacesAndDivisions();
     // OBJECTS: (1,1) Alpha and (1,2) Beta owned by (0,0); (2,1) Gamma and (2,2) Delta owned by
     // (1,1); (2,3) Epsilon owned by (1,2).
     void FillObjects();

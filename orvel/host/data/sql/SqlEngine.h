@@ -47,6 +47,25 @@ struct TSqlColumnInfo {
     bool PrimaryKey = false;
     bool AutoIncrement = false; // an INTEGER PRIMARY KEY AUTOINCREMENT column
     bool RowIdAlias = false;    // the column is the table's row id (INTEGER PRIMARY KEY)
+    int KeyOrder = 0;           // its place in the primary key, from 1 (0: not a key column)
+};
+
+// How the rows of a table (or view) are told apart. A row is identified by its primary key
+// columns, or by the engine's row id where that is the key (a lone integer key standing for it,
+// or no declared key at all). Neither: the rows have no usable identity (views, and tables whose
+// row id every user column name hides).
+struct TSqlIdentity {
+    // The primary key columns in key order; empty when the row id is the key.
+    std::vector<std::string> KeyColumns;
+    // A name that reaches the engine's row id in SQL text, never one a user column has taken;
+    // "" when the table has no row id or it cannot be reached.
+    std::string RowIdName;
+    // Row changes of this table surely reach the row-change hook (the engine does not report
+    // those of tables without row id).
+    bool ChangesReported = false;
+
+    bool KeyedByRowId() const { return KeyColumns.empty() && !RowIdName.empty(); }
+    bool Usable() const { return !KeyColumns.empty() || !RowIdName.empty(); }
 };
 
 class TSqlConnection;
@@ -98,6 +117,8 @@ public:
     virtual bool TableExists(const std::string& table) = 0;
     virtual bool IsView(const std::string& table) = 0;
     virtual std::vector<TSqlColumnInfo> TableColumns(const std::string& table) = 0;
+    // The identity columns of a table (see TSqlIdentity); a view has none.
+    virtual TSqlIdentity TableIdentity(const std::string& table) = 0;
     virtual std::vector<std::string> TableNames() = 0;
 
     // Told of every row inserted, updated or deleted through this connection, including rows a

@@ -141,6 +141,7 @@ public:
     bool TableExists(const std::string& table) override { return ObjectType(table) != ""; }
     bool IsView(const std::string& table) override { return ObjectType(table) == "view"; }
     std::vector<TSqlColumnInfo> TableColumns(const std::string& table) override;
+    TSqlIdentity TableIdentity(const std::string& table) override;
     std::vector<std::string> TableNames() override;
 
     void SetRowChangeHook(TSqlRowChangeHook hook) override { FRowChangeHook = std::move(hook); }
@@ -180,6 +181,9 @@ private:
         connection->FRowChangeHook(change, table ? table : "", rowId);
     }
     std::string ObjectType(const std::string& table);
+    bool Compiles(const std::string& sql) const;
+    std::string ReachableRowIdName(const std::string& table,
+                                   const std::vector<TSqlColumnInfo>& columns) const;
 
     // The read transaction of a scan is held by a statement of its own, stepped to its first row
     // and left there. Taking it never waits for a lock (nor counts as a call of the gate: it is
@@ -250,14 +254,16 @@ std::vector<TSqlColumnInfo> TSqliteConnection::TableColumns(const std::string& t
         info.Name = std::string(stmt->ColumnText(1));
         info.DeclaredType = std::string(stmt->ColumnText(2));
         info.NotNull = stmt->ColumnInt64(3) != 0;
-        info.PrimaryKey = stmt->ColumnInt64(5) != 0;
+        info.KeyOrder = static_cast<int>(stmt->ColumnInt64(5));
+        info.PrimaryKey = info.KeyOrder != 0;
         if (info.PrimaryKey) ++keyColumns;
         columns.push_back(std::move(info));
     }
+    // A table without row id (or a view) has no column standing for one.
+    bool hasRowId = keyColumns == 1 && !ReachableRowIdName(table, columns).empty();
     for (TSqlColumnInfo& info : columns) {
-        // Only a lone INTEGER PRIMARY KEY column stands for the row id.
-        info.RowIdAlias =
-            info.PrimaryKey && keyColumns == 1 && SameText(info.DeclaredType, "INTEGER");
+        // Only a lone INTEGER PRIMARY KEY column of a table with row id stands for the row id.
+        info.RowIdAlias = hasRowId && info.PrimaryKey && SameText(info.DeclaredType, "INTEGER");
         if (!info.RowIdAlias) continue;
         int autoinc = 0;
         if (sqlite3_table_column_metadata(FDb, nullptr, table.c_str(), info.Name.c_str(), nullptr,
@@ -265,6 +271,60 @@ std::vector<TSqlColumnInfo> TSqliteConnection::TableColumns(const std::string& t
             info.AutoIncrement = autoinc != 0;
     }
     return columns;
+}
+
+// Whether the engine accepts the statement; asked of the engine directly (not a call of the gate):
+// it answers a question about the schema, not work anybody asked for.
+bool TSqliteConnection::Compiles(const std::string& sql) const {
+    sqlite3_stmt* stmt = nullptr;
+    int rc = sqlite3_prepare_v2(FDb, sql.c_str(), static_cast<int>(sql.size()), &stmt, nullptr);
+    sqlite3_finalize(stmt);
+    return rc == SQLITE_OK;
+}
+
+// One of the engine's names for the row id that no user column has taken, when the table has a
+// row id; else "".
+std::string
+TSqliteConnection::ReachableRowIdName(const std::string& table,
+                                      const std::vector<TSqlColumnInfo>& columns) const {
+    if (columns.empty()) return "";
+    for (const char* name : {"rowid", "_rowid_", "oid"}) {
+        bool taken = std::any_of(columns.begin(), columns.end(), [name](const TSqlColumnInfo& c) {
+            return SameText(c.Name, name);
+        });
+        if (taken) continue;
+        // A table declared without row id refuses the name.
+        return Compiles("SELECT " + std::string(name) + " FROM " + QuoteName(table) + " LIMIT 0")
+                   ? name
+                   : "";
+    }
+    return "";
+}
+
+TSqlIdentity TSqliteConnection::TableIdentity(const std::string& table) {
+    TSqlIdentity identity;
+    if (IsView(table)) return identity;
+    std::vector<TSqlColumnInfo> columns = TableColumns(table);
+    std::string rowId = ReachableRowIdName(table, columns);
+    std::vector<const TSqlColumnInfo*> key;
+    for (const TSqlColumnInfo& column : columns) {
+        if (column.RowIdAlias) {
+            // The key column is the row id: its own name reaches it, whatever other columns hide.
+            identity.RowIdName = column.Name;
+            identity.ChangesReported = true;
+            return identity;
+        }
+        if (column.PrimaryKey) key.push_back(&column);
+    }
+    std::sort(key.begin(), key.end(),
+              [](const auto* a, const auto* b) { return a->KeyOrder < b->KeyOrder; });
+    for (const TSqlColumnInfo* column : key)
+        identity.KeyColumns.push_back(column->Name);
+    identity.RowIdName = rowId;
+    // The change hook reports the rows of tables that have a row id. One whose row id every
+    // column name hides is taken for one without: nothing is then trusted to be reported.
+    identity.ChangesReported = !rowId.empty();
+    return identity;
 }
 
 std::vector<std::string> TSqliteConnection::TableNames() {
