@@ -178,10 +178,15 @@ bool TDBListItem::Seek(TDataSet* DataSet, const Variant& Key) {
     if (sameKey && !validBookmark) {
         SetBookMark(DataSet->GetBookmark());
     } else if (!sameKey && validBookmark) {
+        TBookmark before = DataSet->GetBookmark();
         try {
             DataSet->GotoBookmark(FBookmark);
         } catch (...) {
             // The record was there a moment ago; a failed move leaves the cursor where it was.
+            // A cursor that did move has reached the item's record, and the error is that of a
+            // view following the move (the tree failing to read its way to the record): that
+            // view is now out of step, so the user must hear of it.
+            if (!(DataSet->GetBookmark() == before)) throw;
         }
     }
     return sameKey || validBookmark;

@@ -1021,8 +1021,17 @@ void TDataSet::Delete() {
     else
         FBof = FEof = false;
     SetState(dsBrowse);
-    DataEvent(TDataEvent::deDataSetChange);
+    // The record is gone whatever a link makes of the change: the after-delete handlers (where
+    // views drop the record's node or item) still run when a link fails to follow, and that
+    // link's error is raised after them.
+    std::exception_ptr linkFailure;
+    try {
+        DataEvent(TDataEvent::deDataSetChange);
+    } catch (...) {
+        linkFailure = std::current_exception();
+    }
     CallEvent(FAfterDelete);
+    if (linkFailure) std::rethrow_exception(linkFailure);
 }
 
 void TDataSet::CheckBrowseMode() {

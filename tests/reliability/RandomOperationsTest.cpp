@@ -1,0 +1,188 @@
+// Long random sequences of what users and another program do to a tree view and a list view over
+// one table, on a one-field and a two-field key, with engine failures at random calls; the
+// database is the oracle after every step. A failing run prints its seed and the shortest step
+// list it reduces to; such lists are kept below as regression cases and run every time.
+//
+// The budget is a fixed number of steps (fewer in a sanitizer build, which runs several times
+// slower); ORVEL_CHECK_STEPS=N runs N steps in all instead, ORVEL_CHECK_SEED=S starts at seed S.
+#include "tests/reliability/RandomOperations.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <iostream>
+
+namespace orvel::test {
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr int kDefaultSteps = 4000;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr int kDefaultSteps = 4000;
+#else
+constexpr int kDefaultSteps = 20000;
+#endif
+#else
+constexpr int kDefaultSteps = 20000;
+#endif
+
+// Steps of one seed: long enough for the table to drift far from where it started.
+constexpr int kStepsPerSeed = 500;
+
+int64_t EnvNumber(const char* name, int64_t fallback) {
+    const char* text = std::getenv(name);
+    if (!text || !*text) return fallback;
+    char* end = nullptr;
+    long long value = std::strtoll(text, &end, 10);
+    return end && *end == 0 && value > 0 ? value : fallback;
+}
+
+// Runs the budget's half on one schema, seed after seed; a failure is reduced and printed.
+void RunBudget(const TCheckSchema& schema, uint64_t firstSeed) {
+    const int64_t total = EnvNumber("ORVEL_CHECK_STEPS", kDefaultSteps) / 2;
+    const uint64_t base = static_cast<uint64_t>(EnvNumber("ORVEL_CHECK_SEED", 0)) + firstSeed;
+    TRunFigures figures;
+    auto start = std::chrono::steady_clock::now();
+    for (int64_t done = 0, seed = 0; done < total; done += kStepsPerSeed, ++seed) {
+        int count = static_cast<int>(std::min<int64_t>(kStepsPerSeed, total - done));
+        std::vector<TStep> steps = RandomSteps(base + static_cast<uint64_t>(seed), count);
+        TRunResult result = RunSteps(schema, steps, &figures);
+        if (result.Failure.empty()) continue;
+        std::vector<TStep> reduced = ReduceSteps(schema, steps);
+        TRunResult again = RunSteps(schema, reduced);
+        ADD_FAILURE() << schema.Title << ", seed " << base + static_cast<uint64_t>(seed)
+                      << ", step " << result.FailedAt << ": " << result.Failure << "\nreduced to "
+                      << reduced.size() << " steps, failing with: " << again.Failure << "\n{"
+                      << StepsText(reduced) << "}";
+        return;
+    }
+    double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::cout << "[ checker ] " << schema.Title << ": " << figures.Steps << " steps, "
+              << figures.Faults << " with an engine failure, " << figures.Errors
+              << " reported an error, " << seconds << " s\n";
+}
+
+// Step lists that once failed, reduced; each must now hold every invariant.
+struct TRegression {
+    const TCheckSchema& Schema;
+    std::vector<TStep> Steps;
+};
+const std::vector<TRegression>& Regressions() {
+    static const std::vector<TRegression> cases = {
+        {TwoFieldKeySchema(),
+         {{TOp::ListSelect, 141, 500, 0},
+          {TOp::Expand, 794, 161, 0},
+          {TOp::DragToEmpty, 753, 310, 0},
+          {TOp::ListInsert, 335, 990, 0},
+          {TOp::Reload, 599, 287, 0},
+          {TOp::Delete, 391, 792, 0},
+          {TOp::InsertChild, 675, 750, 0},
+          {TOp::InsertChild, 301, 195, 0},
+          {TOp::Reload, 382, 43, 0},
+          {TOp::ListRename, 718, 884, 4}}},
+        {OneFieldKeySchema(),
+         {{TOp::Delete, 80, 559, 0},           {TOp::ListInsert, 79, 72, 0},
+          {TOp::InsertFromTable, 62, 512, 0},  {TOp::OtherReparent, 722, 357, 0},
+          {TOp::OtherInsert, 769, 453, 0},     {TOp::Delete, 771, 202, 0},
+          {TOp::ListInsert, 620, 463, 0},      {TOp::InsertSibling, 191, 894, 0},
+          {TOp::InsertRoot, 38, 801, 0},       {TOp::InsertSibling, 425, 892, 0},
+          {TOp::OtherInsert, 703, 462, 0},     {TOp::InsertSibling, 235, 763, 0},
+          {TOp::InsertRoot, 372, 636, 4},      {TOp::InsertRoot, 51, 638, 5},
+          {TOp::InsertFromTable, 858, 366, 0}, {TOp::InsertFromTable, 782, 158, 0},
+          {TOp::OtherInsert, 49, 976, 0},      {TOp::InsertSibling, 897, 20, 0},
+          {TOp::InsertFromTable, 407, 81, 0},  {TOp::InsertRoot, 531, 153, 0},
+          {TOp::InsertChild, 834, 179, 0},     {TOp::ListRename, 421, 520, 2}}},
+        {TwoFieldKeySchema(),
+         {{TOp::Delete, 266, 222, 0},
+          {TOp::Delete, 180, 153, 0},
+          {TOp::ListDelete, 906, 837, 9},
+          {TOp::Delete, 227, 232, 0},
+          {TOp::InsertChild, 25, 663, 7},
+          {TOp::Reload, 311, 435, 0},
+          {TOp::OtherRename, 598, 357, 4}}},
+        {OneFieldKeySchema(),
+         {{TOp::Expand, 551, 158, 0},           {TOp::InsertSibling, 881, 230, 0},
+          {TOp::InsertRoot, 147, 705, 5},       {TOp::InsertSibling, 399, 362, 3},
+          {TOp::OtherRename, 927, 210, 0},      {TOp::ListInsert, 128, 844, 11},
+          {TOp::DragOnto, 462, 381, 0},         {TOp::Delete, 701, 488, 0},
+          {TOp::ListDelete, 612, 988, 0},       {TOp::Delete, 224, 660, 0},
+          {TOp::InsertChild, 865, 486, 0},      {TOp::InsertSibling, 122, 564, 0},
+          {TOp::InsertFromTable, 851, 289, 12}, {TOp::ListDelete, 196, 445, 0},
+          {TOp::OtherInsert, 668, 383, 0},      {TOp::ListDelete, 51, 604, 0},
+          {TOp::OtherReparent, 844, 986, 0},    {TOp::DragToEmpty, 392, 410, 0},
+          {TOp::ListInsert, 8, 485, 2},         {TOp::InsertRoot, 852, 837, 10},
+          {TOp::Delete, 848, 228, 0},           {TOp::OtherInsert, 54, 550, 0},
+          {TOp::OtherDelete, 174, 285, 0},      {TOp::ListDelete, 153, 235, 1},
+          {TOp::ListDelete, 422, 689, 0},       {TOp::Delete, 485, 943, 0},
+          {TOp::InsertSibling, 947, 656, 0},    {TOp::ListDelete, 741, 784, 0},
+          {TOp::InsertChild, 111, 438, 0},      {TOp::Delete, 857, 567, 7},
+          {TOp::InsertRoot, 238, 49, 8},        {TOp::InsertRoot, 707, 610, 0},
+          {TOp::DragOnto, 527, 163, 0},         {TOp::OtherInsert, 984, 322, 0},
+          {TOp::Reload, 762, 289, 0},           {TOp::ListDelete, 401, 520, 0},
+          {TOp::ListInsert, 739, 425, 0},       {TOp::InsertChild, 689, 776, 0},
+          {TOp::OtherDelete, 548, 986, 5},      {TOp::InsertRoot, 257, 426, 0},
+          {TOp::InsertSibling, 743, 682, 0},    {TOp::InsertSibling, 173, 936, 0},
+          {TOp::ListRename, 121, 666, 0}}},
+        {TwoFieldKeySchema(),
+         {{TOp::DragOnto, 935, 678, 0},
+          {TOp::InsertChild, 336, 318, 0},
+          {TOp::DragOnto, 975, 566, 3},
+          {TOp::InsertChild, 25, 663, 7}}},
+        {TwoFieldKeySchema(),
+         {{TOp::MoveDataSet, 243, 14, 0},
+          {TOp::MoveDataSet, 634, 627, 0},
+          {TOp::DragToEmpty, 152, 80, 0},
+          {TOp::OtherInsert, 678, 31, 0},
+          {TOp::Delete, 830, 415, 8}}},
+        {OneFieldKeySchema(),
+         {{TOp::ListSelect, 166, 292, 0},
+          {TOp::Expand, 934, 689, 0},
+          {TOp::OtherInsert, 989, 927, 0}}},
+        {TwoFieldKeySchema(),
+         {{TOp::InsertChild, 952, 413, 1},
+          {TOp::InsertChild, 336, 318, 0},
+          {TOp::InsertSibling, 275, 67, 0},
+          {TOp::ListSelect, 489, 365, 0}}},
+    };
+    return cases;
+}
+
+TEST(RandomOperationsTest, KeptFailingStepListsHoldTheInvariants) {
+    for (std::size_t i = 0; i < Regressions().size(); ++i) {
+        const TRegression& r = Regressions()[i];
+        TRunResult result = RunSteps(r.Schema, r.Steps);
+        EXPECT_EQ(result.Failure, "")
+            << "case " << i << " (" << r.Schema.Title << "), step " << result.FailedAt;
+    }
+}
+
+TEST(RandomOperationsTest, OneFieldKeyHoldsTheInvariantsOverTheBudget) {
+    RunBudget(OneFieldKeySchema(), 1000);
+}
+
+TEST(RandomOperationsTest, TwoFieldKeyHoldsTheInvariantsOverTheBudget) {
+    RunBudget(TwoFieldKeySchema(), 2000);
+}
+
+// The reducer drops every step a failure does not need: a run that fails only when one
+// particular step is present reduces to that step alone.
+TEST(RandomOperationsTest, TheSameSeedGivesTheSameSteps) {
+    std::vector<TStep> a = RandomSteps(42, 300), b = RandomSteps(42, 300);
+    EXPECT_EQ(StepsText(a), StepsText(b));
+    EXPECT_NE(StepsText(a), StepsText(RandomSteps(43, 300)));
+    // Every kind of operation is drawn, and some steps meet engine failures.
+    std::vector<bool> seen(static_cast<std::size_t>(TOp::Count), false);
+    int faults = 0;
+    for (const TStep& step : RandomSteps(7, 2000)) {
+        seen[static_cast<std::size_t>(step.Op)] = true;
+        faults += step.Fault ? 1 : 0;
+    }
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), false), 0);
+    EXPECT_GT(faults, 100);
+}
+
+} // namespace
+} // namespace orvel::test
