@@ -532,8 +532,9 @@ void TExplorer::Handle(const TInputEvent& event) {
             }
         }
     }
-    NoteFailedEditStart(editingBefore, event);
     AfterInput();
+    // After the pass that follows the input, whose own failures may have replaced the message.
+    NoteFailedEditStart(editingBefore, event);
 }
 
 void TExplorer::AfterInput() {

@@ -124,7 +124,10 @@ void TExplorer::NoteFailedEditStart(bool wasEditing, const TInputEvent& event) {
     if (!rename && !insert) return;
     FSwallowTyping = true;
     std::string reason = ReadFailure(*FDatabase);
-    if (!reason.empty()) FMessage = "Cannot edit: " + reason + " (another program holds it)";
+    if (!reason.empty())
+        FMessage =
+            "Cannot edit: " + reason +
+            (reason.find("locked") != std::string::npos ? " (another program holds it)" : "");
     FMessage += "; typing is ignored until Enter or Esc";
 }
 

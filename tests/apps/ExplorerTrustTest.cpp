@@ -180,6 +180,12 @@ TEST_F(LockedExplorerTest, ALockedDatabaseStopsAnEditOnceAndTypingIsNoCommand) {
     EXPECT_TRUE(together("Orvel Agro Ltd") || together("Partners and Suppliers")) << run.Screen;
     EXPECT_EQ(Query("SELECT Name FROM Objects WHERE ObjectID = 1 AND OriginID = 1"), before);
 
+    // An insert that cannot begin drops the typed name the same way.
+    TRun insert = KeysUnderLock("<Ins>dim<Enter>", "BEGIN EXCLUSIVE", seconds);
+    EXPECT_TRUE(insert.Shows("typing is ignored")) << insert.Screen;
+    EXPECT_FALSE(insert.Shows("Palette")) << insert.Screen;
+    EXPECT_LT(seconds, 8.0);
+
     // A writer's lock lets the rename begin; its post fails and says so, nothing is a command.
     TRun writer = KeysUnderLock("<Down><F2>dim<Enter>",
                                 "BEGIN IMMEDIATE; UPDATE Objects SET Flags = Flags + 0", seconds);
