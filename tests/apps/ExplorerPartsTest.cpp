@@ -121,6 +121,21 @@ TEST(OptionsTest, ViewOptionsAndModes) {
     EXPECT_THROW(ParseOptions({"--bogus"}), EConvertError);
 }
 
+TEST(OptionsTest, ARelationOfOnesOwnGivesTheDefaultRootAndKeyFields) {
+    TOptions o = ParseOptions({"--links", "A->B; ;C->D"});
+    EXPECT_EQ(o.View.Root, "null;null");
+    EXPECT_EQ(o.View.KeyFields, "B;D");
+    // What is given stays as given, in any order of the options.
+    TOptions given = ParseOptions({"--root", "1", "--key-fields", "K", "--links", "A->B"});
+    EXPECT_EQ(given.View.Root, "1");
+    EXPECT_EQ(given.View.KeyFields, "K");
+    // The sample's own view keeps its defaults.
+    EXPECT_EQ(ParseOptions({}).View.Root, "null;null");
+    // A script file that is not there is an error, not an empty script.
+    EXPECT_THROW(ParseOptions({"--keys", "@/nonexistent/keys"}), EConvertError);
+    EXPECT_THROW(ParseOptions({"--keys-file", ""}), EConvertError);
+}
+
 TEST(ImageGlyphTest, APictureShowsAsTheGlyphOfItsMainColour) {
     TImageList images(nullptr);
     auto add = [&](TColor shape) {
