@@ -73,6 +73,10 @@ struct TRegression {
 const std::vector<TRegression>& Regressions() {
     static const std::vector<TRegression> cases = {
         {TwoFieldKeySchema(),
+         {{TOp::Delete, 173, 748, 8},
+          {TOp::MoveDataSet, 874, 561, 0},
+          {TOp::ListDelete, 975, 138, 6}}},
+        {TwoFieldKeySchema(),
          {{TOp::ListSelect, 141, 500, 0},
           {TOp::Expand, 794, 161, 0},
           {TOp::DragToEmpty, 753, 310, 0},
