@@ -1185,18 +1185,25 @@ void TDBCustomTreeView::DeleteBranch(TTreeNode* Node, bool DeleteSelf) {
     if (!Node) return;
     TNodeGuard node(*this, Node);
     Items()->BeginUpdate();
+    // A node is gone once its deletion returns, even when the selection change that follows
+    // fails (moving the dataset to the newly selected node's record): the rest of the branch
+    // still goes, and that failure is raised afterwards, so no node of a removed branch stays.
+    TCleanups steps;
     TryFinally(
         [&] {
             while (TTreeNode* child = Node->GetFirstChild()) {
                 if (child->Deleting()) break; // its deletion is under way already
-                Items()->Delete(child);
-                if (!node.Get()) return;
+                steps.Run([&] { Items()->Delete(child); });
+                if (!node.Get()) return steps.Finish();
+                if (Node->GetFirstChild() == child) break; // it could not be removed
             }
             if (auto* dbNode = dynamic_cast<TDBTreeNode*>(Node)) dbNode->FComplete = false;
-            if (!DeleteSelf) return;
-            TNodeGuard parent(*this, Node->Parent());
-            Items()->Delete(Node);
-            KeepButton(parent.Get());
+            if (DeleteSelf) {
+                TNodeGuard parent(*this, Node->Parent());
+                steps.Run([&] { Items()->Delete(Node); });
+                KeepButton(parent.Get());
+            }
+            steps.Finish();
         },
         [&] { Items()->EndUpdate(); });
     Update();
