@@ -5,6 +5,8 @@
 // message queue.
 #include "tests/treeview/TreeTestSupport.h"
 
+#include "orvel/host/data/sql/SqlEngine.h"
+
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -116,6 +118,27 @@ TEST_F(TreeSyncTest, TheTreesOwnEditIsPostedBeforeAnotherNodeIsChosen) {
     EXPECT_EQ(StoredName(1), "Main office");
     EXPECT_EQ(head->Text(), "Main office");
     EXPECT_EQ(tree->GetLastState(), dsBrowse);
+    ExpectSettled();
+}
+
+// Another program's rename reaches a node re-read afterwards: rows the tree's table read before
+// that commit are not taken for current ones.
+TEST_F(TreeSyncTest, ARereadAfterAnotherProgramsRenameShowsTheNewName) {
+    db = std::make_unique<TTestDatabase>(TStorage::TempFile);
+    OpenOrganization();
+    Bind();
+    TDBTreeNode* head = NodeNamed(*tree, "Head office");
+    ClickButton(head);
+    TDBTreeNode* sales = NodeNamed(*tree, "Sales");
+    tree->SetSelected(sales);
+    run_messages();
+    ASSERT_EQ(CurrentId(), 2);
+
+    std::unique_ptr<TSqlConnection> other = OpenSqliteConnection(db->FileName());
+    other->Execute("UPDATE ORGANIZATION SET NAME = 'Marketing' WHERE ID = 2");
+    tree->PostNodeSetup(sales);
+    run_messages();
+    EXPECT_EQ(sales->Text(), "Marketing");
     ExpectSettled();
 }
 

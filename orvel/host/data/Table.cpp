@@ -921,7 +921,8 @@ void TTable::ScanChanged(bool Scanning) {
 bool TTable::DataVersion(uint64_t& version) const {
     // Changes the engine does not report (tables without row id) cannot be counted.
     if (!FIdentity || !FEngineIdentity.ChangesReported) return false;
-    version = FIdentity->Changes();
+    // Both counts only grow, so their sum changes whenever either does.
+    version = FIdentity->Changes() + (FConnection ? FConnection->OtherCommits() : 0);
     return true;
 }
 

@@ -132,6 +132,9 @@ public:
     // another connection has locked is not waited for: the scan then reads as any reader does.
     virtual void BeginReadScan() {}
     virtual void EndReadScan() {}
+    // Grows when the connection sees that other connections or processes have committed changes
+    // (looked at as each outermost read scan begins): rows read before then may be stale.
+    virtual uint64_t OtherCommits() const { return 0; }
 
     // How long a statement waits for a lock another connection holds before it fails as busy
     // (2 seconds unless set; an interactive program may want less).

@@ -105,6 +105,7 @@ public:
     }
     ~TSqliteConnection() override {
         sqlite3_finalize(FHolder);
+        sqlite3_finalize(FVersionReader);
         sqlite3_close_v2(FDb);
     }
 
@@ -151,7 +152,10 @@ public:
         sqlite3_busy_timeout(FDb, FBusyTimeout);
     }
 
-    void BeginReadScan() override { ++FScanDepth; }
+    void BeginReadScan() override {
+        if (FScanDepth++ == 0) NoteOtherCommits();
+    }
+    uint64_t OtherCommits() const override { return FOtherCommits; }
     void EndReadScan() override {
         if (FScanDepth == 0 || --FScanDepth > 0) return;
         ReleaseHold();
@@ -207,6 +211,27 @@ private:
             FHoldRefused = true;
         }
     }
+    // The update hook reports only this connection's writes; the database's data version
+    // changes with every commit of another connection. A version that cannot be read counts as
+    // changed, so no stale row is taken for a current one. Like the hold, this is not a call of
+    // the gate.
+    void NoteOtherCommits() {
+        if (!FVersionReader && sqlite3_prepare_v2(FDb, "PRAGMA data_version", -1, &FVersionReader,
+                                                  nullptr) != SQLITE_OK) {
+            sqlite3_finalize(FVersionReader);
+            FVersionReader = nullptr;
+        }
+        int64_t version = -1;
+        if (FVersionReader) {
+            sqlite3_busy_timeout(FDb, 0); // a locked database is not waited for here
+            if (sqlite3_step(FVersionReader) == SQLITE_ROW)
+                version = sqlite3_column_int64(FVersionReader, 0);
+            sqlite3_reset(FVersionReader);
+            sqlite3_busy_timeout(FDb, FBusyTimeout);
+        }
+        if (version < 0 || version != FDataVersion) ++FOtherCommits;
+        FDataVersion = version;
+    }
     void ReleaseHold() {
         if (!FHolding) return;
         sqlite3_reset(FHolder);
@@ -217,6 +242,9 @@ private:
     sqlite3* FDb = nullptr;
     TSqlRowChangeHook FRowChangeHook;
     sqlite3_stmt* FHolder = nullptr;
+    sqlite3_stmt* FVersionReader = nullptr;
+    int64_t FDataVersion = -1;
+    uint64_t FOtherCommits = 0;
     int FScanDepth = 0;
     bool FHolding = false;
     bool FHoldRefused = false;
