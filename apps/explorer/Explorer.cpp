@@ -489,7 +489,12 @@ void TExplorer::Handle(const TInputEvent& event) {
         return;
     }
     // Too small a screen shows only its notice: no key may act on a prompt or panel not drawn.
-    if (TooSmall()) return;
+    // Quitting asks nothing when no change is pending, so it alone needs no room.
+    if (TooSmall()) {
+        bool quit = IsChar(event, "q") || IsKey(event, VK_F10);
+        if (quit && !FPrompt && PendingDataSets().empty()) FFinished = true;
+        return;
+    }
     if (!FPrompt && FMenus.empty() && !FDesigning && SwallowAfterFailedEdit(event)) {
         AfterInput();
         return;

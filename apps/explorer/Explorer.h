@@ -115,6 +115,8 @@ private:
     void RenderDesigner();
     void SaveImages();
     void AskQuit();
+    // The datasets holding an edit or insert not yet posted.
+    std::vector<TDataSet*> PendingDataSets() const;
     // Limits the list of children to the node's children; false when it shows them already.
     bool ShowChildrenOf(TTreeNode* node);
     void NewObject(TDataSet* dataSet);

@@ -277,11 +277,16 @@ void TExplorer::WriteImages(std::string file, bool overwrite) {
     }
 }
 
-void TExplorer::AskQuit() {
+std::vector<TDataSet*> TExplorer::PendingDataSets() const {
     std::vector<TDataSet*> pending;
     for (TDataSet* ds : {static_cast<TDataSet*>(FObjects), static_cast<TDataSet*>(FChildren),
                          static_cast<TDataSet*>(FInventory)})
         if (Pending(ds)) pending.push_back(ds);
+    return pending;
+}
+
+void TExplorer::AskQuit() {
+    std::vector<TDataSet*> pending = PendingDataSets();
     if (pending.empty()) {
         FFinished = true;
         return;

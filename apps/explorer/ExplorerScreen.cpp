@@ -32,7 +32,7 @@ void TExplorer::RenderTooSmall() {
     TPoint needed = NeededCells();
     std::string need = std::to_string(needed.X) + "x" + std::to_string(needed.Y);
     const std::string lines[] = {"terminal too small", size + ", needs " + need,
-                                 "enlarge it to go on"};
+                                 "enlarge it to go on (q quits)"};
     int top = std::max(0, FScreen.Height() / 2 - 1);
     for (int i = 0; i < 3; ++i) {
         const std::string& line = lines[i];

@@ -59,6 +59,13 @@ TEST_F(ExplorerTest, TooSmallATerminalShowsANoticeAndNothingIsAnsweredUnseen) {
     EXPECT_TRUE(small.Shows("terminal too small")) << small.Screen;
     EXPECT_TRUE(small.Shows("40x10, needs 60x20"));
     EXPECT_FALSE(small.Shows("Orvel Agro Ltd"));
+    // With nothing to post, q quits even there: the size given after it is never reached.
+    TRun quit = Command("--size 40x10 --keys 'q<Size:100,30>' " + ShellQuote(db));
+    EXPECT_EQ(quit.ExitCode, 0);
+    EXPECT_TRUE(quit.Shows("terminal too small")) << quit.Screen;
+    // A pending change is never dropped unseen: q waits for room to ask.
+    TRun pending = Keys("<Tab><Tab><Down><Size:40,10>q<Size:100,30>q");
+    EXPECT_TRUE(pending.Shows("Unsaved changes")) << pending.Screen;
 
     std::string count = Query("SELECT COUNT(*) FROM Objects WHERE Name = 'Frank Eriksen'");
     ASSERT_EQ(count, "1");

@@ -128,26 +128,27 @@ TEST_F(ExplorerTest, AnEmptyNameIsRefusedWhereTheNameIsRequired) {
 }
 
 TEST_F(ExplorerTest, ReloadOrSwitchingPanelsAsksBeforeDroppingAPendingChange) {
+    // The company's statuses are Planned, Active (stored) and Idle: Down chooses Idle (3).
     TRun asked = Keys("<Tab><Tab><Down><F5>");
     EXPECT_TRUE(asked.Shows("Unsaved changes.  p: post and reload")) << asked.Screen;
     EXPECT_EQ(Query(kStatusOfTheCompany), "1");
 
     TRun posted = Keys("<Tab><Tab><Down><F5>p");
     EXPECT_TRUE(posted.Shows("Reloaded")) << posted.Screen;
-    EXPECT_EQ(Query(kStatusOfTheCompany), "2");
+    EXPECT_EQ(Query(kStatusOfTheCompany), "3");
 
-    TRun cancelled = Keys("<Tab><Tab><Down><Down><F5>c");
-    EXPECT_TRUE(cancelled.Shows("Status  In repair")) << cancelled.Screen;
-    EXPECT_EQ(Query(kStatusOfTheCompany), "2");
+    TRun cancelled = Keys("<Tab><Tab><Up><F5>c");
+    EXPECT_TRUE(cancelled.Shows("Status  Idle")) << cancelled.Screen;
+    EXPECT_EQ(Query(kStatusOfTheCompany), "3");
 
-    TRun back = Keys("<Tab><Tab><Down><F5><Esc>");
-    EXPECT_EQ(Query(kStatusOfTheCompany), "2") << back.Screen;
+    TRun back = Keys("<Tab><Tab><Up><F5><Esc>");
+    EXPECT_EQ(Query(kStatusOfTheCompany), "3") << back.Screen;
 
     Keys("<Tab><Tab><Up><F6>p");
     EXPECT_EQ(Query(kStatusOfTheCompany), "1");
     // Moving the selection in the tree with the mouse posts first.
     Keys("<Tab><Tab><Down><Click:5,3>");
-    EXPECT_EQ(Query(kStatusOfTheCompany), "2");
+    EXPECT_EQ(Query(kStatusOfTheCompany), "3");
 }
 
 TEST_F(ExplorerTest, APostInOnePanelShowsInEveryPanelWithoutReload) {
