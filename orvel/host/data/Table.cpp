@@ -321,6 +321,11 @@ void TTable::ResolveOrder() {
     for (const TField* f : FKeyFields)
         FKeyFieldNos.push_back(f->FieldNo());
     FOrderFields = FIndexFields;
+    // Ties are broken by key fields that an index of the key would be drawn to, unless the index
+    // fields lead the key (then the key's index is the right one).
+    FTiesUnindexed = !FIndexFields.empty() && !FRowIdKeyed &&
+                     !(FIndexFields.size() <= FKeyFields.size() &&
+                       std::equal(FIndexFields.begin(), FIndexFields.end(), FKeyFields.begin()));
     if (FRowIdKeyed) return;
     for (TField* f : FKeyFields)
         if (std::find(FOrderFields.begin(), FOrderFields.end(), f) == FOrderFields.end())
@@ -469,6 +474,15 @@ std::string TTable::OrderBy(int fromIndexField, bool forward) const {
     if (!FRowIdKeyed) return text;
     if (static_cast<std::size_t>(fromIndexField) < FOrderFields.size()) text += ", ";
     return text + FRowIdColumn + dir;
+}
+
+// The key fields after the index fields only break ties among records with equal index values:
+// the index narrows the rows, and a key field compared for a window's next records must not draw
+// the engine to the key's own index (which would test every record of the table for the range).
+std::string TTable::LevelColumn(int level) const {
+    std::string name = QuoteName(FOrderFields[static_cast<std::size_t>(level)]->FieldName());
+    bool tie = FTiesUnindexed && level >= IndexFieldCount() && FConnection;
+    return tie ? FConnection->UnindexedColumn(name) : name;
 }
 
 void TTable::AddRangeCondition(TSqlText& sql) const {
@@ -635,7 +649,7 @@ int TTable::FetchLevel(const TRecordData& from, bool forward, int level, bool nu
     }
     for (int i = 0; i < level; ++i) {
         const TField* f = FOrderFields[static_cast<std::size_t>(i)];
-        sql.Add(QuoteName(f->FieldName()) + " IS ");
+        sql.Add(LevelColumn(i) + " IS ");
         sql.Param(from.Values[static_cast<std::size_t>(f->FieldNo())], f);
         sql.Add(" AND ");
     }
@@ -645,7 +659,7 @@ int TTable::FetchLevel(const TRecordData& from, bool forward, int level, bool nu
         sql.Add(" ORDER BY " + FRowIdColumn + (forward ? "" : " DESC"));
     } else {
         const TField* f = FOrderFields[static_cast<std::size_t>(level)];
-        std::string name = QuoteName(f->FieldName());
+        std::string name = LevelColumn(level);
         if (forward && fromNull)
             sql.Add(name + " IS NOT NULL");
         else if (nullsPart)

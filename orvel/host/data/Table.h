@@ -129,6 +129,8 @@ private:
     void ForgetStatements();
     int IndexPosition(const TField* field) const;
     int OrderCount() const { return static_cast<int>(FOrderFields.size()); }
+    // An order field as a window's next-records condition names it (see ResolveOrder).
+    std::string LevelColumn(int level) const;
     // The deepest level a window is read by: the row id's, else that of the last order field.
     int TopLevel() const { return FRowIdKeyed ? OrderCount() : OrderCount() - 1; }
     void NameRecord(TRecordData& out) const;
@@ -159,6 +161,8 @@ private:
 
     // The connection used while open: the database's, or one of the table's own.
     TSqlConnection* FConnection = nullptr;
+    // Whether key fields that break the index's ties are compared without an index (ResolveOrder).
+    bool FTiesUnindexed = false;
     // The connection that keeps a read transaction for the scan in progress (controls disabled).
     TSqlConnection* FScanConnection = nullptr;
     std::unique_ptr<TSqlConnection> FOwnConnection;

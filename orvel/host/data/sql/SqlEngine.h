@@ -132,6 +132,10 @@ public:
     // another connection has locked is not waited for: the scan then reads as any reader does.
     virtual void BeginReadScan() {}
     virtual void EndReadScan() {}
+    // The column written so that the engine compares it without looking for an index of its own
+    // (the table's index has narrowed the rows already; an index led by this column would have the
+    // engine walk it in order and test every row of the table).
+    virtual std::string UnindexedColumn(const std::string& quotedName) const { return quotedName; }
     // Grows when the connection sees that other connections or processes have committed changes
     // (looked at as each outermost read scan begins): rows read before then may be stale.
     virtual uint64_t OtherCommits() const { return 0; }

@@ -156,6 +156,10 @@ public:
         if (FScanDepth++ == 0) NoteOtherCommits();
     }
     uint64_t OtherCommits() const override { return FOtherCommits; }
+    // A unary plus keeps the term from choosing an index and changes no value.
+    std::string UnindexedColumn(const std::string& quotedName) const override {
+        return "+" + quotedName;
+    }
     void EndReadScan() override {
         if (FScanDepth == 0 || --FScanDepth > 0) return;
         ReleaseHold();
