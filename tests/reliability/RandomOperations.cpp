@@ -419,8 +419,22 @@ private:
         return wrong;
     }
 
+    // The node at the top for the top-level record the chain of key's parents ends at; nil when
+    // the tree shows none. The tree reads the top level only in a whole load, never to reveal a
+    // record, so after a load that failed part way (the tree not whole) a record under a missing
+    // top-level node has no node to select until the user reloads.
+    TTreeNode* TopLevelNodeOf(const TRecords& records, TKey key) const {
+        for (auto it = records.find(key); it != records.end() && it->second.Parent != Root();
+             it = records.find(key))
+            key = it->second.Parent;
+        for (TTreeNode* n = FTree->Items()->GetFirstNode(); n; n = n->GetNextSibling())
+            if (KeyOf(static_cast<TDBTreeNode*>(n)->GetID()) == key) return n;
+        return nullptr;
+    }
+
     // The selected node is the current record's; none when that record cannot be reached from
-    // the top.
+    // the top, and none allowed while the tree is not whole and lacks the record's top-level
+    // node (see TopLevelNodeOf).
     std::string SyncMismatch(const TRecords& records) {
         if (FTable->IsEmpty()) return FTree->Selected() ? "a selection on an empty table; " : "";
         TKey current = CurrentKey();
@@ -430,6 +444,7 @@ private:
             return selected ? "the unreachable current record " + KeyText(current) + " leaves " +
                                   KeyText(KeyOf(selected->GetID())) + " selected; "
                             : "";
+        if (!selected && !FTreeWhole && !TopLevelNodeOf(records, current)) return "";
         if (!selected) return "no node selected for the current record " + KeyText(current) + "; ";
         if (KeyOf(selected->GetID()) != current)
             return "the selected node " + KeyText(KeyOf(selected->GetID())) +
