@@ -912,6 +912,7 @@ private:
     // changed again.
     void Other(TOp op, uint32_t a, uint32_t b) {
         std::vector<TKey> touched; // parents whose children changed
+        TKey renamed;
         if (op == TOp::OtherInsert) {
             TKey parent = b % 4 == 0 ? Root() : *PickRecord(b / 4);
             TKey key = NewKey();
@@ -943,6 +944,7 @@ private:
                 FOther->Execute("UPDATE " + FSchema.Table + " SET NAME = '" + name + "'" +
                                 Where(key));
                 FExpected[key].Name = name;
+                renamed = key;
                 touched.push_back(FExpected[key].Parent);
             } else {
                 TKey parent = b % 5 == 0 ? Root() : *PickRecord(b / 5);
@@ -954,13 +956,29 @@ private:
                 FExpected[key].Parent = parent;
             }
         }
-        // A rename is followed by a reload: a load pass never reads an existing node's caption
-        // again, and the re-read the tree offers (PostNodeSetup) takes the record from the
-        // dataset's kept window inside its scan, which does not see another connection's
-        // commit, so it would show the old caption.
         bool topLevel = std::find(touched.begin(), touched.end(), Root()) != touched.end();
-        if ((b >> 8) % 2 == 0 || topLevel || op == TOp::OtherRename) {
+        if ((b >> 8) % 2 == 0 || topLevel) {
             WholeReload();
+            return;
+        }
+        // A load pass never reads an existing node's caption again, so opening the branch again
+        // would keep the old one: the application has the renamed record's node read again, or
+        // its parent's branch reloaded. Both see the other program's commit, since the dataset
+        // counts other connections' commits among its changes. The posted requests pass over a
+        // node that is not shown (a look-ahead node under a collapsed parent), so such a node's
+        // parent branch is reloaded at once instead.
+        if (op == TOp::OtherRename) {
+            FListFresh = false; // the list shows the old caption until it is reloaded
+            FInStep = false;    // a branch reload selects its node without moving the cursor
+            TDBTreeNode* node = NodeOf(renamed);
+            if (!node) return;
+            if (!node->IsNodeVisible())
+                FTree->ReloadBranch(node->Parent());
+            else if ((b >> 9) % 2 == 0)
+                FTree->PostNodeSetup(node);
+            else
+                FTree->PostReloadBranch(node->Parent());
+            run_messages();
             return;
         }
         // Opening a branch again reads its children again, appending the new ones; the list
