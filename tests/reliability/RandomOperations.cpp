@@ -241,8 +241,11 @@ public:
             // After an error the views may show less than the table holds, never anything else.
             // The user reloads, or goes on with what the views show (a closed dataset is
             // reopened either way).
-            wrong += TreeMismatch(now, false, false);
-            if ((step.B >> 9) % 2 == 0 || !FTable->GetActive()) {
+            // A re-read that fails after another program's change leaves the tree as the table
+            // was before that change, which the tree could not learn: the user reloads.
+            bool other = step.Op >= TOp::OtherInsert;
+            if (!other) wrong += TreeMismatch(now, false, false);
+            if (other || (step.B >> 9) % 2 == 0 || !FTable->GetActive()) {
                 Recover(wrong);
             } else {
                 FTreeWhole = false;

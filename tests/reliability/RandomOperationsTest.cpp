@@ -193,6 +193,19 @@ const std::vector<TRegression>& Regressions() {
           {TOp::ListInsert, 619, 190, 0},
           {TOp::Reload, 953, 996, 7},
           {TOp::MoveDataSet, 410, 999, 0}}},
+        // A branch opened again after another program's deletion or move failed; the tree still
+        // showed the table as it was before that change.
+        {TwoFieldKeySchema(),
+         {{TOp::ListInsert, 850, 71, 0},
+          {TOp::InsertFromTable, 684, 349, 0},
+          {TOp::OtherDelete, 365, 879, 1}}},
+        {TwoFieldKeySchema(),
+         {{TOp::InsertFromTable, 826, 814, 0},
+          {TOp::ListDelete, 848, 143, 0},
+          {TOp::OtherInsert, 857, 282, 0},
+          {TOp::InsertChild, 164, 493, 0},
+          {TOp::OtherInsert, 656, 378, 0},
+          {TOp::OtherReparent, 406, 482, 1}}},
     };
     return cases;
 }
