@@ -1311,6 +1311,14 @@ TDBTreeNode* TDBCustomTreeView::SelectedRecordNode() const {
     return selected && KeysAreEquals(selected->FID) ? selected : nullptr;
 }
 
+// The node of the current record, selected or not: a branch reload selects its node without
+// moving the cursor, so another control may edit a record whose node is not the selected one.
+TDBTreeNode* TDBCustomTreeView::CurrentRecordNode() const {
+    if (TDBTreeNode* selected = SelectedRecordNode()) return selected;
+    return FDataLink->Active() && DataSet()->State() != dsInsert ? FindNode(GetKeyValues())
+                                                                 : nullptr;
+}
+
 // The dataset moved, or a post or cancel ended: the pending edit is settled on the tree's side,
 // and the selection goes to the current record's node, loading the branches down to it.
 void TDBCustomTreeView::DataLinkDataSetChanged() {
@@ -1345,7 +1353,7 @@ void TDBCustomTreeView::DataLinkEditingChanged() {
     case dsEdit:
         if (FLastState == dsBrowse) {
             FLastState = dsEdit;
-            FPendingNode = SelectedRecordNode();
+            FPendingNode = CurrentRecordNode();
         }
         break;
     case dsInsert:

@@ -412,6 +412,7 @@ private:
     void UpdateRecordNode(TDataSetState State);
     TDBTreeNode* RecordNode() const;
     TDBTreeNode* SelectedRecordNode() const;
+    TDBTreeNode* CurrentRecordNode() const;
     bool AllowedBy(const TDBTEEBeforeChildInsert& Event, TTreeNode* Parent);
     void WriteParentReference(TTreeNode* Parent);
     void KeepButton(TTreeNode* Parent);

@@ -241,8 +241,11 @@ public:
             // After an error the views may show less than the table holds, never anything else.
             // The user reloads, or goes on with what the views show (a closed dataset is
             // reopened either way).
-            wrong += TreeMismatch(now, false, false);
-            if ((step.B >> 9) % 2 == 0 || !FTable->GetActive()) {
+            // A re-read that fails after another program's change leaves the tree as the table
+            // was before that change, which the tree could not learn: the user reloads.
+            bool other = step.Op >= TOp::OtherInsert;
+            if (!other) wrong += TreeMismatch(now, false, false);
+            if (other || (step.B >> 9) % 2 == 0 || !FTable->GetActive()) {
                 Recover(wrong);
             } else {
                 FTreeWhole = false;
@@ -419,8 +422,22 @@ private:
         return wrong;
     }
 
+    // The node at the top for the top-level record the chain of key's parents ends at; nil when
+    // the tree shows none. The tree reads the top level only in a whole load, never to reveal a
+    // record, so after a load that failed part way (the tree not whole) a record under a missing
+    // top-level node has no node to select until the user reloads.
+    TTreeNode* TopLevelNodeOf(const TRecords& records, TKey key) const {
+        for (auto it = records.find(key); it != records.end() && it->second.Parent != Root();
+             it = records.find(key))
+            key = it->second.Parent;
+        for (TTreeNode* n = FTree->Items()->GetFirstNode(); n; n = n->GetNextSibling())
+            if (KeyOf(static_cast<TDBTreeNode*>(n)->GetID()) == key) return n;
+        return nullptr;
+    }
+
     // The selected node is the current record's; none when that record cannot be reached from
-    // the top.
+    // the top, and none allowed while the tree is not whole and lacks the record's top-level
+    // node (see TopLevelNodeOf).
     std::string SyncMismatch(const TRecords& records) {
         if (FTable->IsEmpty()) return FTree->Selected() ? "a selection on an empty table; " : "";
         TKey current = CurrentKey();
@@ -430,6 +447,7 @@ private:
             return selected ? "the unreachable current record " + KeyText(current) + " leaves " +
                                   KeyText(KeyOf(selected->GetID())) + " selected; "
                             : "";
+        if (!selected && !FTreeWhole && !TopLevelNodeOf(records, current)) return "";
         if (!selected) return "no node selected for the current record " + KeyText(current) + "; ";
         if (KeyOf(selected->GetID()) != current)
             return "the selected node " + KeyText(KeyOf(selected->GetID())) +
@@ -897,6 +915,7 @@ private:
     // changed again.
     void Other(TOp op, uint32_t a, uint32_t b) {
         std::vector<TKey> touched; // parents whose children changed
+        TKey renamed;
         if (op == TOp::OtherInsert) {
             TKey parent = b % 4 == 0 ? Root() : *PickRecord(b / 4);
             TKey key = NewKey();
@@ -928,6 +947,7 @@ private:
                 FOther->Execute("UPDATE " + FSchema.Table + " SET NAME = '" + name + "'" +
                                 Where(key));
                 FExpected[key].Name = name;
+                renamed = key;
                 touched.push_back(FExpected[key].Parent);
             } else {
                 TKey parent = b % 5 == 0 ? Root() : *PickRecord(b / 5);
@@ -939,13 +959,29 @@ private:
                 FExpected[key].Parent = parent;
             }
         }
-        // A rename is followed by a reload: a load pass never reads an existing node's caption
-        // again, and the re-read the tree offers (PostNodeSetup) takes the record from the
-        // dataset's kept window inside its scan, which does not see another connection's
-        // commit, so it would show the old caption.
         bool topLevel = std::find(touched.begin(), touched.end(), Root()) != touched.end();
-        if ((b >> 8) % 2 == 0 || topLevel || op == TOp::OtherRename) {
+        if ((b >> 8) % 2 == 0 || topLevel) {
             WholeReload();
+            return;
+        }
+        // A load pass never reads an existing node's caption again, so opening the branch again
+        // would keep the old one: the application has the renamed record's node read again, or
+        // its parent's branch reloaded. Both see the other program's commit, since the dataset
+        // counts other connections' commits among its changes. The posted requests pass over a
+        // node that is not shown (a look-ahead node under a collapsed parent), so such a node's
+        // parent branch is reloaded at once instead.
+        if (op == TOp::OtherRename) {
+            FListFresh = false; // the list shows the old caption until it is reloaded
+            FInStep = false;    // a branch reload selects its node without moving the cursor
+            TDBTreeNode* node = NodeOf(renamed);
+            if (!node) return;
+            if (!node->IsNodeVisible())
+                FTree->ReloadBranch(node->Parent());
+            else if ((b >> 9) % 2 == 0)
+                FTree->PostNodeSetup(node);
+            else
+                FTree->PostReloadBranch(node->Parent());
+            run_messages();
             return;
         }
         // Opening a branch again reads its children again, appending the new ones; the list

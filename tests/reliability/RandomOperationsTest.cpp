@@ -160,6 +160,52 @@ const std::vector<TRegression>& Regressions() {
           {TOp::InsertChild, 336, 318, 0},
           {TOp::InsertSibling, 275, 67, 0},
           {TOp::ListSelect, 489, 365, 0}}},
+        // A reload that failed part way left a top-level record without a node; the dataset's
+        // later move onto it (a deletion of the node before it, or the application's Locate)
+        // leaves nothing selected, since the tree reads the top level only in a whole load.
+        {TwoFieldKeySchema(),
+         {{TOp::OtherDelete, 799, 744, 0},
+          {TOp::InsertFromTable, 4, 956, 0},
+          {TOp::ListDelete, 960, 200, 0},
+          {TOp::OtherInsert, 253, 674, 0},
+          {TOp::ListInsert, 624, 787, 0},
+          {TOp::InsertFromTable, 88, 0, 0},
+          {TOp::OtherDelete, 493, 12, 10},
+          {TOp::OtherReparent, 138, 433, 0},
+          {TOp::InsertFromTable, 705, 854, 0},
+          {TOp::Reload, 223, 988, 3},
+          {TOp::Delete, 852, 248, 6}}},
+        // The same, on the one-field key.
+        {OneFieldKeySchema(),
+         {{TOp::InsertSibling, 881, 230, 0},
+          {TOp::Delete, 701, 488, 0},
+          {TOp::ListDelete, 612, 988, 0},
+          {TOp::InsertRoot, 852, 837, 10},
+          {TOp::ListDelete, 422, 689, 0},
+          {TOp::InsertFromTable, 454, 533, 0},
+          {TOp::InsertRoot, 707, 610, 0},
+          {TOp::OtherInsert, 984, 322, 0},
+          {TOp::InsertSibling, 173, 936, 0},
+          {TOp::ListInsert, 552, 412, 0},
+          {TOp::InsertSibling, 301, 239, 0},
+          {TOp::InsertRoot, 573, 508, 0},
+          {TOp::InsertSibling, 449, 120, 0},
+          {TOp::ListInsert, 619, 190, 0},
+          {TOp::Reload, 953, 996, 7},
+          {TOp::MoveDataSet, 410, 999, 0}}},
+        // A branch opened again after another program's deletion or move failed; the tree still
+        // showed the table as it was before that change.
+        {TwoFieldKeySchema(),
+         {{TOp::ListInsert, 850, 71, 0},
+          {TOp::InsertFromTable, 684, 349, 0},
+          {TOp::OtherDelete, 365, 879, 1}}},
+        {TwoFieldKeySchema(),
+         {{TOp::InsertFromTable, 826, 814, 0},
+          {TOp::ListDelete, 848, 143, 0},
+          {TOp::OtherInsert, 857, 282, 0},
+          {TOp::InsertChild, 164, 493, 0},
+          {TOp::OtherInsert, 656, 378, 0},
+          {TOp::OtherReparent, 406, 482, 1}}},
     };
     return cases;
 }

@@ -142,6 +142,53 @@ TEST_F(TreeSyncTest, ARereadAfterAnotherProgramsRenameShowsTheNewName) {
     ExpectSettled();
 }
 
+// The same for a node read ahead under a collapsed parent: the application's reload of the
+// parent's branch reads its children from the table again, not from rows read before the other
+// program's commit.
+TEST_F(TreeSyncTest, ABranchReloadAfterAnotherProgramsRenameShowsTheNewName) {
+    db = std::make_unique<TTestDatabase>(TStorage::TempFile);
+    OpenOrganization();
+    Bind();
+    TDBTreeNode* depot = NodeNamed(*tree, "Depot");
+    ASSERT_NE(depot, nullptr);
+    ASSERT_FALSE(depot->IsNodeVisible());
+    TTreeNode* branch = depot->Parent();
+
+    std::unique_ptr<TSqlConnection> other = OpenSqliteConnection(db->FileName());
+    other->Execute("UPDATE ORGANIZATION SET NAME = 'Warehouse' WHERE ID = 8");
+    tree->ReloadBranch(branch);
+    run_messages();
+    EXPECT_EQ(NodeNamed(*tree, "Depot"), nullptr);
+    EXPECT_NE(NodeNamed(*tree, "Warehouse"), nullptr);
+    ExpectSettled();
+}
+
+// A branch reload selects its node without moving the cursor; a rename of the current record
+// posted from elsewhere then still reaches that record's own node, not selected.
+TEST_F(TreeSyncTest, AnEditOfTheCurrentRecordReachesItsNodeWhenAnotherIsSelected) {
+    OpenOrganization();
+    Bind();
+    TDBTreeNode* head = NodeNamed(*tree, "Head office");
+    ClickButton(head);
+    TDBTreeNode* sales = NodeNamed(*tree, "Sales");
+    tree->SetSelected(sales);
+    run_messages();
+    tree->ReloadBranch(head);
+    run_messages();
+    ASSERT_EQ(tree->Selected(), head);
+    ASSERT_EQ(CurrentId(), 2);
+
+    table->Edit();
+    table->FieldByName("NAME")->SetAsString("Marketing");
+    table->Post();
+    run_messages();
+    EXPECT_EQ(StoredName(2), "Marketing");
+    EXPECT_EQ(NodeNamed(*tree, "Sales"), nullptr);
+    ASSERT_NE(NodeNamed(*tree, "Marketing"), nullptr);
+    EXPECT_EQ(head->Text(), "Head office");
+    ExpectSettled();
+}
+
 TEST_F(TreeSyncTest, BranchReloadsAndRereadsWaitForTheMessageLoop) {
     OpenOrganization();
     Bind();
