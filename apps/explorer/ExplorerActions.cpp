@@ -286,25 +286,7 @@ std::vector<TDataSet*> TExplorer::PendingDataSets() const {
 }
 
 void TExplorer::AskQuit() {
-    std::vector<TDataSet*> pending = PendingDataSets();
-    if (pending.empty()) {
-        FFinished = true;
-        return;
-    }
-    Ask("Unsaved changes.  p: post and quit   c: cancel them and quit   Esc: go back",
-        [this, pending](const TInputEvent& e) {
-            bool post = IsChar(e, "p") || IsChar(e, "P");
-            bool cancel = IsChar(e, "c") || IsChar(e, "C");
-            if (!post && !cancel) return IsKey(e, VK_ESCAPE);
-            try {
-                for (TDataSet* ds : pending)
-                    if (Pending(ds)) post ? ds->Post() : ds->Cancel();
-                FFinished = true;
-            } catch (...) {
-                Application().HandleException(); // a failed post: stay, with the error shown
-            }
-            return true;
-        });
+    SettleThen("quit", [this] { FFinished = true; });
 }
 
 bool TExplorer::ShowChildrenOf(TTreeNode* node) {

@@ -6,6 +6,7 @@
 #include "apps/explorer/ExplorerSupport.h"
 #include "orvel/host/core/Exceptions.h"
 #include "orvel/host/core/Strings.h"
+#include "orvel/host/core/SysUtils.h"
 #include "orvel/host/data/Query.h"
 #include "orvel/host/data/sql/SqlEngine.h"
 
@@ -34,11 +35,9 @@ std::string SqlLiteral(const Variant& value) {
         return std::to_string(value.AsInt64());
     case varSingle:
     case varDouble:
-    case varCurrency: {
-        char text[40];
-        std::snprintf(text, sizeof text, "%.17g", value.AsDouble());
-        return text;
-    }
+    case varCurrency:
+        // Whatever decimal separator the user's locale has, SQL takes a point.
+        return FormatGeneral(value.AsDouble(), 17);
     default:
         break;
     }

@@ -62,10 +62,7 @@ void TExplorer::SaveTypedAttributes(bool all) {
 }
 
 void TExplorer::SettleThen(const std::string& what, std::function<void()> action) {
-    std::vector<TDataSet*> pending;
-    for (TDataSet* ds : {static_cast<TDataSet*>(FObjects), static_cast<TDataSet*>(FChildren),
-                         static_cast<TDataSet*>(FInventory)})
-        if (Pending(ds)) pending.push_back(ds);
+    std::vector<TDataSet*> pending = PendingDataSets();
     if (pending.empty()) {
         action();
         return;
