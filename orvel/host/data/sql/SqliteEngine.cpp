@@ -153,7 +153,10 @@ public:
     }
 
     void BeginReadScan() override {
-        if (FScanDepth++ == 0) NoteOtherCommits();
+        if (FScanDepth++ > 0) return;
+        // Read inside the scan's read transaction, the data version costs no lock of its own.
+        if (!FHolding && !FHoldRefused) TakeHold();
+        NoteOtherCommits();
     }
     uint64_t OtherCommits() const override { return FOtherCommits; }
     // A unary plus keeps the term from choosing an index and changes no value.
