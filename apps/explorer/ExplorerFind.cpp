@@ -47,6 +47,15 @@ std::string SqlLiteral(const Variant& value) {
     return out + "'";
 }
 
+// Opens query on the explorer's database with one statement's text.
+void OpenQuery(TQuery& query, TDatabase& database, const std::string& sql) {
+    query.SetDatabase(&database);
+    TStringList text;
+    text.Add(sql);
+    query.SetSQL(&text);
+    query.Open();
+}
+
 // The LIKE pattern "contains text": the pattern characters of text stand for themselves.
 std::string ContainsPattern(const std::string& text) {
     std::string pattern = "%";
@@ -199,11 +208,7 @@ bool TExplorer::FindRecord(const Variant& after, Variant& key, std::string& name
     }
     sql += " ORDER BY " + keyList + " LIMIT 1";
     TQuery query(nullptr);
-    query.SetDatabase(FDatabase);
-    TStringList text;
-    text.Add(sql);
-    query.SetSQL(&text);
-    query.Open();
+    OpenQuery(query, *FDatabase, sql);
     if (query.IsEmpty()) return false;
     std::string links;
     FTree->KeyLinks(links);
@@ -298,11 +303,7 @@ Variant TExplorer::ParentReferenceOf(const Variant& key) {
         sql += (i ? " AND " : "") + QuoteName(keys[i]) + " IS " +
                SqlLiteral(values[static_cast<std::size_t>(i)]);
     TQuery query(nullptr);
-    query.SetDatabase(FDatabase);
-    TStringList text;
-    text.Add(sql);
-    query.SetSQL(&text);
-    query.Open();
+    OpenQuery(query, *FDatabase, sql);
     if (query.IsEmpty()) return Variant();
     std::string links;
     FTree->ParentLinks(links);
