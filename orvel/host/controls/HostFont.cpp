@@ -7,6 +7,7 @@
 #include FT_SYNTHESIS_H
 
 #include <algorithm>
+#include <cstdlib>
 #include <limits>
 #include <map>
 #include <tuple>
@@ -35,7 +36,14 @@ struct TFontFile {
 // Asks fontconfig for the file that best matches a family and style; empty Path when none.
 TFontFile MatchFontFile(const std::string& family, TFontStyles style) {
     TFontFile found;
-    if (!FcInit()) return found;
+    static const bool ready = [] {
+        if (!FcInit()) return false;
+        // fontconfig's configuration and caches are released when the process ends, so leak
+        // checkers see only what the program itself keeps.
+        std::atexit(FcFini);
+        return true;
+    }();
+    if (!ready) return found;
     FcPattern* pattern = FcPatternCreate();
     if (!pattern) return found;
     FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
