@@ -277,6 +277,9 @@ public:
     void BeginDrag(bool Immediate, int Threshold = -1);
     void EndDrag(bool Drop);
     bool Dragging() const;
+    // The picture that follows the mouse while this control is dragged, and the point of it the
+    // mouse holds; false when the control has none.
+    virtual bool GetDragImage(TBitmap& /*image*/, TPoint& /*hotSpot*/) { return false; }
 
     void Notification(TComponent* AComponent, TOperation Operation) override;
     void Loaded() override;

@@ -3,6 +3,7 @@
 // shortcuts and submenu arrows, and the hit test a front end answers mouse moves with.
 #include "orvel/host/controls/Graphics.h"
 #include "orvel/host/controls/Menus.h"
+#include "orvel/host/controls/ViewPaintSupport.h"
 #include "orvel/host/core/Messages.h"
 
 #include <algorithm>
@@ -182,34 +183,6 @@ void PaintItem(TCanvas& canvas, const TMenuLayout& layout, int index, bool highl
     }
     if (item.Count() > 0) PaintSubmenuArrow(canvas, row, text);
 }
-
-// Restores the canvas's font colour, brush and pen however painting ends.
-class TCanvasState {
-public:
-    explicit TCanvasState(TCanvas& canvas)
-        : FCanvas(canvas), FFontColor(canvas.Font()->Color()), FBrushColor(canvas.Brush()->Color()),
-          FBrushStyle(canvas.Brush()->Style()), FPenColor(canvas.Pen()->Color()),
-          FPenPos(canvas.PenPos()), FOrigin(canvas.WindowOrg()) {}
-    ~TCanvasState() {
-        FCanvas.Font()->SetColor(FFontColor);
-        FCanvas.Brush()->SetColor(FBrushColor);
-        FCanvas.Brush()->SetStyle(FBrushStyle);
-        FCanvas.Pen()->SetColor(FPenColor);
-        FCanvas.MoveTo(FPenPos.X, FPenPos.Y);
-        FCanvas.SetWindowOrg(FOrigin);
-    }
-    TCanvasState(const TCanvasState&) = delete;
-    TCanvasState& operator=(const TCanvasState&) = delete;
-
-private:
-    TCanvas& FCanvas;
-    TColor FFontColor;
-    TColor FBrushColor;
-    TBrushStyle FBrushStyle;
-    TColor FPenColor;
-    TPoint FPenPos;
-    TPoint FOrigin;
-};
 
 std::string KeyName(uint8_t key) {
     if ((key >= '0' && key <= '9') || (key >= 'A' && key <= 'Z')) return std::string(1, key);
