@@ -416,6 +416,7 @@ protected:
     // GetSelectedIndex) as it goes.
     void Paint() override;
     bool VertScrollBarVisible() const override;
+    TScrollBarState ScrollBarState(TScrollBarKind Kind) const override;
 
 private:
     friend class TTreeViewPainter;
@@ -450,6 +451,9 @@ private:
     std::unique_ptr<TChangeLink> FImageChangeLink;
     std::unique_ptr<TChangeLink> FStateChangeLink;
     mutable int FRowCountCache = -1;
+    // The row of FTopItem, remembered so that painting a scroll bar does not count the rows
+    // above it; -1 when unknown.
+    mutable int FTopIndexCache = -1;
     TPoint FPressPoint; // where the last mouse press was, for the drag image's hot spot
     int FItemHeight = 16;
     int FIndent = 19;
@@ -712,7 +716,7 @@ private:
     int FUpdateCount = 0;
 };
 
-class TCustomListView : public TWinControl {
+class TCustomListView : public TCustomControl {
     ORVEL_PUBLISHED(TCustomListView)
 public:
     explicit TCustomListView(TComponent* AOwner);
@@ -747,10 +751,19 @@ public:
     static constexpr int IconCellWidth = 76;
     static constexpr int IconCellHeight = 64;
     static constexpr int SmallIconCellWidth = 120;
+    // Space above a large icon in its cell.
+    static constexpr int IconMargin = 2;
     // The item whose cell holds the point (in report style: its first column); none elsewhere.
     TListItem* GetItemAt(int X, int Y) const;
     // The column whose header holds the point (report style with headers), or none.
     TListColumn* GetColumnAt(int X, int Y) const;
+    // The column whose right-hand divider in the header lies within DividerReach pixels of the
+    // point (the last such column when several meet there), or -1. Pressing there and moving
+    // the mouse resizes that column instead of clicking a header.
+    int GetColumnDividerAt(int X, int Y) const;
+    static constexpr int DividerReach = 3;
+    // The column being resized with the mouse, or -1.
+    int ResizingColumn() const { return FResizeColumn; }
     // Scrolling by whole lines (rows, or columns in vsList): the first item shown.
     TListItem* TopItem() const;
     // Lines of items that fit in the client area completely.
@@ -788,6 +801,10 @@ public:
     void Notification(TComponent* AComponent, TOperation Operation) override;
     void WndProc(TMessage& Message) override;
     void Invalidate() override;
+    // The focused (else the first selected) item's image and caption as they follow the mouse
+    // while it is dragged; the hot spot is where the button was pressed, relative to the
+    // picture.
+    bool GetDragImage(TBitmap& image, TPoint& hotSpot) override;
 
     TLVChangeEvent OnChange;
     TLVChangingEvent OnChanging;
@@ -822,11 +839,18 @@ protected:
     void DefaultMouseDown(TMouseButton Button, TShiftState Shift, int X, int Y,
                           bool DoubleClick) override;
     void DefaultKeyDown(uint16_t& Key, TShiftState Shift) override;
+    void DefaultMouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void MouseMove(TShiftState Shift, int X, int Y) override;
     void CMExit(TMessage& Message) override;
+    void Paint() override;
     bool VertScrollBarVisible() const override;
     bool HorzScrollBarVisible() const override;
+    TScrollBarState ScrollBarState(TScrollBarKind Kind) const override;
 
 private:
+    friend class TListViewPainter;
+    int ColumnLeft(int Index) const;
+    void TrackDivider(int X);
     struct TLayout {
         int PerLine = 1;    // items in one line (row or list column)
         int LineExtent = 1; // pixels of one line along the scrolling direction
@@ -877,6 +901,8 @@ private:
     std::unique_ptr<TChangeLink> FSmallChangeLink;
     std::unique_ptr<TChangeLink> FStateChangeLink;
     int FTopLine = 0;
+    int FResizeColumn = -1;
+    TPoint FPressPoint; // where the last mouse press was, for the drag image's hot spot
     int FAllocBy = 0;
     TViewStyle FViewStyle = vsIcon;
     TSortType FSortType = stNone;

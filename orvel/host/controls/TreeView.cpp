@@ -686,6 +686,7 @@ void TCustomTreeView::Invalidate() {
 
 void TCustomTreeView::NodesChanged() {
     FRowCountCache = -1;
+    FTopIndexCache = -1;
     Invalidate();
 }
 
@@ -1041,6 +1042,7 @@ void TCustomTreeView::SetTopIndex(int Index) {
     TTreeNode* top = Index == 0 ? nullptr : NodeAtVisibleIndex(Index);
     if (top == FTopItem) return;
     FTopItem = top;
+    FTopIndexCache = Index;
     Invalidate();
 }
 
@@ -1069,6 +1071,17 @@ TTreeNode* TCustomTreeView::GetNodeAt(int X, int Y) const {
 bool TCustomTreeView::VertScrollBarVisible() const {
     int inner = Height() - 2 * BorderWidth();
     return RowCount() * FItemHeight > inner;
+}
+
+TScrollBarState TCustomTreeView::ScrollBarState(TScrollBarKind Kind) const {
+    TScrollBarState state = TCustomControl::ScrollBarState(Kind);
+    if (Kind != sbVertical) return state;
+    if (FTopIndexCache < 0 || !FTopItem || !FTopItem->IsNodeVisible())
+        FTopIndexCache = std::max(0, VisibleIndexOf(TopItem()));
+    state.Max = RowCount() - 1;
+    state.Page = std::max(1, VisibleCount());
+    state.Position = FTopIndexCache;
+    return state;
 }
 
 int TCustomTreeView::ImageWidth(const TCustomImageList* List) const {

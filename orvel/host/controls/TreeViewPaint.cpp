@@ -2,6 +2,7 @@
 // images and images, captions, the selection or drop target, the focus rectangle and the in-place
 // editor, all at the geometry the hit tests answer with; and the picture a dragged node shows.
 #include "orvel/host/controls/ComCtrls.h"
+#include "orvel/host/controls/ControlPaint.h"
 #include "orvel/host/controls/ImgList.h"
 #include "orvel/host/controls/ViewPaintSupport.h"
 
@@ -53,6 +54,8 @@ public:
             FTree.GetSelectedIndex(node);
             PaintRow(node, row * FTree.FItemHeight);
         }
+        PaintBorder(FCanvas, FTree);
+        PaintScrollBars(FCanvas, FTree);
     }
 
     // The node's image and caption on the window colour; the hot spot is the press point
@@ -148,17 +151,8 @@ private:
             if (strong) text = clHighlightText;
         }
         PaintCaption(FCanvas, node, label.Left, top, text);
-        if (focused && node == FTree.FSelected && !FTree.FDropTarget) PaintFocus(label);
-    }
-
-    void PaintFocus(const TRect& r) {
-        // A dotted frame in the inverse of the highlight, as the focus is drawn over a
-        // selected caption.
-        TColor color = ColorToRGB(clHighlight) ^ 0xFFFFFF;
-        DottedHLine(FCanvas, r.Left, r.Right, r.Top, color);
-        DottedHLine(FCanvas, r.Left, r.Right, r.Bottom - 1, color);
-        DottedVLine(FCanvas, r.Left, r.Top, r.Bottom, color);
-        DottedVLine(FCanvas, r.Right - 1, r.Top, r.Bottom, color);
+        if (focused && node == FTree.FSelected && !FTree.FDropTarget)
+            PaintFocusRect(FCanvas, label);
     }
 
     TCustomTreeView& FTree;

@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -62,20 +61,11 @@ protected:
 
     const TBitmap& Painted() {
         tree->Repaint();
-        if (std::getenv("PV_DUMP")) {
-            const TBitmap* b = tree->Canvas()->Bitmap();
-            TBitmap big(b->Width() * 3, b->Height() * 3);
-            big.Canvas()->StretchDraw({0, 0, big.Width(), big.Height()}, b);
-            big.SaveToFile(std::string("/tmp/pv/") +
-                           ::testing::UnitTest::GetInstance()->current_test_info()->name() +
-                           std::to_string(++dumps) + ".png");
-        }
         return *tree->Canvas()->Bitmap();
     }
     TColor At(int x, int y) { return Painted().Pixel(x, y); }
     static TColor Plain(TColor c) { return ColorToRGB(c); }
 
-    int dumps = 0;
     std::unique_ptr<TTestForm> form;
     TTreeView* tree = nullptr;
     TImageList* images = nullptr;
