@@ -717,6 +717,8 @@ void TCustomListView::DefaultMouseDown(TMouseButton Button, TShiftState Shift, i
 }
 
 void TCustomListView::MouseMove(TShiftState Shift, int X, int Y) {
+    // Resizing lasts while the press holds the mouse; a lost capture (cancelled) ends it.
+    if (FResizeColumn >= 0 && !MouseCapture()) FResizeColumn = -1;
     if (FResizeColumn >= 0) TrackDivider(X);
     TCustomControl::MouseMove(Shift, X, Y);
 }
