@@ -644,7 +644,9 @@ public:
     // whichever item it is on) without the view's Edit.
     bool EditCaption();
     void CancelEdit();
-    // The item's cell (drBounds), image, or label in client coordinates.
+    // The item's cell (drBounds), image, or label in client coordinates. In large icons the
+    // image is centred at the top of the cell and the label fills the cell below it; in the
+    // other styles the label follows the image.
     TRect DisplayRect(TDisplayCode Code) const;
 
     // Takes the caption, images, data and column texts of another item.

@@ -242,7 +242,7 @@ void TCustomListView::Paint() {
 }
 
 bool TCustomListView::GetDragImage(TBitmap& image, TPoint& hotSpot) {
-    return TListViewPainter(*this, *Canvas()).PaintDragImage(image, hotSpot);
+    return TListViewPainter(*this, *image.Canvas()).PaintDragImage(image, hotSpot);
 }
 
 } // namespace orvel

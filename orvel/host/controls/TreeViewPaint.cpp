@@ -7,7 +7,6 @@
 #include "orvel/host/controls/ViewPaintSupport.h"
 
 #include <algorithm>
-#include <vector>
 
 namespace orvel {
 
@@ -164,7 +163,7 @@ void TCustomTreeView::Paint() {
 }
 
 bool TCustomTreeView::GetDragImage(TBitmap& image, TPoint& hotSpot) {
-    return TTreeViewPainter(*this, *Canvas()).PaintDragImage(image, hotSpot);
+    return TTreeViewPainter(*this, *image.Canvas()).PaintDragImage(image, hotSpot);
 }
 
 } // namespace orvel
