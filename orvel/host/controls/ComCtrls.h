@@ -287,7 +287,7 @@ private:
     int FUpdateCount = 0;
 };
 
-class TCustomTreeView : public TWinControl {
+class TCustomTreeView : public TCustomControl {
     ORVEL_PUBLISHED(TCustomTreeView)
 public:
     explicit TCustomTreeView(TComponent* AOwner);
@@ -364,6 +364,9 @@ public:
     void Notification(TComponent* AComponent, TOperation Operation) override;
     void WndProc(TMessage& Message) override;
     void Invalidate() override;
+    // The selected node's image and caption as they follow the mouse while it is dragged; the
+    // hot spot is where the button was pressed, relative to the picture.
+    bool GetDragImage(TBitmap& image, TPoint& hotSpot) override;
 
     TTVExpandingEvent OnExpanding;
     TTVExpandedEvent OnExpanded;
@@ -409,10 +412,14 @@ protected:
     void DragOverFeedback(TDragState State, int X, int Y, bool Accept) override;
     void DragCanceled() override;
     void CMExit(TMessage& Message) override;
-    void PaintWindow(HDC DC) override;
+    // Paints the rows shown, asking each painted row's images (GetImageIndex, then
+    // GetSelectedIndex) as it goes.
+    void Paint() override;
     bool VertScrollBarVisible() const override;
+    TScrollBarState ScrollBarState(TScrollBarKind Kind) const override;
 
 private:
+    friend class TTreeViewPainter;
     bool StartEdit(TTreeNode* Node);
     bool FinishEdit(bool Cancel);
     void DropEditor();
@@ -444,6 +451,10 @@ private:
     std::unique_ptr<TChangeLink> FImageChangeLink;
     std::unique_ptr<TChangeLink> FStateChangeLink;
     mutable int FRowCountCache = -1;
+    // The row of FTopItem, remembered so that painting a scroll bar does not count the rows
+    // above it; -1 when unknown.
+    mutable int FTopIndexCache = -1;
+    TPoint FPressPoint; // where the last mouse press was, for the drag image's hot spot
     int FItemHeight = 16;
     int FIndent = 19;
     TSortType FSortType = stNone;
@@ -633,7 +644,9 @@ public:
     // whichever item it is on) without the view's Edit.
     bool EditCaption();
     void CancelEdit();
-    // The item's cell (drBounds), image, or label in client coordinates.
+    // The item's cell (drBounds), image, or label in client coordinates. In large icons the
+    // image is centred at the top of the cell and the label fills the cell below it; in the
+    // other styles the label follows the image.
     TRect DisplayRect(TDisplayCode Code) const;
 
     // Takes the caption, images, data and column texts of another item.
@@ -705,7 +718,7 @@ private:
     int FUpdateCount = 0;
 };
 
-class TCustomListView : public TWinControl {
+class TCustomListView : public TCustomControl {
     ORVEL_PUBLISHED(TCustomListView)
 public:
     explicit TCustomListView(TComponent* AOwner);
@@ -740,10 +753,19 @@ public:
     static constexpr int IconCellWidth = 76;
     static constexpr int IconCellHeight = 64;
     static constexpr int SmallIconCellWidth = 120;
+    // Space above a large icon in its cell.
+    static constexpr int IconMargin = 2;
     // The item whose cell holds the point (in report style: its first column); none elsewhere.
     TListItem* GetItemAt(int X, int Y) const;
     // The column whose header holds the point (report style with headers), or none.
     TListColumn* GetColumnAt(int X, int Y) const;
+    // The column whose right-hand divider in the header lies within DividerReach pixels of the
+    // point (the last such column when several meet there), or -1. Pressing there and moving
+    // the mouse resizes that column instead of clicking a header.
+    int GetColumnDividerAt(int X, int Y) const;
+    static constexpr int DividerReach = 3;
+    // The column being resized with the mouse, or -1.
+    int ResizingColumn() const { return FResizeColumn; }
     // Scrolling by whole lines (rows, or columns in vsList): the first item shown.
     TListItem* TopItem() const;
     // Lines of items that fit in the client area completely.
@@ -781,6 +803,10 @@ public:
     void Notification(TComponent* AComponent, TOperation Operation) override;
     void WndProc(TMessage& Message) override;
     void Invalidate() override;
+    // The focused (else the first selected) item's image and caption as they follow the mouse
+    // while it is dragged; the hot spot is where the button was pressed, relative to the
+    // picture.
+    bool GetDragImage(TBitmap& image, TPoint& hotSpot) override;
 
     TLVChangeEvent OnChange;
     TLVChangingEvent OnChanging;
@@ -815,11 +841,18 @@ protected:
     void DefaultMouseDown(TMouseButton Button, TShiftState Shift, int X, int Y,
                           bool DoubleClick) override;
     void DefaultKeyDown(uint16_t& Key, TShiftState Shift) override;
+    void DefaultMouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void MouseMove(TShiftState Shift, int X, int Y) override;
     void CMExit(TMessage& Message) override;
+    void Paint() override;
     bool VertScrollBarVisible() const override;
     bool HorzScrollBarVisible() const override;
+    TScrollBarState ScrollBarState(TScrollBarKind Kind) const override;
 
 private:
+    friend class TListViewPainter;
+    int ColumnLeft(int Index) const;
+    void TrackDivider(int X);
     struct TLayout {
         int PerLine = 1;    // items in one line (row or list column)
         int LineExtent = 1; // pixels of one line along the scrolling direction
@@ -870,6 +903,8 @@ private:
     std::unique_ptr<TChangeLink> FSmallChangeLink;
     std::unique_ptr<TChangeLink> FStateChangeLink;
     int FTopLine = 0;
+    int FResizeColumn = -1;
+    TPoint FPressPoint; // where the last mouse press was, for the drag image's hot spot
     int FAllocBy = 0;
     TViewStyle FViewStyle = vsIcon;
     TSortType FSortType = stNone;

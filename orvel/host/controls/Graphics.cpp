@@ -18,37 +18,96 @@ namespace orvel {
 
 // ---- colours ----
 
+namespace {
+
+using TSysColorTable = std::array<TColor, 25>;
+
+// A fixed classic scheme, so that pictures and tests look the same on every machine.
+constexpr TSysColorTable ClassicSysColors = {
+    0xC8C8C8, // scroll bar
+    0x808000, // desktop
+    0x800000, // active caption
+    0x808080, // inactive caption
+    0xC0C0C0, // menu
+    0xFFFFFF, // window
+    0x000000, // window frame
+    0x000000, // menu text
+    0x000000, // window text
+    0xFFFFFF, // caption text
+    0xC0C0C0, // active border
+    0xC0C0C0, // inactive border
+    0x808080, // application work space
+    0x800000, // highlight
+    0xFFFFFF, // highlight text
+    0xC0C0C0, // button face
+    0x808080, // button shadow
+    0x808080, // grey text
+    0x000000, // button text
+    0xC0C0C0, // inactive caption text
+    0xFFFFFF, // button highlight
+    0x000000, // 3D dark shadow
+    0xDFDFDF, // 3D light
+    0x000000, // tooltip text
+    0xE1FFFF, // tooltip background
+};
+
+// A dark scheme with the same relations between entries: light text on dark faces, a highlight
+// that light text reads on, edges lighter above and darker below a face.
+constexpr TSysColorTable DarkSysColors = {
+    0x2B2B2B, // scroll bar
+    0x202020, // desktop
+    0x794E1F, // active caption
+    0x3C3C3C, // inactive caption
+    0x2B2B2B, // menu
+    0x1E1E1E, // window
+    0x6A6A6A, // window frame
+    0xE6E6E6, // menu text
+    0xE6E6E6, // window text
+    0xFFFFFF, // caption text
+    0x3C3C3C, // active border
+    0x3C3C3C, // inactive border
+    0x252525, // application work space
+    0x8A5A26, // highlight
+    0xFFFFFF, // highlight text
+    0x383838, // button face
+    0x202020, // button shadow
+    0x8C8C8C, // grey text
+    0xE6E6E6, // button text
+    0xA0A0A0, // inactive caption text
+    0x5A5A5A, // button highlight
+    0x0A0A0A, // 3D dark shadow
+    0x484848, // 3D light
+    0xE6E6E6, // tooltip text
+    0x2D2D2D, // tooltip background
+};
+
+TSysColorTable& SysColorTable() {
+    static TSysColorTable table = ClassicSysColors;
+    return table;
+}
+
+} // namespace
+
 TColor GetSysColor(int index) {
-    // A fixed classic scheme, so that pictures and tests look the same on every machine.
-    static constexpr std::array<TColor, 25> Table = {
-        0xC8C8C8, // scroll bar
-        0x808000, // desktop
-        0x800000, // active caption
-        0x808080, // inactive caption
-        0xC0C0C0, // menu
-        0xFFFFFF, // window
-        0x000000, // window frame
-        0x000000, // menu text
-        0x000000, // window text
-        0xFFFFFF, // caption text
-        0xC0C0C0, // active border
-        0xC0C0C0, // inactive border
-        0x808080, // application work space
-        0x800000, // highlight
-        0xFFFFFF, // highlight text
-        0xC0C0C0, // button face
-        0x808080, // button shadow
-        0x808080, // grey text
-        0x000000, // button text
-        0xC0C0C0, // inactive caption text
-        0xFFFFFF, // button highlight
-        0x000000, // 3D dark shadow
-        0xDFDFDF, // 3D light
-        0x000000, // tooltip text
-        0xE1FFFF, // tooltip background
-    };
-    if (index < 0 || index >= static_cast<int>(Table.size())) return clBlack;
-    return Table[static_cast<size_t>(index)];
+    const TSysColorTable& table = SysColorTable();
+    if (index < 0 || index >= static_cast<int>(table.size())) return clBlack;
+    return table[static_cast<size_t>(index)];
+}
+
+void SetSysColor(int index, TColor color) {
+    TSysColorTable& table = SysColorTable();
+    if (index < 0 || index >= static_cast<int>(table.size()))
+        throw EInvalidGraphic("System colour index " + std::to_string(index) + " out of range");
+    // An entry holds a plain colour: a system colour is resolved as the table stands now.
+    table[static_cast<size_t>(index)] = ColorToRGB(color);
+}
+
+void ResetSysColors() {
+    SysColorTable() = ClassicSysColors;
+}
+
+void UseDarkSysColors() {
+    SysColorTable() = DarkSysColors;
 }
 
 TColor ColorToRGB(TColor color) {

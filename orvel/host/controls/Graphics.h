@@ -91,6 +91,14 @@ constexpr uint8_t GetBValue(TColor c) {
 // The plain colour of a system colour table entry (a fixed, machine-independent scheme); black
 // for an index outside the table.
 TColor GetSysColor(int index);
+// Switching the system colour table (a theme): SetSysColor sets one entry (an index outside the
+// table raises EInvalidGraphic), ResetSysColors restores the classic scheme, UseDarkSysColors
+// puts a coherent dark scheme in place. Controls paint their themeable parts only in system
+// colours, so one table change repaints every control in the new scheme.
+void SetSysColor(int index, TColor color);
+void ResetSysColors();
+void UseDarkSysColors();
+inline constexpr int SysColorCount = 25;
 // The plain 0x00BBGGRR value of any colour: system colours through the system colour table;
 // other values (clNone and clDefault too) keep their low 24 bits.
 TColor ColorToRGB(TColor color);

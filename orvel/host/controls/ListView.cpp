@@ -207,6 +207,17 @@ TRect TListItem::DisplayRect(TDisplayCode Code) const {
         Code != drBounds)
         cell.Right = cell.Left + lv->Columns()->Items(0)->Width();
     if (Code == drBounds || Code == drSelectBounds) return cell;
+    if (lv->ViewStyle() == vsIcon) {
+        // Large icons: the icon centred at the top of the cell, the caption below it.
+        const TCustomImageList* large = lv->LargeImages();
+        int width = large ? large->Width() : 0;
+        int height = large ? large->Height() : 0;
+        int left = cell.Left + (cell.Width() - width) / 2;
+        int iconBottom = std::min(cell.Bottom, cell.Top + TCustomListView::IconMargin + height);
+        if (Code == drIcon)
+            return {left, cell.Top + TCustomListView::IconMargin, left + width, iconBottom};
+        return {cell.Left, iconBottom, cell.Right, cell.Bottom};
+    }
     const TCustomImageList* images =
         lv->ViewStyle() == vsIcon ? lv->LargeImages() : lv->SmallImages();
     int iconWidth = images ? images->Width() : 0;
@@ -429,7 +440,7 @@ void TListItems::Assign(TPersistent* Source) {
 // --- TCustomListView ----------------------------------------------------------------------
 
 TCustomListView::TCustomListView(TComponent* AOwner)
-    : TWinControl(AOwner), FItems(std::make_unique<TListItems>(this)),
+    : TCustomControl(AOwner), FItems(std::make_unique<TListItems>(this)),
       FColumns(std::make_unique<TListColumns>(this)),
       FIconOptions(std::make_unique<TIconOptions>(this)),
       FLargeChangeLink(std::make_unique<TChangeLink>()),
@@ -677,8 +688,15 @@ void TCustomListView::CMExit(TMessage& Message) {
 // --- Mouse and keys ---
 
 void TCustomListView::DefaultMouseDown(TMouseButton Button, TShiftState Shift, int X, int Y, bool) {
+    FPressPoint = {X, Y};
     if (IsEditing()) FinishEdit(false);
     if (Button == mbLeft) {
+        // A press on a divider between headers starts resizing the column left of it.
+        int divider = GetColumnDividerAt(X, Y);
+        if (divider >= 0) {
+            FResizeColumn = divider;
+            return;
+        }
         if (TListColumn* column = GetColumnAt(X, Y)) {
             if (FColumnClick) ColumnClicked(column);
             return;
@@ -696,6 +714,31 @@ void TCustomListView::DefaultMouseDown(TMouseButton Button, TShiftState Shift, i
     } else if (Button == mbRight && item && !item->FSelected) {
         ClickItem(item, false);
     }
+}
+
+void TCustomListView::MouseMove(TShiftState Shift, int X, int Y) {
+    // Resizing lasts while the press holds the mouse; a lost capture (cancelled) ends it.
+    if (FResizeColumn >= 0 && !MouseCapture()) FResizeColumn = -1;
+    if (FResizeColumn >= 0) TrackDivider(X);
+    TCustomControl::MouseMove(Shift, X, Y);
+}
+
+void TCustomListView::DefaultMouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
+    if (Button == mbLeft && FResizeColumn >= 0) {
+        TrackDivider(X);
+        FResizeColumn = -1;
+    }
+    TCustomControl::DefaultMouseUp(Button, Shift, X, Y);
+}
+
+// The column being resized follows the mouse: its right edge is where the mouse is (never left
+// of its own left edge).
+void TCustomListView::TrackDivider(int X) {
+    if (FResizeColumn >= FColumns->Count()) {
+        FResizeColumn = -1; // the column went away meanwhile
+        return;
+    }
+    FColumns->Items(FResizeColumn)->SetWidth(X - ColumnLeft(FResizeColumn));
 }
 
 void TCustomListView::DefaultKeyDown(uint16_t& Key, TShiftState) {
@@ -831,6 +874,16 @@ bool TCustomListView::HorzScrollBarVisible() const {
     return LineCount(Layout()) * ListColumnWidth > InnerRect().Width();
 }
 
+TScrollBarState TCustomListView::ScrollBarState(TScrollBarKind Kind) const {
+    TScrollBarState state = TCustomControl::ScrollBarState(Kind);
+    TLayout layout = Layout();
+    if (layout.Horizontal != (Kind == sbHorizontal)) return state;
+    state.Max = LineCount(layout) - 1;
+    state.Page = std::max(1, VisibleLines(layout));
+    state.Position = FTopLine;
+    return state;
+}
+
 TRect TCustomListView::ItemCell(int Index) const {
     TLayout layout = Layout();
     int line = Index / layout.PerLine - FTopLine;
@@ -885,6 +938,25 @@ TListColumn* TCustomListView::GetColumnAt(int X, int Y) const {
         left += column->Width();
     }
     return nullptr;
+}
+
+int TCustomListView::ColumnLeft(int Index) const {
+    int left = 0;
+    for (int i = 0; i < Index; ++i)
+        left += FColumns->Items(i)->Width();
+    return left;
+}
+
+int TCustomListView::GetColumnDividerAt(int X, int Y) const {
+    if (HeaderExtent() == 0 || Y < 0 || Y >= HeaderHeight) return -1;
+    int found = -1;
+    int right = 0;
+    for (int i = 0; i < FColumns->Count(); ++i) {
+        right += FColumns->Items(i)->Width();
+        if (X >= right - DividerReach && X <= right + DividerReach) found = i;
+        if (right - DividerReach > X) break;
+    }
+    return found;
 }
 
 void TCustomListView::SetTopLine(int Line) {

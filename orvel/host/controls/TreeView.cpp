@@ -558,7 +558,7 @@ void TTreeNodes::Assign(TPersistent* Source) {
 // --- TCustomTreeView ----------------------------------------------------------------------
 
 TCustomTreeView::TCustomTreeView(TComponent* AOwner)
-    : TWinControl(AOwner), FItems(std::make_unique<TTreeNodes>(this)),
+    : TCustomControl(AOwner), FItems(std::make_unique<TTreeNodes>(this)),
       FImageChangeLink(std::make_unique<TChangeLink>()),
       FStateChangeLink(std::make_unique<TChangeLink>()) {
     FImageChangeLink->OnChange = [this](TObject*) { Invalidate(); };
@@ -686,6 +686,7 @@ void TCustomTreeView::Invalidate() {
 
 void TCustomTreeView::NodesChanged() {
     FRowCountCache = -1;
+    FTopIndexCache = -1;
     Invalidate();
 }
 
@@ -896,6 +897,7 @@ void TCustomTreeView::CMExit(TMessage& Message) {
 
 void TCustomTreeView::DefaultMouseDown(TMouseButton Button, TShiftState, int X, int Y,
                                        bool DoubleClick) {
+    FPressPoint = {X, Y};
     if (IsEditing()) FinishEdit(false);
     TTreeNode* node = GetNodeAt(X, Y);
     if (!node) return;
@@ -1040,6 +1042,7 @@ void TCustomTreeView::SetTopIndex(int Index) {
     TTreeNode* top = Index == 0 ? nullptr : NodeAtVisibleIndex(Index);
     if (top == FTopItem) return;
     FTopItem = top;
+    FTopIndexCache = Index;
     Invalidate();
 }
 
@@ -1068,6 +1071,17 @@ TTreeNode* TCustomTreeView::GetNodeAt(int X, int Y) const {
 bool TCustomTreeView::VertScrollBarVisible() const {
     int inner = Height() - 2 * BorderWidth();
     return RowCount() * FItemHeight > inner;
+}
+
+TScrollBarState TCustomTreeView::ScrollBarState(TScrollBarKind Kind) const {
+    TScrollBarState state = TCustomControl::ScrollBarState(Kind);
+    if (Kind != sbVertical) return state;
+    if (FTopIndexCache < 0 || !FTopItem || !FTopItem->IsNodeVisible())
+        FTopIndexCache = std::max(0, VisibleIndexOf(TopItem()));
+    state.Max = RowCount() - 1;
+    state.Page = std::max(1, VisibleCount());
+    state.Position = FTopIndexCache;
+    return state;
 }
 
 int TCustomTreeView::ImageWidth(const TCustomImageList* List) const {
@@ -1119,16 +1133,6 @@ THitTests TCustomTreeView::GetHitTestInfoAt(int X, int Y) const {
     }
     if (X < x + LabelWidth(node)) return THitTests{htOnItem, htOnLabel};
     return THitTests{htOnRight};
-}
-
-void TCustomTreeView::PaintWindow(HDC) {
-    // The host asks for each painted row's images (the rows shown, the last one possibly cut).
-    int rows = VisibleCount() + 1;
-    TTreeNode* node = TopItem();
-    for (int row = 0; node && row < rows; ++row, node = node->GetNextVisible()) {
-        GetImageIndex(node);
-        GetSelectedIndex(node);
-    }
 }
 
 // --- Sorting ---
