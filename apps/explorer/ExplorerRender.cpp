@@ -35,11 +35,15 @@ void TExplorer::Render() {
     RenderPrompt();
 }
 
+std::string TExplorer::TitleText() const {
+    std::string file = std::filesystem::path(FDatabaseFile).filename().string();
+    return "Orvel Explorer │ " + file + " │ " + FOptions.View.Table +
+           " │ Insert: " + InsertModeName(FTree->GetInsertMode());
+}
+
 void TExplorer::RenderTitle() {
     FScreen.Fill({0, 0, FScreen.Width(), 1}, attr::Title);
-    std::string file = std::filesystem::path(FDatabaseFile).filename().string();
-    std::string left = " Orvel Explorer │ " + file + " │ " + FOptions.View.Table +
-                       " │ Insert: " + InsertModeName(FTree->GetInsertMode());
+    std::string left = " " + TitleText();
     if (FScreen.Ascii())
         for (std::size_t p; (p = left.find("│")) != std::string::npos;)
             left.replace(p, std::string("│").size(), "|");
