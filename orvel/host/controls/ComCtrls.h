@@ -287,7 +287,7 @@ private:
     int FUpdateCount = 0;
 };
 
-class TCustomTreeView : public TWinControl {
+class TCustomTreeView : public TCustomControl {
     ORVEL_PUBLISHED(TCustomTreeView)
 public:
     explicit TCustomTreeView(TComponent* AOwner);
@@ -364,6 +364,9 @@ public:
     void Notification(TComponent* AComponent, TOperation Operation) override;
     void WndProc(TMessage& Message) override;
     void Invalidate() override;
+    // The selected node's image and caption as they follow the mouse while it is dragged; the
+    // hot spot is where the button was pressed, relative to the picture.
+    bool GetDragImage(TBitmap& image, TPoint& hotSpot) override;
 
     TTVExpandingEvent OnExpanding;
     TTVExpandedEvent OnExpanded;
@@ -409,10 +412,13 @@ protected:
     void DragOverFeedback(TDragState State, int X, int Y, bool Accept) override;
     void DragCanceled() override;
     void CMExit(TMessage& Message) override;
-    void PaintWindow(HDC DC) override;
+    // Paints the rows shown, asking each painted row's images (GetImageIndex, then
+    // GetSelectedIndex) as it goes.
+    void Paint() override;
     bool VertScrollBarVisible() const override;
 
 private:
+    friend class TTreeViewPainter;
     bool StartEdit(TTreeNode* Node);
     bool FinishEdit(bool Cancel);
     void DropEditor();
@@ -444,6 +450,7 @@ private:
     std::unique_ptr<TChangeLink> FImageChangeLink;
     std::unique_ptr<TChangeLink> FStateChangeLink;
     mutable int FRowCountCache = -1;
+    TPoint FPressPoint; // where the last mouse press was, for the drag image's hot spot
     int FItemHeight = 16;
     int FIndent = 19;
     TSortType FSortType = stNone;

@@ -76,6 +76,15 @@ int TComboBoxList::VisibleRowCount() const {
     return std::max(1, ClientHeight() / FCombo.ItemHeight());
 }
 
+TScrollBarState TComboBoxList::ScrollBarState(TScrollBarKind Kind) const {
+    TScrollBarState state = TCustomControl::ScrollBarState(Kind);
+    if (Kind != sbVertical) return state;
+    state.Max = FCombo.Items()->Count() - 1;
+    state.Page = VisibleRowCount();
+    state.Position = FTopIndex;
+    return state;
+}
+
 bool TComboBoxList::VertScrollBarVisible() const {
     return FCombo.Items()->Count() * FCombo.ItemHeight() > Height() - 2 * BorderWidth();
 }

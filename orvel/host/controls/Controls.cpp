@@ -720,6 +720,12 @@ TPoint TWinControl::ClientOrigin() const {
     return {p.X + b, p.Y + b};
 }
 
+TScrollBarState TWinControl::ScrollBarState(TScrollBarKind Kind) const {
+    TScrollBarState state;
+    state.Visible = Kind == sbVertical ? VertScrollBarVisible() : HorzScrollBarVisible();
+    return state;
+}
+
 bool TWinControl::CanPaintNow() const {
     return FHandle != 0 && !FRedrawDisabled && IsVisibleOnScreen();
 }

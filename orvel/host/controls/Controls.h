@@ -277,6 +277,9 @@ public:
     void BeginDrag(bool Immediate, int Threshold = -1);
     void EndDrag(bool Drop);
     bool Dragging() const;
+    // The picture that follows the mouse while this control is dragged, and the point of it the
+    // mouse holds; false when the control has none.
+    virtual bool GetDragImage(TBitmap& /*image*/, TPoint& /*hotSpot*/) { return false; }
 
     void Notification(TComponent* AComponent, TOperation Operation) override;
     void Loaded() override;
@@ -372,6 +375,18 @@ private:
     int FPaintCount = 0;
 };
 
+// The two scroll bars of a control, and what one shows: the range Min..Max of scroll positions,
+// the Page of units in view at once and the Position of the first unit in view (units as the
+// control counts them: rows, columns or pixels).
+enum TScrollBarKind { sbHorizontal, sbVertical };
+struct TScrollBarState {
+    bool Visible = false;
+    int Min = 0;
+    int Max = 0;
+    int Page = 1;
+    int Position = 0;
+};
+
 class TWinControl : public TControl, public TWindowTarget {
     ORVEL_PUBLISHED(TWinControl)
 public:
@@ -420,6 +435,9 @@ public:
     // The bounds without the frame and without the scroll bars that are shown.
     TRect ClientRect() const override;
     TPoint ClientOrigin() const override;
+    // The state of a scroll bar, for painting it. The base answers whether the bar is shown
+    // with a thumb that fills the track; scrolling controls override it with their positions.
+    virtual TScrollBarState ScrollBarState(TScrollBarKind Kind) const;
 
     void DispatchWindowMessage(TMessage& Message) override;
     void WndProc(TMessage& Message) override;

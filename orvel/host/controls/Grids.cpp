@@ -331,6 +331,16 @@ TGridCoord TCustomGrid::MouseCoord(int X, int Y) const {
     return coord;
 }
 
+TScrollBarState TCustomGrid::ScrollBarState(TScrollBarKind Kind) const {
+    TScrollBarState state = TCustomControl::ScrollBarState(Kind);
+    bool vertical = Kind == sbVertical;
+    state.Min = vertical ? FFixedRows : FFixedCols;
+    state.Max = (vertical ? FRowCount : FColCount) - 1;
+    state.Page = std::max(1, vertical ? VisibleRowCount() : VisibleColCount());
+    state.Position = vertical ? FTopRow : FLeftCol;
+    return state;
+}
+
 int TCustomGrid::VisibleColCount() const {
     int width = ClientWidth();
     int x = ColLeft(FLeftCol);

@@ -157,6 +157,9 @@ public:
     // Scrolled columns and rows that fit completely (at least 1 while there are any).
     int VisibleColCount() const;
     int VisibleRowCount() const;
+    // Scrollable columns (rows): the range over the columns after the fixed ones, a page of the
+    // columns in view, the position LeftCol (TopRow).
+    TScrollBarState ScrollBarState(TScrollBarKind Kind) const override;
 
     // A cell's rectangle in client coordinates without its grid lines; empty for a cell that is
     // scrolled out of view or lies beyond the client area.

@@ -159,6 +159,15 @@ bool TCustomListBox::VertScrollBarVisible() const {
     return FItems->Count() * FItemHeight > InnerHeight();
 }
 
+TScrollBarState TCustomListBox::ScrollBarState(TScrollBarKind Kind) const {
+    TScrollBarState state = TCustomControl::ScrollBarState(Kind);
+    if (Kind != sbVertical) return state;
+    state.Max = FItems->Count() - 1;
+    state.Page = std::max(1, VisibleRowCount());
+    state.Position = FTopIndex;
+    return state;
+}
+
 int TCustomListBox::VisibleRowCount() const {
     return ClientHeight() / FItemHeight;
 }

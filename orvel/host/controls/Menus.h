@@ -16,6 +16,13 @@
 namespace orvel {
 
 class TMenu;
+class TCanvas;
+
+// Shortcut keys: a virtual key code in the low byte with the modifier bits.
+inline constexpr uint16_t scNone = 0;
+inline constexpr uint16_t scShift = 0x2000;
+inline constexpr uint16_t scCtrl = 0x4000;
+inline constexpr uint16_t scAlt = 0x8000;
 
 // An item of a menu. Items are components: their owner frees them. An item also frees the
 // child items it still holds when it is destroyed, and a destroyed item leaves its parent.
@@ -157,5 +164,21 @@ void ClearLastPopup();
 
 // The caption without its '&' accelerator markers ("&&" stays one '&').
 std::string StripHotkey(const std::string& Caption);
+
+// The shortcut as a menu shows it: "Ctrl+Shift+F2", "Del", "Alt+X"; "" for none.
+std::string ShortCutToText(uint16_t ShortCut);
+
+// The size of a popup box showing the menu's visible items (captions with their accelerator
+// underline or "&" removed, check marks, radio items, separators, submenu arrows, shortcuts),
+// measured with the canvas's font.
+TSize MenuBoxSize(TCanvas& canvas, const TMenuItem& menu);
+// Paints that box with its top-left at (x, y), the visible item at highlight (-1: none) selected.
+void PaintMenuBox(TCanvas& canvas, const TMenuItem& menu, int x, int y, int highlight);
+// The index among the menu's visible items at y (relative to the box's top), -1 for none or a
+// separator.
+int MenuBoxItemAt(TCanvas& canvas, const TMenuItem& menu, int y);
+// The rectangle of the visible item at index in a box whose top-left is at (0, 0); empty outside
+// the visible items.
+TRect MenuBoxItemRect(TCanvas& canvas, const TMenuItem& menu, int index);
 
 } // namespace orvel

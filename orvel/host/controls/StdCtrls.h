@@ -488,6 +488,8 @@ public:
     void SetIntegralHeight(bool value);
     int TopIndex() const { return FTopIndex; }
     void SetTopIndex(int value); // kept between 0 and the last index that still fills the rows
+    // Rows: the entries, a page of the rows in view, the position TopIndex.
+    TScrollBarState ScrollBarState(TScrollBarKind Kind) const override;
     // Rows that fit in the client area completely.
     int VisibleRowCount() const;
     // The entry whose row holds Pos (client coordinates); -1 outside the entries, or with
@@ -588,6 +590,7 @@ public:
     TRect ItemRect(int Index) const;
     int VisibleRowCount() const;
     void MakeVisible(int Index);
+    TScrollBarState ScrollBarState(TScrollBarKind Kind) const override;
 
 protected:
     void DefaultMouseDown(TMouseButton Button, TShiftState Shift, int X, int Y,

@@ -558,7 +558,7 @@ void TTreeNodes::Assign(TPersistent* Source) {
 // --- TCustomTreeView ----------------------------------------------------------------------
 
 TCustomTreeView::TCustomTreeView(TComponent* AOwner)
-    : TWinControl(AOwner), FItems(std::make_unique<TTreeNodes>(this)),
+    : TCustomControl(AOwner), FItems(std::make_unique<TTreeNodes>(this)),
       FImageChangeLink(std::make_unique<TChangeLink>()),
       FStateChangeLink(std::make_unique<TChangeLink>()) {
     FImageChangeLink->OnChange = [this](TObject*) { Invalidate(); };
@@ -896,6 +896,7 @@ void TCustomTreeView::CMExit(TMessage& Message) {
 
 void TCustomTreeView::DefaultMouseDown(TMouseButton Button, TShiftState, int X, int Y,
                                        bool DoubleClick) {
+    FPressPoint = {X, Y};
     if (IsEditing()) FinishEdit(false);
     TTreeNode* node = GetNodeAt(X, Y);
     if (!node) return;
@@ -1119,16 +1120,6 @@ THitTests TCustomTreeView::GetHitTestInfoAt(int X, int Y) const {
     }
     if (X < x + LabelWidth(node)) return THitTests{htOnItem, htOnLabel};
     return THitTests{htOnRight};
-}
-
-void TCustomTreeView::PaintWindow(HDC) {
-    // The host asks for each painted row's images (the rows shown, the last one possibly cut).
-    int rows = VisibleCount() + 1;
-    TTreeNode* node = TopItem();
-    for (int row = 0; node && row < rows; ++row, node = node->GetNextVisible()) {
-        GetImageIndex(node);
-        GetSelectedIndex(node);
-    }
 }
 
 // --- Sorting ---
