@@ -3,6 +3,7 @@
 #include "apps/desktop/DesktopApp.h"
 #include "apps/desktop/DesktopInput.h"
 #include "apps/explorer/SampleData.h"
+#include "orvel/host/controls/Graphics.h"
 
 #include <exception>
 #include <iostream>
@@ -31,6 +32,8 @@ int main(int argc, char** argv) {
                       << options.Explorer.GenerateFile << "\n";
             return 0;
         }
+        // The desktop draws its text in the real font; the terminal keeps its fixed cells.
+        orvel::SetDefaultFontName("DejaVu Sans");
         return RunDesktop(options);
     } catch (const std::exception& e) {
         std::cerr << "orvel-desktop: " << e.what() << "\n";
