@@ -14,17 +14,18 @@ TOffscreenExplorer::TOffscreenExplorer(const explorer::TOptions& options)
     : FScreen(options.Columns, options.Rows), FExplorer(options, FScreen) {}
 
 void TOffscreenExplorer::RunScript(const std::string& script) {
+    FExplorer.SetDrawMenus(false);
     FExplorer.Start();
     explorer::TScriptInput input(explorer::ParseKeyScript(script));
     bool dumped = false;
     FExplorer.Run(input, [&](const TInputEvent& event) {
         if (event.Kind != TInputKind::Dump) return;
-        FFrame.Compose(FScreen, FPicture, 0, 0);
+        FFrame.Compose(FExplorer, FScreen, FPicture, 0, 0);
         dumped = true;
     });
     if (dumped) return;
     FExplorer.Render();
-    FFrame.Compose(FScreen, FPicture, 0, 0);
+    FFrame.Compose(FExplorer, FScreen, FPicture, 0, 0);
 }
 
 namespace {
@@ -49,6 +50,7 @@ public:
         struct TRestore {
             ~TRestore() { platform::UseSystemClipboard(nullptr); }
         } restore;
+        FExplorer.SetDrawMenus(false);
         FExplorer.Start();
         FWindow =
             FPlatform->CreateWindow(FExplorer.TitleText(), FScreen.Width() * explorer::CellWidth,
@@ -58,7 +60,11 @@ public:
             Present(event.Kind == TInputKind::Redraw || event.Kind == TInputKind::Resize);
         };
         if (FOptions.Explorer.Scripted) return RunScript(after);
-        TWindowInput input(*FPlatform);
+        // A click on a menu painted in pixels chooses the item the explorer's menu has there.
+        TWindowInput input(*FPlatform, [this](TInputEvent& event) {
+            MenuMouseToCells(*FPicture.Canvas(), FExplorer.OpenMenus(), FPicture.Width(),
+                             FPicture.Height(), event);
+        });
         FExplorer.Run(input, after);
         return 0;
     }
@@ -97,7 +103,7 @@ private:
             TDesktopFrame frame;
             TBitmap picture;
             TSize client = FWindow->ClientSize();
-            frame.Compose(FScreen, picture, client.cx, client.cy);
+            frame.Compose(FExplorer, FScreen, picture, client.cx, client.cy);
             picture.SaveToFile(FOptions.Offscreen);
         }
         return true;
@@ -105,7 +111,7 @@ private:
 
     void Present(bool whole) {
         TSize client = FWindow->ClientSize();
-        TRect damaged = FFrame.Compose(FScreen, FPicture, client.cx, client.cy);
+        TRect damaged = FFrame.Compose(FExplorer, FScreen, FPicture, client.cx, client.cy);
         if (whole) damaged = {0, 0, FPicture.Width(), FPicture.Height()};
         FWindow->Present(FPicture, damaged);
         std::string title = FExplorer.TitleText();

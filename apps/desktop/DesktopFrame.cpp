@@ -1,6 +1,8 @@
 // Composing the explorer's screen in pixels.
 #include "apps/desktop/DesktopFrame.h"
 
+#include "orvel/host/controls/Menus.h"
+
 #include <algorithm>
 #include <string_view>
 
@@ -286,7 +288,54 @@ void TDesktopFrame::PaintCursor(const TTextScreen& screen, TCanvas& canvas) {
     Fill(canvas, {x, cy * CellHeight + 2, x + 1, (cy + 1) * CellHeight - 2}, ColorsOf(attr).Fore);
 }
 
-TRect TDesktopFrame::Compose(const TTextScreen& screen, TBitmap& into, int width, int height) {
+std::vector<TRect> MenuBoxes(TCanvas& canvas, const TMenuViews& menus, int width, int height) {
+    std::vector<TRect> boxes;
+    for (std::size_t i = 0; i < menus.size(); ++i) {
+        const auto& menu = menus[i];
+        TSize size = MenuBoxSize(canvas, *menu.Menu);
+        TPoint at{menu.X * CellWidth, menu.Y * CellHeight};
+        if (i > 0) {
+            // Beside the parent's item that opened it, overlapping the parent's edge a little.
+            const TRect& parent = boxes.back();
+            TRect item = MenuBoxItemRect(canvas, *menus[i - 1].Menu, menus[i - 1].Highlight);
+            at = {parent.Right - 3, parent.Top + item.Top - 3};
+        }
+        at.X = std::max(0, std::min(at.X, width - size.cx));
+        at.Y = std::max(0, std::min(at.Y, height - size.cy));
+        boxes.push_back({at.X, at.Y, at.X + size.cx, at.Y + size.cy});
+    }
+    return boxes;
+}
+
+bool MenuMouseToCells(TCanvas& canvas, const TMenuViews& menus, int width, int height,
+                      explorer::TInputEvent& event) {
+    if (menus.empty() || event.Kind != explorer::TInputKind::Mouse || !event.Pixels) return false;
+    std::vector<TRect> boxes = MenuBoxes(canvas, menus, width, height);
+    event.Pixels = false;
+    for (std::size_t level = boxes.size(); level-- > 0;) {
+        const TRect& box = boxes[level];
+        if (event.X < box.Left || event.X >= box.Right || event.Y < box.Top ||
+            event.Y >= box.Bottom)
+            continue;
+        const explorer::TCellRect& cells = menus[level].Box;
+        int item = MenuBoxItemAt(canvas, *menus[level].Menu, event.Y - box.Top);
+        event.X = cells.Left + (item >= 0 ? 1 : 0);
+        event.Y = item >= 0 ? cells.Top + 1 + item : cells.Top;
+        return true;
+    }
+    event.X = -1;
+    event.Y = -1;
+    return true;
+}
+
+TRect TDesktopFrame::Compose(const TTextScreen& screen, TBitmap& into, int width, int height,
+                             const TMenuViews& menus) {
+    Paint(screen, into, width, height, menus);
+    return Damage(into);
+}
+
+void TDesktopFrame::Paint(const TTextScreen& screen, TBitmap& into, int width, int height,
+                          const TMenuViews& menus) {
     width = std::max(width, screen.Width() * CellWidth);
     height = std::max(height, screen.Height() * CellHeight);
     into.SetSize(width, height);
@@ -297,7 +346,29 @@ TRect TDesktopFrame::Compose(const TTextScreen& screen, TBitmap& into, int width
         PaintRow(screen, canvas, y);
     PaintCursor(screen, canvas);
     canvas.Font()->SetStyle(0);
+    canvas.Font()->SetColor(clMenuText);
+    std::vector<TRect> boxes = MenuBoxes(canvas, menus, width, height);
+    for (std::size_t i = 0; i < menus.size(); ++i)
+        PaintMenuBox(canvas, *menus[i].Menu, boxes[i].Left, boxes[i].Top, menus[i].Highlight);
+}
 
+TRect TDesktopFrame::Compose(explorer::TExplorer& explorer, const TTextScreen& screen,
+                             TBitmap& into, int width, int height) {
+    Paint(screen, into, width, height, explorer.OpenMenus());
+    // The drag image follows the mouse, the point it was picked up at under the cursor.
+    TDragManager& drag = TDragManager::Instance();
+    TBitmap image;
+    TPoint hotSpot;
+    if (drag.Started() && drag.Source() && drag.Source()->GetDragImage(image, hotSpot)) {
+        TPoint at = Mouse().CursorPos();
+        into.Canvas()->ResetClip();
+        into.Canvas()->Draw(at.X - hotSpot.X, at.Y - hotSpot.Y, &image);
+    }
+    return Damage(into);
+}
+
+TRect TDesktopFrame::Damage(TBitmap& into) {
+    int width = into.Width(), height = into.Height();
     // The damaged rectangle: where this frame differs from the last one.
     TRect damaged{0, 0, width, height};
     if (FPrevious.Width() == width && FPrevious.Height() == height) {

@@ -91,7 +91,9 @@ bool TWindowInput::Next(explorer::TInputEvent& event) {
             event.Name = "close";
             return true;
         }
-        if (ToInputEvent(e, event)) return true;
+        if (!ToInputEvent(e, event)) continue;
+        if (FAdjust) FAdjust(event);
+        return true;
     }
 }
 

@@ -6,7 +6,9 @@
 #include "apps/explorer/Options.h"
 #include "orvel/host/platform/Platform.h"
 
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace orvel::desktop {
@@ -32,12 +34,16 @@ inline constexpr int DefaultRows = 40;
 // Where the explorer's input comes from in a window: the platform's events, waited for.
 class TWindowInput : public explorer::TInputSource {
 public:
-    explicit TWindowInput(platform::TPlatform& platform) : FPlatform(platform) {}
+    // adjust sees each event before the explorer does (the front end maps its own pictures).
+    TWindowInput(platform::TPlatform& platform,
+                 std::function<void(explorer::TInputEvent&)> adjust = {})
+        : FPlatform(platform), FAdjust(std::move(adjust)) {}
     // Closing the window asks as q does (about unsaved changes); closing it again ends input.
     bool Next(explorer::TInputEvent& event) override;
 
 private:
     platform::TPlatform& FPlatform;
+    std::function<void(explorer::TInputEvent&)> FAdjust;
     int FCloseRequests = 0;
 };
 

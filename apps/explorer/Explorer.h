@@ -61,6 +61,20 @@ public:
     std::string TitleText() const;
     TForm* Form() const { return FForm; }
     const std::vector<TCustomForm*>& ModalForms() const { return FModalForms; }
+    // An open popup menu (innermost last): its items, the cell of its top-left corner, the
+    // highlighted visible item and the cells its box takes on the text screen (where a mouse
+    // event in cells chooses its items).
+    struct TMenuView {
+        const TMenuItem* Menu = nullptr;
+        int X = 0;
+        int Y = 0;
+        int Highlight = 0;
+        TCellRect Box;
+    };
+    std::vector<TMenuView> OpenMenus() const;
+    // Whether Render draws the open menus into the text screen; a front end that paints them
+    // itself turns it off (their boxes are still worked out, for the mouse).
+    void SetDrawMenus(bool value) { FDrawMenus = value; }
     const std::string& DatabaseFile() const { return FDatabaseFile; }
 
 private:
@@ -233,6 +247,7 @@ private:
     TCellRect FListFrame;
 
     bool FShowInventory = false;
+    bool FDrawMenus = true;
     bool FHelp = false;
     bool FFinished = false;
     std::string FMessage;

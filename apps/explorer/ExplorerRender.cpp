@@ -28,7 +28,14 @@ void TExplorer::Render() {
     else
         RenderMain();
     RenderStatus();
-    RenderMenus();
+    if (FDrawMenus) {
+        RenderMenus();
+    } else {
+        // Only the boxes are wanted: the cells under them are kept.
+        TTextScreen under = FScreen;
+        RenderMenus();
+        FScreen = under;
+    }
     if (FHelp) RenderHelp();
     for (TCustomForm* form : FModalForms)
         FPainter.Control(*form, FocusedControl());
@@ -188,6 +195,13 @@ void TExplorer::RenderStatus() {
     std::string keys = FocusedKeys();
     FScreen.Fill({0, h - 1, FScreen.Width(), 1}, attr::Status);
     FScreen.Print(0, h - 1, FitText(keys, FScreen.Width(), true), attr::Status);
+}
+
+std::vector<TExplorer::TMenuView> TExplorer::OpenMenus() const {
+    std::vector<TMenuView> menus;
+    for (const TOpenMenu& open : FMenus)
+        menus.push_back({open.Menu, open.X, open.Y, open.Highlight, open.Box});
+    return menus;
 }
 
 void TExplorer::RenderMenus() {
