@@ -74,9 +74,10 @@ private:
         explorer::TScriptInput input(explorer::ParseKeyScript(FOptions.Explorer.Keys));
         bool dumped = false;
         bool failed = false;
+        // A script's steps are not shown one by one: the window shows each <Dump> and the end.
         FExplorer.Run(input, [&](const TInputEvent& event) {
-            after(event);
             if (event.Kind != TInputKind::Dump) return;
+            after(event);
             dumped = true;
             failed = !TakePictures() || failed;
         });

@@ -4,6 +4,7 @@
 
 #include "apps/desktop/DesktopFrame.h"
 #include "orvel/host/controls/Menus.h"
+#include "orvel/host/controls/StdCtrls.h"
 #include "orvel/host/core/Exceptions.h"
 
 #include <memory>
@@ -101,6 +102,17 @@ TEST(DesktopInput, AResizedWindowIsTheScreenInWholeCellsAndExposingRedraws) {
     EXPECT_EQ(out.Y, 1);
     ASSERT_TRUE(ToInputEvent(Event(TPlatformEventKind::Expose), out));
     EXPECT_EQ(out.Kind, TInputKind::Redraw);
+}
+
+TEST(DesktopInput, KeyScriptsTurnTheWheelInCells) {
+    std::vector<TInputEvent> events = explorer::ParseKeyScript("<WheelDown:3,4><WheelUp:5,6>");
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[0].Action, TMouseAction::Wheel);
+    EXPECT_EQ(events[0].Wheel, -1);
+    EXPECT_EQ(events[0].X, 3);
+    EXPECT_FALSE(events[0].Pixels);
+    EXPECT_EQ(events[1].Wheel, 1);
+    EXPECT_THROW(explorer::ParseKeyScript("<WheelUp:5>"), EConvertError);
 }
 
 TEST(DesktopOptions, TheExplorersOptionsAndTheDesktopsOwn) {
@@ -227,6 +239,18 @@ TEST_F(DesktopTest, TheWheelScrollsTheTreeAndADoubleClickInPixelsOpensANode) {
     wheel.Wheel = 1;
     run(wheel);
     EXPECT_EQ(app.Screen().RowText(2), top) << app.Screen().ToText();
+}
+
+TEST_F(DesktopTest, TheInPlaceEditorCutsAndPastesThroughTheClipboard) {
+    SetClipboardText("");
+    // Cut the whole name, paste it twice: the clipboard keeps what was cut.
+    TDesktopOptions options = Options("<F2><C-a><C-x><C-v> <C-v><Enter>");
+    TOffscreenExplorer app(options.Explorer);
+    app.RunScript(options.Explorer.Keys);
+    EXPECT_EQ(ClipboardText(), "Orvel Agro Ltd");
+    EXPECT_NE(app.Screen().ToText().find("Orvel Agro Ltd Orvel Agro Ltd"), std::string::npos)
+        << app.Screen().ToText();
+    SetClipboardText("");
 }
 
 } // namespace

@@ -8,6 +8,8 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <dlfcn.h>
+#include <link.h>
 #include <map>
 #include <vector>
 
@@ -137,6 +139,7 @@ public:
     ~TSdlPlatform() override {
         for (auto& [id, sdlId] : FTimers)
             SDL_RemoveTimer(sdlId);
+        KeepWindowSystemLoaded();
         SDL_Quit();
     }
 
@@ -198,6 +201,20 @@ public:
     }
 
     Uint32 TimerEvent() const { return FTimerEvent; }
+
+    // SDL loads parts of the window system itself (the GL drivers) and unloads them as it
+    // stops; what they keep until exit would then be reported by a leak checker at addresses no
+    // library holds any more. One more reference to every library loaded keeps their names in
+    // such reports.
+    static void KeepWindowSystemLoaded() {
+        dl_iterate_phdr(
+            [](dl_phdr_info* info, std::size_t, void*) {
+                if (info->dlpi_name && info->dlpi_name[0])
+                    dlopen(info->dlpi_name, RTLD_LAZY | RTLD_NOLOAD);
+                return 0;
+            },
+            nullptr);
+    }
 
 private:
     // The timer's id travels in the callback's pointer argument, so the callback (on SDL's
