@@ -56,6 +56,25 @@ public:
     void Render();
     void Resize(int columns, int rows);
     bool Finished() const { return FFinished; }
+    // What a front end shows around the text screen: the window's title, the form with the
+    // controls and the dialogs open over it (innermost last).
+    std::string TitleText() const;
+    TForm* Form() const { return FForm; }
+    const std::vector<TCustomForm*>& ModalForms() const { return FModalForms; }
+    // An open popup menu (innermost last): its items, the cell of its top-left corner, the
+    // highlighted visible item and the cells its box takes on the text screen (where a mouse
+    // event in cells chooses its items).
+    struct TMenuView {
+        const TMenuItem* Menu = nullptr;
+        int X = 0;
+        int Y = 0;
+        int Highlight = 0;
+        TCellRect Box;
+    };
+    std::vector<TMenuView> OpenMenus() const;
+    // Whether Render draws the open menus into the text screen; a front end that paints them
+    // itself turns it off (their boxes are still worked out, for the mouse).
+    void SetDrawMenus(bool value) { FDrawMenus = value; }
     const std::string& DatabaseFile() const { return FDatabaseFile; }
 
 private:
@@ -87,6 +106,10 @@ private:
     bool HandleGlobalKey(const TInputEvent& event);
     bool HandleTreeKey(const TInputEvent& event);
     void HandleMouse(const TInputEvent& event);
+    // The screen pixel of a mouse event (its second point for a drag's end).
+    TPoint EventPoint(const TInputEvent& event, bool second) const;
+    // The wheel over a tree, list or list box scrolls it.
+    void ScrollAt(TPoint screen, int notches);
     void DeliverKey(const TInputEvent& event);
     void AfterInput();
     bool Editing() const;
@@ -161,8 +184,9 @@ private:
     TPoint NeededCells() const;
     bool TooSmall() const;
     void RenderTooSmall();
-    // Selects the tree node or list item under a cell, as a right click does before its menu.
-    void SelectUnderMouse(int x, int y);
+    // Selects the tree node or list item under a screen pixel, as a right click does before
+    // its menu.
+    void SelectUnderPoint(TPoint screen);
     // Centres the open dialogs on the screen, each at the size it asked for or the screen's.
     void PlaceDialogs();
     std::vector<TPoint> FDialogSizes; // in pixels, one for each of FModalForms
@@ -223,6 +247,7 @@ private:
     TCellRect FListFrame;
 
     bool FShowInventory = false;
+    bool FDrawMenus = true;
     bool FHelp = false;
     bool FFinished = false;
     std::string FMessage;

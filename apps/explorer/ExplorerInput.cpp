@@ -59,13 +59,22 @@ bool TExplorer::SaveRecordPanel() {
     return true;
 }
 
+TPoint TExplorer::EventPoint(const TInputEvent& event, bool second) const {
+    int x = second ? event.X2 : event.X, y = second ? event.Y2 : event.Y;
+    return event.Pixels ? TPoint{x, y} : MousePoint(x, y);
+}
+
 void TExplorer::HandleMouse(const TInputEvent& event) {
-    if (event.Action != TMouseAction::Move && event.Action != TMouseAction::Release)
+    if (event.Action != TMouseAction::Move && event.Action != TMouseAction::Release &&
+        event.Action != TMouseAction::Wheel)
         SaveRecordPanel();
-    TPoint p = MousePoint(event.X, event.Y);
+    TPoint p = EventPoint(event, false);
     switch (event.Action) {
     case TMouseAction::Press:
         FDelivery.Press(p, mbLeft);
+        break;
+    case TMouseAction::DoublePress:
+        FDelivery.Press(p, mbLeft, true);
         break;
     case TMouseAction::Release:
         FDelivery.Release(p, mbLeft);
@@ -85,20 +94,54 @@ void TExplorer::HandleMouse(const TInputEvent& event) {
         break;
     case TMouseAction::RightClick:
         // The menu acts on what the mouse points at, not on the earlier selection.
-        SelectUnderMouse(event.X, event.Y);
+        SelectUnderPoint(event.Pixels ? p : PixelOfCell(event.X, event.Y));
         Application().ProcessMessages();
         FDelivery.Press(p, mbRight);
         FDelivery.Release(p, mbRight);
         break;
     case TMouseAction::Drag: {
-        TPoint to = MousePoint(event.X2, event.Y2);
+        TPoint to = EventPoint(event, true);
         FDelivery.Press(p, mbLeft);
         FDelivery.Move({(p.X + to.X) / 2, (p.Y + to.Y) / 2});
         FDelivery.Move(to);
         FDelivery.Release(to, mbLeft);
         break;
     }
+    case TMouseAction::Wheel:
+        ScrollAt(p, event.Wheel);
+        break;
     }
+}
+
+namespace {
+
+bool ShowsPoint(const TControl* control, TPoint screen) {
+    if (!control || !control->Visible()) return false;
+    TPoint client = control->ScreenToClient(screen);
+    return client.X >= 0 && client.Y >= 0 && client.X < control->Width() &&
+           client.Y < control->Height();
+}
+
+} // namespace
+
+void TExplorer::ScrollAt(TPoint screen, int notches) {
+    // Three lines a notch, as desktops scroll; the selection stays where it is.
+    constexpr int kLinesPerNotch = 3;
+    int lines = -notches * kLinesPerNotch;
+    if (ShowsPoint(FTree, screen)) {
+        FTree->ScrollBy(lines);
+        return;
+    }
+    for (TDBListView* list : {FChildList, FInventoryList})
+        if (ShowsPoint(list, screen)) {
+            list->Scroll(0, lines * CellHeight);
+            return;
+        }
+    for (TListBox* box : {FPalette, FProperties, FValues})
+        if (ShowsPoint(box, screen)) {
+            box->SetTopIndex(box->TopIndex() + lines);
+            return;
+        }
 }
 
 // --- menus --------------------------------------------------------------------------------
@@ -194,11 +237,14 @@ bool TExplorer::HandleMenuMouse(const TInputEvent& event) {
     if (event.Action != TMouseAction::Click && event.Action != TMouseAction::Release &&
         event.Action != TMouseAction::RightClick)
         return true;
+    // Menus stand on text cells on every front end.
+    int x = event.Pixels ? event.X / CellWidth : event.X;
+    int y = event.Pixels ? event.Y / CellHeight : event.Y;
     for (std::size_t level = FMenus.size(); level-- > 0;) {
         TOpenMenu& open = FMenus[level];
-        if (!open.Box.Contains(event.X, event.Y)) continue;
+        if (!open.Box.Contains(x, y)) continue;
         FMenus.resize(level + 1);
-        int index = event.Y - open.Box.Top - 1;
+        int index = y - open.Box.Top - 1;
         std::vector<TMenuItem*> items = VisibleItems(open.Menu);
         if (index < 0 || index >= static_cast<int>(items.size())) return true;
         open.Highlight = index;

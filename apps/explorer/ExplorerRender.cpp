@@ -28,18 +28,29 @@ void TExplorer::Render() {
     else
         RenderMain();
     RenderStatus();
-    RenderMenus();
+    if (FDrawMenus) {
+        RenderMenus();
+    } else {
+        // Only the boxes are wanted: the cells under them are kept.
+        TTextScreen under = FScreen;
+        RenderMenus();
+        FScreen = under;
+    }
     if (FHelp) RenderHelp();
     for (TCustomForm* form : FModalForms)
         FPainter.Control(*form, FocusedControl());
     RenderPrompt();
 }
 
+std::string TExplorer::TitleText() const {
+    std::string file = std::filesystem::path(FDatabaseFile).filename().string();
+    return "Orvel Explorer │ " + file + " │ " + FOptions.View.Table +
+           " │ Insert: " + InsertModeName(FTree->GetInsertMode());
+}
+
 void TExplorer::RenderTitle() {
     FScreen.Fill({0, 0, FScreen.Width(), 1}, attr::Title);
-    std::string file = std::filesystem::path(FDatabaseFile).filename().string();
-    std::string left = " Orvel Explorer │ " + file + " │ " + FOptions.View.Table +
-                       " │ Insert: " + InsertModeName(FTree->GetInsertMode());
+    std::string left = " " + TitleText();
     if (FScreen.Ascii())
         for (std::size_t p; (p = left.find("│")) != std::string::npos;)
             left.replace(p, std::string("│").size(), "|");
@@ -184,6 +195,13 @@ void TExplorer::RenderStatus() {
     std::string keys = FocusedKeys();
     FScreen.Fill({0, h - 1, FScreen.Width(), 1}, attr::Status);
     FScreen.Print(0, h - 1, FitText(keys, FScreen.Width(), true), attr::Status);
+}
+
+std::vector<TExplorer::TMenuView> TExplorer::OpenMenus() const {
+    std::vector<TMenuView> menus;
+    for (const TOpenMenu& open : FMenus)
+        menus.push_back({open.Menu, open.X, open.Y, open.Highlight, open.Box});
+    return menus;
 }
 
 void TExplorer::RenderMenus() {

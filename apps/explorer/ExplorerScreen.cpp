@@ -42,17 +42,26 @@ void TExplorer::RenderTooSmall() {
     }
 }
 
-void TExplorer::SelectUnderMouse(int x, int y) {
-    TPoint p = PixelOfCell(x, y);
-    if (FTree->Visible() && CellsOf(*FTree).Contains(x, y)) {
+void TExplorer::SelectUnderPoint(TPoint p) {
+    auto shows = [&](const TControl& control) {
+        TPoint client = control.ScreenToClient(p);
+        return control.Visible() && client.X >= 0 && client.Y >= 0 && client.X < control.Width() &&
+               client.Y < control.Height();
+    };
+    if (shows(*FTree)) {
         TPoint client = FTree->ScreenToClient(p);
         if (TTreeNode* node = FTree->GetNodeAt(client.X, client.Y))
             if (node != FTree->Selected()) FTree->SetSelected(node);
         return;
     }
     for (TDBListView* list : {FChildList, FInventoryList}) {
-        if (!list || !list->Visible() || !CellsOf(*list).Contains(x, y)) continue;
-        TPoint client = list->ScreenToClient(MousePoint(x, y));
+        if (!list || !shows(*list)) continue;
+        TPoint client = list->ScreenToClient(p);
+        // A report-style list takes a point anywhere on an item's row as one on the item.
+        if (list->ViewStyle() == vsReport && list->Columns()->Count() > 0) {
+            int first = list->Columns()->Items(0)->Width();
+            if (client.X >= first) client.X = first / 2;
+        }
         if (TListItem* item = list->GetItemAt(client.X, client.Y))
             if (item != list->Selected()) {
                 list->SetSelected(item);

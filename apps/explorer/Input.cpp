@@ -52,7 +52,8 @@ TInputEvent MouseItem(const std::string& kind, const std::string& args, const st
         {"Click", TMouseAction::Click},       {"DClick", TMouseAction::DoubleClick},
         {"RClick", TMouseAction::RightClick}, {"Drag", TMouseAction::Drag},
         {"Press", TMouseAction::Press},       {"Release", TMouseAction::Release},
-        {"Move", TMouseAction::Move},
+        {"Move", TMouseAction::Move},         {"WheelUp", TMouseAction::Wheel},
+        {"WheelDown", TMouseAction::Wheel},
     };
     TInputEvent e;
     e.Kind = TInputKind::Mouse;
@@ -61,6 +62,7 @@ TInputEvent MouseItem(const std::string& kind, const std::string& args, const st
                               [&](const auto& a) { return kind == a.first; });
     if (found == std::end(actions)) throw EConvertError("unknown mouse action <" + item + ">");
     e.Action = found->second;
+    if (e.Action == TMouseAction::Wheel) e.Wheel = kind == "WheelUp" ? 1 : -1;
     std::vector<int> n = Numbers(args, item);
     std::size_t wanted = e.Action == TMouseAction::Drag ? 4 : 2;
     if (n.size() != wanted) throw EConvertError("wrong number of cells in <" + item + ">");

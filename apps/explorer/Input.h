@@ -1,6 +1,7 @@
 // What a person does, as the explorer receives it: keys and characters, mouse actions on text
-// cells, and (for scripts) a request to print the screen. The terminal front end reads them
-// from the terminal; the non-interactive mode reads them from a key script.
+// cells or pixels, and (for scripts) a request to print the screen. The terminal front end reads
+// them from the terminal, the desktop front end from its window; the non-interactive mode reads
+// them from a key script.
 #pragma once
 
 #include <cstdint>
@@ -12,7 +13,19 @@ namespace orvel::explorer {
 
 // Redraw: no input, only a request to show the screen (a dialog has just opened).
 enum class TInputKind { Key, Char, Mouse, Resize, Dump, Redraw };
-enum class TMouseAction { Press, Release, Move, Click, DoubleClick, RightClick, Drag };
+// DoublePress: the second press of a double click (its first press and release came before);
+// Wheel: Wheel notches (positive: away from the person) over the point.
+enum class TMouseAction {
+    Press,
+    Release,
+    Move,
+    Click,
+    DoubleClick,
+    RightClick,
+    Drag,
+    DoublePress,
+    Wheel
+};
 
 struct TInputEvent {
     TInputKind Kind = TInputKind::Key;
@@ -22,10 +35,12 @@ struct TInputEvent {
     bool Alt = false;
     std::string Text; // the character typed (Char), UTF-8
     TMouseAction Action = TMouseAction::Click;
-    int X = 0; // cells (Mouse; Resize: columns)
-    int Y = 0; // cells (Mouse; Resize: rows)
+    int X = 0; // cells, or pixels when Pixels (Mouse; Resize: columns)
+    int Y = 0; // cells, or pixels when Pixels (Mouse; Resize: rows)
     int X2 = 0;
     int Y2 = 0;
+    bool Pixels = false; // a mouse position in pixels of the form (the desktop's mouse)
+    int Wheel = 0;
     std::string Name; // how a script wrote it, for step dumps
 };
 

@@ -168,8 +168,8 @@ Without a terminal (for tests):
   Script: characters are typed; <Name> is a special key: <Up> <Down> <Left> <Right>
   <PgUp> <PgDn> <Home> <End> <Enter> <Esc> <Tab> <S-Tab> <BS> <Ins> <Del> <Space>
   <F1>..<F12> <C-x> (Ctrl) <lt> (a '<'); mouse in cells: <Click:x,y> <RClick:x,y>
-  <DClick:x,y> <Drag:x1,y1,x2,y2>; <Size:COLS,ROWS> resizes the screen; <Dump> prints
-  the screen at that point.
+  <DClick:x,y> <Drag:x1,y1,x2,y2> <WheelUp:x,y> <WheelDown:x,y>; <Size:COLS,ROWS>
+  resizes the screen; <Dump> prints the screen at that point.
 )";
 }
 

@@ -101,11 +101,27 @@ TCheckBoxState CheckStateOf(WPARAM value) {
 
 } // namespace
 
+namespace {
+
+TClipboardHook& ClipboardHook() {
+    static TClipboardHook hook;
+    return hook;
+}
+
+} // namespace
+
+void SetClipboardHook(TClipboardHook hook) {
+    if (!hook.Get || !hook.Set) hook = {};
+    ClipboardHook() = std::move(hook);
+}
+
 std::string ClipboardText() {
+    if (ClipboardHook().Get) return ClipboardHook().Get();
     return Clipboard();
 }
 
 void SetClipboardText(const std::string& text) {
+    if (ClipboardHook().Set) return ClipboardHook().Set(text);
     Clipboard() = text;
 }
 
@@ -236,6 +252,19 @@ bool TLineEditor::KeyPress(char c) {
     if (b == 1) { // Ctrl+A
         MoveCaret(0, false);
         MoveCaret(Length(), true);
+        return true;
+    }
+    if (b == 3 || b == 24) { // Ctrl+C, Ctrl+X
+        if (SelLength() == 0) return true;
+        SetClipboardText(CharRange(FText, SelStart(), SelStart() + SelLength()));
+        if (b == 24) Delete(false);
+        return true;
+    }
+    if (b == 22) { // Ctrl+V
+        std::string text = ClipboardText();
+        text = text.substr(0, text.find_first_of("\r\n"));
+        FPendingUtf8.clear();
+        ReplaceSelection(text);
         return true;
     }
     if (b < 0x20 || b == 0x7F) return false;

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,6 +23,13 @@ namespace orvel {
 // The application's clipboard (text only).
 std::string ClipboardText();
 void SetClipboardText(const std::string& text);
+// Where the clipboard lives when a windowing platform offers the system's: both functions set,
+// or neither (the application's own clipboard).
+struct TClipboardHook {
+    std::function<std::string()> Get;
+    std::function<void(const std::string&)> Set;
+};
+void SetClipboardHook(TClipboardHook hook);
 
 // Whether a caption marks Key as its accelerator ("&Add" marks A; "&&" is a plain ampersand);
 // letters compare without regard to case.
@@ -56,7 +64,9 @@ public:
     void Delete(bool forward);
     // A WM_KEYDOWN key: true when it is an editing key (and was handled).
     bool KeyDown(uint16_t key, TShiftState shift);
-    // A WM_CHAR byte: true when it edited the text or the selection.
+    // A WM_CHAR byte: true when it edited the text or the selection. Ctrl+C copies the
+    // selection to the clipboard, Ctrl+X cuts it, Ctrl+V replaces it with the clipboard's text
+    // (its first line: the editor holds one).
     bool KeyPress(char c);
 
 private:
