@@ -137,16 +137,25 @@ void TComboBoxList::Paint() {
         if (i == FCombo.ItemIndex()) state.Include(odSelected);
         TRect r = ItemRect(i);
         // The combo draws its entries (owner-draw styles through OnDrawItem) on this canvas.
+        // It draws where this list's canvas draws: same target, origin and clip (a form's
+        // surface places the list with the window origin and clips it to the list).
         TCanvas* comboCanvas = FCombo.Canvas();
         TBitmap* target = comboCanvas->Bitmap();
+        TPoint origin = comboCanvas->WindowOrg();
+        auto restore = [&] {
+            comboCanvas->SetBitmap(target);
+            comboCanvas->SetWindowOrg(origin);
+        };
         comboCanvas->SetBitmap(canvas->Bitmap());
+        comboCanvas->SetWindowOrg(canvas->WindowOrg());
+        comboCanvas->IntersectClipRect(canvas->ClipRect());
         try {
             FCombo.DrawItem(i, r, state);
         } catch (...) {
-            comboCanvas->SetBitmap(target);
+            restore();
             throw;
         }
-        comboCanvas->SetBitmap(target);
+        restore();
     }
 }
 
