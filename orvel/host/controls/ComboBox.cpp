@@ -1,6 +1,7 @@
 // The combo box with its edit box and list as child windows: selection and text, dropping the
 // list down, the user's keys and clicks, the notifications it sends itself, and the combo-box
 // window messages.
+#include "orvel/host/controls/ControlPaint.h"
 #include "orvel/host/controls/StdCtrls.h"
 
 #include "orvel/host/core/Exceptions.h"
@@ -463,6 +464,9 @@ void TCustomComboBox::ShowList() {
     FDroppedDown = true;
     SetWindowPos(ListHandle(), HWND_TOP, combo.Left, y, combo.Width(), height,
                  SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    // The list was scrolled while it had no height (a selection made while closed): at its
+    // shown height it starts no later than the first entry that still fills every row.
+    FList->SetTopIndex(FList->TopIndex());
     FList->MakeVisible(FItemIndex);
     Invalidate();
 }
@@ -740,6 +744,10 @@ void TCustomComboBox::Paint() {
         if (Focused()) state.Include(odSelected);
         if (Focused()) state.Include(odFocused);
         DrawItem(FItemIndex, r, state);
+        if (Focused()) {
+            InflateRect(r, -1, -1);
+            PaintFocusRect(*canvas, r);
+        }
     }
     if (FStyle != csSimple) {
         UINT state = DFCS_SCROLLCOMBOBOX;

@@ -190,6 +190,16 @@ private:
 };
 TScreen& Screen();
 
+// A form's picture as a desktop window shows it (for pictures of dialogs; a front end with a
+// window manager draws its own): a raised frame FormFrameWidth pixels wide, a caption bar of
+// FormCaptionHeight pixels (clActiveCaption while the form is active, else clInactiveCaption)
+// with the caption and a close box, and the form's client area inside, all with the window's
+// top-left at (x, y). FormWindowSize answers the size of that picture.
+inline constexpr int FormFrameWidth = 4;
+inline constexpr int FormCaptionHeight = 20;
+TSize FormWindowSize(const TCustomForm& form);
+void PaintFormWindow(TCanvas& canvas, TCustomForm& form, int x, int y);
+
 // The form a control lies in (the control itself when it is a form), or none.
 TCustomForm* GetParentForm(const TControl* Control);
 

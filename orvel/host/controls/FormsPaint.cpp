@@ -229,4 +229,43 @@ TRect TCustomForm::PaintInvalid() {
     return damaged;
 }
 
+TSize FormWindowSize(const TCustomForm& form) {
+    return {form.ClientWidth() + 2 * FormFrameWidth,
+            form.ClientHeight() + 2 * FormFrameWidth + FormCaptionHeight};
+}
+
+void PaintFormWindow(TCanvas& canvas, TCustomForm& form, int x, int y) {
+    TSize size = FormWindowSize(form);
+    TRect outer = Bounds(x, y, size.cx, size.cy);
+    canvas.Brush()->SetStyle(bsSolid);
+    canvas.Brush()->SetColor(clBtnFace);
+    canvas.FillRect(outer);
+    PaintEdge(canvas, outer, false);
+    TRect bar =
+        Bounds(x + FormFrameWidth, y + FormFrameWidth, form.ClientWidth(), FormCaptionHeight - 1);
+    canvas.Brush()->SetColor(form.Active() ? clActiveCaption : clInactiveCaption);
+    canvas.FillRect(bar);
+    // The close box: a small raised button at the right end of the bar with a cross.
+    int box = FormCaptionHeight - 5;
+    TRect close = Bounds(bar.Right - box - 2, bar.Top + 2, box, box - 1);
+    canvas.Brush()->SetColor(clBtnFace);
+    canvas.FillRect(close);
+    PaintEdge(canvas, close, false);
+    canvas.Pen()->SetColor(clBtnText);
+    for (int i = 0; i < 2; ++i) {
+        canvas.MoveTo(close.Left + 4 + i, close.Top + 3);
+        canvas.LineTo(close.Right - 4 + i, close.Bottom - 3);
+        canvas.MoveTo(close.Right - 5 + i, close.Top + 3);
+        canvas.LineTo(close.Left + 3 + i, close.Bottom - 3);
+    }
+    canvas.Font()->Assign(form.Font());
+    canvas.Font()->SetStyle(fsBold);
+    canvas.Font()->SetColor(form.Active() ? clCaptionText : clInactiveCaptionText);
+    canvas.Brush()->SetStyle(bsClear);
+    PaintTextInRect(canvas, Rect(bar.Left, bar.Top, close.Left - 2, bar.Bottom), form.Caption(),
+                    taLeftJustify, 4);
+    canvas.Brush()->SetStyle(bsSolid);
+    form.PaintTo(canvas, x + FormFrameWidth, y + FormFrameWidth + FormCaptionHeight);
+}
+
 } // namespace orvel
