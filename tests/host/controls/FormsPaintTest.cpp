@@ -3,6 +3,7 @@
 // repaint would give; owner-draw events paint on the form's surface.
 #include "orvel/host/controls/ExtCtrls.h"
 #include "orvel/host/controls/Forms.h"
+#include "orvel/host/controls/Grids.h"
 #include "orvel/host/controls/StdCtrls.h"
 #include "tests/support/driver/Driver.h"
 
@@ -143,6 +144,27 @@ TEST_F(FormsPaintTest, OwnerDrawEventsPaintOnTheFormSurface) {
     EXPECT_EQ(form.Surface().Pixel(at.X, at.Y), clRed);
     // The event's drawing stays inside the list.
     EXPECT_EQ(form.Surface().Pixel(list.Left() - 1, at.Y), ColorToRGB(clBtnFace));
+}
+
+TEST_F(FormsPaintTest, GridCellEventsPaintOnTheFormSurfaceAtTheCell) {
+    list.Hide();
+    auto& grid = test.Place<TStringGrid>(8, 40, 200, 90);
+    int calls = 0;
+    grid.OnDrawCell = [&](TObject*, int col, int row, TRect r, TGridDrawState) {
+        ++calls;
+        EXPECT_EQ(grid.Canvas()->Bitmap(), &form.Surface());
+        if (col == 2 && row == 1) {
+            grid.Canvas()->Brush()->SetColor(clRed);
+            grid.Canvas()->FillRect(r);
+        }
+    };
+    form.PaintInvalid();
+    EXPECT_GT(calls, 0);
+    TRect cell = grid.CellRect(2, 1);
+    TPoint at = form.ScreenToClient(grid.ClientToScreen({cell.Left + 2, cell.Top + 2}));
+    EXPECT_EQ(form.Surface().Pixel(at.X, at.Y), clRed);
+    TPoint beside = form.ScreenToClient(grid.ClientToScreen({cell.Right + 3, cell.Top + 2}));
+    EXPECT_NE(form.Surface().Pixel(beside.X, beside.Y), clRed);
 }
 
 } // namespace
