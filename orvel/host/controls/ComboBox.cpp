@@ -1,6 +1,7 @@
 // The combo box with its edit box and list as child windows: selection and text, dropping the
 // list down, the user's keys and clicks, the notifications it sends itself, and the combo-box
 // window messages.
+#include "orvel/host/controls/ControlPaint.h"
 #include "orvel/host/controls/StdCtrls.h"
 
 #include "orvel/host/core/Exceptions.h"
@@ -137,16 +138,25 @@ void TComboBoxList::Paint() {
         if (i == FCombo.ItemIndex()) state.Include(odSelected);
         TRect r = ItemRect(i);
         // The combo draws its entries (owner-draw styles through OnDrawItem) on this canvas.
+        // It draws where this list's canvas draws: same target, origin and clip (a form's
+        // surface places the list with the window origin and clips it to the list).
         TCanvas* comboCanvas = FCombo.Canvas();
         TBitmap* target = comboCanvas->Bitmap();
+        TPoint origin = comboCanvas->WindowOrg();
+        auto restore = [&] {
+            comboCanvas->SetBitmap(target);
+            comboCanvas->SetWindowOrg(origin);
+        };
         comboCanvas->SetBitmap(canvas->Bitmap());
+        comboCanvas->SetWindowOrg(canvas->WindowOrg());
+        comboCanvas->IntersectClipRect(canvas->ClipRect());
         try {
             FCombo.DrawItem(i, r, state);
         } catch (...) {
-            comboCanvas->SetBitmap(target);
+            restore();
             throw;
         }
-        comboCanvas->SetBitmap(target);
+        restore();
     }
 }
 
@@ -454,6 +464,9 @@ void TCustomComboBox::ShowList() {
     FDroppedDown = true;
     SetWindowPos(ListHandle(), HWND_TOP, combo.Left, y, combo.Width(), height,
                  SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    // The list was scrolled while it had no height (a selection made while closed): at its
+    // shown height it starts no later than the first entry that still fills every row.
+    FList->SetTopIndex(FList->TopIndex());
     FList->MakeVisible(FItemIndex);
     Invalidate();
 }
@@ -731,6 +744,10 @@ void TCustomComboBox::Paint() {
         if (Focused()) state.Include(odSelected);
         if (Focused()) state.Include(odFocused);
         DrawItem(FItemIndex, r, state);
+        if (Focused()) {
+            InflateRect(r, -1, -1);
+            PaintFocusRect(*canvas, r);
+        }
     }
     if (FStyle != csSimple) {
         UINT state = DFCS_SCROLLCOMBOBOX;

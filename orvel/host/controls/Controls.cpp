@@ -269,6 +269,7 @@ void TControl::Loaded() {
 
 void TControl::Invalidate() {
     FInvalidated = true;
+    FComposeNeeded = true;
     ++FInvalidateCount;
 }
 
@@ -739,6 +740,21 @@ void TWinControl::DispatchWindowMessage(TMessage& Message) {
 }
 
 void TWinControl::WndProc(TMessage& Message) {
+    // What changes the look without an Invalidate (focus, keys, buttons) still shows on the form.
+    switch (Message.Msg) {
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+    case WM_CHAR:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_LBUTTONDBLCLK:
+        MarkForComposition();
+        break;
+    default:
+        break;
+    }
     if (IsMouseMessage(Message.Msg)) {
         if (HandleDragMouse(Message) || RouteMouseToChild(Message)) return;
         TControl::WndProc(Message);

@@ -26,6 +26,7 @@ class TControl;
 class TWinControl;
 class TPopupMenu;
 class TCustomForm;
+class TFormComposer;
 
 enum TMouseButton { mbLeft, mbRight, mbMiddle };
 
@@ -256,6 +257,11 @@ public:
     int InvalidateCount() const { return FInvalidateCount; }
     int PaintCount() const { return FPaintCount; }
     bool NeedsPaint() const { return FInvalidated; }
+    // Whether the control's pixels on its form's surface are out of date: set by Invalidate and
+    // by what changes a control's look without invalidating it (the focus coming or going, a
+    // key, a mouse button), cleared when the form composes it (TCustomForm::PaintInvalid).
+    bool NeedsComposition() const { return FComposeNeeded; }
+    void MarkForComposition() { FComposeNeeded = true; }
 
     // Handles a message sent to this control; descendants override to add their own messages
     // and call the inherited handling for the others.
@@ -301,6 +307,7 @@ public:
 protected:
     friend class TWinControl;
     friend class TDragManager;
+    friend class TFormComposer;
 
     virtual void Click();
     virtual void DblClick();
@@ -373,6 +380,8 @@ private:
     TControlStyle FControlStyle;
     int FInvalidateCount = 0;
     int FPaintCount = 0;
+    bool FComposeNeeded = true;
+    TRect FComposedRect; // where the form's surface last showed the control (form coordinates)
 };
 
 // The two scroll bars of a control, and what one shows: the range Min..Max of scroll positions,
@@ -435,6 +444,12 @@ public:
     // The bounds without the frame and without the scroll bars that are shown.
     TRect ClientRect() const override;
     TPoint ClientOrigin() const override;
+    // Paints this control and its visible children, whole, into canvas with the control's
+    // top-left at (x, y) (for offscreen pictures of one control): the frame and scroll bars,
+    // then the client area through WM_PAINT with the canvas's device context (window origin at
+    // the client's top-left, clipped to it), children over parents in z-order, clipped to their
+    // parents; dropped-down pop-ups of the children last. The paint counters do not change.
+    void PaintTo(TCanvas& canvas, int x, int y);
     // The state of a scroll bar, for painting it. The base answers whether the bar is shown
     // with a thumb that fills the track; scrolling controls override it with their positions.
     virtual TScrollBarState ScrollBarState(TScrollBarKind Kind) const;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "orvel/host/controls/Controls.h"
+#include "orvel/host/controls/Graphics.h"
 
 #include <functional>
 #include <vector>
@@ -116,6 +117,14 @@ public:
     void Loaded() override;
     void WndProc(TMessage& Message) override;
 
+    // The form's pixels, ClientWidth x ClientHeight, as the last PaintInvalid composed them.
+    const TBitmap& Surface() const { return FSurface; }
+    // Repaints into Surface() only the controls invalidated since the last call (everything on
+    // the first call and after a resize), children over parents in z-order, clipped to their
+    // parents, and answers the damaged rectangle in form coordinates (empty when nothing
+    // changed). Each control painted counts a paint (PaintCount).
+    TRect PaintInvalid();
+
     // A form has no frame of its own in the headless model: its client area is its bounds,
     // whatever its BorderStyle (bsSizeable by default).
     int BorderWidth() const override { return 0; }
@@ -135,6 +144,8 @@ protected:
     void SetVisible(bool value) override;
     virtual void DoCreate();
     virtual void DoClose(TCloseAction& Action);
+    // The client area in the form's Color.
+    void PaintWindow(HDC DC) override;
 
 private:
     void FocusFirstControl();
@@ -145,6 +156,8 @@ private:
     bool FModal = false;
     TBorderIcons FBorderIcons{biSystemMenu, biMinimize, biMaximize};
     TPosition FPosition = poDesigned;
+    TBitmap FSurface;
+    std::vector<TRect> FPopupPlaces; // where pop-ups showed at the last composition
 };
 
 class TForm : public TCustomForm {
@@ -176,6 +189,16 @@ private:
     TCustomForm* FActiveForm = nullptr;
 };
 TScreen& Screen();
+
+// A form's picture as a desktop window shows it (for pictures of dialogs; a front end with a
+// window manager draws its own): a raised frame FormFrameWidth pixels wide, a caption bar of
+// FormCaptionHeight pixels (clActiveCaption while the form is active, else clInactiveCaption)
+// with the caption and a close box, and the form's client area inside, all with the window's
+// top-left at (x, y). FormWindowSize answers the size of that picture.
+inline constexpr int FormFrameWidth = 4;
+inline constexpr int FormCaptionHeight = 20;
+TSize FormWindowSize(const TCustomForm& form);
+void PaintFormWindow(TCanvas& canvas, TCustomForm& form, int x, int y);
 
 // The form a control lies in (the control itself when it is a form), or none.
 TCustomForm* GetParentForm(const TControl* Control);

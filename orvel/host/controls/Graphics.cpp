@@ -826,9 +826,11 @@ void TCanvas::DrawFrameControl(const TRect& r, UINT type, UINT state) {
     const bool flat = pushed || (state & DFCS_FLAT) != 0;
     const UINT kind = state & 0xFF;
 
-    if (type == DFC_BUTTON && kind == DFCS_BUTTONCHECK) {
-        // A check box: a white box with a dark frame and, when checked, a check mark.
-        FillPlain(r, Rgb(pushed ? clBtnFace : clWindow));
+    if (type == DFC_BUTTON && (kind == DFCS_BUTTONCHECK || kind == DFCS_BUTTON3STATE)) {
+        // A check box: a white box with a dark frame and, when checked, a check mark; the third
+        // (grayed) state of a three-state box shows the mark on the face colour.
+        bool grayed = kind == DFCS_BUTTON3STATE && (state & DFCS_CHECKED);
+        FillPlain(r, Rgb(pushed || grayed ? clBtnFace : clWindow));
         uint32_t frame = Rgb(clBtnShadow);
         FillPlain(Rect(r.Left, r.Top, r.Right, r.Top + 1), frame);
         FillPlain(Rect(r.Left, r.Bottom - 1, r.Right, r.Bottom), frame);

@@ -2,6 +2,8 @@
 // keys and clicks, painting, and the string grid's cells.
 #include "orvel/host/controls/Grids.h"
 
+#include "orvel/host/controls/ControlPaint.h"
+
 #include "orvel/host/core/Exceptions.h"
 
 #include <algorithm>
@@ -690,34 +692,7 @@ void TCustomGrid::DrawCell(int ACol, int ARow, const TRect& ARect, TGridDrawStat
                               : AState.Contains(gdSelected) ? clHighlight
                                                             : Color());
     canvas->FillRect(ARect);
-}
-
-void TCustomGrid::Paint() {
-    TCanvas* canvas = Canvas();
-    TRect client = ClientRect();
-    canvas->Brush()->SetStyle(bsSolid);
-    canvas->Brush()->SetColor(Color());
-    canvas->FillRect(client);
-    for (int r = 0; r < FRowCount; ++r) {
-        for (int c = 0; c < FColCount; ++c) {
-            TRect cell = CellRect(c, r);
-            if (cell.IsEmpty() && RowTop(r) < 0) break;
-            if (cell.IsEmpty()) continue;
-            // The lines right of and below the cell.
-            canvas->Brush()->SetColor(clBtnShadow);
-            canvas->FillRect(
-                {cell.Right, cell.Top, cell.Right + ColLine(c), cell.Bottom + RowLine(r)});
-            canvas->FillRect({cell.Left, cell.Bottom, cell.Right, cell.Bottom + RowLine(r)});
-            TGridDrawState state;
-            if (c < FFixedCols || r < FFixedRows) state.Include(gdFixed);
-            bool current = c == FCol && r == FRow;
-            if (current && Focused()) state.Include(gdFocused);
-            if (current && (!Focused() || FOptions.Contains(goDrawFocusSelected)) &&
-                !state.Contains(gdFixed))
-                state.Include(gdSelected);
-            DrawCell(c, r, cell, state);
-        }
-    }
+    if (AState.Contains(gdFixed)) PaintFixedCellEdge(*canvas, ARect);
 }
 
 // --- TCustomDrawGrid --------------------------------------------------------------------------
@@ -798,7 +773,7 @@ void TStringGrid::DrawCell(int ACol, int ARow, const TRect& ARect, TGridDrawStat
     canvas->Font()->Assign(Font());
     if (AState.Contains(gdSelected)) canvas->Font()->SetColor(clHighlightText);
     canvas->Brush()->SetStyle(bsClear);
-    canvas->TextRect(ARect, ARect.Left + 2, ARect.Top + 2, Cells(ACol, ARow));
+    PaintTextInRect(*canvas, ARect, Cells(ACol, ARow));
     canvas->Brush()->SetStyle(bsSolid);
     if (OnDrawCell) OnDrawCell(this, ACol, ARow, ARect, AState);
 }

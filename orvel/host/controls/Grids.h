@@ -84,6 +84,8 @@ public:
 protected:
     friend class TCustomGrid;
 
+    // The editor shows its cell: read-only or not, it keeps the cell's colour.
+    bool ShowsReadOnlyFace() const override { return false; }
     // The editor is placed on a cell: it takes the cell's text (the grid's GetEditText) and
     // length limit (GetEditLimit). The grid calls it every time it moves the editor to a cell.
     virtual void UpdateContents();
@@ -229,6 +231,9 @@ private:
     int RowTop(int ARow) const;
     int TotalWidth() const;
     int TotalHeight() const;
+    // Painting (GridsPaint.cpp): the lines after a cell, and a fixed cell's raised edge.
+    void PaintCellLines(TCanvas& canvas, int ACol, int ARow, const TRect& cell, bool fixed);
+    static void PaintFixedCellEdge(TCanvas& canvas, const TRect& cell);
 
     std::vector<int> FColWidths;
     std::vector<int> FRowHeights;

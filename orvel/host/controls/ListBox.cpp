@@ -1,5 +1,6 @@
 // The list box: entries in rows, one or many selected, scrolling, the keyboard and mouse
 // selections, and the list-box window messages.
+#include "orvel/host/controls/ControlPaint.h"
 #include "orvel/host/controls/StdCtrls.h"
 
 #include "orvel/host/core/Exceptions.h"
@@ -529,10 +530,7 @@ void TCustomListBox::Paint() {
         if (i == FItemIndex && FShowsFocus) state.Include(odFocused);
         TRect r = ItemRect(i);
         DrawItem(i, r, state);
-        if (state.Contains(odFocused)) {
-            canvas->Brush()->SetColor(clWindowText);
-            canvas->FrameRect(r);
-        }
+        if (state.Contains(odFocused)) PaintFocusRect(*canvas, r);
     }
 }
 

@@ -665,43 +665,54 @@ void TCustomEdit::WMPaint(TMessage& Message) {
 
 void TCustomEdit::Paint() {
     TCanvas* canvas = Canvas();
+    bool enabled = IsEnabledWithParents();
+    // A read-only or disabled box in the window colour takes the face colour, as users expect.
+    bool readOnlyFace = FReadOnly && ShowsReadOnlyFace();
+    TColor back = Color() == clWindow && (!enabled || readOnlyFace) ? clBtnFace : Color();
+    TColor fore = enabled ? Font()->Color() : clGrayText;
     canvas->Brush()->SetStyle(bsSolid);
-    canvas->Brush()->SetColor(Color());
+    canvas->Brush()->SetColor(back);
     canvas->FillRect(ClientRect());
     canvas->Font()->Assign(Font());
-    if (!IsEnabledWithParents()) canvas->Font()->SetColor(clGrayText);
+    canvas->Font()->SetColor(fore);
     TRect area = FormatRect();
     TTextLines lines = LayOut(Text(), IsMultiLine());
-    int cell = TextCellWidth * Font()->Scale();
-    int lineHeight = TextCellHeight * Font()->Scale();
+    int lineHeight = canvas->TextHeight("Wg");
+    // One line sits in the middle of the box; more lines run from the top.
+    int top = IsMultiLine() ? area.Top : area.Top + (area.Height() - lineHeight) / 2;
     bool focused = Focused();
     int selFrom = SelStart(), selTo = SelStart() + SelLength();
+    auto xOf = [&](std::size_t line, int column) {
+        return area.Left - FTextScroll + canvas->TextWidth(CharRange(lines.Lines[line], 0, column));
+    };
     for (std::size_t i = 0; i < lines.Lines.size(); ++i) {
-        int y = area.Top + static_cast<int>(i) * lineHeight;
+        int y = top + static_cast<int>(i) * lineHeight;
         if (y >= area.Bottom) break;
-        int x = area.Left - FTextScroll;
-        TRect row{area.Left, y, area.Right, std::min(area.Bottom, y + lineHeight)};
-        canvas->TextRect(row, x, y, lines.Lines[i]);
+        TRect row{area.Left, std::max(area.Top, y), area.Right,
+                  std::min(area.Bottom, y + lineHeight)};
+        canvas->Brush()->SetStyle(bsClear);
+        canvas->TextRect(row, xOf(i, 0), y, lines.Lines[i]);
         // The selection shows while the control has the focus.
         int from = std::max(selFrom - lines.Starts[i], 0);
         int to = std::min(selTo - lines.Starts[i], lines.LineLength(static_cast<int>(i)));
         if (focused && from < to) {
-            TRect sel{x + from * cell, y, x + to * cell, row.Bottom};
+            TRect sel{xOf(i, from), row.Top, xOf(i, to), row.Bottom};
             IntersectRect(sel, sel, row);
+            canvas->Brush()->SetStyle(bsSolid);
             canvas->Brush()->SetColor(clHighlight);
             canvas->Font()->SetColor(clHighlightText);
-            canvas->TextRect(sel, x + from * cell, y, CharRange(lines.Lines[i], from, to));
-            canvas->Brush()->SetColor(Color());
-            canvas->Font()->SetColor(Font()->Color());
+            canvas->TextRect(sel, xOf(i, from), y, CharRange(lines.Lines[i], from, to));
+            canvas->Font()->SetColor(fore);
         }
     }
+    canvas->Brush()->SetStyle(bsSolid);
     if (focused && SelLength() == 0) {
-        int line = lines.LineOf(FCaret);
-        int column = FCaret - lines.Starts[static_cast<std::size_t>(line)];
-        int x = area.Left - FTextScroll + column * cell;
-        int y = area.Top + line * lineHeight;
-        canvas->Brush()->SetColor(Font()->Color());
-        canvas->FillRect(TRect{x, y, x + 1, std::min(area.Bottom, y + lineHeight)});
+        std::size_t line = static_cast<std::size_t>(lines.LineOf(FCaret));
+        int x = xOf(line, FCaret - lines.Starts[line]);
+        int y = top + static_cast<int>(line) * lineHeight;
+        canvas->Brush()->SetColor(fore);
+        canvas->FillRect(
+            TRect{x, std::max(area.Top, y), x + 1, std::min(area.Bottom, y + lineHeight)});
     }
 }
 
@@ -937,24 +948,6 @@ void TCustomLabel::AdjustBounds() {
     SetBounds(Left(), Top(), size.cx, size.cy);
 }
 
-void TCustomLabel::Paint() {
-    TCanvas* canvas = Canvas();
-    TRect r = ClientRect();
-    canvas->Brush()->SetColor(Color());
-    canvas->Brush()->SetStyle(FTransparent ? bsClear : bsSolid);
-    canvas->FillRect(r);
-    canvas->Brush()->SetStyle(bsClear);
-    canvas->Font()->Assign(Font());
-    if (!IsEnabledWithParents()) canvas->Font()->SetColor(clGrayText);
-    std::string text = DisplayText();
-    int width = canvas->TextWidth(text);
-    int x = FAlignment == taRightJustify ? r.Right - width
-            : FAlignment == taCenter     ? (r.Width() - width) / 2
-                                         : 0;
-    canvas->TextRect(r, x, 0, text);
-    canvas->Brush()->SetStyle(bsSolid);
-}
-
 // --- Buttons ----------------------------------------------------------------------------------
 
 TButtonControl::TButtonControl(TComponent* AOwner) : TCustomControl(AOwner) {
@@ -1027,26 +1020,6 @@ void TButton::DefaultKeyPress(char& Key) {
 void TButton::CreateParams(TCreateParams& Params) {
     TButtonControl::CreateParams(Params);
     Params.Style |= FDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
-}
-
-void TButton::Paint() {
-    TCanvas* canvas = Canvas();
-    TRect r = ClientRect();
-    UINT state = DFCS_BUTTONPUSH;
-    if (ControlState().Contains(csLButtonDown)) state |= DFCS_PUSHED;
-    if (!IsEnabledWithParents()) state |= DFCS_INACTIVE;
-    canvas->DrawFrameControl(r, DFC_BUTTON, state);
-    if (FDefault || Focused()) {
-        canvas->Brush()->SetColor(clWindowFrame);
-        canvas->FrameRect(r);
-    }
-    std::string text = StripAccelChars(Caption());
-    canvas->Brush()->SetStyle(bsClear);
-    canvas->Font()->Assign(Font());
-    if (!IsEnabledWithParents()) canvas->Font()->SetColor(clGrayText);
-    canvas->TextRect(r, (r.Width() - canvas->TextWidth(text)) / 2,
-                     (r.Height() - canvas->TextHeight(text)) / 2, text);
-    canvas->Brush()->SetStyle(bsSolid);
 }
 
 // --- TCustomCheckBox --------------------------------------------------------------------------
@@ -1146,31 +1119,6 @@ void TCustomCheckBox::CreateParams(TCreateParams& Params) {
     if (FAlignment == taLeftJustify) Params.Style |= BS_LEFTTEXT;
 }
 
-void TCustomCheckBox::Paint() {
-    TCanvas* canvas = Canvas();
-    TRect r = ClientRect();
-    canvas->Brush()->SetStyle(bsSolid);
-    canvas->Brush()->SetColor(Color());
-    canvas->FillRect(r);
-    const int box = 13;
-    int top = (r.Height() - box) / 2;
-    int boxLeft = FAlignment == taRightJustify ? 0 : r.Width() - box;
-    UINT state = DFCS_BUTTONCHECK;
-    if (FState == cbChecked) state |= DFCS_CHECKED;
-    if (FState == cbGrayed) state |= DFCS_CHECKED | DFCS_BUTTON3STATE | DFCS_INACTIVE;
-    if (FPressed) state |= DFCS_PUSHED;
-    if (!IsEnabledWithParents()) state |= DFCS_INACTIVE;
-    canvas->DrawFrameControl(Bounds(boxLeft, top, box, box), DFC_BUTTON, state);
-    std::string text = StripAccelChars(Caption());
-    canvas->Brush()->SetStyle(bsClear);
-    canvas->Font()->Assign(Font());
-    if (!IsEnabledWithParents()) canvas->Font()->SetColor(clGrayText);
-    int textLeft = FAlignment == taRightJustify ? box + 4 : 0;
-    TRect textRect{textLeft, 0, FAlignment == taRightJustify ? r.Right : boxLeft - 4, r.Bottom};
-    canvas->TextRect(textRect, textLeft, (r.Height() - canvas->TextHeight(text)) / 2, text);
-    canvas->Brush()->SetStyle(bsSolid);
-}
-
 // --- TCustomGroupBox --------------------------------------------------------------------------
 
 TCustomGroupBox::TCustomGroupBox(TComponent* AOwner) : TCustomControl(AOwner) {
@@ -1179,24 +1127,6 @@ TCustomGroupBox::TCustomGroupBox(TComponent* AOwner) : TCustomControl(AOwner) {
     SetControlStyle(style);
     SetColor(clBtnFace);
     SetBounds(0, 0, 185, 105);
-}
-
-void TCustomGroupBox::Paint() {
-    TCanvas* canvas = Canvas();
-    TRect r = ClientRect();
-    canvas->Brush()->SetStyle(bsSolid);
-    canvas->Brush()->SetColor(Color());
-    canvas->FillRect(r);
-    int textHeight = canvas->TextHeight("");
-    TRect frame{r.Left, r.Top + textHeight / 2, r.Right, r.Bottom};
-    canvas->Brush()->SetColor(clBtnShadow);
-    canvas->FrameRect(frame);
-    std::string text = StripAccelChars(Caption());
-    if (!text.empty()) {
-        canvas->Brush()->SetColor(Color());
-        canvas->Font()->Assign(Font());
-        canvas->TextOut(8, 0, text);
-    }
 }
 
 // --- TListControlItems ------------------------------------------------------------------------

@@ -149,6 +149,9 @@ protected:
     void CreateParams(TCreateParams& Params) override;
     void WMPaint(TMessage& Message) override;
     void Paint() override;
+    // Whether a read-only box shows the face colour instead of its Color (a box of its own does;
+    // an editor that is part of another control's look does not).
+    virtual bool ShowsReadOnlyFace() const { return true; }
     // The character position under a client point.
     int PositionAt(int X, int Y) const;
     // A memo lays its text out in lines; an edit box in one.
