@@ -211,10 +211,10 @@ TColor BackColor(TCellColor color) {
         return RGB(0, 84, 153);
     case explorer::ccMagenta:
         return RGB(235, 215, 240);
-    case explorer::ccCyan:
-        return kFace;
     default:
-        return clWhite;
+        // Around the controls the window has the face of dialogs, as the controls' own
+        // backgrounds expect (and a dark system colour table darkens it too).
+        return ColorToRGB(clBtnFace);
     }
 }
 
@@ -334,8 +334,33 @@ TRect TDesktopFrame::Compose(const TTextScreen& screen, TBitmap& into, int width
     return Damage(into);
 }
 
+namespace {
+
+// The explorer's controls paint themselves over the cells the text screen drew for them, the
+// dialogs open over the form after them; the help and a prompt stay on top of both.
+void PaintControls(explorer::TExplorer& explorer, TCanvas& canvas) {
+    canvas.ResetClip();
+    for (const explorer::TCellRect& r : explorer.OverlayCells())
+        canvas.ExcludeClipRect({r.Left * CellWidth, r.Top * CellHeight,
+                                (r.Left + r.Width) * CellWidth, (r.Top + r.Height) * CellHeight});
+    TForm* form = explorer.Form();
+    for (int i = 0; i < form->ControlCount(); ++i) {
+        auto* control = dynamic_cast<TWinControl*>(form->Controls(i));
+        if (control && control->Visible() && control->Width() > 0 && control->Height() > 0)
+            control->PaintTo(canvas, control->Left(), control->Top());
+    }
+    // A dialog shows as a window: frame and caption bar around its client area, which stays where
+    // the explorer placed it (and where its controls take the mouse).
+    for (TCustomForm* dialog : explorer.ModalForms())
+        PaintFormWindow(canvas, *dialog, dialog->Left() - FormFrameWidth,
+                        dialog->Top() - FormFrameWidth - FormCaptionHeight);
+    canvas.ResetClip();
+}
+
+} // namespace
+
 void TDesktopFrame::Paint(const TTextScreen& screen, TBitmap& into, int width, int height,
-                          const TMenuViews& menus) {
+                          const TMenuViews& menus, explorer::TExplorer* explorer) {
     width = std::max(width, screen.Width() * CellWidth);
     height = std::max(height, screen.Height() * CellHeight);
     into.SetSize(width, height);
@@ -345,6 +370,7 @@ void TDesktopFrame::Paint(const TTextScreen& screen, TBitmap& into, int width, i
     for (int y = 0; y < screen.Height(); ++y)
         PaintRow(screen, canvas, y);
     PaintCursor(screen, canvas);
+    if (explorer && explorer->ShowsForm()) PaintControls(*explorer, canvas);
     canvas.Font()->SetStyle(0);
     canvas.Font()->SetColor(clMenuText);
     std::vector<TRect> boxes = MenuBoxes(canvas, menus, width, height);
@@ -354,7 +380,13 @@ void TDesktopFrame::Paint(const TTextScreen& screen, TBitmap& into, int width, i
 
 TRect TDesktopFrame::Compose(explorer::TExplorer& explorer, const TTextScreen& screen,
                              TBitmap& into, int width, int height) {
-    Paint(screen, into, width, height, explorer.OpenMenus());
+    // The pixels are composed from the screen without the controls' text (the controls paint
+    // themselves there); the screen is then drawn whole again, as key scripts and dumps read it.
+    explorer.SetDrawControls(false);
+    explorer.Render();
+    Paint(screen, into, width, height, explorer.OpenMenus(), &explorer);
+    explorer.SetDrawControls(true);
+    explorer.Render();
     // The drag image follows the mouse, the point it was picked up at under the cursor.
     TDragManager& drag = TDragManager::Instance();
     TBitmap image;

@@ -1,8 +1,9 @@
-// The desktop explorer's picture: the explorer's screen (the panels, the title, the status line,
-// prompts, help, menus and the dialogs over them) composed in pixels, one text cell as
-// CellWidth x CellHeight pixels. Frames, scroll bars and the picture glyphs are drawn as lines
-// and shapes; text goes through the canvas's font, each word group at the cell where it starts.
-// Composing needs no window: the same frame is presented in a window or written to a file.
+// The desktop explorer's picture: the explorer's screen composed in pixels. The chrome (title,
+// panel frames, status line, prompts, help) comes from the text screen, one text cell as
+// CellWidth x CellHeight pixels, frames drawn as lines and text through the canvas's font; the
+// form's controls and the dialogs over it paint themselves on top, at their own bounds, and the
+// popup menus are painted last. Composing needs no window: the same frame is presented in a
+// window or written to a file.
 #pragma once
 
 #include "apps/explorer/Explorer.h"
@@ -43,8 +44,10 @@ public:
                   int width, int height);
 
 private:
+    // The text screen's cells, then (given the explorer) the form's controls and the dialogs
+    // open over it painting themselves where the screen drew them, then the menus.
     void Paint(const explorer::TTextScreen& screen, TBitmap& into, int width, int height,
-               const TMenuViews& menus);
+               const TMenuViews& menus, explorer::TExplorer* explorer = nullptr);
     void PaintRow(const explorer::TTextScreen& screen, TCanvas& canvas, int y);
     void PaintText(TCanvas& canvas, int x, int y, int cells, const std::string& text,
                    const explorer::TCellAttr& attr);

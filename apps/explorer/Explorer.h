@@ -61,6 +61,11 @@ public:
     std::string TitleText() const;
     TForm* Form() const { return FForm; }
     const std::vector<TCustomForm*>& ModalForms() const { return FModalForms; }
+    // The cells the text screen draws over the form's controls as the last Render left them (the
+    // help, a prompt): a front end that lets the controls paint themselves keeps these cells as
+    // the screen has them. ShowsForm is false while the screen only says it is too small.
+    const std::vector<TCellRect>& OverlayCells() const { return FOverlayCells; }
+    bool ShowsForm() const { return FForm && !TooSmall(); }
     // An open popup menu (innermost last): its items, the cell of its top-left corner, the
     // highlighted visible item and the cells its box takes on the text screen (where a mouse
     // event in cells chooses its items).
@@ -75,6 +80,9 @@ public:
     // Whether Render draws the open menus into the text screen; a front end that paints them
     // itself turns it off (their boxes are still worked out, for the mouse).
     void SetDrawMenus(bool value) { FDrawMenus = value; }
+    // Whether Render draws the form's controls and dialogs as text; a front end whose controls
+    // paint themselves turns it off.
+    void SetDrawControls(bool value) { FPainter.SetDrawControls(value); }
     const std::string& DatabaseFile() const { return FDatabaseFile; }
 
 private:
@@ -248,6 +256,7 @@ private:
 
     bool FShowInventory = false;
     bool FDrawMenus = true;
+    std::vector<TCellRect> FOverlayCells;
     bool FHelp = false;
     bool FFinished = false;
     std::string FMessage;

@@ -20,6 +20,7 @@ namespace orvel::explorer {
 
 void TExplorer::Render() {
     FScreen.Clear();
+    FOverlayCells.clear();
     if (TooSmall()) return RenderTooSmall();
     if (!FForm) return;
     RenderTitle();
@@ -215,6 +216,7 @@ void TExplorer::RenderPrompt() {
     if (FPrompt->Entry) wanted = std::max(wanted, 50);
     int width = std::min(FScreen.Width() - 4, wanted);
     TCellRect box{(FScreen.Width() - width) / 2, FScreen.Height() / 2 - 2, width, 3};
+    FOverlayCells.push_back(box);
     FScreen.Fill(box, {ccBlack, ccWhite});
     FScreen.Frame(box, FPrompt->Title, {ccBlack, ccWhite, true});
     std::string text = FPrompt->Text;
@@ -279,6 +281,7 @@ void TExplorer::RenderHelp() {
     int rows = HelpRows();
     TCellRect box{(FScreen.Width() - width) / 2, (FScreen.Height() - rows - 2) / 2, width,
                   rows + 2};
+    FOverlayCells.push_back(box);
     FScreen.Fill(box, {ccBlack, ccWhite});
     FScreen.Frame(box, "Help", {ccBlack, ccWhite, true});
     // The last row says how to close the help, and where it is scrolled when it does not fit.

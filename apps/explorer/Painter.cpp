@@ -137,6 +137,7 @@ int TPainter::TreeLabelCell(const TCustomTreeView& tree, const TTreeNode& node) 
 }
 
 void TPainter::Tree(const TCustomTreeView& tree, bool focused, const TTreeMarks& marks) {
+    if (!FDrawControls) return;
     TCellRect cells = CellsOf(tree);
     FScreen.Fill(cells, {});
     int rows = tree.VisibleCount() + 1;
@@ -203,6 +204,7 @@ void TPainter::TreeRow(const TCustomTreeView& tree, const TTreeNode& node, int y
 // --- list view ----------------------------------------------------------------------------
 
 void TPainter::List(const TCustomListView& list, bool focused) {
+    if (!FDrawControls) return;
     TCellRect cells = CellsOf(list);
     FScreen.Fill(cells, {});
     if (list.ViewStyle() == vsReport)
@@ -376,6 +378,7 @@ void TPainter::ListCells(const TCustomListView& list, const TCellRect& cells, bo
 // --- standard controls --------------------------------------------------------------------
 
 void TPainter::Control(const TControl& control, const TControl* focused) {
+    if (!FDrawControls) return;
     if (!control.Visible()) return;
     bool has = &control == focused;
     if (auto* tree = dynamic_cast<const TCustomTreeView*>(&control)) {

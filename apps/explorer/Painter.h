@@ -38,6 +38,9 @@ struct TTreeMarks {
 class TPainter {
 public:
     explicit TPainter(TTextScreen& screen) : FScreen(screen) {}
+    // Whether controls (and dialogs) are drawn as text; a front end whose controls paint
+    // themselves turns it off, so the screen holds only what lies around them.
+    void SetDrawControls(bool value) { FDrawControls = value; }
 
     // Any control and the controls inside it, each drawn by its kind (a form or panel as a
     // frame, labels, edit boxes, buttons, check boxes, list and combo boxes, grids, trees and
@@ -74,6 +77,7 @@ private:
     TCellRect DropRows(const TCellRect& control, int wanted) const;
 
     TTextScreen& FScreen;
+    bool FDrawControls = true;
     TCellRect FDropArea;
 };
 
