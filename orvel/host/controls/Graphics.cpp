@@ -3,7 +3,8 @@
 
 #include "orvel/host/controls/BitmapFont.h"
 #include "orvel/host/controls/BmpCodec.h"
-#include "orvel/host/controls/PngWriter.h"
+#include "orvel/host/controls/HostFont.h"
+#include "orvel/host/controls/PngCodec.h"
 #include "orvel/host/core/Exceptions.h"
 #include "orvel/host/core/Streams.h"
 #include "orvel/host/core/SysUtils.h"
@@ -75,6 +76,29 @@ bool EndsWithPng(const std::string& fileName) {
 
 // ---- fonts, brushes, pens ----
 
+namespace {
+
+std::string& DefaultFontNameStore() {
+    static std::string name = BitmapFontName;
+    return name;
+}
+
+// The host face a font draws with; nullptr for the bitmap font.
+THostFace* FaceOf(const TFont& font) {
+    if (font.Name() == BitmapFontName) return nullptr;
+    return THostFace::Find(font.Name(), FontPixelSize(font.Size()), font.Style());
+}
+
+} // namespace
+
+const std::string& DefaultFontName() {
+    return DefaultFontNameStore();
+}
+
+void SetDefaultFontName(const std::string& name) {
+    DefaultFontNameStore() = name.empty() ? std::string(BitmapFontName) : name;
+}
+
 void TGraphicsObject::Changed() {
     if (OnChange) OnChange(this);
 }
@@ -109,7 +133,12 @@ int TFont::Scale() const {
 }
 
 int TFont::Height() const {
-    return -TextCellHeight * Scale();
+    if (IsBitmapFont()) return -TextCellHeight * Scale();
+    return -FontPixelSize(FSize);
+}
+
+bool TFont::IsBitmapFont() const {
+    return FaceOf(*this) == nullptr;
 }
 
 void TFont::Assign(TPersistent* source) {
@@ -293,7 +322,48 @@ void TBitmap::SaveToStream(TStream& stream) const {
 
 void TBitmap::LoadFromFile(const std::string& fileName) {
     TFileStream file(fileName, fmOpenRead);
+    uint8_t signature[8] = {};
+    int64_t got = file.Read(signature, sizeof signature);
+    file.Seek(0, TSeekOrigin::soBeginning);
+    if (got == static_cast<int64_t>(sizeof signature) && IsPng(signature, sizeof signature)) {
+        LoadPng(file);
+        return;
+    }
     LoadFromStream(file);
+}
+
+void TBitmap::LoadPng(TStream& stream) {
+    std::vector<uint8_t> bytes(static_cast<size_t>(std::max<int64_t>(stream.Size(), 0)));
+    stream.ReadBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+    TPngImage image = ReadPng(bytes.data(), bytes.size());
+    // See-through pixels are kept as the transparent colour of a transparent bitmap: the first
+    // colour no opaque pixel has, looked for from magenta, so drawing leaves exactly them out.
+    if (image.HasAlpha) MarkSeeThrough(image);
+    FPixels = std::move(image.Pixels);
+    FWidth = image.Width;
+    FHeight = image.Height;
+    FPixelFormat = image.HasAlpha ? pf32bit : pf24bit;
+    if (FCanvas) FCanvas->ResetClip();
+    Changed();
+}
+
+void TBitmap::MarkSeeThrough(TPngImage& image) {
+    bool any = false;
+    for (uint8_t a : image.Alpha)
+        any = any || a < 128;
+    if (!any) return;
+    std::vector<uint32_t> opaque;
+    for (size_t i = 0; i < image.Pixels.size(); ++i)
+        if (image.Alpha[i] >= 128) opaque.push_back(image.Pixels[i]);
+    std::sort(opaque.begin(), opaque.end());
+    uint32_t key = 0xFF00FF;
+    while (std::binary_search(opaque.begin(), opaque.end(), key))
+        key = (key + 1) & 0xFFFFFF;
+    for (size_t i = 0; i < image.Pixels.size(); ++i)
+        if (image.Alpha[i] < 128) image.Pixels[i] = key;
+    FTransparentColor = static_cast<TColor>(key);
+    FTransparentMode = tmFixed;
+    FTransparent = true;
 }
 
 void TBitmap::SaveToFile(const std::string& fileName) const {
@@ -567,11 +637,13 @@ void TCanvas::DrawBitmapPixels(const TRect& dest, const TBitmap& source, bool st
 // ---- TCanvas: text ----
 
 int TCanvas::TextWidth(const std::string& text) const {
+    if (THostFace* face = FaceOf(FFont)) return face->TextWidth(DecodeUtf8(text));
     int64_t width = static_cast<int64_t>(DecodeUtf8(text).size()) * TextCellWidth * FFont.Scale();
     return static_cast<int>(std::min<int64_t>(width, std::numeric_limits<int>::max()));
 }
 
 int TCanvas::TextHeight(const std::string&) const {
+    if (THostFace* face = FaceOf(FFont)) return face->LineHeight();
     return TextCellHeight * FFont.Scale();
 }
 
@@ -580,6 +652,10 @@ TSize TCanvas::TextExtent(const std::string& text) const {
 }
 
 void TCanvas::DrawText(int x, int y, const std::string& text) {
+    if (THostFace* face = FaceOf(FFont)) {
+        DrawFaceText(*face, x, y, text);
+        return;
+    }
     const int s = FFont.Scale();
     const uint32_t c = Rgb(FFont.Color());
     const TFontStyles style = FFont.Style();
@@ -599,6 +675,45 @@ void TCanvas::DrawText(int x, int y, const std::string& text) {
         if (style & fsStrikeOut) FillPlain(Bounds(cx, y + 4 * s, cellW, s), c);
         cx += cellW;
     }
+}
+
+void TCanvas::DrawFaceText(THostFace& face, int x, int y, const std::string& text) {
+    const uint32_t c = Rgb(FFont.Color());
+    const int baseline = y + face.Ascent();
+    int pen = x;
+    for (char32_t ch : DecodeUtf8(text)) {
+        const THostGlyph& glyph = face.Glyph(ch);
+        for (int row = 0; row < glyph.Height; ++row) {
+            const uint8_t* coverage = glyph.Coverage.data() + row * glyph.Width;
+            for (int col = 0; col < glyph.Width; ++col)
+                if (coverage[col])
+                    Blend(pen + glyph.Left + col, baseline - glyph.Top + row, c, coverage[col]);
+        }
+        pen += glyph.Advance;
+    }
+    // Lines are as thick as a twelfth of the line, at least one pixel.
+    const int thickness = std::max(1, face.LineHeight() / 12);
+    const TFontStyles style = FFont.Style();
+    if (style & fsUnderline) FillPlain(Bounds(x, baseline + 1, pen - x, thickness), c);
+    if (style & fsStrikeOut)
+        FillPlain(Bounds(x, baseline - face.Ascent() / 3, pen - x, thickness), c);
+}
+
+void TCanvas::Blend(int x, int y, uint32_t rgb, uint8_t coverage) {
+    if (coverage == 255) {
+        Plot(x, y, rgb);
+        return;
+    }
+    TColor under = Pixel(x, y);
+    if (under == clNone) return; // outside the target
+    const uint32_t back = static_cast<uint32_t>(under);
+    uint32_t mixed = 0;
+    for (int shift = 0; shift <= 16; shift += 8) {
+        uint32_t f = (rgb >> shift) & 0xFF, b = (back >> shift) & 0xFF;
+        uint32_t v = (f * coverage + b * (255u - coverage) + 127u) / 255u;
+        mixed |= v << shift;
+    }
+    Plot(x, y, mixed);
 }
 
 void TCanvas::TextOut(int x, int y, const std::string& text) {

@@ -121,8 +121,18 @@ protected:
     void Changed();
 };
 
-// The canvas's font. Every font draws with the built-in bitmap font: glyph cells of
-// TextCellWidth by TextCellHeight pixels at Size 8, scaled by whole multiples for larger sizes.
+// The name of the built-in fixed-pitch bitmap font: glyph cells of TextCellWidth by
+// TextCellHeight pixels at Size 8, scaled by whole multiples for larger sizes. Tests that need
+// fixed text measures use it.
+inline constexpr const char* BitmapFontName = "Fixed";
+// The name new fonts start with: the bitmap font unless a front end chooses the real font
+// (for example "DejaVu Sans") for what people see.
+const std::string& DefaultFontName();
+void SetDefaultFontName(const std::string& name);
+
+// The canvas's font. A font named BitmapFontName draws with the built-in bitmap font; any other
+// name draws anti-aliased proportional text with the host font of that family (the bitmap font
+// when the machine has no font at all). Size is in points on a 96-dots-per-inch screen.
 class TFont : public TGraphicsObject {
 public:
     TColor Color() const { return FColor; }
@@ -133,8 +143,10 @@ public:
     void SetName(const std::string& value);
     TFontStyles Style() const { return FStyle; }
     void SetStyle(TFontStyles value);
-    // The height of a line of text in pixels, negative as the host gives a character height.
+    // The character height in pixels, negative as the host gives it.
     int Height() const;
+    // Whether text is drawn with the built-in bitmap font.
+    bool IsBitmapFont() const;
     // Whole-multiple scaling of the bitmap font for the size (1 up to size 15, 2 up to 23, ...,
     // at most MaxFontScale).
     int Scale() const;
@@ -144,7 +156,7 @@ public:
 private:
     TColor FColor = clWindowText;
     int FSize = 8;
-    std::string FName = "Fixed";
+    std::string FName = DefaultFontName();
     TFontStyles FStyle = 0;
 };
 
@@ -179,6 +191,8 @@ inline constexpr int TextCellWidth = 6;
 inline constexpr int TextCellHeight = 11;
 
 class TCanvas;
+class THostFace;
+struct TPngImage;
 
 // A picture held as real pixels in memory, each a plain colour 0x00BBGGRR, rows top first.
 // The alpha channel of 32-bit pictures is not kept. A new or enlarged area is black.
@@ -231,6 +245,9 @@ public:
     void LoadFromStream(TStream& stream);
     // Writes the bitmap as a Windows bitmap file image (24 bits per pixel).
     void SaveToStream(TStream& stream) const;
+    // Reads a Windows bitmap file or a PNG file (told apart by the file's first bytes). A PNG
+    // picture's see-through pixels (alpha below half) make the bitmap transparent with a colour
+    // no other pixel has.
     void LoadFromFile(const std::string& fileName);
     // Writes a PNG file when the name ends in ".png" (any case), else a Windows bitmap file.
     void SaveToFile(const std::string& fileName) const;
@@ -247,6 +264,8 @@ public:
 
 private:
     friend class TCanvas;
+    void LoadPng(TStream& stream);
+    void MarkSeeThrough(TPngImage& image);
     int FWidth = 0;
     int FHeight = 0;
     std::vector<uint32_t> FPixels;
@@ -321,7 +340,8 @@ public:
     void TextOut(int x, int y, const std::string& text);
     // Writes text at (x, y) clipped to r; with a solid brush the whole of r is filled first.
     void TextRect(const TRect& r, int x, int y, const std::string& text);
-    // Text measures with the current font: characters (UTF-8 code points) times the cell size.
+    // Text measures with the current font (UTF-8 text): for the bitmap font, characters (code
+    // points) times the cell size; for a real font, the glyphs' advances and its line height.
     int TextWidth(const std::string& text) const;
     int TextHeight(const std::string& text) const;
     TSize TextExtent(const std::string& text) const;
@@ -340,6 +360,9 @@ private:
     void FillPlain(const TRect& r, uint32_t rgb);
     void DrawBitmapPixels(const TRect& dest, const TBitmap& source, bool stretch);
     void DrawText(int x, int y, const std::string& text);
+    void DrawFaceText(THostFace& face, int x, int y, const std::string& text);
+    // Mixes a colour into the pixel at (x, y) by coverage (255: the colour itself); clipped.
+    void Blend(int x, int y, uint32_t rgb, uint8_t coverage);
     void DrawArrow(const TRect& r, UINT kind, bool pushed, uint32_t rgb);
 
     TBitmap* FBitmap = nullptr;

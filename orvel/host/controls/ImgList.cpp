@@ -2,7 +2,7 @@
 #include "orvel/host/controls/ImgList.h"
 
 #include "orvel/host/controls/BmpCodec.h"
-#include "orvel/host/controls/PngWriter.h"
+#include "orvel/host/controls/PngCodec.h"
 #include "orvel/host/core/Exceptions.h"
 #include "orvel/host/core/Streams.h"
 #include "orvel/host/core/SysUtils.h"

@@ -243,10 +243,13 @@ TEST(Bitmap, SavesToPngAndBmpFilesByName) {
     quad.LoadFromFile(PicturePath("quad_24.bmp"));
     TTempFile png(".PNG"), bmp(".bmp");
     quad.SaveToFile(png.Path());
-    TPngImage image = ReadStoredPng(ReadBytes(png.Path()));
-    ASSERT_TRUE(image.Ok) << image.Error;
+    TPngImage image = ReadPngFile(png.Path());
     EXPECT_EQ(image.Width, 16);
-    EXPECT_EQ(image.ColorType, 2);
+    EXPECT_FALSE(image.HasAlpha);
+    EXPECT_EQ(image.Pixels[0], static_cast<uint32_t>(quad.Pixel(0, 0)));
+    TBitmap fromPng;
+    fromPng.LoadFromFile(png.Path());
+    EXPECT_TRUE(fromPng.SamePixels(quad));
     quad.SaveToFile(bmp.Path());
     TBitmap back;
     back.LoadFromFile(bmp.Path());

@@ -2,6 +2,8 @@
 // pixels written beside them, temporary files and a reader for the PNG files we write.
 #pragma once
 
+#include "orvel/host/controls/PngCodec.h"
+
 #include "orvel/host/controls/Graphics.h"
 
 #include <gtest/gtest.h>
@@ -68,19 +70,10 @@ private:
     std::string FPath;
 };
 
-// A PNG as our writer makes it, read back with stored-block inflation only.
-struct TPngImage {
-    int Width = 0;
-    int Height = 0;
-    int ColorType = 0;
-    std::vector<uint8_t> Raw; // filtered rows as stored
-    bool Ok = false;
-    std::string Error;
-};
-
-uint32_t PngBE32(const uint8_t* p);
-TPngImage ReadStoredPng(const std::vector<uint8_t>& file);
-// Inflates a zlib stream made of stored blocks, checking its header and Adler-32 trailer.
-bool InflateStored(const std::vector<uint8_t>& zlib, std::vector<uint8_t>& out, std::string& error);
+// A PNG file decoded with libpng.
+inline TPngImage ReadPngFile(const std::string& path) {
+    std::vector<uint8_t> bytes = ReadBytes(path);
+    return ReadPng(bytes.data(), bytes.size());
+}
 
 } // namespace orvel::testing
