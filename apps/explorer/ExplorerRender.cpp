@@ -37,7 +37,10 @@ void TExplorer::Render() {
 
 void TExplorer::RenderTitle() {
     FScreen.Fill({0, 0, FScreen.Width(), 1}, attr::Title);
-    std::string file = std::filesystem::path(FDatabaseFile).filename().string();
+    // A server's database is shown by its connection text, never with its password.
+    std::string file = IsPostgresName(FDatabaseFile)
+                           ? MaskPassword(FDatabaseFile)
+                           : std::filesystem::path(FDatabaseFile).filename().string();
     std::string left = " Orvel Explorer │ " + file + " │ " + FOptions.View.Table +
                        " │ Insert: " + InsertModeName(FTree->GetInsertMode());
     if (FScreen.Ascii())

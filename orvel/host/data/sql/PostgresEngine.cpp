@@ -9,8 +9,9 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
+#include <charconv>
 #include <cstdlib>
+#include <limits>
 #include <map>
 
 namespace orvel {
@@ -139,6 +140,18 @@ bool ReadsOnly(const std::string& sql) {
            word == "TABLE";
 }
 
+// A number as the server writes it (a point, whatever the locale; NaN and Infinity spelled out).
+double ParseDouble(const char* text) {
+    double value = 0;
+    const char* end = text + std::char_traits<char>::length(text);
+    if (std::from_chars(text, end, value).ec == std::errc()) return value;
+    std::string word(text);
+    if (word == "NaN") return std::numeric_limits<double>::quiet_NaN();
+    if (word == "Infinity") return std::numeric_limits<double>::infinity();
+    if (word == "-Infinity") return -std::numeric_limits<double>::infinity();
+    return 0;
+}
+
 // bytea in the server's hex text form ("\x0a1b...") as bytes.
 std::string DecodeBytea(std::string_view text) {
     auto nibble = [](char c) -> int {
@@ -249,9 +262,10 @@ public:
     void BindNull(int index) override { Slot(index).Null = true; }
     void BindInt64(int index, int64_t value) override { SetText(index, std::to_string(value)); }
     void BindDouble(int index, double value) override {
+        // Shortest exact form with a point, whatever the user's locale.
         char buffer[40];
-        std::snprintf(buffer, sizeof buffer, "%.17g", value);
-        SetText(index, buffer);
+        auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
+        SetText(index, std::string(buffer, end));
     }
     void BindText(int index, std::string_view value) override {
         SetText(index, std::string(value));
@@ -291,7 +305,7 @@ public:
     double ColumnDouble(int index) const override {
         const char* text = Value(index);
         if (PQftype(FRows.get(), index) == kBool) return text[0] == 't' ? 1 : 0;
-        return std::strtod(text, nullptr);
+        return ParseDouble(text);
     }
     std::string_view ColumnText(int index) const override {
         if (!FRows || FRow < 0) return {};
