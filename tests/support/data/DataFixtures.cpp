@@ -69,7 +69,7 @@ void TTestDatabase::CreateTables() {
             ", PARENT_ID INTEGER, NAME VARCHAR(60) NOT NULL, STATUS_ID INTEGER, IMAGE_ID "
             "INTEGER);"
             "CREATE INDEX ORGANIZATION_PARENT ON ORGANIZATION (PARENT_ID" +
-            NullsFirst() +
+            NullsFirst() + KeyAfter("ID") +
             ");"
             "CREATE TABLE OBJECTS (ORIGIN_ID INTEGER NOT NULL, OBJECT_ID INTEGER NOT NULL, "
             "OWNER_ORIGIN_ID INTEGER, OWNER_OBJECT_ID INTEGER, NAME VARCHAR(60), STATUS_ID "
@@ -91,13 +91,13 @@ void TTestDatabase::CreateTables() {
             (pg ? "" : " WITHOUT ROWID") +
             ";"
             "CREATE INDEX PLACES_PARENT ON PLACES (PARENT_ID" +
-            NullsFirst() + ");");
+            NullsFirst() + KeyAfter("ID") + ");");
     if (pg) {
         // A record inserted without its code gets one made of its ID, as views insert records.
         Execute("CREATE TABLE DIVISIONS (CODE VARCHAR(10) DEFAULT '' PRIMARY KEY, ID INTEGER NOT "
                 "NULL UNIQUE, PARENT_ID INTEGER, NAME VARCHAR(60) NOT NULL, STATUS_ID INTEGER, "
                 "IMAGE_ID INTEGER);"
-                "CREATE INDEX DIVISIONS_PARENT ON DIVISIONS (PARENT_ID NULLS FIRST);"
+                "CREATE INDEX DIVISIONS_PARENT ON DIVISIONS (PARENT_ID NULLS FIRST, CODE);"
                 "CREATE FUNCTION DIVISIONS_CODE() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
                 "IF NEW.CODE IS NULL OR NEW.CODE = '' THEN NEW.CODE := 'C' || NEW.ID; END IF; "
                 "RETURN NEW; END $$;"

@@ -81,6 +81,11 @@ private:
     void FollowHighestId(const std::string& table);
     // " NULLS FIRST" on the server (its indexes then serve the windows' order), else "".
     std::string NullsFirst() const { return OnPostgres() ? " NULLS FIRST" : ""; }
+    // ", key" on the server: its indexes do not end in the row's identity as SQLite's do, and
+    // windows read the records of one parent in key order.
+    std::string KeyAfter(const char* key) const {
+        return OnPostgres() ? std::string(", ") + key : "";
+    }
 
     TOwned<TDatabase> FDatabase;
     std::string FFileName;

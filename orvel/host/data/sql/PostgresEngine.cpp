@@ -83,9 +83,13 @@ void TrimRight(std::string& text) {
         text.pop_back();
 }
 
+// Marks "x IS ?" in a translated text: the comparison is written when the value is known (see
+// TPgStatement::Variant).
+constexpr char kNullSafeMark = '\x01';
+
 // The engine-neutral "?" placeholders as the server's $1, $2...; "x IS ?" (a comparison that
-// holds for two Nulls) becomes IS NOT DISTINCT FROM. Quoted text, names and comments are left
-// alone. count receives the number of placeholders.
+// holds for two Nulls) becomes a mark followed by the parameter's number. Quoted text, names and
+// comments are left alone. count receives the number of placeholders.
 std::string TranslatePlaceholders(const std::string& sql, int& count) {
     std::string out;
     out.reserve(sql.size() + 16);
@@ -118,7 +122,9 @@ std::string TranslatePlaceholders(const std::string& sql, int& count) {
                 TrimRight(rest);
                 if (EndsWithWord(rest, "IS")) out = rest + " DISTINCT FROM ";
             } else if (EndsWithWord(before, "IS")) {
-                out = before + " NOT DISTINCT FROM ";
+                out = before.substr(0, before.size() - 2) + kNullSafeMark +
+                      std::to_string(++count) + kNullSafeMark;
+                continue;
             }
             out += "$" + std::to_string(++count);
         } else {
@@ -348,7 +354,22 @@ private:
     bool EnsurePrepared(bool mayRetry);
     void Run();
 
+    // The text for the bindings: "x IS ?" as "x = $n" for a value and "x IS NULL" for Null, so
+    // that an index serves it (the server's IS NOT DISTINCT FROM uses none). Each variant is
+    // prepared once; mask has a bit per marked parameter bound to Null.
+    void Variant();
+    std::string TextFor(uint64_t mask) const;
+    struct TVariant {
+        std::string Name;
+        uint64_t Generation = 0;
+        bool Prepared = false;
+    };
+
     TPgConnection& FConnection;
+    std::string FTemplate;
+    std::vector<int> FMarked; // parameters of the marks, in order
+    std::map<uint64_t, TVariant> FVariants;
+    uint64_t FMask = 0;
     std::string FSql;
     std::string FName;
     uint64_t FGeneration = 0;
@@ -443,7 +464,9 @@ public:
         return QuoteName(CatalogSpelling(name));
     }
     bool StrictColumnTypes() const override { return true; }
-    std::string NullSafeEquals() const override { return " IS NOT DISTINCT FROM "; }
+    // "x IS ?" is written by the statement as "x = $n" or "x IS NULL" for the value bound, which
+    // an index serves (IS NOT DISTINCT FROM would be read row by row).
+    std::string NullSafeEquals() const override { return " IS "; }
     // The server puts Nulls last going forward unless told; an index made with NULLS FIRST
     // serves both directions of these terms.
     std::string OrderTerm(const std::string& column, bool descending,
@@ -576,11 +599,56 @@ private:
 };
 
 TPgStatement::TPgStatement(TPgConnection& connection, std::string sql, int parameters)
-    : FConnection(connection), FSql(std::move(sql)), FReadOnly(ReadsOnly(FSql)),
-      FParams(static_cast<std::size_t>(parameters)) {}
+    : FConnection(connection), FTemplate(std::move(sql)), FReadOnly(ReadsOnly(FTemplate)),
+      FParams(static_cast<std::size_t>(parameters)) {
+    for (std::size_t at = FTemplate.find(kNullSafeMark); at != std::string::npos;) {
+        std::size_t end = FTemplate.find(kNullSafeMark, at + 1);
+        FMarked.push_back(std::stoi(FTemplate.substr(at + 1, end - at - 1)) - 1);
+        at = FTemplate.find(kNullSafeMark, end + 1);
+    }
+    FSql = TextFor(0);
+}
 
 TPgStatement::~TPgStatement() {
     if (FPrepared) FConnection.Forget(FName, FGeneration);
+    for (const auto& [mask, variant] : FVariants)
+        if (mask != FMask && variant.Prepared) FConnection.Forget(variant.Name, variant.Generation);
+}
+
+std::string TPgStatement::TextFor(uint64_t mask) const {
+    std::string text;
+    std::size_t mark = 0;
+    for (std::size_t i = 0; i < FTemplate.size(); ++i) {
+        if (FTemplate[i] != kNullSafeMark) {
+            text += FTemplate[i];
+            continue;
+        }
+        std::size_t end = FTemplate.find(kNullSafeMark, i + 1);
+        std::string number = FTemplate.substr(i + 1, end - i - 1);
+        // The parameter stays in the text (the server wants a type for every one it is given).
+        if (mark < 64 && (mask >> mark & 1))
+            text += " IS NULL AND CAST($" + number + " AS text) IS NULL";
+        else
+            text += " = $" + number;
+        ++mark;
+        i = end;
+    }
+    return text;
+}
+
+void TPgStatement::Variant() {
+    uint64_t mask = 0;
+    for (std::size_t i = 0; i < FMarked.size() && i < 64; ++i)
+        if (FParams[static_cast<std::size_t>(FMarked[i])].Null) mask |= uint64_t{1} << i;
+    if (mask == FMask) return;
+    FVariants[FMask] = TVariant{FName, FGeneration, FPrepared};
+    TVariant next = FVariants[mask];
+    FMask = mask;
+    FSql = TextFor(mask);
+    FName = next.Name;
+    FGeneration = next.Generation;
+    FPrepared = next.Prepared;
+    FDescription.reset();
 }
 
 // Prepared on the server when first needed, and again after the session was opened anew.
@@ -627,6 +695,7 @@ void TPgStatement::Run() {
         lengths[i] = static_cast<int>(p.Value.size());
         formats[i] = p.Binary ? 1 : 0;
     }
+    Variant();
     for (int attempt = 0;; ++attempt) {
         FConnection.Ready(false);
         if (!EnsurePrepared(attempt == 0)) continue;
