@@ -80,7 +80,7 @@ void TExplorer::OpenDatabase() {
     }
     FDatabaseFile = FOptions.Database;
     std::error_code ec;
-    if (!std::filesystem::exists(FDatabaseFile, ec))
+    if (!IsPostgresName(FDatabaseFile) && !std::filesystem::exists(FDatabaseFile, ec))
         throw EDatabaseError("no database file '" + FDatabaseFile + "'");
 }
 

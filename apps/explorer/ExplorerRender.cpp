@@ -44,7 +44,10 @@ void TExplorer::Render() {
 }
 
 std::string TExplorer::TitleText() const {
-    std::string file = std::filesystem::path(FDatabaseFile).filename().string();
+    // A server's database is shown by its connection text, never with its password.
+    std::string file = IsPostgresName(FDatabaseFile)
+                           ? MaskPassword(FDatabaseFile)
+                           : std::filesystem::path(FDatabaseFile).filename().string();
     return "Orvel Explorer │ " + file + " │ " + FOptions.View.Table +
            " │ Insert: " + InsertModeName(FTree->GetInsertMode());
 }

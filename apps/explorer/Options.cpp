@@ -101,6 +101,11 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
             options.Generate = true;
             options.GenerateCount = ParseCount(value(a), "--generate");
             options.GenerateFile = value(a);
+        } else if (a == "--database") {
+            std::string database = value(a);
+            if (!options.Database.empty())
+                throw EConvertError("only one database can be given: '" + database + "'");
+            options.Database = database;
         } else if (a == "--table") {
             view(options.View.Table, a);
         } else if (a == "--links") {
@@ -134,9 +139,11 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
 std::string UsageText() {
     return R"(usage: orvel-explorer [options] [DATABASE]
 
-Browse and change an SQLite database through the Orvel components. Without DATABASE the
-explorer opens its sample database ($XDG_DATA_HOME/orvel/sample.db, else
-~/.local/share/orvel/sample.db), creating it on first run.
+Browse and change an SQLite database, or a PostgreSQL one, through the Orvel components.
+DATABASE (or --database DATABASE) is an SQLite file, a postgresql:// URI or a libpq
+connection string ('host=... dbname=...'; the PG* environment variables fill in the rest).
+Without DATABASE the explorer opens its sample database ($XDG_DATA_HOME/orvel/sample.db,
+else ~/.local/share/orvel/sample.db), creating it on first run.
 
 Pointing at a table of your own (the components' property texts):
   --table NAME          the self-referencing table (default Objects)
@@ -155,8 +162,11 @@ Pointing at a table of your own (the components' property texts):
              --image-field ClassID --status-field '' --key-fields ClassID --columns Code
 
 Databases:
+  --database DATABASE   the database to open (as the DATABASE argument)
   --sample FILE         write a fresh sample database to FILE and exit
-  --generate N FILE     write a database of N objects (fan-out 10) to FILE and exit
+  --generate N FILE     write a database of N objects (fan-out 10) to FILE and exit;
+                        FILE may be a PostgreSQL URI or connection string: the tables
+                        of the sample are then made anew there
 
 Without a terminal (for tests):
   --keys SCRIPT         run the keys written in SCRIPT, then print the screen as text

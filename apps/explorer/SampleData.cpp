@@ -42,7 +42,36 @@ std::string Columns(const Names& names, const std::vector<std::string>& types) {
     return text;
 }
 
-void CreateSchema(TSqlConnection& db) {
+// The schema's SQL as the server takes it: its names for pictures and moments, and indexes that
+// put Null first as the tree reads them. SQLite's text is left as it is.
+std::string ForEngine(const TSqlConnection& db, std::string sql) {
+    if (!IsPostgresName(db.FileName())) return sql;
+    auto replaceAll = [&sql](const std::string& from, const std::string& to) {
+        for (std::size_t at = sql.find(from); at != std::string::npos;
+             at = sql.find(from, at + to.size()))
+            sql.replace(at, from.size(), to);
+    };
+    replaceAll(" GRAPHIC", " BYTEA");
+    replaceAll(" DATETIME", " TIMESTAMP");
+    if (sql.rfind("CREATE INDEX", 0) == 0) {
+        replaceAll("\", \"", "\" NULLS FIRST, \"");
+        replaceAll("\")", "\" NULLS FIRST)");
+    }
+    return sql;
+}
+
+// Runs schema statements through ForEngine.
+class TSchemaWriter {
+public:
+    explicit TSchemaWriter(TSqlConnection& db) : FDb(db) {}
+    void Execute(const std::string& sql) { FDb.Execute(ForEngine(FDb, sql)); }
+
+private:
+    TSqlConnection& FDb;
+};
+
+void CreateSchema(TSqlConnection& connection) {
+    TSchemaWriter db(connection);
     // Classes: the class hierarchy (AncestorID -> ClassID, Null at the top).
     db.Execute("CREATE TABLE " + Q(kClassesTable) + " (" +
                Columns(CCCFNames,
@@ -563,7 +592,20 @@ void WriteInventory(TSqlConnection& db) {
     }
 }
 
+const char* const kSampleTables[] = {kClassesTable,     kObjectsTable,        kStatusesTable,
+                                     kInventoryTable,   kAttributesTable,     kAttributeValuesTable,
+                                     kClassImagesTable, kInventoryImagesTable};
+
 std::unique_ptr<TSqlConnection> CreateEmpty(const std::string& fileName) {
+    if (IsPostgresName(fileName)) {
+        // A server's database is shared: only the sample's own tables are made anew.
+        auto db = OpenSqlConnection(fileName);
+        std::string drop;
+        for (const char* table : kSampleTables)
+            drop += "DROP TABLE IF EXISTS " + Q(table) + " CASCADE;";
+        db->Execute(drop);
+        return db;
+    }
     std::error_code ec;
     fs::remove(fileName, ec);
     fs::path parent = fs::path(fileName).parent_path();
@@ -602,6 +644,7 @@ void CreateSampleDatabase(const std::string& fileName) {
 }
 
 bool EnsureSampleDatabase(const std::string& fileName) {
+    if (IsPostgresName(fileName)) return false;
     std::error_code ec;
     if (fs::exists(fileName, ec)) return false;
     // Written under a temporary name first, so an interrupted run leaves no half database.
@@ -615,7 +658,7 @@ void GenerateDatabase(const std::string& fileName, int64_t objectCount,
                       void (*progress)(int64_t done, int64_t total)) {
     if (objectCount < 1) throw EConvertError("the number of objects must be at least 1");
     auto db = CreateEmpty(fileName);
-    db->Execute("PRAGMA synchronous=OFF");
+    if (!IsPostgresName(fileName)) db->Execute("PRAGMA synchronous=OFF");
     db->Execute("BEGIN");
     try {
         CreateSchema(*db);

@@ -134,7 +134,7 @@ TEST_F(TreeSyncTest, ARereadAfterAnotherProgramsRenameShowsTheNewName) {
     run_messages();
     ASSERT_EQ(CurrentId(), 2);
 
-    std::unique_ptr<TSqlConnection> other = OpenSqliteConnection(db->FileName());
+    std::unique_ptr<TSqlConnection> other = OpenSqlConnection(db->FileName());
     other->Execute("UPDATE ORGANIZATION SET NAME = 'Marketing' WHERE ID = 2");
     tree->PostNodeSetup(sales);
     run_messages();
@@ -154,7 +154,7 @@ TEST_F(TreeSyncTest, ABranchReloadAfterAnotherProgramsRenameShowsTheNewName) {
     ASSERT_FALSE(depot->IsNodeVisible());
     TTreeNode* branch = depot->Parent();
 
-    std::unique_ptr<TSqlConnection> other = OpenSqliteConnection(db->FileName());
+    std::unique_ptr<TSqlConnection> other = OpenSqlConnection(db->FileName());
     other->Execute("UPDATE ORGANIZATION SET NAME = 'Warehouse' WHERE ID = 8");
     tree->ReloadBranch(branch);
     run_messages();

@@ -135,6 +135,8 @@ std::string IdentityKeyOf(const TSqlConnection& connection) {
     static uint64_t memoryDatabases = 0;
     std::string file = connection.FileName();
     if (file.empty()) return "memory:" + std::to_string(++memoryDatabases);
+    // A server's database is known by its connection string as given.
+    if (IsPostgresName(file)) return "server:" + file;
     if (char* full = realpath(file.c_str(), nullptr)) {
         file = full;
         std::free(full);
@@ -156,7 +158,7 @@ TTableIdentity& TableIdentity(const std::string& databaseKey, const std::string&
 
 std::unique_ptr<TSqlConnection> OpenLoggedConnection(const std::string& fileName,
                                                      std::string& key) {
-    std::unique_ptr<TSqlConnection> connection = OpenSqliteConnection(fileName);
+    std::unique_ptr<TSqlConnection> connection = OpenSqlConnection(fileName);
     key = IdentityKeyOf(*connection);
     std::string logKey = key;
     // The identity of the table changed last is kept at hand: a bulk write changes one table.

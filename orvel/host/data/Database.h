@@ -1,5 +1,5 @@
-// TDatabase: a connection to an SQLite file or ":memory:" that tables and queries share, and the
-// record-identity log that keeps bookmarks honest.
+// TDatabase: a connection to an SQLite file or ":memory:", or to a PostgreSQL database, that
+// tables and queries share, and the record-identity log that keeps bookmarks honest.
 #pragma once
 
 #include "orvel/host/core/Component.h"
@@ -82,8 +82,9 @@ public:
     explicit TDatabase(TComponent* owner);
     ~TDatabase() override;
 
-    // The file to open, or ":memory:". Tables that name it in their DatabaseName use this
-    // database.
+    // The file to open, ":memory:", or a PostgreSQL URI (postgresql://...) or connection string
+    // (host=... dbname=...); any password in it is masked in every message. Tables that name it in
+    // their DatabaseName use this database.
     const std::string& GetDatabaseName() const { return FDatabaseName; }
     void SetDatabaseName(const std::string& value);
     bool GetConnected() const { return FConnection != nullptr; }

@@ -206,7 +206,7 @@ void TTable::GetFieldNames(TStrings& list) {
     if (db)
         connection = &db->Connection();
     else if (!FDatabaseName.empty())
-        connection = (own = OpenSqliteConnection(FDatabaseName)).get();
+        connection = (own = OpenSqlConnection(FDatabaseName)).get();
     list.Clear();
     if (!connection) return;
     for (const TSqlColumnInfo& column : connection->TableColumns(FTableName))
@@ -245,25 +245,28 @@ void TTable::OpenCursor() {
     if (FTableName.empty()) RaiseRes<EDatabaseError>(SNoTableName);
     try {
         OpenConnection();
-        if (!FConnection->TableExists(FTableName))
-            RaiseRes<EDatabaseError>(SNotATable, {FTableName});
+        std::string catalogName = FConnection->CatalogName(FTableName);
+        if (catalogName.empty()) RaiseRes<EDatabaseError>(SNotATable, {FTableName});
         FIsView = FConnection->IsView(FTableName);
-        FQuotedTable = QuoteName(FTableName);
+        FQuotedTable = Quote(catalogName);
         FEngineIdentity = FConnection->TableIdentity(FTableName);
         FRowIdKeyed = FEngineIdentity.KeyedByRowId();
         FWritableIdentity = !FIsView && FEngineIdentity.Usable();
-        FRowIdColumn = FRowIdKeyed ? QuoteName(FEngineIdentity.RowIdName) : "";
+        FRowIdColumn = FRowIdKeyed ? Quote(FEngineIdentity.RowIdName) : "";
         // Without a row id as key, a constant keeps the columns where readers expect them.
         FColumnList = FRowIdKeyed ? FRowIdColumn : "0";
         FRowIdAliasField = -1;
+        FNullable.clear();
         for (const TSqlColumnInfo& column : FConnection->TableColumns(FTableName)) {
             int size = 0;
             TFieldType type =
                 column.AutoIncrement ? ftAutoInc : FieldTypeOfDeclared(column.DeclaredType, size);
             TField* field = AddField(column.Name, type, size);
-            field->SetRequired(column.NotNull && !column.RowIdAlias);
+            // A column the engine fills itself (a default, a sequence) needs no value from us.
+            field->SetRequired(column.NotNull && !column.RowIdAlias && !column.HasDefault);
+            FNullable.push_back(!column.NotNull && !column.RowIdAlias);
             if (column.RowIdAlias && FRowIdKeyed) FRowIdAliasField = field->FieldNo();
-            FColumnList += ", " + QuoteName(column.Name);
+            FColumnList += ", " + Quote(column.Name);
         }
         ResolveIndexFields();
         FIdentity->SetKeyedByRowId(FRowIdKeyed);
@@ -426,7 +429,7 @@ const std::string& TTable::WindowColumnList() {
         if (!FieldDemanded(i) && !ordered) continue;
         FWindowColumns.push_back(i);
         // The row id column gives the value of a field that is the row id.
-        if (i != FRowIdAliasField) FWindowColumnList += ", " + QuoteName(Fields(i)->FieldName());
+        if (i != FRowIdAliasField) FWindowColumnList += ", " + Quote(Fields(i)->FieldName());
     }
     FWindowColumnsVersion = DemandVersion();
     return FWindowColumnList;
@@ -466,21 +469,35 @@ int TTable::ReadRows(TSqlStatement& stmt, int offset, int count, std::vector<TRe
 
 std::string TTable::OrderBy(int fromIndexField, bool forward) const {
     std::string text = " ORDER BY ";
-    const char* dir = forward ? "" : " DESC";
     for (std::size_t i = static_cast<std::size_t>(fromIndexField); i < FOrderFields.size(); ++i) {
         if (i > static_cast<std::size_t>(fromIndexField)) text += ", ";
-        text += QuoteName(FOrderFields[i]->FieldName()) + dir;
+        text += OrderTerm(FOrderFields[i], forward);
     }
     if (!FRowIdKeyed) return text;
     if (static_cast<std::size_t>(fromIndexField) < FOrderFields.size()) text += ", ";
-    return text + FRowIdColumn + dir;
+    return text + FRowIdColumn + (forward ? "" : " DESC");
+}
+
+// A field as one term of ORDER BY, Null first going forward, as the level reads expect.
+std::string TTable::OrderTerm(const TField* field, bool forward) const {
+    std::size_t no = static_cast<std::size_t>(field->FieldNo());
+    bool nullable = no >= FNullable.size() || FNullable[no];
+    return Connection().OrderTerm(Quote(field->FieldName()), !forward, nullable);
+}
+
+std::string TTable::Quote(const std::string& name) const {
+    return Connection().QuoteIdentifier(name);
+}
+
+std::string TTable::NullSafeEquals() const {
+    return Connection().NullSafeEquals();
 }
 
 // The key fields after the index fields only break ties among records with equal index values:
 // the index narrows the rows, and a key field compared for a window's next records must not draw
 // the engine to the key's own index (which would test every record of the table for the range).
 std::string TTable::LevelColumn(int level) const {
-    std::string name = QuoteName(FOrderFields[static_cast<std::size_t>(level)]->FieldName());
+    std::string name = Quote(FOrderFields[static_cast<std::size_t>(level)]->FieldName());
     bool tie = FTiesUnindexed && level >= IndexFieldCount() && FConnection;
     return tie ? FConnection->UnindexedColumn(name) : name;
 }
@@ -489,11 +506,11 @@ void TTable::AddRangeCondition(TSqlText& sql) const {
     const TKeyBuffer& start = FKeyBuffers[static_cast<int>(TKeyIndex::kiCurRangeStart)];
     const TKeyBuffer& end = FKeyBuffers[static_cast<int>(TKeyIndex::kiCurRangeEnd)];
     if (FRangeEquality) {
-        if (FRangeEqualCount == 0) sql.Add("1");
+        if (FRangeEqualCount == 0) sql.Add("TRUE");
         for (int i = 0; i < FRangeEqualCount; ++i) {
             const TField* f = FIndexFields[static_cast<std::size_t>(i)];
             if (i > 0) sql.Add(" AND ");
-            sql.Add(QuoteName(f->FieldName()) + " IS ");
+            sql.Add(Quote(f->FieldName()) + NullSafeEquals());
             sql.Param(start.Values[static_cast<std::size_t>(f->FieldNo())], f);
         }
         return;
@@ -502,12 +519,12 @@ void TTable::AddRangeCondition(TSqlText& sql) const {
     if (start.FieldCount > 0)
         AddLowerBound(sql, start, 0);
     else
-        sql.Add("1");
+        sql.Add("TRUE");
     sql.Add(") AND (");
     if (end.FieldCount > 0)
         AddUpperBound(sql, end, 0);
     else
-        sql.Add("1");
+        sql.Add("TRUE");
     sql.Add(")");
 }
 
@@ -515,11 +532,11 @@ void TTable::AddRangeCondition(TSqlText& sql) const {
 void TTable::AddLowerBound(TSqlText& sql, const TKeyBuffer& key, int from) const {
     const TField* f = FIndexFields[static_cast<std::size_t>(from)];
     const Variant& v = key.Values[static_cast<std::size_t>(f->FieldNo())];
-    std::string name = QuoteName(f->FieldName());
+    std::string name = Quote(f->FieldName());
     bool last = from + 1 >= key.FieldCount;
     if (last) {
         if (v.IsNull())
-            sql.Add("1");
+            sql.Add("TRUE");
         else {
             sql.Add(name + " >= ");
             sql.Param(v, f);
@@ -543,7 +560,7 @@ void TTable::AddLowerBound(TSqlText& sql, const TKeyBuffer& key, int from) const
 void TTable::AddUpperBound(TSqlText& sql, const TKeyBuffer& key, int from) const {
     const TField* f = FIndexFields[static_cast<std::size_t>(from)];
     const Variant& v = key.Values[static_cast<std::size_t>(f->FieldNo())];
-    std::string name = QuoteName(f->FieldName());
+    std::string name = Quote(f->FieldName());
     bool last = from + 1 >= key.FieldCount;
     if (last) {
         if (v.IsNull())
@@ -649,7 +666,7 @@ int TTable::FetchLevel(const TRecordData& from, bool forward, int level, bool nu
     }
     for (int i = 0; i < level; ++i) {
         const TField* f = FOrderFields[static_cast<std::size_t>(i)];
-        sql.Add(LevelColumn(i) + " IS ");
+        sql.Add(LevelColumn(i) + NullSafeEquals());
         sql.Param(from.Values[static_cast<std::size_t>(f->FieldNo())], f);
         sql.Add(" AND ");
     }
@@ -730,16 +747,19 @@ bool TTable::LocateRecord(const std::vector<TField*>& fields, const std::vector<
         try {
             stored = f->ValueToStored(values[i]);
         } catch (const EConvertError&) {
-            // A value the field cannot hold matches no record.
+            // A value the field cannot hold matches no record (an engine that keeps to the
+            // declared types is not even asked).
+            if (Connection().StrictColumnTypes() && f->DataType() != ftString && !f->IsBlob())
+                return false;
             stored = Variant(values[i].AsString());
         }
-        std::string name = QuoteName(f->FieldName());
+        std::string name = Quote(f->FieldName());
         if (i > 0) sql.Add(" AND ");
         bool text = stored.VarType() == varString && !f->IsBinary();
         if (stored.IsNull()) {
             sql.Add(name + " IS NULL");
         } else if (text && (options & loPartialKey) && (options & loCaseInsensitive)) {
-            sql.Add(name + " LIKE ");
+            sql.Add(name + Connection().LikeIgnoringCase());
             sql.Param(Variant(EscapeLike(stored.AsString()) + "%"), f);
             sql.Add(" ESCAPE '\\'");
         } else if (text && (options & loPartialKey)) {
@@ -748,9 +768,8 @@ bool TTable::LocateRecord(const std::vector<TField*>& fields, const std::vector<
             sql.Add(") = ");
             sql.Param(stored, f);
         } else if (text && (options & loCaseInsensitive)) {
-            sql.Add(name + " = ");
-            sql.Param(stored, f);
-            sql.Add(" COLLATE NOCASE");
+            sql.Add(Connection().EqualsIgnoringCase(name, "?"));
+            sql.Params.emplace_back(stored, f);
         } else {
             sql.Add(name + " = ");
             sql.Param(stored, f);
@@ -789,7 +808,7 @@ bool TTable::AddIdentityCondition(TSqlText& sql, int64_t handle) const {
     if (!key) return false;
     for (std::size_t i = 0; i < key->size(); ++i) {
         if (i > 0) sql.Add(" AND ");
-        sql.Add(QuoteName(FKeyFields[i]->FieldName()) + " IS ");
+        sql.Add(Quote(FKeyFields[i]->FieldName()) + NullSafeEquals());
         sql.Param((*key)[i], FKeyFields[i]);
     }
     return true;
@@ -804,7 +823,7 @@ int64_t TTable::InsertRecord(const TRecordData& record, const std::vector<bool>&
     for (int i = 0; i < FieldCount(); ++i) {
         if (!assigned[static_cast<std::size_t>(i)]) continue;
         if (!columns.empty()) columns += ", ";
-        columns += QuoteName(Fields(i)->FieldName());
+        columns += Quote(Fields(i)->FieldName());
     }
     if (columns.empty()) {
         sql.Add("INSERT INTO " + FQuotedTable + " DEFAULT VALUES");
@@ -819,11 +838,28 @@ int64_t TTable::InsertRecord(const TRecordData& record, const std::vector<bool>&
         }
         sql.Add(")");
     }
+    // An engine without row id tells the key it stored (defaults and triggers applied) itself.
+    bool returning = !FRowIdKeyed && Connection().InsertReturnsKey() && !FKeyFields.empty();
+    if (returning) {
+        std::string keys;
+        for (const TField* f : FKeyFields)
+            keys += (keys.empty() ? "" : ", ") + Quote(f->FieldName());
+        sql.Add(" RETURNING " + keys);
+    }
     {
         TSqlStatement& stmt = Statement(sql.Text);
         TResetGuard guard{stmt};
         BindAll(stmt, sql);
-        stmt.Step();
+        bool row = stmt.Step();
+        if (returning) {
+            if (!row) RaiseRes<EDatabaseError>(SRecordNotFound);
+            if (!FEngineIdentity.ChangesReported) FIdentity->RecordChanged();
+            std::vector<Variant> values(static_cast<std::size_t>(FieldCount()));
+            for (std::size_t i = 0; i < FKeyFields.size(); ++i)
+                ReadColumn(stmt, static_cast<int>(i),
+                           values[static_cast<std::size_t>(FKeyFields[i]->FieldNo())]);
+            return FIdentity->HandleOf(values, FKeyFieldNos);
+        }
     }
     if (FRowIdKeyed) return Connection().LastInsertRowId();
     return InsertedHandle(record);
@@ -836,9 +872,9 @@ int64_t TTable::InsertedHandle(const TRecordData& record) {
     if (FEngineIdentity.RowIdName.empty()) return FIdentity->HandleOf(record.Values, FKeyFieldNos);
     std::string columns;
     for (const TField* f : FKeyFields)
-        columns += (columns.empty() ? "" : ", ") + QuoteName(f->FieldName());
+        columns += (columns.empty() ? "" : ", ") + Quote(f->FieldName());
     TSqlStatement& stmt = Statement("SELECT " + columns + " FROM " + FQuotedTable + " WHERE " +
-                                    QuoteName(FEngineIdentity.RowIdName) + " = ?");
+                                    Quote(FEngineIdentity.RowIdName) + " = ?");
     TResetGuard guard{stmt};
     stmt.BindInt64(0, Connection().LastInsertRowId());
     if (!stmt.Step()) return FIdentity->HandleOf(record.Values, FKeyFieldNos);
@@ -859,7 +895,7 @@ int64_t TTable::ModifyRecord(const TRecordData& original, const TRecordData& rec
         if (!modified[static_cast<std::size_t>(i)]) continue;
         if (any) sql.Add(", ");
         any = true;
-        sql.Add(QuoteName(Fields(i)->FieldName()) + " = ");
+        sql.Add(Quote(Fields(i)->FieldName()) + " = ");
         sql.Param(record.Values[static_cast<std::size_t>(i)], Fields(i));
     }
     if (!any) return original.RowId;

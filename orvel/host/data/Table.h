@@ -147,6 +147,9 @@ private:
     bool RangeIsEquality() const { return FRangeEquality; }
     uint64_t ScopeOfRange();
     std::string OrderBy(int fromIndexField, bool forward) const;
+    std::string OrderTerm(const TField* field, bool forward) const;
+    std::string NullSafeEquals() const;
+    std::string Quote(const std::string& name) const;
     int FetchLevel(const TRecordData& from, bool forward, int level, bool nullsPart, int offset,
                    int count, std::vector<TRecordData>& out);
     void OpenConnection();
@@ -171,6 +174,7 @@ private:
     std::string FQuotedTable;
     std::string FColumnList; // the row id (or a stand-in) and every column, quoted
     std::vector<TField*> FIndexFields;
+    std::vector<bool> FNullable; // by field number: the column may hold Null
     int FRowIdAliasField = -1;
     // The table's identity: its row id (FRowIdKeyed, reached as FRowIdColumn), else the key
     // fields. The order fields are the index fields, then the key fields not among them.

@@ -77,7 +77,8 @@ TEST_F(Navigation, WalksFollowTheEngineOrderOfTheIndexWithNullsFirstAcrossManyWi
     auto t = Db.OpenTable("OBJECTS", "OWNER_ORIGIN_ID;OWNER_OBJECT_ID");
     // The key breaks ties between records of one owner.
     auto order = EngineOrder(Db, "SELECT ORIGIN_ID * 1000 + OBJECT_ID FROM OBJECTS ORDER BY "
-                                 "OWNER_ORIGIN_ID, OWNER_OBJECT_ID, ORIGIN_ID, OBJECT_ID");
+                                 "OWNER_ORIGIN_ID NULLS FIRST, OWNER_OBJECT_ID NULLS FIRST, "
+                                 "ORIGIN_ID, OBJECT_ID");
     ASSERT_EQ(order.size(), 300u);
     EXPECT_EQ(WalkForward(*t), order);
     EXPECT_EQ(WalkBackward(*t), order);
@@ -119,8 +120,8 @@ TEST_F(Navigation, RangesKeepExactlyTheRecordsTheEngineFindsInTheSameOrder) {
         t->SetRange(c.Start, c.End);
         auto order =
             EngineOrder(Db, "SELECT ORIGIN_ID * 1000 + OBJECT_ID FROM OBJECTS WHERE " + c.Where +
-                                " ORDER BY OWNER_ORIGIN_ID, OWNER_OBJECT_ID, ORIGIN_ID, "
-                                "OBJECT_ID");
+                                " ORDER BY OWNER_ORIGIN_ID NULLS FIRST, OWNER_OBJECT_ID "
+                                "NULLS FIRST, ORIGIN_ID, OBJECT_ID");
         EXPECT_FALSE(order.empty()) << c.Where;
         EXPECT_EQ(WalkForward(*t), order) << c.Where;
         EXPECT_EQ(WalkBackward(*t), order) << c.Where;

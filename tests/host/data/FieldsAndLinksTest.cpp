@@ -277,7 +277,9 @@ TEST(Query, IsAReadOnlyDataSetOverASelect) {
     EXPECT_EQ(q->RecordCount(), 4);
     EXPECT_EQ(q->FieldByName("NAME")->GetAsString(), "Item 5");
     EXPECT_EQ(q->FieldByName("ID")->DataType(), ftInteger);
-    EXPECT_EQ(q->FieldByName("DOUBLED")->DataType(), ftLargeint);
+    // Typed by its values (SQLite) or by the server's type of the expression.
+    TFieldType doubled = q->FieldByName("DOUBLED")->DataType();
+    EXPECT_TRUE(doubled == ftLargeint || doubled == ftInteger) << doubled;
     EXPECT_EQ(q->FieldByName("DOUBLED")->GetAsInteger(), 100);
     EXPECT_FALSE(q->CanModify());
     EXPECT_THROW(q->Edit(), EDatabaseError);

@@ -70,17 +70,17 @@ protected:
     std::string Table() const { return GetParam(); }
     // The names of the table in ID order, one text.
     std::string StoredNames() {
-        return Db
-            .Scalar("SELECT group_concat(NAME, ',') FROM (SELECT NAME FROM " + Table() +
-                    " ORDER BY ID)")
-            .AsString();
+        std::string names;
+        for (const std::string& name : Column(Db, "SELECT NAME FROM " + Table() + " ORDER BY ID"))
+            names += (names.empty() ? "" : ",") + name;
+        return names;
     }
     TTestDatabase Db;
 };
 
 TEST_P(KeyedTable, ReadsRangesLocatesAndBookmarksInIndexOrderAsTheEngineDoes) {
     auto t = Db.OpenTable(Table(), "PARENT_ID");
-    auto order = Column(Db, "SELECT NAME FROM " + Table() + " ORDER BY PARENT_ID, ID");
+    auto order = Column(Db, "SELECT NAME FROM " + Table() + " ORDER BY PARENT_ID NULLS FIRST, ID");
     EXPECT_EQ(NamesForward(*t), order);
     EXPECT_EQ(NamesBackward(*t), order);
     EXPECT_EQ(t->RecordCount(), 8);
@@ -346,7 +346,7 @@ TEST(IndexChange, AnOpenTableSwitchedToAnotherIndexScansRangesAndLocatesInTheNew
     t->SetIndexFieldNames("STATUS_ID");
     EXPECT_FALSE(t->RangeApplied());
     EXPECT_EQ(Name(*t), "Item 3"); // the first record of the new order
-    auto order = Column(db, "SELECT NAME FROM ITEMS ORDER BY STATUS_ID, ID");
+    auto order = Column(db, "SELECT NAME FROM ITEMS ORDER BY STATUS_ID NULLS FIRST, ID");
     EXPECT_EQ(NamesForward(*t), order);
     EXPECT_EQ(NamesBackward(*t), order);
     t->SetRange({Variant(1)}, {Variant(1)});
@@ -363,7 +363,9 @@ TEST(IndexChange, AnOpenTableSwitchedToAnotherIndexScansRangesAndLocatesInTheNew
 
     // Two fields: the second orders the ties of the first.
     t->SetIndexFieldNames("STATUS_ID;FLAGS");
-    EXPECT_EQ(NamesForward(*t), Column(db, "SELECT NAME FROM ITEMS ORDER BY STATUS_ID, FLAGS, ID"));
+    EXPECT_EQ(
+        NamesForward(*t),
+        Column(db, "SELECT NAME FROM ITEMS ORDER BY STATUS_ID NULLS FIRST, FLAGS NULLS FIRST, ID"));
     t->SetRange({Variant(1)}, {Variant(1)});
     EXPECT_EQ(NamesForward(*t), (std::vector<std::string>{"Item 4", "Item 1"}));
     ASSERT_TRUE(t->Locate("STATUS_ID;FLAGS", VarArrayOf({Variant(1), Variant(4)})));

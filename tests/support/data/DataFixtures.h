@@ -1,5 +1,8 @@
-// Shared SQLite fixtures for the tests of every layer: a database in memory or in a temporary
-// file holding the usual tables, and helpers that open tables and queries on it.
+// Shared fixtures for the tests of every layer: a database holding the usual tables, and helpers
+// that open tables and queries on it. The engine is SQLite (in memory or in a temporary file)
+// unless ORVEL_TEST_ENGINE=postgresql: then each database is a schema of its own on the server
+// that ORVEL_PG names (a connection string), dropped at the end; the test fails when that server
+// cannot be reached.
 //
 //   ORGANIZATION  ID INTEGER PRIMARY KEY, PARENT_ID, NAME, STATUS_ID, IMAGE_ID; index on
 //                 PARENT_ID. A self-referencing tree whose top-level records have a null
@@ -31,7 +34,8 @@
 
 namespace orvel::test {
 
-enum class TStorage { Memory, TempFile };
+// Server: on the PostgreSQL test server whatever ORVEL_TEST_ENGINE says.
+enum class TStorage { Memory, TempFile, Server };
 
 class TTestDatabase {
 public:
@@ -42,8 +46,10 @@ public:
     TTestDatabase& operator=(const TTestDatabase&) = delete;
 
     TDatabase& Database() { return *FDatabase; }
-    // The temporary file ("" in memory); other connections may open it.
+    // The temporary file ("" in memory), or the server connection string that reaches this
+    // database's schema; other connections may open it.
     const std::string& FileName() const { return FFileName; }
+    bool OnPostgres() const { return !FSchema.empty(); }
     void Execute(const std::string& sql) { FDatabase->Execute(sql); }
     // The first column of the first row of a SELECT (Null when there is no row).
     Variant Scalar(const std::string& sql);
@@ -70,11 +76,28 @@ public:
     void CreateUnits();
 
 private:
+    void CreateTables();
+    // The next automatic key of the table follows its highest ID (as SQLite's row ids do).
+    void FollowHighestId(const std::string& table);
+    // " NULLS FIRST" on the server (its indexes then serve the windows' order), else "".
+    std::string NullsFirst() const { return OnPostgres() ? " NULLS FIRST" : ""; }
+    // ", key" on the server: its indexes do not end in the row's identity as SQLite's do, and
+    // windows read the records of one parent in key order.
+    std::string KeyAfter(const char* key) const {
+        return OnPostgres() ? std::string(", ") + key : "";
+    }
+
     TOwned<TDatabase> FDatabase;
     std::string FFileName;
+    std::string FSchema;
 };
 
 // A fresh name for a temporary database file (the caller removes it).
 std::string TempDatabaseFile();
+
+// Whether the tests run on PostgreSQL (ORVEL_TEST_ENGINE=postgresql).
+bool TestsOnPostgres();
+// The connection string of the test server (ORVEL_PG); raises when it is not set.
+std::string TestServer();
 
 } // namespace orvel::test

@@ -48,6 +48,7 @@ struct TSqlColumnInfo {
     bool AutoIncrement = false; // an INTEGER PRIMARY KEY AUTOINCREMENT column
     bool RowIdAlias = false;    // the column is the table's row id (INTEGER PRIMARY KEY)
     int KeyOrder = 0;           // its place in the primary key, from 1 (0: not a key column)
+    bool HasDefault = false;    // the engine fills it when an insert gives no value
 };
 
 // How the rows of a table (or view) are told apart. A row is identified by its primary key
@@ -69,6 +70,9 @@ struct TSqlIdentity {
 };
 
 class TSqlConnection;
+
+// Quotes a name for use in SQL text ("name", with inner quotes doubled).
+std::string QuoteName(const std::string& name);
 
 // A prepared statement. Parameters and columns are numbered from 0. A statement keeps its
 // engine resources until destroyed; Reset makes it ready to run again with new bindings.
@@ -144,6 +148,38 @@ public:
     // (2 seconds unless set; an interactive program may want less).
     virtual void SetBusyTimeout(int milliseconds) { (void)milliseconds; }
 
+    // ---- the engine's dialect (SQLite's unless an engine says otherwise) -----------------------
+    // A table or column name, as the engine reported it, quoted for SQL text.
+    virtual std::string QuoteIdentifier(const std::string& name) const { return QuoteName(name); }
+    // Whether a column holds only values of its declared type, so that a value of another type
+    // (text in an integer column) is an error to compare with rather than a value matching none.
+    virtual bool StrictColumnTypes() const { return false; }
+    // The operator that compares two values as equal when both are Null, spaces around it.
+    virtual std::string NullSafeEquals() const { return " IS "; }
+    // One term of ORDER BY that puts Null before every value going forward (after them going
+    // backward), as windows expect; nullable is false for columns that never hold Null.
+    virtual std::string OrderTerm(const std::string& column, bool descending, bool nullable) const {
+        (void)nullable;
+        return descending ? column + " DESC" : column;
+    }
+    // A condition that the text column equals the parameter without regard to case.
+    virtual std::string EqualsIgnoringCase(const std::string& column,
+                                           const std::string& parameter) const {
+        return column + " = " + parameter + " COLLATE NOCASE";
+    }
+    // The LIKE operator that ignores case, spaces around it.
+    virtual std::string LikeIgnoringCase() const { return " LIKE "; }
+    // The table's name as the catalog spells it (the engine matches names without regard to case
+    // where its own rules differ), "" when there is no such table or view.
+    virtual std::string CatalogName(const std::string& table) {
+        return TableExists(table) ? table : "";
+    }
+    // Whether INSERT ... RETURNING answers the inserted row's key (the way to learn a key the
+    // engine made up when it has no row id to ask for).
+    virtual bool InsertReturnsKey() const { return false; }
+    // Round trips to a server made so far (0 for an engine in the process).
+    virtual int64_t RoundTrips() const { return 0; }
+
     void SetFaultHook(TSqlFaultHook hook) { FFaultHook = std::move(hook); }
     int64_t CallCount() const { return FCallCount; }
 
@@ -159,10 +195,19 @@ private:
 // Raises the host's database error with an engine's message.
 [[noreturn]] void RaiseEngineError(const std::string& message);
 
-// Quotes a name for use in SQL text ("name", with inner quotes doubled).
-std::string QuoteName(const std::string& name);
-
 // Opens (creating when missing) an SQLite database file, or ":memory:".
 std::unique_ptr<TSqlConnection> OpenSqliteConnection(const std::string& fileName);
+
+// Whether a database name is a PostgreSQL connection URI (postgresql:// or postgres://) or a
+// key=value connection string rather than a file name.
+bool IsPostgresName(const std::string& name);
+// The name with any password in it replaced by "****", for every text a user or a log may see.
+std::string MaskPassword(const std::string& name);
+// Opens a PostgreSQL connection (URI or connection string; the PG* environment variables fill
+// in what it leaves out).
+std::unique_ptr<TSqlConnection> OpenPostgresConnection(const std::string& name);
+// Opens the engine the database name chooses: PostgreSQL for a URI or connection string, else
+// the SQLite file (or ":memory:").
+std::unique_ptr<TSqlConnection> OpenSqlConnection(const std::string& name);
 
 } // namespace orvel

@@ -1,0 +1,838 @@
+// The PostgreSQL implementation of the engine interface, over libpq: prepared statements whose
+// whole result comes back in one round trip (windows are small: every read has a LIMIT), the
+// dialect (null-safe comparison, Null ordering, case-insensitive matching, RETURNING), and the
+// catalog queries behind the table's columns, key and kind.
+#include "orvel/host/core/SysUtils.h"
+#include "orvel/host/data/sql/SqlEngine.h"
+
+#include <libpq-fe.h>
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cstdlib>
+#include <limits>
+#include <map>
+
+namespace orvel {
+
+namespace {
+
+// Type identifiers of the built-in types (fixed in the server's catalog).
+enum : Oid {
+    kBool = 16,
+    kBytea = 17,
+    kInt8 = 20,
+    kInt2 = 21,
+    kInt4 = 23,
+    kText = 25,
+    kOid = 26,
+    kFloat4 = 700,
+    kFloat8 = 701,
+    kMoney = 790,
+    kBpChar = 1042,
+    kVarChar = 1043,
+    kDate = 1082,
+    kTime = 1083,
+    kTimestamp = 1114,
+    kTimestampTz = 1184,
+    kNumeric = 1700,
+};
+
+// The server folds names written without quotes to lower case, where the host (as SQL itself)
+// reads them in upper case: such a name is shown in upper case, and quoted back in lower case.
+// Names with capitals of their own (made with quotes) are shown and quoted as they are.
+std::string PresentedName(std::string name) {
+    if (std::any_of(name.begin(), name.end(), [](char c) { return c >= 'A' && c <= 'Z'; }))
+        return name;
+    for (char& c : name)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return name;
+}
+
+std::string CatalogSpelling(std::string name) {
+    if (std::any_of(name.begin(), name.end(), [](char c) { return c >= 'a' && c <= 'z'; }))
+        return name;
+    for (char& c : name)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return name;
+}
+
+std::string TrimMessage(std::string message) {
+    while (!message.empty() && std::isspace(static_cast<unsigned char>(message.back())))
+        message.pop_back();
+    return message;
+}
+
+bool IsWordChar(char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
+}
+
+// Whether text ends with the keyword (as a word of its own, without regard to case).
+bool EndsWithWord(const std::string& text, const char* word) {
+    std::size_t n = std::char_traits<char>::length(word);
+    if (text.size() < n) return false;
+    std::size_t at = text.size() - n;
+    for (std::size_t i = 0; i < n; ++i)
+        if (std::toupper(static_cast<unsigned char>(text[at + i])) != word[i]) return false;
+    return at == 0 || !IsWordChar(text[at - 1]);
+}
+
+void TrimRight(std::string& text) {
+    while (!text.empty() && text.back() == ' ')
+        text.pop_back();
+}
+
+// Marks "x IS ?" in a translated text: the comparison is written when the value is known (see
+// TPgStatement::Variant).
+constexpr char kNullSafeMark = '\x01';
+
+// The engine-neutral "?" placeholders as the server's $1, $2...; "x IS ?" (a comparison that
+// holds for two Nulls) becomes a mark followed by the parameter's number. Quoted text, names and
+// comments are left alone. count receives the number of placeholders.
+std::string TranslatePlaceholders(const std::string& sql, int& count) {
+    std::string out;
+    out.reserve(sql.size() + 16);
+    count = 0;
+    for (std::size_t i = 0; i < sql.size(); ++i) {
+        char c = sql[i];
+        if (c == '\'' || c == '"') {
+            std::size_t end = i + 1;
+            while (end < sql.size()) {
+                if (sql[end] == c && !(end + 1 < sql.size() && sql[end + 1] == c)) break;
+                end += sql[end] == c ? 2 : 1;
+            }
+            out.append(sql, i, end + 1 - i);
+            i = end;
+        } else if (c == '-' && i + 1 < sql.size() && sql[i + 1] == '-') {
+            std::size_t end = sql.find('\n', i);
+            if (end == std::string::npos) end = sql.size() - 1;
+            out.append(sql, i, end + 1 - i);
+            i = end;
+        } else if (c == '/' && i + 1 < sql.size() && sql[i + 1] == '*') {
+            std::size_t end = sql.find("*/", i + 2);
+            end = end == std::string::npos ? sql.size() - 1 : end + 1;
+            out.append(sql, i, end + 1 - i);
+            i = end;
+        } else if (c == '?') {
+            std::string before = out;
+            TrimRight(before);
+            if (EndsWithWord(before, "NOT")) {
+                std::string rest = before.substr(0, before.size() - 3);
+                TrimRight(rest);
+                if (EndsWithWord(rest, "IS")) out = rest + " DISTINCT FROM ";
+            } else if (EndsWithWord(before, "IS")) {
+                out = before.substr(0, before.size() - 2) + kNullSafeMark +
+                      std::to_string(++count) + kNullSafeMark;
+                continue;
+            }
+            out += "$" + std::to_string(++count);
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+// Whether a statement only reads (its first word).
+bool ReadsOnly(const std::string& sql) {
+    std::size_t i = 0;
+    while (i < sql.size() && (std::isspace(static_cast<unsigned char>(sql[i])) || sql[i] == '('))
+        ++i;
+    std::string word;
+    while (i < sql.size() && IsWordChar(sql[i]))
+        word += static_cast<char>(std::toupper(static_cast<unsigned char>(sql[i++])));
+    return word == "SELECT" || word == "VALUES" || word == "SHOW" || word == "EXPLAIN" ||
+           word == "TABLE";
+}
+
+// A number as the server writes it (a point, whatever the locale; NaN and Infinity spelled out).
+double ParseDouble(const char* text) {
+    double value = 0;
+    const char* end = text + std::char_traits<char>::length(text);
+    if (std::from_chars(text, end, value).ec == std::errc()) return value;
+    std::string word(text);
+    if (word == "NaN") return std::numeric_limits<double>::quiet_NaN();
+    if (word == "Infinity") return std::numeric_limits<double>::infinity();
+    if (word == "-Infinity") return -std::numeric_limits<double>::infinity();
+    return 0;
+}
+
+// bytea in the server's hex text form ("\x0a1b...") as bytes.
+std::string DecodeBytea(std::string_view text) {
+    auto nibble = [](char c) -> int {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+        return 0;
+    };
+    std::string out;
+    if (text.size() >= 2 && text[0] == '\\' && text[1] == 'x') {
+        out.reserve((text.size() - 2) / 2);
+        for (std::size_t i = 2; i + 1 < text.size(); i += 2)
+            out += static_cast<char>(nibble(text[i]) << 4 | nibble(text[i + 1]));
+        return out;
+    }
+    // The older escape form: \\ for a backslash, \ooo for other bytes.
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\\' && i + 1 < text.size() && text[i + 1] == '\\') {
+            out += '\\';
+            ++i;
+        } else if (text[i] == '\\' && i + 3 < text.size()) {
+            out += static_cast<char>((text[i + 1] - '0') * 64 + (text[i + 2] - '0') * 8 +
+                                     (text[i + 3] - '0'));
+            i += 3;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+// The declared type a column of a result has, in the names the datasets know.
+std::string DeclaredTypeOf(Oid type, int modifier) {
+    switch (type) {
+    case kBool:
+        return "BOOLEAN";
+    case kBytea:
+        return "BLOB";
+    case kInt8:
+        return "BIGINT";
+    case kInt2:
+        return "SMALLINT";
+    case kInt4:
+    case kOid:
+        return "INTEGER";
+    case kFloat4:
+        return "REAL";
+    case kFloat8:
+        return "DOUBLE PRECISION";
+    case kNumeric:
+        return "NUMERIC";
+    case kMoney:
+        return "MONEY";
+    case kDate:
+        return "DATE";
+    case kTime:
+        return "TIME";
+    case kTimestamp:
+    case kTimestampTz:
+        return "TIMESTAMP";
+    case kVarChar:
+        return modifier > 4 ? "VARCHAR(" + std::to_string(modifier - 4) + ")" : "VARCHAR";
+    case kBpChar:
+        return modifier > 4 ? "CHAR(" + std::to_string(modifier - 4) + ")" : "CHAR";
+    default:
+        return "TEXT";
+    }
+}
+
+TSqlType StorageOf(Oid type) {
+    switch (type) {
+    case kBool:
+    case kInt8:
+    case kInt2:
+    case kInt4:
+    case kOid:
+        return TSqlType::Integer;
+    case kFloat4:
+    case kFloat8:
+    case kNumeric:
+        return TSqlType::Float;
+    case kBytea:
+        return TSqlType::Blob;
+    default:
+        return TSqlType::Text;
+    }
+}
+
+struct TResultDeleter {
+    void operator()(PGresult* result) const { PQclear(result); }
+};
+using TResult = std::unique_ptr<PGresult, TResultDeleter>;
+
+// A table or view as the catalog knows it.
+struct TRelation {
+    int64_t Id = 0;
+    std::string Name;
+    char Kind = 'r';
+};
+
+class TPgConnection;
+
+class TPgStatement : public TSqlStatement {
+public:
+    TPgStatement(TPgConnection& connection, std::string sql, int parameters);
+    ~TPgStatement() override;
+
+    void BindNull(int index) override { Slot(index).Null = true; }
+    void BindInt64(int index, int64_t value) override { SetText(index, std::to_string(value)); }
+    void BindDouble(int index, double value) override {
+        // Shortest exact form with a point, whatever the user's locale.
+        char buffer[40];
+        auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
+        SetText(index, std::string(buffer, end));
+    }
+    void BindText(int index, std::string_view value) override {
+        SetText(index, std::string(value));
+    }
+    void BindBlob(int index, std::string_view bytes) override {
+        TParam& p = Slot(index);
+        p.Null = false;
+        p.Binary = true;
+        p.Value.assign(bytes);
+    }
+    int ParameterCount() const override { return static_cast<int>(FParams.size()); }
+
+    bool Step() override;
+    void Reset() override {
+        FRows.reset();
+        FRan = false;
+        FRow = -1;
+    }
+
+    int ColumnCount() const override { return PQnfields(Shape()); }
+    std::string ColumnName(int index) const override {
+        const char* name = PQfname(Shape(), index);
+        return name ? PresentedName(name) : "";
+    }
+    std::string ColumnDeclaredType(int index) const override {
+        return DeclaredTypeOf(PQftype(Shape(), index), PQfmod(Shape(), index));
+    }
+    TSqlType ColumnType(int index) const override {
+        if (!FRows || FRow < 0 || PQgetisnull(FRows.get(), FRow, index)) return TSqlType::Null;
+        return StorageOf(PQftype(FRows.get(), index));
+    }
+    int64_t ColumnInt64(int index) const override {
+        const char* text = Value(index);
+        if (PQftype(FRows.get(), index) == kBool) return text[0] == 't' ? 1 : 0;
+        return std::strtoll(text, nullptr, 10);
+    }
+    double ColumnDouble(int index) const override {
+        const char* text = Value(index);
+        if (PQftype(FRows.get(), index) == kBool) return text[0] == 't' ? 1 : 0;
+        return ParseDouble(text);
+    }
+    std::string_view ColumnText(int index) const override {
+        if (!FRows || FRow < 0) return {};
+        return {PQgetvalue(FRows.get(), FRow, index),
+                static_cast<std::size_t>(PQgetlength(FRows.get(), FRow, index))};
+    }
+    std::string_view ColumnBlob(int index) const override {
+        if (!FRows || FRow < 0) return {};
+        if (PQftype(FRows.get(), index) != kBytea) return ColumnText(index);
+        FBlob = DecodeBytea(ColumnText(index));
+        return FBlob;
+    }
+    bool IsReadOnly() const override { return FReadOnly; }
+
+private:
+    struct TParam {
+        bool Null = true;
+        bool Binary = false;
+        std::string Value;
+    };
+    TParam& Slot(int index) {
+        if (index < 0 || index >= static_cast<int>(FParams.size()))
+            RaiseEngineError("Parameter index out of range: " + std::to_string(index + 1));
+        return FParams[static_cast<std::size_t>(index)];
+    }
+    void SetText(int index, std::string value) {
+        TParam& p = Slot(index);
+        p.Null = false;
+        p.Binary = false;
+        p.Value = std::move(value);
+    }
+    const char* Value(int index) const {
+        if (!FRows || FRow < 0) return "";
+        return PQgetvalue(FRows.get(), FRow, index);
+    }
+    // The result that tells the columns: the rows once run, else the statement's description.
+    const PGresult* Shape() const;
+    // False when the session turned out lost (and mayRetry): the caller opens it again and
+    // retries.
+    bool EnsurePrepared(bool mayRetry);
+    void Run();
+
+    // The text for the bindings: "x IS ?" as "x = $n" for a value and "x IS NULL" for Null, so
+    // that an index serves it (the server's IS NOT DISTINCT FROM uses none). Each variant is
+    // prepared once; mask has a bit per marked parameter bound to Null.
+    void Variant();
+    std::string TextFor(uint64_t mask) const;
+    struct TVariant {
+        std::string Name;
+        uint64_t Generation = 0;
+        bool Prepared = false;
+    };
+
+    TPgConnection& FConnection;
+    std::string FTemplate;
+    std::vector<int> FMarked; // parameters of the marks, in order
+    std::map<uint64_t, TVariant> FVariants;
+    uint64_t FMask = 0;
+    std::string FSql;
+    std::string FName;
+    uint64_t FGeneration = 0;
+    bool FPrepared = false;
+    bool FReadOnly;
+    std::vector<TParam> FParams;
+    TResult FRows;
+    mutable TResult FDescription;
+    int FRow = -1;
+    bool FRan = false;
+    mutable std::string FBlob;
+};
+
+class TPgConnection : public TSqlConnection {
+public:
+    explicit TPgConnection(const std::string& name) : FName(name) {
+        Gate(TSqlCall::Open);
+        FConn = PQconnectdb(name.c_str());
+        ++FRoundTrips;
+        if (!FConn || PQstatus(FConn) != CONNECTION_OK) {
+            std::string message =
+                FConn ? CleanMessage(PQerrorMessage(FConn)) : std::string("out of memory");
+            PQfinish(FConn);
+            FConn = nullptr;
+            RaiseEngineError("Cannot connect to the database server " + MaskPassword(name) + ": " +
+                             message);
+        }
+        PQsetNoticeProcessor(FConn, &IgnoreNotice, nullptr);
+        ApplySettings();
+    }
+    ~TPgConnection() override { PQfinish(FConn); }
+
+    std::unique_ptr<TSqlStatement> Prepare(const std::string& sql) override {
+        Gate(TSqlCall::Prepare);
+        Ready(false);
+        int count = 0;
+        std::string text = TranslatePlaceholders(sql, count);
+        auto stmt = std::make_unique<TPgStatement>(*this, std::move(text), count);
+        return stmt;
+    }
+
+    void Execute(const std::string& sql) override {
+        Gate(TSqlCall::Execute);
+        std::string upper = UpperCase(Trim(sql));
+        bool rollback = upper.rfind("ROLLBACK", 0) == 0;
+        Ready(rollback);
+        FlushDeallocations();
+        PGTransactionStatusType before = PQtransactionStatus(FConn);
+        ++FRoundTrips;
+        TResult result(PQexec(FConn, sql.c_str()));
+        NoteWrite();
+        FCatalog.clear();
+        CheckResult(result.get(), before);
+        NoteChanges(result.get());
+    }
+
+    int64_t LastInsertRowId() const override { return 0; }
+    int64_t Changes() const override { return FChanges; }
+    std::string FileName() const override { return FName; }
+
+    bool TableExists(const std::string& table) override { return Relation(table) != nullptr; }
+    bool IsView(const std::string& table) override {
+        const TRelation* relation = Relation(table);
+        return relation && (relation->Kind == 'v' || relation->Kind == 'm');
+    }
+    std::string CatalogName(const std::string& table) override {
+        const TRelation* relation = Relation(table);
+        return relation ? relation->Name : "";
+    }
+    std::vector<TSqlColumnInfo> TableColumns(const std::string& table) override;
+    TSqlIdentity TableIdentity(const std::string& table) override;
+    std::vector<std::string> TableNames() override;
+
+    void SetRowChangeHook(TSqlRowChangeHook hook) override { FRowChangeHook = std::move(hook); }
+
+    void BeginReadScan() override {
+        // Other sessions' commits are not announced: whatever was read before a scan may be
+        // stale by the time it begins.
+        if (FScanDepth++ == 0) ++FOtherCommits;
+    }
+    void EndReadScan() override {
+        if (FScanDepth > 0) --FScanDepth;
+    }
+    uint64_t OtherCommits() const override { return FOtherCommits; }
+
+    void SetBusyTimeout(int milliseconds) override {
+        FLockTimeout = std::max(0, milliseconds);
+        if (PQstatus(FConn) == CONNECTION_OK) ApplySettings();
+    }
+
+    std::string QuoteIdentifier(const std::string& name) const override {
+        return QuoteName(CatalogSpelling(name));
+    }
+    bool StrictColumnTypes() const override { return true; }
+    // "x IS ?" is written by the statement as "x = $n" or "x IS NULL" for the value bound, which
+    // an index serves (IS NOT DISTINCT FROM would be read row by row).
+    std::string NullSafeEquals() const override { return " IS "; }
+    // The server puts Nulls last going forward unless told; an index made with NULLS FIRST
+    // serves both directions of these terms.
+    std::string OrderTerm(const std::string& column, bool descending,
+                          bool nullable) const override {
+        if (!nullable) return descending ? column + " DESC" : column;
+        return descending ? column + " DESC NULLS LAST" : column + " NULLS FIRST";
+    }
+    std::string EqualsIgnoringCase(const std::string& column,
+                                   const std::string& parameter) const override {
+        return "lower(" + column + ") = lower(CAST(" + parameter + " AS text))";
+    }
+    std::string LikeIgnoringCase() const override { return " ILIKE "; }
+    bool InsertReturnsKey() const override { return true; }
+    int64_t RoundTrips() const override { return FRoundTrips; }
+
+    // ---- for statements ------------------------------------------------------------------------
+    PGconn* Conn() const { return FConn; }
+    uint64_t Generation() const { return FGeneration; }
+    std::string NewStatementName() { return "orvel_" + std::to_string(++FStatementCount); }
+    void CountRoundTrip() { ++FRoundTrips; }
+    void NoteWrite() { ++FOtherCommits; }
+    void Forget(const std::string& name, uint64_t generation) {
+        // Statements of a session that ended went with it.
+        if (generation == FGeneration) FDeallocate.push_back(name);
+    }
+    // Makes sure the session is there: a session lost outside a transaction is opened again;
+    // one lost inside a transaction stays refused until it is rolled back, so that the writes
+    // after it never land without the ones before.
+    void Ready(bool rollback) {
+        if (PQstatus(FConn) == CONNECTION_OK) return;
+        if (FLostInTransaction && !rollback)
+            RaiseEngineError("The connection to the database server was lost inside a "
+                             "transaction: its changes were not saved; roll it back");
+        FLostInTransaction = false;
+        PQreset(FConn);
+        ++FRoundTrips;
+        if (PQstatus(FConn) != CONNECTION_OK)
+            RaiseEngineError("Cannot reach the database server " + MaskPassword(FName) + ": " +
+                             CleanMessage(PQerrorMessage(FConn)));
+        ++FGeneration;
+        FDeallocate.clear();
+        FCatalog.clear();
+        ApplySettings();
+    }
+    void CheckResult(const PGresult* result, PGTransactionStatusType before) {
+        ExecStatusType status = result ? PQresultStatus(result) : PGRES_FATAL_ERROR;
+        if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK || status == PGRES_EMPTY_QUERY)
+            return;
+        std::string message;
+        if (result)
+            if (const char* primary = PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY))
+                message = primary;
+        if (message.empty() || PQstatus(FConn) != CONNECTION_OK)
+            message = CleanMessage(PQerrorMessage(FConn));
+        if (PQstatus(FConn) != CONNECTION_OK) {
+            FLostInTransaction = before != PQTRANS_IDLE;
+            RaiseEngineError("The connection to the database server was lost: " + message);
+        }
+        RaiseEngineError(message);
+    }
+    // The call failed because the session ended, with no transaction open before it.
+    bool LostOutsideTransaction(const PGresult* result, PGTransactionStatusType before) const {
+        ExecStatusType status = result ? PQresultStatus(result) : PGRES_FATAL_ERROR;
+        bool failed =
+            status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK && status != PGRES_EMPTY_QUERY;
+        return failed && PQstatus(FConn) != CONNECTION_OK && before == PQTRANS_IDLE;
+    }
+    void NoteChanges(const PGresult* result) {
+        const char* tuples = result ? PQcmdTuples(const_cast<PGresult*>(result)) : "";
+        FChanges = tuples && *tuples ? std::strtoll(tuples, nullptr, 10) : 0;
+    }
+
+private:
+    static void IgnoreNotice(void*, const char*) {}
+
+    // A message of the library or server, one line, without the password.
+    std::string CleanMessage(const char* text) const {
+        // One line: the library writes several, indented.
+        std::string message;
+        for (const char* c = text ? text : ""; *c; ++c) {
+            bool space = std::isspace(static_cast<unsigned char>(*c));
+            if (space && (message.empty() || message.back() == ' ')) continue;
+            message += space ? ' ' : *c;
+        }
+        message = TrimMessage(message);
+        const char* password = FConn ? PQpass(FConn) : nullptr;
+        if (password && *password) {
+            std::string secret = password;
+            for (std::size_t at = message.find(secret); at != std::string::npos;
+                 at = message.find(secret, at + 4))
+                message.replace(at, secret.size(), "****");
+        }
+        return MaskPassword(message);
+    }
+    void ApplySettings() {
+        ++FRoundTrips;
+        TResult result(PQexec(FConn, ("SET client_encoding = 'UTF8'; SET lock_timeout = " +
+                                      std::to_string(FLockTimeout))
+                                         .c_str()));
+        CheckResult(result.get(), PQTRANS_IDLE);
+    }
+    // Statements dropped by the datasets leave the session in one batch, when no transaction is
+    // open (an aborted one would refuse them).
+    void FlushDeallocations() {
+        if (FDeallocate.size() < 32 || PQtransactionStatus(FConn) != PQTRANS_IDLE) return;
+        std::string sql;
+        for (const std::string& name : FDeallocate)
+            sql += "DEALLOCATE " + name + ";";
+        FDeallocate.clear();
+        ++FRoundTrips;
+        TResult ignored(PQexec(FConn, sql.c_str()));
+    }
+    const TRelation* Relation(const std::string& table);
+
+    std::string FName;
+    PGconn* FConn = nullptr;
+    uint64_t FGeneration = 1;
+    int64_t FStatementCount = 0;
+    int64_t FRoundTrips = 0;
+    int64_t FChanges = 0;
+    uint64_t FOtherCommits = 0;
+    int FScanDepth = 0;
+    int FLockTimeout = 2000;
+    bool FLostInTransaction = false;
+    std::vector<std::string> FDeallocate;
+    std::map<std::string, TRelation> FCatalog; // by upper-case name
+    TSqlRowChangeHook FRowChangeHook;
+
+    friend class TPgStatement;
+};
+
+TPgStatement::TPgStatement(TPgConnection& connection, std::string sql, int parameters)
+    : FConnection(connection), FTemplate(std::move(sql)), FReadOnly(ReadsOnly(FTemplate)),
+      FParams(static_cast<std::size_t>(parameters)) {
+    for (std::size_t at = FTemplate.find(kNullSafeMark); at != std::string::npos;) {
+        std::size_t end = FTemplate.find(kNullSafeMark, at + 1);
+        FMarked.push_back(std::stoi(FTemplate.substr(at + 1, end - at - 1)) - 1);
+        at = FTemplate.find(kNullSafeMark, end + 1);
+    }
+    FSql = TextFor(0);
+}
+
+TPgStatement::~TPgStatement() {
+    if (FPrepared) FConnection.Forget(FName, FGeneration);
+    for (const auto& [mask, variant] : FVariants)
+        if (mask != FMask && variant.Prepared) FConnection.Forget(variant.Name, variant.Generation);
+}
+
+std::string TPgStatement::TextFor(uint64_t mask) const {
+    std::string text;
+    std::size_t mark = 0;
+    for (std::size_t i = 0; i < FTemplate.size(); ++i) {
+        if (FTemplate[i] != kNullSafeMark) {
+            text += FTemplate[i];
+            continue;
+        }
+        std::size_t end = FTemplate.find(kNullSafeMark, i + 1);
+        std::string number = FTemplate.substr(i + 1, end - i - 1);
+        // The parameter stays in the text (the server wants a type for every one it is given).
+        if (mark < 64 && (mask >> mark & 1))
+            text += " IS NULL AND CAST($" + number + " AS text) IS NULL";
+        else
+            text += " = $" + number;
+        ++mark;
+        i = end;
+    }
+    return text;
+}
+
+void TPgStatement::Variant() {
+    uint64_t mask = 0;
+    for (std::size_t i = 0; i < FMarked.size() && i < 64; ++i)
+        if (FParams[static_cast<std::size_t>(FMarked[i])].Null) mask |= uint64_t{1} << i;
+    if (mask == FMask) return;
+    FVariants[FMask] = TVariant{FName, FGeneration, FPrepared};
+    TVariant next = FVariants[mask];
+    FMask = mask;
+    FSql = TextFor(mask);
+    FName = next.Name;
+    FGeneration = next.Generation;
+    FPrepared = next.Prepared;
+    FDescription.reset();
+}
+
+// Prepared on the server when first needed, and again after the session was opened anew.
+bool TPgStatement::EnsurePrepared(bool mayRetry) {
+    if (FPrepared && FGeneration == FConnection.Generation()) return true;
+    FName = FConnection.NewStatementName();
+    FConnection.CountRoundTrip();
+    PGTransactionStatusType before = PQtransactionStatus(FConnection.Conn());
+    TResult result(PQprepare(FConnection.Conn(), FName.c_str(), FSql.c_str(), 0, nullptr));
+    if (mayRetry && FConnection.LostOutsideTransaction(result.get(), before)) return false;
+    FConnection.CheckResult(result.get(), before);
+    FPrepared = true;
+    FGeneration = FConnection.Generation();
+    FDescription.reset();
+    return true;
+}
+
+// A session the server ended while no transaction was open is opened again at once for work that
+// cannot have written anything (preparing, describing, reading): the caller sees no difference.
+const PGresult* TPgStatement::Shape() const {
+    if (FRows) return FRows.get();
+    auto* self = const_cast<TPgStatement*>(this);
+    for (int attempt = 0; !FDescription; ++attempt) {
+        self->FConnection.Ready(false);
+        if (!self->EnsurePrepared(attempt == 0)) continue;
+        FConnection.CountRoundTrip();
+        PGTransactionStatusType before = PQtransactionStatus(FConnection.Conn());
+        TResult result(PQdescribePrepared(FConnection.Conn(), FName.c_str()));
+        if (attempt == 0 && self->FConnection.LostOutsideTransaction(result.get(), before))
+            continue;
+        self->FConnection.CheckResult(result.get(), before);
+        FDescription = std::move(result);
+    }
+    return FDescription.get();
+}
+
+void TPgStatement::Run() {
+    std::vector<const char*> values(FParams.size());
+    std::vector<int> lengths(FParams.size());
+    std::vector<int> formats(FParams.size());
+    for (std::size_t i = 0; i < FParams.size(); ++i) {
+        const TParam& p = FParams[i];
+        values[i] = p.Null ? nullptr : p.Value.c_str();
+        lengths[i] = static_cast<int>(p.Value.size());
+        formats[i] = p.Binary ? 1 : 0;
+    }
+    Variant();
+    for (int attempt = 0;; ++attempt) {
+        FConnection.Ready(false);
+        if (!EnsurePrepared(attempt == 0)) continue;
+        FConnection.CountRoundTrip();
+        PGTransactionStatusType before = PQtransactionStatus(FConnection.Conn());
+        TResult result(PQexecPrepared(FConnection.Conn(), FName.c_str(),
+                                      static_cast<int>(FParams.size()), values.data(),
+                                      lengths.data(), formats.data(), 0));
+        // A write may have been committed before the session was lost: it is never repeated.
+        if (attempt == 0 && FReadOnly && FConnection.LostOutsideTransaction(result.get(), before))
+            continue;
+        if (!FReadOnly) FConnection.NoteWrite();
+        FConnection.CheckResult(result.get(), before);
+        FConnection.NoteChanges(result.get());
+        FRows = std::move(result);
+        return;
+    }
+}
+
+bool TPgStatement::Step() {
+    FConnection.Gate(TSqlCall::Step);
+    if (!FRan) {
+        FRow = -1;
+        Run();
+        FRan = true;
+    }
+    if (!FRows || PQresultStatus(FRows.get()) != PGRES_TUPLES_OK) return false;
+    if (FRow + 1 >= PQntuples(FRows.get())) {
+        FRow = PQntuples(FRows.get());
+        return false;
+    }
+    ++FRow;
+    return true;
+}
+
+const TRelation* TPgConnection::Relation(const std::string& table) {
+    std::string key = UpperCase(table);
+    auto it = FCatalog.find(key);
+    if (it != FCatalog.end()) return &it->second;
+    // A name written without quotes is folded to lower case by the server; the datasets quote
+    // names, so the catalog's spelling is looked up without regard to case (its own first).
+    auto stmt = Prepare("SELECT c.oid::int8, c.relname::text, c.relkind::text "
+                        "FROM pg_catalog.pg_class c "
+                        "WHERE c.relkind IN ('r', 'p', 'v', 'm', 'f') "
+                        "AND pg_catalog.pg_table_is_visible(c.oid) "
+                        "AND lower(c.relname::text) = lower(CAST(? AS text)) "
+                        "ORDER BY c.relname::text = CAST(? AS text) DESC, c.relname::text LIMIT 1");
+    stmt->BindText(0, table);
+    stmt->BindText(1, table);
+    if (!stmt->Step()) return nullptr;
+    TRelation relation;
+    relation.Id = stmt->ColumnInt64(0);
+    relation.Name = PresentedName(std::string(stmt->ColumnText(1)));
+    std::string_view kind = stmt->ColumnText(2);
+    relation.Kind = kind.empty() ? 'r' : kind[0];
+    return &FCatalog.emplace(key, std::move(relation)).first->second;
+}
+
+// Catalog types in the names the datasets know.
+std::string DeclaredTypeOfCatalog(const std::string& formatted) {
+    std::string type = UpperCase(formatted);
+    std::string size;
+    std::size_t paren = type.find('(');
+    if (paren != std::string::npos) size = type.substr(paren, type.find(')', paren) - paren + 1);
+    auto starts = [&type](const char* prefix) { return type.rfind(prefix, 0) == 0; };
+    if (starts("CHARACTER VARYING")) return "VARCHAR" + size;
+    if (starts("CHARACTER") || starts("BPCHAR")) return "CHAR" + size;
+    if (starts("TIMESTAMP")) return "TIMESTAMP";
+    if (starts("TIME")) return "TIME";
+    if (starts("NUMERIC")) return "NUMERIC";
+    if (type == "BYTEA") return "BLOB";
+    for (const char* known : {"INTEGER", "SMALLINT", "BIGINT", "BOOLEAN", "REAL",
+                              "DOUBLE PRECISION", "DATE", "TEXT", "MONEY"})
+        if (type == known) return known;
+    return "TEXT";
+}
+
+std::vector<TSqlColumnInfo> TPgConnection::TableColumns(const std::string& table) {
+    std::vector<TSqlColumnInfo> columns;
+    const TRelation* relation = Relation(table);
+    if (!relation) return columns;
+    auto stmt = Prepare(
+        "SELECT a.attname::text, pg_catalog.format_type(a.atttypid, a.atttypmod), a.attnotnull, "
+        "COALESCE((SELECT k.n FROM pg_catalog.unnest(i.indkey) WITH ORDINALITY AS k(att, n) "
+        "WHERE k.att = a.attnum), 0)::int8, "
+        "a.attidentity = 'a', a.attidentity <> '' OR a.atthasdef "
+        "FROM pg_catalog.pg_attribute a "
+        "LEFT JOIN pg_catalog.pg_index i ON i.indrelid = a.attrelid AND i.indisprimary "
+        "WHERE a.attrelid = CAST(CAST(? AS int8) AS oid) AND a.attnum > 0 "
+        "AND NOT a.attisdropped ORDER BY a.attnum");
+    stmt->BindInt64(0, relation->Id);
+    while (stmt->Step()) {
+        TSqlColumnInfo info;
+        info.Name = PresentedName(std::string(stmt->ColumnText(0)));
+        info.DeclaredType = DeclaredTypeOfCatalog(std::string(stmt->ColumnText(1)));
+        info.NotNull = stmt->ColumnInt64(2) != 0;
+        info.KeyOrder = static_cast<int>(stmt->ColumnInt64(3));
+        info.PrimaryKey = info.KeyOrder != 0;
+        info.AutoIncrement = stmt->ColumnInt64(4) != 0;
+        info.HasDefault = stmt->ColumnInt64(5) != 0;
+        columns.push_back(std::move(info));
+    }
+    return columns;
+}
+
+TSqlIdentity TPgConnection::TableIdentity(const std::string& table) {
+    TSqlIdentity identity;
+    if (IsView(table)) return identity;
+    std::vector<TSqlColumnInfo> columns = TableColumns(table);
+    std::vector<const TSqlColumnInfo*> key;
+    for (const TSqlColumnInfo& column : columns)
+        if (column.PrimaryKey) key.push_back(&column);
+    std::sort(key.begin(), key.end(),
+              [](const auto* a, const auto* b) { return a->KeyOrder < b->KeyOrder; });
+    for (const TSqlColumnInfo* column : key)
+        identity.KeyColumns.push_back(column->Name);
+    // Every write through the connection counts as a change (OtherCommits), so the datasets'
+    // own writes are never missed.
+    identity.ChangesReported = true;
+    return identity;
+}
+
+std::vector<std::string> TPgConnection::TableNames() {
+    auto stmt = Prepare("SELECT c.relname::text FROM pg_catalog.pg_class c "
+                        "JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace "
+                        "WHERE c.relkind IN ('r', 'p') AND pg_catalog.pg_table_is_visible(c.oid) "
+                        "AND n.nspname NOT IN ('pg_catalog', 'information_schema') ORDER BY 1");
+    std::vector<std::string> names;
+    while (stmt->Step())
+        names.push_back(PresentedName(std::string(stmt->ColumnText(0))));
+    return names;
+}
+
+} // namespace
+
+std::unique_ptr<TSqlConnection> OpenPostgresConnection(const std::string& name) {
+    return std::make_unique<TPgConnection>(name);
+}
+
+} // namespace orvel
