@@ -1,6 +1,8 @@
-# orvel_layer(<target> <folder> [deps...]): one static library per layer folder, built from every
-# .cpp file in it (sub-folders included). A folder that does not exist yet gives no target, so
-# layers can be added one at a time. Dependencies that are not targets (yet) are skipped.
+# orvel_layer(<target> <folder> [deps...]): one library per layer folder, built from every .cpp
+# file in it (sub-folders included): static, or shared with -DBUILD_SHARED_LIBS=ON (the SONAME
+# carries the project's major version). A folder that does not exist yet gives no target, so
+# layers can be added one at a time. Dependencies that are not targets (yet) are skipped. Headers
+# are found from the repository root while building and from include/ once installed.
 function(orvel_layer target folder)
   set(dir ${CMAKE_SOURCE_DIR}/${folder})
   if(NOT EXISTS ${dir})
@@ -10,8 +12,11 @@ function(orvel_layer target folder)
   if(NOT sources)
     return()
   endif()
-  add_library(${target} STATIC ${sources})
-  target_include_directories(${target} PUBLIC ${CMAKE_SOURCE_DIR})
+  add_library(${target} ${sources})
+  set_target_properties(${target} PROPERTIES VERSION ${PROJECT_VERSION}
+                                             SOVERSION ${PROJECT_VERSION_MAJOR})
+  target_include_directories(${target} PUBLIC $<BUILD_INTERFACE:${CMAKE_SOURCE_DIR}>
+                                              $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
   foreach(dep IN LISTS ARGN)
     if(TARGET ${dep})
       target_link_libraries(${target} PUBLIC ${dep})
