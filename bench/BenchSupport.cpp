@@ -228,6 +228,15 @@ void TPairTimer::Report() {
     FState.counters["ours_ms"] = benchmark::Counter(FOurTime * 1e3 / n);
     FState.counters["raw_ms"] = benchmark::Counter(FRawTime * 1e3 / n);
     FState.counters["ratio"] = benchmark::Counter(FRawTime > 0 ? FOurTime / FRawTime : 0);
+    if (FPeerRuns > 0) {
+        double peer = FPeerTime / FPeerRuns;
+        FState.counters["qt_ms"] = benchmark::Counter(peer * 1e3);
+        FState.counters["vs_qt"] = benchmark::Counter(peer > 0 ? FOurTime / n / peer : 0);
+    }
+}
+
+int64_t MallocInUse() {
+    return static_cast<int64_t>(mallinfo2().uordblks);
 }
 
 // ---- the application --------------------------------------------------------------------------

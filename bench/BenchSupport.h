@@ -76,10 +76,27 @@ public:
         }
         FRawTime += r;
         FOurTime += o;
+        FLastSum = sum;
         FState.SetIterationTime(o);
     }
 
-    // Sets the counters ours_ms, raw_ms (per iteration) and ratio.
+    // Times a peer toolkit doing the same job after the last Run; it must give the answer the
+    // component gave there. Report then adds its time (qt_ms) and our ratio to it (vs_qt).
+    template <class Peer> void RunPeer(Peer&& peer) {
+        int64_t sum = 0;
+        double p = Timed(peer, sum);
+        if (sum != FLastSum && !FFailed) {
+            FFailed = true;
+            FState.SkipWithError(("the component and the peer toolkit disagree: " +
+                                  std::to_string(FLastSum) + " against " + std::to_string(sum))
+                                     .c_str());
+        }
+        FPeerTime += p;
+        ++FPeerRuns;
+    }
+
+    // Sets the counters ours_ms, raw_ms (per iteration) and ratio, and qt_ms and vs_qt when a
+    // peer ran.
     void Report();
 
 private:
@@ -92,6 +109,9 @@ private:
     benchmark::State& FState;
     double FRawTime = 0;
     double FOurTime = 0;
+    double FPeerTime = 0;
+    int FPeerRuns = 0;
+    int64_t FLastSum = 0;
     bool FRawFirst = true;
     bool FFailed = false;
 };
@@ -119,6 +139,16 @@ template <class Work> int64_t HeapGrowthOf(Work&& work) {
     work();
     return LiveHeapBytes() - before;
 }
+// The bytes the C heap holds in use now.
+int64_t MallocInUse();
+// The peer toolkit's bytes per item (qt_B_per_item): the C heap's growth while work built items.
+template <class Work> void SetPeerMemory(benchmark::State& state, Work&& work, int64_t items) {
+    int64_t before = MallocInUse();
+    work();
+    int64_t bytes = MallocInUse() - before;
+    state.counters["qt_B_per_item"] = items ? static_cast<double>(bytes) / items : 0;
+}
+
 // The heap bytes a string's text takes beyond the string object itself (0 for short texts).
 int64_t HeapBytesOf(const std::string& text);
 

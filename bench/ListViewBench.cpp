@@ -5,6 +5,9 @@
 // - moves: the dataset moved to 1,000 random records one after another, the focus following;
 // - memory: the heap bytes every item takes.
 #include "bench/BenchSupport.h"
+#ifdef ORVEL_BENCH_QT
+#include "bench/qt/QtPeer.h"
+#endif
 
 #include "orvel/host/core/Application.h"
 #include "orvel/host/data/Database.h"
@@ -82,6 +85,9 @@ int64_t ShownRow(TSqlStatement& row) {
 void BM_ListLoad(benchmark::State& state) {
     TListWorld w;
     TPairTimer timer(state);
+#ifdef ORVEL_BENCH_QT
+    TQtPeer qt(InventoryFile());
+#endif
     auto fresh = [&]() -> TDBListView& {
         w.Table->First();
         return w.NewList();
@@ -104,6 +110,9 @@ void BM_ListLoad(benchmark::State& state) {
                     sum += Shown(list.Items()->Item(i));
                 return sum;
             });
+#ifdef ORVEL_BENCH_QT
+        timer.RunPeer([&] { return qt.LoadList(); });
+#endif
     }
     timer.Report();
     // The memory, in a run of its own with the heap counted.
@@ -112,6 +121,11 @@ void BM_ListLoad(benchmark::State& state) {
     int items = list.Items()->Count();
     state.counters["items"] = static_cast<double>(items);
     state.counters["B_per_item"] = items ? static_cast<double>(bytes) / items : 0;
+#ifdef ORVEL_BENCH_QT
+    qt.Clear();
+    SetPeerMemory(
+        state, [&] { qt.LoadList(); }, items);
+#endif
 }
 BENCHMARK(BM_ListLoad)
     ->Name("5 list load, 100k records, 3 columns")

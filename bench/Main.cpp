@@ -39,11 +39,13 @@ private:
         return text;
     }
 
-    // The scenario's own measures: every counter but the three of the pair timer.
+    // The scenario's own measures: every counter but the pair timer's and the peer's times.
     static std::string Extras(const Run& run) {
         std::string text;
         for (const auto& [name, counter] : run.counters) {
-            if (name == "ours_ms" || name == "raw_ms" || name == "ratio") continue;
+            if (name == "ours_ms" || name == "raw_ms" || name == "ratio" || name == "qt_ms" ||
+                name == "vs_qt")
+                continue;
             char value[48];
             std::snprintf(value, sizeof value, "%s=%.4g", name.c_str(), counter.value);
             if (!text.empty()) text += "  ";
@@ -68,14 +70,16 @@ private:
     }
 
     void PrintTable() const {
-        std::printf("\n%-44s %12s %12s %8s  %s\n", "scenario", "ours (ms)", "raw (ms)", "ratio",
-                    "measures");
-        std::printf("%s\n", std::string(110, '-').c_str());
+        std::printf("\n%-44s %12s %12s %8s %10s %7s  %s\n", "scenario", "ours (ms)", "raw (ms)",
+                    "ratio", "Qt (ms)", "vs Qt", "measures");
+        std::printf("%s\n", std::string(128, '-').c_str());
         for (const Run& run : FRows) {
-            std::printf("%-44s %12s %12s %8s  %s\n", Scenario(run).c_str(),
+            std::printf("%-44s %12s %12s %8s %10s %7s  %s\n", Scenario(run).c_str(),
                         Number(Find(run, "ours_ms"), "%.3f").c_str(),
                         Number(Find(run, "raw_ms"), "%.3f").c_str(),
-                        Number(Find(run, "ratio"), "%.2fx").c_str(), Extras(run).c_str());
+                        Number(Find(run, "ratio"), "%.2fx").c_str(),
+                        Number(Find(run, "qt_ms"), "%.3f").c_str(),
+                        Number(Find(run, "vs_qt"), "%.2fx").c_str(), Extras(run).c_str());
         }
         for (const std::string& failure : FFailed)
             std::printf("FAILED %s\n", failure.c_str());

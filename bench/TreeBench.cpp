@@ -8,6 +8,9 @@
 // - re-parenting: 100 drags of nodes onto other nodes, each written and posted;
 // - memory: the heap bytes every loaded node takes.
 #include "bench/BenchSupport.h"
+#ifdef ORVEL_BENCH_QT
+#include "bench/qt/QtPeer.h"
+#endif
 
 #include "orvel/host/core/Application.h"
 #include "orvel/host/data/Database.h"
@@ -132,6 +135,9 @@ void SetMemoryCounters(benchmark::State& state, int64_t bytes, int64_t nodes) {
 void BM_TreeFill(benchmark::State& state) {
     TTreeWorld w(OrganizationFile());
     TPairTimer timer(state);
+#ifdef ORVEL_BENCH_QT
+    TQtPeer qt(OrganizationFile());
+#endif
     auto fresh = [&]() -> TDBTreeView& {
         w.Table->First(); // the current record: the first top-level one
         return w.NewTree(lsOneAhead);
@@ -148,11 +154,19 @@ void BM_TreeFill(benchmark::State& state) {
                 int64_t selected = tree.Selected() ? IdOf(tree.Selected()) : -1;
                 return LevelSum(tree.Items()->GetFirstNode(), lsOneAhead) + selected;
             });
+#ifdef ORVEL_BENCH_QT
+        timer.RunPeer([&] { return qt.FillTree(); });
+#endif
     }
     timer.Report();
     TDBTreeView& tree = fresh();
     int64_t bytes = HeapGrowthOf([&] { w.Bind(state); });
     SetMemoryCounters(state, bytes, tree.Items()->Count());
+#ifdef ORVEL_BENCH_QT
+    qt.Clear();
+    SetPeerMemory(
+        state, [&] { qt.FillTree(); }, tree.Items()->Count());
+#endif
 }
 BENCHMARK(BM_TreeFill)
     ->Name("1 tree fill, 1M records")
@@ -239,6 +253,11 @@ void BM_TreeExpand(benchmark::State& state) {
     auto style = static_cast<TLoadStyle>(state.range(1));
     TTreeWorld w(WideFile());
     TPairTimer timer(state);
+#ifdef ORVEL_BENCH_QT
+    // The peer toolkit expands the 10,000 children one ahead, as the tree does by default.
+    std::unique_ptr<TQtPeer> qt;
+    if (count == 10000 && style == lsOneAhead) qt = std::make_unique<TQtPeer>(WideFile());
+#endif
     // A fresh tree showing the parent of count children, selected and closed.
     auto fresh = [&]() -> TDBTreeNode* {
         w.Table->First();
@@ -268,12 +287,25 @@ void BM_TreeExpand(benchmark::State& state) {
                 expand();
                 return parent->Expanded() ? LevelSum(parent->GetFirstChild(), style) : -1;
             });
+#ifdef ORVEL_BENCH_QT
+        if (qt) timer.RunPeer([&] { return qt->ExpandChildren(WideParentOf(count)); });
+#endif
     }
     timer.Report();
     fresh();
     int before = w.Tree->Items()->Count();
     int64_t bytes = HeapGrowthOf(expand);
     SetMemoryCounters(state, bytes, w.Tree->Items()->Count() - before);
+#ifdef ORVEL_BENCH_QT
+    if (qt) {
+        qt->Clear();
+        // Per item the peer made (children and their expand placeholders), as nodes count the
+        // children and the first children read ahead.
+        SetPeerMemory(
+            state, [&] { qt->ExpandChildren(WideParentOf(count)); },
+            w.Tree->Items()->Count() - before);
+    }
+#endif
     state.counters["us_per_child"] = state.counters["ours_ms"].value * 1e3 / count;
 }
 BENCHMARK(BM_TreeExpand)
