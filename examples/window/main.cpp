@@ -1,8 +1,8 @@
-// A desktop window: departments as a tree on the left and, on the right, the list of the
-// department chosen in the tree's children. The controls paint themselves; the platform layer
-// shows the form's changed pixels in a window and hands it the mouse and keys, until the window
-// is closed. With --offscreen FILE.png the same form is painted into a picture instead, without
-// a window (the test command does that).
+// A desktop window: departments as a tree on the left and as a list on the right, both over
+// one table, each following the record chosen in the other. The controls paint themselves; the
+// platform layer shows the form's changed pixels in a window and hands it the mouse and keys, until
+// the window is closed. With --offscreen FILE.png the same form is painted into a picture instead,
+// without a window (the test command does that).
 #include "orvel/host/controls/Forms.h"
 #include "orvel/host/controls/Graphics.h"
 #include "orvel/host/core/Application.h"
@@ -49,7 +49,7 @@ void RunInWindow(TForm& form) {
     for (;;) {
         Application().ProcessMessages();
         TRect damaged = form.PaintInvalid();
-        if (!IsRectEmpty(damaged)) window->Present(form.Surface(), damaged);
+        if (!damaged.IsEmpty()) window->Present(form.Surface(), damaged);
         platform::TPlatformEvent event;
         if (system->WaitEvent(event, 50) && input.Deliver(event)) break;
     }
@@ -70,34 +70,29 @@ int main(int argc, char** argv) {
     database->Open();
     CreateDepartments(*database);
 
-    // The tree moves its table; the list shows the children of the tree's current record
-    // through a second table on the same index.
-    TTable* tree_table = OpenDepartments(form, database);
-    auto* tree_source = new TDataSource(form);
-    tree_source->SetDataSet(tree_table);
+    // The tree and the list show one table through one data source: choosing a department in
+    // either moves the table, and the other follows.
+    TTable* table = OpenDepartments(form, database);
+    auto* source = new TDataSource(form);
+    source->SetDataSet(table);
     auto* tree = new TDBTreeView(form);
     tree->SetParent(form);
     tree->SetBounds(8, 8, 260, 284);
     tree->SetNameField("NAME");
     tree->SetRelations("PARENT_ID->ID");
     tree->SetTopParentKey("Null");
-    tree->SetDataSource(tree_source);
+    tree->SetDataSource(source);
 
-    TTable* list_table = OpenDepartments(form, database);
-    auto* list_source = new TDataSource(form);
-    list_source->SetDataSet(list_table);
     auto* list = new TDBListView(form);
     list->SetParent(form);
     list->SetBounds(276, 8, 276, 284);
     list->SetViewStyle(vsReport);
-    list->Columns()->Add()->SetWidth(180);
+    TListColumn* column = list->Columns()->Add();
+    column->SetCaption("Department");
+    column->SetWidth(180);
     list->SetKeyFields("ID");
     list->SetNameField("NAME");
-    list->SetDataSource(list_source);
-    tree_source->OnDataChange = [=](TObject*) {
-        Variant parent = tree_table->FieldByName("ID")->GetValue();
-        list_table->SetRange({parent}, {parent});
-    };
+    list->SetDataSource(source);
     Application().ProcessMessages();
     tree->Items()->GetFirstNode()->Expand(false);
     tree->SetSelected(tree->Items()->GetFirstNode());

@@ -253,5 +253,35 @@ TEST_F(DesktopTest, TheInPlaceEditorCutsAndPastesThroughTheClipboard) {
     SetClipboardText("");
 }
 
+TEST_F(DesktopTest, DraggingAColumnDividerOfTheReportResizesTheColumn) {
+    // F6: the inventory in report style on the right.
+    TDesktopOptions options = Options("<F6>");
+    TOffscreenExplorer app(options.Explorer);
+    app.RunScript(options.Explorer.Keys);
+    TCustomListView* report = nullptr;
+    TForm* form = app.Explorer().Form();
+    for (int i = 0; i < form->ControlCount(); ++i)
+        if (auto* list = dynamic_cast<TCustomListView*>(form->Controls(i)); list && list->Visible())
+            report = list;
+    ASSERT_NE(report, nullptr);
+    ASSERT_EQ(report->ViewStyle(), vsReport);
+    const int before = report->Columns()->Items(0)->Width();
+    TPoint divider = report->ClientToScreen({before, TCustomListView::HeaderHeight / 2});
+    auto mouse = [&](TMouseAction action, TPoint at) {
+        TInputEvent e;
+        e.Kind = TInputKind::Mouse;
+        e.Action = action;
+        e.Pixels = true;
+        e.X = at.X;
+        e.Y = at.Y;
+        app.Explorer().Handle(e);
+    };
+    mouse(TMouseAction::Press, divider);
+    mouse(TMouseAction::Move, {divider.X + 20, divider.Y});
+    mouse(TMouseAction::Move, {divider.X + 40, divider.Y});
+    mouse(TMouseAction::Release, {divider.X + 40, divider.Y});
+    EXPECT_EQ(report->Columns()->Items(0)->Width(), before + 40);
+}
+
 } // namespace
 } // namespace orvel::desktop::test

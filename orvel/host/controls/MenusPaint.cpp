@@ -24,6 +24,21 @@ bool IsSeparator(const TMenuItem& item) {
     return item.Caption() == "-";
 }
 
+// A caption may carry the text of its shortcut after a tab ("Re&load\tF5"): the part before
+// the tab is the caption, the part after it shows in the shortcut column (else the ShortCut's
+// own text does).
+std::string CaptionText(const TMenuItem& item) {
+    const std::string& caption = item.Caption();
+    return caption.substr(0, caption.find('\t'));
+}
+
+std::string ShortCutText(const TMenuItem& item) {
+    const std::string& caption = item.Caption();
+    std::size_t tab = caption.find('\t');
+    if (tab != std::string::npos) return caption.substr(tab + 1);
+    return ShortCutToText(item.ShortCut());
+}
+
 std::vector<const TMenuItem*> VisibleItems(const TMenuItem& menu) {
     std::vector<const TMenuItem*> items;
     for (int i = 0; i < menu.Count(); ++i)
@@ -50,8 +65,8 @@ TMenuLayout LayOut(TCanvas& canvas, const TMenuItem& menu) {
     int shortcuts = 0;
     for (const TMenuItem* item : layout.Items) {
         if (IsSeparator(*item)) continue;
-        captions = std::max(captions, canvas.TextWidth(StripHotkey(item->Caption())));
-        shortcuts = std::max(shortcuts, canvas.TextWidth(ShortCutToText(item->ShortCut())));
+        captions = std::max(captions, canvas.TextWidth(StripHotkey(CaptionText(*item))));
+        shortcuts = std::max(shortcuts, canvas.TextWidth(ShortCutText(*item)));
     }
     layout.ShortCutLeft = BoxBorder + layout.Gutter + captions + (shortcuts ? ShortCutGap : 0);
     int width = layout.ShortCutLeft + shortcuts + ArrowColumn + BoxBorder;
@@ -175,8 +190,8 @@ void PaintItem(TCanvas& canvas, const TMenuLayout& layout, int index, bool highl
     }
     canvas.Brush()->SetStyle(bsClear);
     int textTop = row.Top + TextPadding;
-    PaintCaption(canvas, item.Caption(), gutter.Right, textTop, text);
-    std::string shortcut = ShortCutToText(item.ShortCut());
+    PaintCaption(canvas, CaptionText(item), gutter.Right, textTop, text);
+    std::string shortcut = ShortCutText(item);
     if (!shortcut.empty()) {
         canvas.Font()->SetColor(text);
         canvas.TextOut(layout.ShortCutLeft, textTop, shortcut);

@@ -145,5 +145,14 @@ TEST(MenuShortCutTest, ShortcutsReadAsAMenuShowsThem) {
     EXPECT_EQ(ShortCutToText(scCtrl | 0x07), ""); // no key of its own
 }
 
+TEST_F(MenusPaintTest, AShortcutWrittenAfterATabInTheCaptionShowsInTheShortcutColumn) {
+    // "&Delete" with the Del key, and the same item written as the explorer writes its menus.
+    auto withKey = Paint(-1);
+    remove->SetShortCut(0);
+    remove->SetCaption("&Delete\tDel");
+    auto withTab = Paint(-1);
+    EXPECT_TRUE(withTab->SamePixels(*withKey)) << "the tab is not drawn; the text after it is";
+}
+
 } // namespace
 } // namespace orvel
