@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -596,6 +597,16 @@ const char* const kSampleTables[] = {kClassesTable,     kObjectsTable,        kS
                                      kInventoryTable,   kAttributesTable,     kAttributeValuesTable,
                                      kClassImagesTable, kInventoryImagesTable};
 
+// Writing a sample replaces the file by that name: only a regular file (or a link to one) may
+// be replaced, never a device, a pipe or a folder someone names by mistake.
+void RefuseNonRegularFile(const std::string& fileName) {
+    std::error_code ec;
+    fs::file_status status = fs::status(fileName, ec);
+    if (!fs::exists(status) || fs::is_regular_file(status)) return;
+    throw std::runtime_error(fileName + " is not a regular file; a sample database is written only "
+                                        "to a new file or over a regular one");
+}
+
 std::unique_ptr<TSqlConnection> CreateEmpty(const std::string& fileName) {
     if (IsPostgresName(fileName)) {
         // A server's database is shared: only the sample's own tables are made anew.
@@ -606,6 +617,7 @@ std::unique_ptr<TSqlConnection> CreateEmpty(const std::string& fileName) {
         db->Execute(drop);
         return db;
     }
+    RefuseNonRegularFile(fileName);
     std::error_code ec;
     fs::remove(fileName, ec);
     fs::path parent = fs::path(fileName).parent_path();

@@ -4,6 +4,7 @@
 #include "tests/apps/ExplorerRun.h"
 
 #include <fstream>
+#include <sys/stat.h>
 
 namespace orvel::test {
 namespace {
@@ -85,6 +86,27 @@ TEST_F(ExplorerOptionsTest, AKeyScriptCanBeReadFromAFile) {
     TRun help = Command("--help");
     EXPECT_TRUE(help.Shows("--keys-file FILE")) << help.Screen;
     EXPECT_TRUE(help.Shows("--keys @FILE"));
+}
+
+TEST_F(ExplorerOptionsTest, ASampleIsWrittenOverARegularFileButNeverOverAPipeOrAFolder) {
+    std::string pipe = dir + "/pipe";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    std::string folder = dir + "/folder";
+    std::filesystem::create_directory(folder);
+    std::ofstream(folder + "/kept.txt") << "kept";
+    for (const std::string& target : {pipe, folder}) {
+        TRun run = Command("--sample " + ShellQuote(target));
+        EXPECT_EQ(run.ExitCode, 1) << run.Screen;
+        EXPECT_TRUE(run.Shows("is not a regular file")) << run.Screen;
+    }
+    EXPECT_TRUE(std::filesystem::is_fifo(pipe));
+    EXPECT_TRUE(std::filesystem::exists(folder + "/kept.txt"));
+    // A regular file by that name is replaced by a fresh sample.
+    std::string old = dir + "/old.db";
+    std::ofstream(old) << "not a database";
+    TRun over = Command("--sample " + ShellQuote(old));
+    EXPECT_EQ(over.ExitCode, 0) << over.Screen;
+    EXPECT_GT(std::filesystem::file_size(old), 1000u);
 }
 
 } // namespace
