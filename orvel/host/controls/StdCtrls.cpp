@@ -454,12 +454,33 @@ void TCustomEdit::Change() {
     if (OnChange) OnChange(this);
 }
 
+// Text measures in the edit's font, the same the painting uses, so that a click and the caret
+// land on the character drawn there with a proportional font too.
+class TEditMeasure {
+public:
+    explicit TEditMeasure(TFont* font) { FCanvas.Font()->Assign(font); }
+    int Width(const std::string& line, int columns) const {
+        return FCanvas.TextWidth(CharRange(line, 0, columns));
+    }
+    int CharWidth(const std::string& line, int column) const {
+        return FCanvas.TextWidth(CharRange(line, column, column + 1));
+    }
+    int LineHeight() const { return FCanvas.TextHeight("Wg"); }
+
+private:
+    TCanvas FCanvas;
+};
+
 void TCustomEdit::ScrollCaretIntoView() {
     TTextLines lines = LayOut(Text(), IsMultiLine());
     int line = lines.LineOf(FCaret);
     int column = FCaret - lines.Starts[static_cast<std::size_t>(line)];
-    int cell = TextCellWidth * Font()->Scale();
-    int x = column * cell;
+    TEditMeasure measure(Font());
+    const std::string& text = lines.Lines[static_cast<std::size_t>(line)];
+    int x = measure.Width(text, column);
+    // The caret stands before the character at its column: that character is shown whole.
+    int cell = column < lines.LineLength(line) ? measure.CharWidth(text, column)
+                                               : TextCellWidth * Font()->Scale();
     int width = std::max(cell, FormatRect().Width());
     if (x < FTextScroll) FTextScroll = x;
     if (x >= FTextScroll + width) FTextScroll = x - width + cell;
@@ -469,14 +490,25 @@ void TCustomEdit::ScrollCaretIntoView() {
 int TCustomEdit::PositionAt(int X, int Y) const {
     TTextLines lines = LayOut(Text(), IsMultiLine());
     TRect r = FormatRect();
-    int cell = TextCellWidth * Font()->Scale();
-    int lineHeight = TextCellHeight * Font()->Scale();
+    TEditMeasure measure(Font());
+    int lineHeight = measure.LineHeight();
     int line = IsMultiLine() ? std::clamp((Y - r.Top) / std::max(1, lineHeight), 0,
                                           static_cast<int>(lines.Lines.size()) - 1)
                              : 0;
-    int column = (X - r.Left + FTextScroll + cell / 2) / cell;
-    column = std::clamp(column, 0, lines.LineLength(line));
-    return lines.Starts[static_cast<std::size_t>(line)] + column;
+    const std::string& text = lines.Lines[static_cast<std::size_t>(line)];
+    int x = X - r.Left + FTextScroll;
+    // The boundary nearest to x: the last column whose character's middle lies left of x.
+    // Widths grow with the column, so a binary search finds it.
+    int low = 0, high = lines.LineLength(line);
+    while (low < high) {
+        int mid = (low + high) / 2;
+        int middle = measure.Width(text, mid) + measure.CharWidth(text, mid) / 2;
+        if (middle <= x)
+            low = mid + 1;
+        else
+            high = mid;
+    }
+    return lines.Starts[static_cast<std::size_t>(line)] + low;
 }
 
 // Typed bytes: a character of several UTF-8 bytes arrives one WM_CHAR at a time and is inserted

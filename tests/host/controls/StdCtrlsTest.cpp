@@ -4,6 +4,7 @@
 #include "orvel/host/core/Exceptions.h"
 #include "orvel/host/core/Platform.h"
 #include "tests/support/driver/Driver.h"
+#include "tests/support/pictures/GoldenPicture.h"
 
 #include <gtest/gtest.h>
 
@@ -183,6 +184,37 @@ TEST_F(EditTest, FocusSelectsTheWholeTextAndAClickPlacesTheCaret) {
     click(edit, edit.FormatRect().Left + 2 * cell + 1, 5);
     EXPECT_EQ(edit.SelStart(), 2);
     EXPECT_EQ(edit.SelLength(), 0);
+}
+
+// With a proportional font a click lands on the character drawn under it, and the caret at the
+// end of a long text is scrolled into view by the text's drawn width, not a fixed cell.
+class EditRealFontTest : public TUiTest {};
+
+TEST_F(EditRealFontTest, ClicksAndScrollingFollowTheDrawnWidths) {
+    testing::TRealFontScope realFont;
+    TTestForm form;
+    TEdit& edit = form.Place<TEdit>(10, 10, 121, 21);
+    edit.SetFocus();
+    edit.SetText("iiiiiiWWWWWW");
+    TCanvas measure;
+    measure.Font()->Assign(edit.Font());
+    ASSERT_NE(measure.TextWidth("i"), measure.TextWidth("W")) << "a proportional font";
+    int left = edit.FormatRect().Left;
+    // Just right of the middle of the eighth character (the second W).
+    int x = left + measure.TextWidth("iiiiiiW") + measure.TextWidth("W") / 2 + 1;
+    click(edit, x, 5);
+    EXPECT_EQ(edit.SelStart(), 8);
+    click(edit, left + measure.TextWidth("iii") - 1, 5);
+    EXPECT_EQ(edit.SelStart(), 3);
+
+    edit.SetText(std::string(40, 'W'));
+    press_key(edit, VK_END);
+    // The last character shows whole: a click at the box's right edge is after it.
+    click(edit, edit.FormatRect().Right - 1, 5);
+    EXPECT_EQ(edit.SelStart(), 40);
+    press_key(edit, VK_HOME);
+    click(edit, left + 1, 5);
+    EXPECT_EQ(edit.SelStart(), 0);
 }
 
 TEST_F(EditTest, FontColourShowsInThePaintedText) {
