@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 using namespace orvel;
 using namespace orvel::testing;
 
@@ -91,6 +94,27 @@ TEST(Canvas, FillRectHonoursBrushClipAndExcludedRectangles) {
     c->Brush()->SetStyle(bsClear);
     c->FillRect(Rect(0, 0, 10, 10));
     EXPECT_EQ(CountColor(b, Rect(0, 0, 10, 10), clRed), 30);
+}
+
+TEST(Canvas, FillRectLeavesEveryPixelOfOverlappingExcludedRectanglesAlone) {
+    TBitmap b(12, 8);
+    TCanvas* c = b.Canvas();
+    c->Brush()->SetColor(clWindow);
+    c->FillRect(Rect(0, 0, 12, 8));
+    const std::vector<TRect> holes{Rect(2, 1, 5, 6), Rect(4, 3, 8, 7), Rect(3, 2, 4, 3),
+                                   Rect(10, 0, 20, 2)};
+    for (const TRect& h : holes)
+        c->ExcludeClipRect(h);
+    c->Brush()->SetColor(clRed);
+    c->FillRect(Rect(1, 0, 11, 8));
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 12; ++x) {
+            bool hole = std::any_of(holes.begin(), holes.end(), [&](const TRect& h) {
+                return h.Contains({x, y});
+            });
+            bool inside = x >= 1 && x < 11;
+            EXPECT_EQ(b.Pixel(x, y), inside && !hole ? clRed : clWhite) << x << "," << y;
+        }
 }
 
 TEST(Canvas, StretchDrawSamplesTheSourcePixelUnderEachCentre) {
