@@ -102,6 +102,10 @@ bool AppendKeyPart(std::string& key, const Variant& value) {
 // demanding new fields between its ranges gets them read one by one after these.
 constexpr int kMaxAheadReads = 4;
 
+// Rows kept of each range beyond those announced: a reader that passed a record of a range (one
+// naming itself as parent) asks for the first two of the next range, not just the first.
+constexpr int kSpareAhead = 1;
+
 std::string EscapeLike(const std::string& s) {
     std::string out;
     for (char c : s) {
@@ -1277,6 +1281,11 @@ bool TTable::ServeLookAhead(const TRecordData* from, int count, std::vector<TRec
     return true;
 }
 
+// The rows of each announced range that are kept.
+int TTable::KeptAhead() const {
+    return FLookAhead.RowsEach + kSpareAhead;
+}
+
 // ORDER BY terms of the order fields as columns of the relation named prefix.
 std::string TTable::PrefixedOrder(const std::string& prefix) const {
     std::string text;
@@ -1291,8 +1300,8 @@ std::string TTable::PrefixedOrder(const std::string& prefix) const {
 }
 
 // One statement: the records of the source range in order, each joined to the first rows of its
-// range (one more than announced, to tell whether more follow). A key with a Null part is left
-// out: its range is read as usual.
+// range, numbered (the row after the ones kept only tells that more follow). A key with a
+// Null part is left out: its range is read as usual.
 void TTable::ReadAhead() {
     const std::string& columns = FLookAhead.ColumnList;
     std::size_t n = FLookAhead.KeyFields.size();
@@ -1302,12 +1311,13 @@ void TTable::ReadAhead() {
         keys += Quote(FLookAhead.KeyFields[i]->FieldName()) + " AS " + alias + ", ";
         match += (i ? " AND " : "") + Quote(FIndexFields[i]->FieldName()) + " = s." + alias;
     }
+    std::string order = OrderBy(0, true);
     TSqlText sql;
     sql.Add("SELECT s.*, c.* FROM (SELECT " + keys + columns + " FROM " + FQuotedTable + " WHERE " +
-            FLookAhead.Source.Text + ") s LEFT JOIN LATERAL (SELECT " + columns + " FROM " +
-            FQuotedTable + " WHERE " + match + OrderBy(0, true) + " LIMIT " +
-            std::to_string(FLookAhead.RowsEach + 1) + ") c ON TRUE ORDER BY " +
-            PrefixedOrder("s.") + ", " + PrefixedOrder("c."));
+            FLookAhead.Source.Text + ") s LEFT JOIN LATERAL (SELECT " + columns +
+            ", row_number() OVER (" + order.substr(1) + ") AS orvel_n FROM " + FQuotedTable +
+            " WHERE " + match + order + " LIMIT " + std::to_string(KeptAhead() + 1) +
+            ") c ON TRUE ORDER BY " + PrefixedOrder("s.") + ", c.orvel_n");
     sql.Params = FLookAhead.Source.Params;
     TSqlStatement& stmt = Statement(sql.Text);
     TResetGuard guard{stmt};
@@ -1315,17 +1325,18 @@ void TTable::ReadAhead() {
     int width = 1 + static_cast<int>(FLookAhead.Columns.size()) -
                 (std::find(FLookAhead.Columns.begin(), FLookAhead.Columns.end(),
                            FRowIdAliasField) != FLookAhead.Columns.end());
-    int sourceAt = static_cast<int>(n), rowAt = sourceAt + width;
+    int sourceAt = static_cast<int>(n), rowAt = sourceAt + width, numberAt = rowAt + width;
     std::string key;
     Variant value;
-    TRecordData record;
     TAheadRange* range = nullptr;
     while (stmt.Step()) {
-        ReadColumns(stmt, record, sourceAt, FLookAhead.Columns);
-        // A record of the source range comes once for each row of its range.
-        if (FLookAhead.SourceRows.empty() || FLookAhead.SourceRows.back().RowId != record.RowId) {
-            FLookAhead.SourcePlace[record.RowId] = FLookAhead.SourceRows.size();
-            FLookAhead.SourceRows.push_back(record);
+        bool joined = stmt.ColumnType(numberAt) != TSqlType::Null;
+        int64_t number = joined ? stmt.ColumnInt64(numberAt) : 0;
+        // A record of the source range comes with the first row of its range (or none).
+        if (number <= 1) {
+            TRecordData& record = FLookAhead.SourceRows.emplace_back();
+            ReadColumns(stmt, record, sourceAt, FLookAhead.Columns);
+            FLookAhead.SourcePlace[record.RowId] = FLookAhead.SourceRows.size() - 1;
             key.clear();
             bool usable = true;
             for (std::size_t i = 0; i < n && usable; ++i) {
@@ -1333,15 +1344,17 @@ void TTable::ReadAhead() {
                 usable = AppendKeyPart(key, value);
             }
             // Several records of one key: the first gave its range.
-            auto [it, added] = FLookAhead.Ranges.try_emplace(key);
-            range = usable && added ? &it->second : nullptr;
+            auto [it, added] = usable ? FLookAhead.Ranges.try_emplace(key)
+                                      : std::pair{FLookAhead.Ranges.end(), false};
+            range = added ? &it->second : nullptr;
+            if (range) range->Complete = true;
         }
-        // No row joined: the range is empty.
-        if (!range || stmt.ColumnType(rowAt) == TSqlType::Null) continue;
-        ReadColumns(stmt, range->Rows.emplace_back(), rowAt, FLookAhead.Columns);
+        if (!range || !joined) continue;
+        if (number > KeptAhead())
+            range->Complete = false;
+        else
+            ReadColumns(stmt, range->Rows.emplace_back(), rowAt, FLookAhead.Columns);
     }
-    for (auto& [k, r] : FLookAhead.Ranges)
-        r.Complete = static_cast<int>(r.Rows.size()) <= FLookAhead.RowsEach;
     FLookAhead.Read = true;
 }
 
