@@ -102,10 +102,6 @@ bool AppendKeyPart(std::string& key, const Variant& value) {
 // demanding new fields between its ranges gets them read one by one after these.
 constexpr int kMaxAheadReads = 4;
 
-// Rows kept of each range beyond those announced: a reader that passed a record of a range (one
-// naming itself as parent) asks for the first two of the next range, not just the first.
-constexpr int kSpareAhead = 1;
-
 std::string EscapeLike(const std::string& s) {
     std::string out;
     for (char c : s) {
@@ -1281,11 +1277,6 @@ bool TTable::ServeLookAhead(const TRecordData* from, int count, std::vector<TRec
     return true;
 }
 
-// The rows of each announced range that are kept.
-int TTable::KeptAhead() const {
-    return FLookAhead.RowsEach + kSpareAhead;
-}
-
 // ORDER BY terms of the order fields as columns of the relation named prefix.
 std::string TTable::PrefixedOrder(const std::string& prefix) const {
     std::string text;
@@ -1300,7 +1291,8 @@ std::string TTable::PrefixedOrder(const std::string& prefix) const {
 }
 
 // One statement: the records of the source range in order, each joined to the first rows of its
-// range, numbered (the row after the ones kept only tells that more follow). A key with a
+// range, numbered (the row after the announced ones only tells that more follow: a reader whose
+// first window grew beyond them reads its range as usual). A key with a
 // Null part is left out: its range is read as usual.
 void TTable::ReadAhead() {
     const std::string& columns = FLookAhead.ColumnList;
@@ -1316,7 +1308,7 @@ void TTable::ReadAhead() {
     sql.Add("SELECT s.*, c.* FROM (SELECT " + keys + columns + " FROM " + FQuotedTable + " WHERE " +
             FLookAhead.Source.Text + ") s LEFT JOIN LATERAL (SELECT " + columns +
             ", row_number() OVER (" + order.substr(1) + ") AS orvel_n FROM " + FQuotedTable +
-            " WHERE " + match + order + " LIMIT " + std::to_string(KeptAhead() + 1) +
+            " WHERE " + match + order + " LIMIT " + std::to_string(FLookAhead.RowsEach + 1) +
             ") c ON TRUE ORDER BY " + PrefixedOrder("s.") + ", c.orvel_n");
     sql.Params = FLookAhead.Source.Params;
     TSqlStatement& stmt = Statement(sql.Text);
@@ -1350,7 +1342,7 @@ void TTable::ReadAhead() {
             if (range) range->Complete = true;
         }
         if (!range || !joined) continue;
-        if (number > KeptAhead())
+        if (number > FLookAhead.RowsEach)
             range->Complete = false;
         else
             ReadColumns(stmt, range->Rows.emplace_back(), rowAt, FLookAhead.Columns);

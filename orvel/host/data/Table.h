@@ -187,7 +187,6 @@ private:
     void DropLookAhead();
     bool SameKey(const TKeyBuffer& a, const TKeyBuffer& b) const;
     std::string PrefixedOrder(const std::string& prefix) const;
-    int KeptAhead() const;
 
     TDatabase* FDatabase = nullptr;
     std::string FDatabaseName;

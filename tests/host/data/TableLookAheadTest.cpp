@@ -58,13 +58,15 @@ TEST_F(TableLookAhead, RangesAnnouncedAreAnsweredFromOneStatementWithTheSameReco
         EXPECT_LE(RoundTrips() - before, 2); // prepared and run once
     }
     before = RoundTrips();
-    EXPECT_EQ(FirstOf(1), "Sales");
     EXPECT_EQ(FirstOf(7), "Depot");
     table->SetRange({Variant::Null()}, {Variant::Null()});
     EXPECT_EQ(Names(), "Head office, Branch office");
     if (db.OnPostgres()) {
         EXPECT_EQ(RoundTrips(), before);
     }
+    // Walking the top level made the first windows two records long: range 1, of which one
+    // record was read ahead, is read as usual.
+    EXPECT_EQ(FirstOf(1), "Sales");
     // Range 1 has more records than were read ahead: those that follow are read as usual.
     EXPECT_EQ(Range(1), "Sales, Engineering, Legal");
     EXPECT_EQ(Range(7), "Depot");
