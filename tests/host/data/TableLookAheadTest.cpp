@@ -3,10 +3,13 @@
 // or its connection, a range longer than what was read) is read from the engine as usual.
 #include "tests/support/data/DataFixtures.h"
 
+#include "orvel/host/core/Exceptions.h"
 #include "orvel/host/data/sql/SqlEngine.h"
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <optional>
 #include <string>
 
 namespace orvel::test {
@@ -106,6 +109,27 @@ TEST_F(TableLookAhead, AWriteBetweenTheAnnouncementAndTheRangeIsNotServedStale) 
     other->Delete();
     EXPECT_EQ(Range(5), "Labs");
     table->EndLookAhead();
+}
+
+TEST_F(TableLookAhead, AFailingReadAheadFailsTheReadAndTheNextReadsAgain) {
+    table->SetRange({Variant(1)}, {Variant(1)});
+    table->BeginLookAhead("PARENT_ID", "ID", 1);
+    auto armed = std::make_shared<bool>(true);
+    db.Database().Connection().SetFaultHook(
+        [armed](TSqlCall call, int64_t) -> std::optional<TSqlFault> {
+            if (call != TSqlCall::Step || !*armed) return std::nullopt;
+            *armed = false;
+            return TSqlFault{10, "disk I/O error"};
+        });
+    table->SetRange({Variant(2)}, {Variant(2)});
+    EXPECT_THROW(table->Eof(), EDatabaseError);
+    db.Database().Connection().SetFaultHook(nullptr);
+    EXPECT_EQ(FirstOf(5), "Research");
+    EXPECT_EQ(FirstOf(2), "North");
+    EXPECT_EQ(Range(1), "Sales, Engineering");
+    table->EndLookAhead();
+    table->CancelRange();
+    EXPECT_EQ(table->State(), dsBrowse);
 }
 
 TEST_F(TableLookAhead, RangesOverOtherFieldsOrOfAnotherOrderAreNotAnnounced) {
