@@ -30,6 +30,20 @@ std::string Q(const std::string& name) {
     return QuoteName(name);
 }
 
+// Names separated by ", ", each quoted: the tables are made with quoted names, which keep their
+// capitals on the server (a name left bare there is folded to lower case).
+std::string QuotedNames(const std::string& names) {
+    std::string text;
+    std::size_t start = 0;
+    while (start < names.size()) {
+        std::size_t end = names.find(", ", start);
+        if (end == std::string::npos) end = names.size();
+        text += (text.empty() ? "" : ", ") + Q(names.substr(start, end - start));
+        start = end + 2;
+    }
+    return text;
+}
+
 // A column list "name TYPE, ..." from a field-name table and the types of its entries; entries
 // left empty in the table are skipped.
 template <class Names>
@@ -43,8 +57,8 @@ std::string Columns(const Names& names, const std::vector<std::string>& types) {
     return text;
 }
 
-// The schema's SQL as the server takes it: its names for pictures and moments, and indexes that
-// put Null first as the tree reads them. SQLite's text is left as it is.
+// The schema's SQL as the server takes it: its names for pictures and moments. SQLite's text is
+// left as it is.
 std::string ForEngine(const TSqlConnection& db, std::string sql) {
     if (!IsPostgresName(db.FileName())) return sql;
     auto replaceAll = [&sql](const std::string& from, const std::string& to) {
@@ -54,11 +68,24 @@ std::string ForEngine(const TSqlConnection& db, std::string sql) {
     };
     replaceAll(" GRAPHIC", " BYTEA");
     replaceAll(" DATETIME", " TIMESTAMP");
-    if (sql.rfind("CREATE INDEX", 0) == 0) {
-        replaceAll("\", \"", "\" NULLS FIRST, \"");
-        replaceAll("\")", "\" NULLS FIRST)");
-    }
     return sql;
+}
+
+// An index over the parent fields of a table in the order the views page its records: the
+// parent fields, then the table's key. SQLite's indexes end in the row id, which is the key of a
+// table with an integer key; on the server the key columns are written out, after the parent
+// fields with Null first, as the tree reads them.
+std::string ParentIndex(const TSqlConnection& db, const std::string& name, const std::string& table,
+                        const std::vector<std::string>& parents,
+                        const std::vector<std::string>& key) {
+    bool server = IsPostgresName(db.FileName());
+    std::string columns;
+    for (const std::string& column : parents)
+        columns += (columns.empty() ? "" : ", ") + Q(column) + (server ? " NULLS FIRST" : "");
+    if (server)
+        for (const std::string& column : key)
+            columns += ", " + Q(column);
+    return "CREATE INDEX " + name + " ON " + Q(table) + " (" + columns + ")";
 }
 
 // Runs schema statements through ForEngine.
@@ -79,8 +106,8 @@ void CreateSchema(TSqlConnection& connection) {
                        {"INTEGER PRIMARY KEY", "INTEGER", "INTEGER", "VARCHAR(60)", "VARCHAR(20)",
                         "VARCHAR(20)", "BOOLEAN", "DATETIME", "VARCHAR(80)", "VARCHAR(80)"}) +
                ")");
-    db.Execute("CREATE INDEX ClassesAncestor ON " + Q(kClassesTable) + " (" + Q(CCCFNames[1]) +
-               ")");
+    db.Execute(
+        ParentIndex(connection, "ClassesAncestor", kClassesTable, {CCCFNames[1]}, {CCCFNames[0]}));
     // Objects: two-field keys, owned by objects (OwnerOriginID;OwnerObjectID, Null;Null at the
     // top), with a bit set of history flags.
     db.Execute("CREATE TABLE " + Q(kObjectsTable) + " (" +
@@ -89,8 +116,8 @@ void CreateSchema(TSqlConnection& connection) {
                                    "VARCHAR(200)", "DATETIME"}) +
                ", " + Q(kFlagsField) + " INTEGER, PRIMARY KEY (" + Q(COCFNames[0]) + ", " +
                Q(COCFNames[1]) + "))");
-    db.Execute("CREATE INDEX ObjectsOwner ON " + Q(kObjectsTable) + " (" + Q(COCFNames[2]) + ", " +
-               Q(COCFNames[3]) + ")");
+    db.Execute(ParentIndex(connection, "ObjectsOwner", kObjectsTable, {COCFNames[2], COCFNames[3]},
+                           {COCFNames[0], COCFNames[1]}));
     db.Execute("CREATE TABLE " + Q(kStatusesTable) + " (" +
                Columns(CSFNames, {"INTEGER PRIMARY KEY", "VARCHAR(40)", "VARCHAR(80)", "GRAPHIC",
                                   "GRAPHIC"}) +
@@ -100,15 +127,15 @@ void CreateSchema(TSqlConnection& connection) {
                Columns(CICFNames, {"INTEGER PRIMARY KEY", "INTEGER", "VARCHAR(60)", "VARCHAR(40)",
                                    "VARCHAR(80)", "VARCHAR(40)", "INTEGER"}) +
                ")");
-    db.Execute("CREATE INDEX InventoryOwner ON " + Q(kInventoryTable) + " (" + Q(CICFNames[1]) +
-               ")");
+    db.Execute(
+        ParentIndex(connection, "InventoryOwner", kInventoryTable, {CICFNames[1]}, {CICFNames[0]}));
     db.Execute("CREATE TABLE " + Q(kAttributesTable) + " (" +
                Columns(CACFNames, {"INTEGER NOT NULL", "INTEGER PRIMARY KEY", "VARCHAR(40)",
                                    "VARCHAR(20)", "VARCHAR(20)", "INTEGER", "BOOLEAN", "BOOLEAN",
                                    "BOOLEAN", "INTEGER", "INTEGER", "INTEGER", "VARCHAR(200)"}) +
                ")");
-    db.Execute("CREATE INDEX AttributesClass ON " + Q(kAttributesTable) + " (" + Q(CACFNames[0]) +
-               ")");
+    db.Execute(ParentIndex(connection, "AttributesClass", kAttributesTable, {CACFNames[0]},
+                           {CACFNames[1]}));
     db.Execute("CREATE TABLE " + Q(kAttributeValuesTable) +
                " (OriginID INTEGER NOT NULL, ObjectID INTEGER NOT NULL, AttributeID INTEGER NOT "
                "NULL, Value VARCHAR(80), PRIMARY KEY (OriginID, ObjectID, AttributeID))");
@@ -298,9 +325,10 @@ class TOrganisationWriter {
 public:
     explicit TOrganisationWriter(TSqlConnection& db) : FDb(db), FRandom(20240611) {
         FInsertObject = db.Prepare(
-            "INSERT INTO " + Q(kObjectsTable) +
-            " (OriginID, ObjectID, OwnerOriginID, OwnerObjectID, ClassID, Name, SourceID, "
-            "StatusID, StartDate, EndDate, Note, SD, Flags) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?)");
+            "INSERT INTO " + Q(kObjectsTable) + " (" +
+            QuotedNames("OriginID, ObjectID, OwnerOriginID, OwnerObjectID, ClassID, Name, "
+                        "SourceID, StatusID, StartDate, EndDate, Note, SD, Flags") +
+            ") VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?)");
         FInsertValue = db.Prepare("INSERT INTO " + Q(kAttributeValuesTable) +
                                   " (OriginID, ObjectID, AttributeID, Value) VALUES (?,?,?,?)");
     }
@@ -469,9 +497,10 @@ private:
 };
 
 void WriteClasses(TSqlConnection& db) {
-    auto insert = db.Prepare("INSERT INTO " + Q(kClassesTable) +
-                             " (ClassID, AncestorID, OriginID, Name, Code, ShortName, Abstract, "
-                             "SD, MayOwn, MayBelong) VALUES (?,?,?,?,?,?,?,?,?,?)");
+    auto insert = db.Prepare("INSERT INTO " + Q(kClassesTable) + " (" +
+                             QuotedNames("ClassID, AncestorID, OriginID, Name, Code, ShortName, "
+                                         "Abstract, SD, MayOwn, MayBelong") +
+                             ") VALUES (?,?,?,?,?,?,?,?,?,?)");
     auto image = db.Prepare("INSERT INTO " + Q(kClassImagesTable) +
                             " (ClassID, SmallImage, LargeImage) VALUES (?,?,?)");
     for (const TClassDef& c : kClasses) {
@@ -499,9 +528,9 @@ void WriteClasses(TSqlConnection& db) {
 }
 
 void WriteStatuses(TSqlConnection& db) {
-    auto insert = db.Prepare("INSERT INTO " + Q(kStatusesTable) +
-                             " (StatusID, Name, AllowedFor, LargeImage, SmallImage) "
-                             "VALUES (?,?,?,?,?)");
+    auto insert = db.Prepare("INSERT INTO " + Q(kStatusesTable) + " (" +
+                             QuotedNames("StatusID, Name, AllowedFor, LargeImage, SmallImage") +
+                             ") VALUES (?,?,?,?,?)");
     for (const TStatusDef& s : kStatuses) {
         insert->Reset();
         insert->BindInt64(0, s.Id);
@@ -514,10 +543,11 @@ void WriteStatuses(TSqlConnection& db) {
 }
 
 void WriteAttributes(TSqlConnection& db) {
-    auto insert = db.Prepare("INSERT INTO " + Q(kAttributesTable) +
-                             " (ClassID, AttributeID, Name, Code, ShortName, AttributeType, "
-                             "Required, Hidden, Important, Length, MClass, MUnit, Params) "
-                             "VALUES (?,?,?,?,?,?,0,0,0,40,0,0,?)");
+    auto insert =
+        db.Prepare("INSERT INTO " + Q(kAttributesTable) + " (" +
+                   QuotedNames("ClassID, AttributeID, Name, Code, ShortName, AttributeType, "
+                               "Required, Hidden, Important, Length, MClass, MUnit, Params") +
+                   ") VALUES (?,?,?,?,?,?,FALSE,FALSE,FALSE,40,0,0,?)");
     for (const TAttributeDef& a : kAttributes) {
         insert->Reset();
         insert->BindInt64(0, a.ClassId);
@@ -555,9 +585,10 @@ void WriteInventory(TSqlConnection& db) {
     };
     auto image = db.Prepare("INSERT INTO " + Q(kInventoryImagesTable) +
                             " (ImageID, SmallImage, LargeImage) VALUES (?,?,?)");
-    auto insert = db.Prepare("INSERT INTO " + Q(kInventoryTable) +
-                             " (InventoryID, OwnerID, Name, ServiceName, Parameters, UserName, "
-                             "ImageID) VALUES (?,?,?,?,?,?,?)");
+    auto insert = db.Prepare(
+        "INSERT INTO " + Q(kInventoryTable) + " (" +
+        QuotedNames("InventoryID, OwnerID, Name, ServiceName, Parameters, UserName, ImageID") +
+        ") VALUES (?,?,?,?,?,?,?)");
     TRandom random(77);
     int id = 0;
     for (int c = 0; c < 3; ++c) {
@@ -677,11 +708,11 @@ void GenerateDatabase(const std::string& fileName, int64_t objectCount,
         WriteClasses(*db);
         WriteStatuses(*db);
         WriteAttributes(*db);
-        auto insert = db->Prepare("INSERT INTO " + Q(kObjectsTable) +
-                                  " (OriginID, ObjectID, OwnerOriginID, OwnerObjectID, ClassID, "
-                                  "Name, SourceID, StatusID, StartDate, EndDate, Note, SD, Flags) "
-                                  "VALUES (1,?,?,?,?,?,1,?,'2024-01-01',NULL,'',"
-                                  "'2024-06-11 09:00:00',0)");
+        auto insert = db->Prepare(
+            "INSERT INTO " + Q(kObjectsTable) + " (" +
+            QuotedNames("OriginID, ObjectID, OwnerOriginID, OwnerObjectID, ClassID, Name, "
+                        "SourceID, StatusID, StartDate, EndDate, Note, SD, Flags") +
+            ") VALUES (1,?,?,?,?,?,1,?,'2024-01-01',NULL,'','2024-06-11 09:00:00',0)");
         // Breadth-first numbering with fan-out 10: object n (from 1) is owned by (n - 1) / 10
         // when that is not 0, so ten objects sit at the top and every level is ten times wider.
         static const int levelClasses[] = {clOrganisation, clSite,   clBuilding, clFloor,

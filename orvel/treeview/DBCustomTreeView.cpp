@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <optional>
 #include <unordered_set>
 #include <utility>
 #include <vector>
@@ -861,6 +862,11 @@ void TDBCustomTreeView::LoadNodes(TDBTreeNode* Parent, const Variant& ParentKey,
         ProduceGeneration(ParentKey);
         // Cancelling a range goes to the first record; with no range there was nothing to cancel.
         if (ParentKey.IsEmpty() && !rangeWasApplied) table->First();
+        // Each record's own range follows, its first record read ahead: the table may read the
+        // first records of them all at once.
+        std::optional<TLookAheadScope> lookAhead;
+        if (Level == 1 && FLoadStyle == lsOneAhead)
+            lookAhead.emplace(*table, FParentLinks, FKeyLinks, 1);
         bool anyRecord = false;
         // One key vector refilled record after record; a new node keeps its own copy of it.
         Variant key;

@@ -77,6 +77,31 @@ int64_t CharacterCount(const std::string& s) {
     return n;
 }
 
+// A stored key value as part of a look-ahead key: integers and texts only, so that the value a
+// range was given and the one the engine read compare alike; false for any other (such ranges
+// are read as usual).
+bool AppendKeyPart(std::string& key, const Variant& value) {
+    TVarType t = value.VarType();
+    if (IsIntegerVar(t)) {
+        key += 'i';
+        key += std::to_string(value.AsInt64());
+    } else if (t == varString) {
+        std::string text = value.AsString();
+        key += 's';
+        key += std::to_string(text.size());
+        key += ':';
+        key += text;
+    } else {
+        return false;
+    }
+    key += ';';
+    return true;
+}
+
+// Statements an announcement of ranges read ahead may run: a reader that keeps writing or
+// demanding new fields between its ranges gets them read one by one after these.
+constexpr int kMaxAheadReads = 4;
+
 std::string EscapeLike(const std::string& s) {
     std::string out;
     for (char c : s) {
@@ -156,6 +181,7 @@ void TTable::SetIndexFieldNames(const std::string& value) {
         ResolveIndexFields();
         throw;
     }
+    EndLookAhead();
     FRangeApplied = false;
     FRangeEquality = true;
     FRangeEqualCount = 0;
@@ -285,6 +311,7 @@ void TTable::OpenCursor() {
 }
 
 void TTable::CloseCursor() {
+    EndLookAhead();
     FRecentRanges.clear();
     FIndexFields.clear();
     FKeyFields.clear();
@@ -421,27 +448,36 @@ void TTable::NameRecord(TRecordData& out) const {
 // are read with the whole record when first asked for.
 const std::string& TTable::WindowColumnList() {
     if (FWindowColumnsVersion == DemandVersion()) return FWindowColumnList;
-    FWindowColumnList = FRowIdKeyed ? FRowIdColumn : "0";
     FWindowColumns.clear();
     for (int i = 0; i < FieldCount(); ++i) {
         bool ordered =
             std::find(FOrderFields.begin(), FOrderFields.end(), Fields(i)) != FOrderFields.end();
-        if (!FieldDemanded(i) && !ordered) continue;
-        FWindowColumns.push_back(i);
-        // The row id column gives the value of a field that is the row id.
-        if (i != FRowIdAliasField) FWindowColumnList += ", " + Quote(Fields(i)->FieldName());
+        if (FieldDemanded(i) || ordered) FWindowColumns.push_back(i);
     }
+    FWindowColumnList = ColumnListOf(FWindowColumns);
     FWindowColumnsVersion = DemandVersion();
     return FWindowColumnList;
 }
 
-void TTable::ReadWindowRow(const TSqlStatement& stmt, TRecordData& out) const {
-    out.RowId = stmt.ColumnInt64(0);
+// The row id (or a stand-in) and the columns of fields, as a column list.
+std::string TTable::ColumnListOf(const std::vector<int>& fields) const {
+    std::string list = FRowIdKeyed ? FRowIdColumn : "0";
+    for (int i : fields)
+        // The row id column gives the value of a field that is the row id.
+        if (i != FRowIdAliasField) list += ", " + Quote(Fields(i)->FieldName());
+    return list;
+}
+
+// A row read by the column list of fields (ColumnListOf), from column first on; the other fields
+// stay Empty.
+void TTable::ReadColumns(const TSqlStatement& stmt, TRecordData& out, int first,
+                         const std::vector<int>& fields) const {
+    out.RowId = stmt.ColumnInt64(first);
     out.Values.resize(static_cast<std::size_t>(FieldCount()));
     std::size_t next = 0;
-    int column = 1;
+    int column = first + 1;
     for (std::size_t i = 0; i < out.Values.size(); ++i) {
-        if (next < FWindowColumns.size() && FWindowColumns[next] == static_cast<int>(i)) {
+        if (next < fields.size() && fields[next] == static_cast<int>(i)) {
             ++next;
             if (static_cast<int>(i) == FRowIdAliasField)
                 out.Values[i] = Variant(out.RowId);
@@ -590,6 +626,9 @@ void TTable::AddUpperBound(TSqlText& sql, const TKeyBuffer& key, int from) const
 int TTable::FetchRecords(const TRecordData* from, bool forward, int count,
                          std::vector<TRecordData>& out) {
     if (!from) {
+        int served = 0;
+        if (forward && FLookAhead.Active && ServeLookAhead(nullptr, count, out, served))
+            return served;
         const std::string& columns = WindowColumnList();
         uint64_t shape = Shape(1, forward, 0, false, false);
         TSqlStatement* shaped = HasShape() ? ShapedStatement(shape) : nullptr;
@@ -611,6 +650,8 @@ int TTable::FetchRecords(const TRecordData* from, bool forward, int count,
         stmt.BindInt64(static_cast<int>(sql.Params.size()), count);
         return ReadRows(stmt, 0, count, out);
     }
+    int served = 0;
+    if (forward && FLookAhead.Active && ServeLookAhead(from, count, out, served)) return served;
     int k = IndexFieldCount();
     int lowest = FRangeApplied && FRangeEquality ? std::min(FRangeEqualCount, k) : 0;
     int n = 0;
@@ -818,6 +859,7 @@ bool TTable::AddIdentityCondition(TSqlText& sql, int64_t handle) const {
 
 int64_t TTable::InsertRecord(const TRecordData& record, const std::vector<bool>& assigned) {
     CheckWritableIdentity();
+    DropLookAhead();
     TSqlText sql;
     std::string columns, values;
     for (int i = 0; i < FieldCount(); ++i) {
@@ -888,6 +930,7 @@ int64_t TTable::InsertedHandle(const TRecordData& record) {
 int64_t TTable::ModifyRecord(const TRecordData& original, const TRecordData& record,
                              const std::vector<bool>& modified) {
     CheckWritableIdentity();
+    DropLookAhead();
     TSqlText sql;
     sql.Add("UPDATE " + FQuotedTable + " SET ");
     bool any = false;
@@ -934,6 +977,7 @@ int64_t TTable::ModifiedHandle(const TRecordData& original, const TRecordData& r
 
 void TTable::DeleteRecord(const TRecordData& record) {
     CheckWritableIdentity();
+    DropLookAhead();
     TSqlText sql;
     sql.Add("DELETE FROM " + FQuotedTable + " WHERE ");
     if (!AddIdentityCondition(sql, record.RowId)) RaiseRes<EDatabaseError>(SRecordNotFound);
@@ -1063,17 +1107,8 @@ uint64_t TTable::ScopeOfRange() {
     constexpr std::size_t remembered = 8;
     const TKeyBuffer& start = FKeyBuffers[static_cast<int>(TKeyIndex::kiCurRangeStart)];
     const TKeyBuffer& end = FKeyBuffers[static_cast<int>(TKeyIndex::kiCurRangeEnd)];
-    auto sameKey = [this](const TKeyBuffer& a, const TKeyBuffer& b) {
-        if (a.FieldCount != b.FieldCount) return false;
-        for (int i = 0; i < a.FieldCount; ++i) {
-            std::size_t no =
-                static_cast<std::size_t>(FIndexFields[static_cast<std::size_t>(i)]->FieldNo());
-            if (!SameStored(a.Values[no], b.Values[no])) return false;
-        }
-        return true;
-    };
     for (TAppliedRange& range : FRecentRanges)
-        if (sameKey(range.Start, start) && sameKey(range.End, end)) {
+        if (SameKey(range.Start, start) && SameKey(range.End, end)) {
             range.Used = ++FRangeClock;
             return range.Scope;
         }
@@ -1091,6 +1126,228 @@ uint64_t TTable::ScopeOfRange() {
     range->Start = start;
     range->End = end;
     return FLastScope;
+}
+
+// ---- ranges read ahead --------------------------------------------------------------------------
+
+void TTable::SetLookAheadMode(TLookAheadMode value) {
+    FLookAheadMode = value;
+    if (value == laOff) EndLookAhead();
+}
+
+void TTable::BeginLookAhead(const std::string& rangeFields, const std::string& keyFields,
+                            int rowsEach) {
+    EndLookAhead();
+    if (!GetActive() || !FConnection || FLookAheadMode == laOff || rowsEach < 1 ||
+        !FWritableIdentity || !FConnection->ReadsRangesAhead())
+        return;
+    auto fieldsOf = [this](const std::string& names, std::vector<TField*>& fields) {
+        int pos = 1;
+        while (pos <= static_cast<int>(names.size())) {
+            std::string name = ExtractFieldName(names, pos);
+            if (name.empty()) continue;
+            TField* f = FindField(name);
+            if (!f) return false;
+            fields.push_back(f);
+        }
+        return true;
+    };
+    std::vector<TField*> ranged, keys;
+    if (!fieldsOf(rangeFields, ranged) || !fieldsOf(keyFields, keys)) return;
+    std::size_t n = ranged.size();
+    if (n == 0 || n != keys.size() || n > FIndexFields.size()) return;
+    // The ranges' fields are the index's leading ones, each compared with a key field of its own
+    // type (the engine then compares them as it compares a range's value with them).
+    std::vector<TField*> byPlace(n, nullptr);
+    for (std::size_t i = 0; i < n; ++i) {
+        int at = IndexPosition(ranged[i]);
+        if (at < 0 || at >= static_cast<int>(n) || byPlace[static_cast<std::size_t>(at)]) return;
+        if (ranged[i]->DataType() != keys[i]->DataType() || keys[i]->IsBlob()) return;
+        byPlace[static_cast<std::size_t>(at)] = keys[i];
+    }
+    TSqlText source;
+    if (FRangeApplied)
+        AddRangeCondition(source);
+    else
+        source.Add("TRUE");
+    FLookAhead.Source = std::move(source);
+    FLookAhead.SourceApplied = FRangeApplied;
+    FLookAhead.SourceStart = FKeyBuffers[static_cast<int>(TKeyIndex::kiCurRangeStart)];
+    FLookAhead.SourceEnd = FKeyBuffers[static_cast<int>(TKeyIndex::kiCurRangeEnd)];
+    FLookAhead.KeyFields = std::move(byPlace);
+    FLookAhead.RowsEach = rowsEach;
+    // Every field but the large ones (pictures, long texts): what the readers ask of the records
+    // later does not make the statement's rows fall short.
+    FLookAhead.Columns.clear();
+    for (int i = 0; i < FieldCount(); ++i)
+        if (FieldDemanded(i) || !Fields(i)->IsBlob()) FLookAhead.Columns.push_back(i);
+    FLookAhead.ColumnList = ColumnListOf(FLookAhead.Columns);
+    FLookAhead.Active = true;
+}
+
+void TTable::EndLookAhead() {
+    DropLookAhead();
+    FLookAhead.Active = false;
+    FLookAhead.Reads = 0;
+    FLookAhead.Source = TSqlText();
+    FLookAhead.KeyFields.clear();
+}
+
+// What was read ahead is of no use any more (a write): it is read again when next needed.
+void TTable::DropLookAhead() {
+    FLookAhead.Read = false;
+    FLookAhead.SourceRows.clear();
+    FLookAhead.SourcePlace.clear();
+    FLookAhead.Ranges.clear();
+}
+
+bool TTable::SameKey(const TKeyBuffer& a, const TKeyBuffer& b) const {
+    if (a.FieldCount != b.FieldCount) return false;
+    for (int i = 0; i < a.FieldCount; ++i) {
+        std::size_t no =
+            static_cast<std::size_t>(FIndexFields[static_cast<std::size_t>(i)]->FieldNo());
+        if (!SameStored(a.Values[no], b.Values[no])) return false;
+    }
+    return true;
+}
+
+// Whether the applied range is the one the announced ranges' keys come from.
+bool TTable::InSourceRange() const {
+    if (FRangeApplied != FLookAhead.SourceApplied) return false;
+    return !FRangeApplied ||
+           (SameKey(FKeyBuffers[static_cast<int>(TKeyIndex::kiCurRangeStart)],
+                    FLookAhead.SourceStart) &&
+            SameKey(FKeyBuffers[static_cast<int>(TKeyIndex::kiCurRangeEnd)], FLookAhead.SourceEnd));
+}
+
+// The key of the applied range as the look-ahead knows ranges; false when it is none of theirs.
+bool TTable::LookAheadKey(std::string& key) const {
+    if (!FRangeApplied || !FRangeEquality ||
+        FRangeEqualCount != static_cast<int>(FLookAhead.KeyFields.size()))
+        return false;
+    const TKeyBuffer& start = FKeyBuffers[static_cast<int>(TKeyIndex::kiCurRangeStart)];
+    for (int i = 0; i < FRangeEqualCount; ++i) {
+        const TField* f = FIndexFields[static_cast<std::size_t>(i)];
+        if (!AppendKeyPart(key, start.Values[static_cast<std::size_t>(f->FieldNo())])) return false;
+    }
+    return true;
+}
+
+// Reads ahead when nothing was read yet for the data as it is now; false when what was read
+// cannot serve (the data cannot tell its version, or a reader kept changing it).
+bool TTable::LookAheadCurrent(uint64_t version) {
+    if (FLookAhead.Read && FLookAhead.Version == version) return true;
+    if (FLookAhead.Reads >= kMaxAheadReads) return false;
+    DropLookAhead();
+    ++FLookAhead.Reads;
+    ReadAhead();
+    FLookAhead.Version = version;
+    return true;
+}
+
+// A window answered from what was read ahead, when it answers it exactly: records of the source
+// range (the first ones, or those after from), or the first records of an announced range (all
+// of them, or as many as asked for when that many were read).
+bool TTable::ServeLookAhead(const TRecordData* from, int count, std::vector<TRecordData>& out,
+                            int& n) {
+    uint64_t version = 0;
+    const std::vector<TRecordData>* rows = nullptr;
+    std::size_t first = 0;
+    if (InSourceRange()) {
+        if (!DataVersion(version) || !LookAheadCurrent(version)) return false;
+        rows = &FLookAhead.SourceRows;
+        if (from) {
+            auto at = FLookAhead.SourcePlace.find(from->RowId);
+            if (at == FLookAhead.SourcePlace.end()) return false;
+            first = at->second + 1;
+        }
+    } else {
+        std::string key;
+        if (from || !LookAheadKey(key) || !DataVersion(version) || !LookAheadCurrent(version))
+            return false;
+        auto it = FLookAhead.Ranges.find(key);
+        if (it == FLookAhead.Ranges.end()) return false;
+        if (count > static_cast<int>(it->second.Rows.size()) && !it->second.Complete) return false;
+        rows = &it->second.Rows;
+    }
+    n = std::min(count, static_cast<int>(rows->size() - std::min(first, rows->size())));
+    if (static_cast<int>(out.size()) < n) out.resize(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i)
+        out[static_cast<std::size_t>(i)] = (*rows)[first + static_cast<std::size_t>(i)];
+    return true;
+}
+
+// ORDER BY terms of the order fields as columns of the relation named prefix.
+std::string TTable::PrefixedOrder(const std::string& prefix) const {
+    std::string text;
+    for (const TField* f : FOrderFields) {
+        std::size_t no = static_cast<std::size_t>(f->FieldNo());
+        bool nullable = no >= FNullable.size() || FNullable[no];
+        text += (text.empty() ? "" : ", ") +
+                Connection().OrderTerm(prefix + Quote(f->FieldName()), false, nullable);
+    }
+    if (FRowIdKeyed) text += (text.empty() ? "" : ", ") + prefix + FRowIdColumn;
+    return text;
+}
+
+// One statement: the records of the source range in order, each joined to the first rows of its
+// range, numbered (the row after the announced ones only tells that more follow: a reader whose
+// first window grew beyond them reads its range as usual). A key with a
+// Null part is left out: its range is read as usual.
+void TTable::ReadAhead() {
+    const std::string& columns = FLookAhead.ColumnList;
+    std::size_t n = FLookAhead.KeyFields.size();
+    std::string keys, match;
+    for (std::size_t i = 0; i < n; ++i) {
+        std::string alias = "orvel_k" + std::to_string(i);
+        keys += Quote(FLookAhead.KeyFields[i]->FieldName()) + " AS " + alias + ", ";
+        match += (i ? " AND " : "") + Quote(FIndexFields[i]->FieldName()) + " = s." + alias;
+    }
+    std::string order = OrderBy(0, true);
+    TSqlText sql;
+    sql.Add("SELECT s.*, c.* FROM (SELECT " + keys + columns + " FROM " + FQuotedTable + " WHERE " +
+            FLookAhead.Source.Text + ") s LEFT JOIN LATERAL (SELECT " + columns +
+            ", row_number() OVER (" + order.substr(1) + ") AS orvel_n FROM " + FQuotedTable +
+            " WHERE " + match + order + " LIMIT " + std::to_string(FLookAhead.RowsEach + 1) +
+            ") c ON TRUE ORDER BY " + PrefixedOrder("s.") + ", c.orvel_n");
+    sql.Params = FLookAhead.Source.Params;
+    TSqlStatement& stmt = Statement(sql.Text);
+    TResetGuard guard{stmt};
+    BindAll(stmt, sql);
+    int width = 1 + static_cast<int>(FLookAhead.Columns.size()) -
+                (std::find(FLookAhead.Columns.begin(), FLookAhead.Columns.end(),
+                           FRowIdAliasField) != FLookAhead.Columns.end());
+    int sourceAt = static_cast<int>(n), rowAt = sourceAt + width, numberAt = rowAt + width;
+    std::string key;
+    Variant value;
+    TAheadRange* range = nullptr;
+    while (stmt.Step()) {
+        bool joined = stmt.ColumnType(numberAt) != TSqlType::Null;
+        int64_t number = joined ? stmt.ColumnInt64(numberAt) : 0;
+        // A record of the source range comes with the first row of its range (or none).
+        if (number <= 1) {
+            TRecordData& record = FLookAhead.SourceRows.emplace_back();
+            ReadColumns(stmt, record, sourceAt, FLookAhead.Columns);
+            FLookAhead.SourcePlace[record.RowId] = FLookAhead.SourceRows.size() - 1;
+            key.clear();
+            bool usable = true;
+            for (std::size_t i = 0; i < n && usable; ++i) {
+                ReadColumn(stmt, static_cast<int>(i), value);
+                usable = AppendKeyPart(key, value);
+            }
+            // Several records of one key: the first gave its range.
+            auto [it, added] = usable ? FLookAhead.Ranges.try_emplace(key)
+                                      : std::pair{FLookAhead.Ranges.end(), false};
+            range = added ? &it->second : nullptr;
+            if (range) range->Complete = true;
+        }
+        if (!range || !joined) continue;
+        if (number > FLookAhead.RowsEach)
+            range->Complete = false;
+        else
+            ReadColumns(stmt, range->Rows.emplace_back(), rowAt, FLookAhead.Columns);
+    }
+    FLookAhead.Read = true;
 }
 
 void TTable::CancelRange() {

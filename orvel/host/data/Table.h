@@ -21,6 +21,10 @@ namespace orvel {
 
 enum class TKeyIndex { kiLookup, kiRangeStart, kiRangeEnd, kiCurRangeStart, kiCurRangeEnd };
 
+// Whether the ranges a reader announces (TTable::BeginLookAhead) are read ahead in one statement:
+// laAuto where the engine is a round trip away and can answer them so, laOff never.
+enum TLookAheadMode { laAuto, laOff };
+
 // A key being entered or applied: one stored value per field of the table (only index fields are
 // used) and the number of leading index fields that take part.
 struct TKeyBuffer {
@@ -79,6 +83,21 @@ public:
     int GetKeyFieldCount() const;
     void SetKeyFieldCount(int value);
 
+    // ---- ranges read ahead --------------------------------------------------------------------
+    // A reader about to read every record of the current range and, for each, to open the
+    // equality range over the index fields rangeFields (the leading ones, in any order) whose
+    // values are that record's keyFields (paired by place) and read at most rowsEach records of
+    // it, says so here. Where the engine is a round trip away, one statement then reads the
+    // current range's records with the first records of each of their ranges, when the first of
+    // them is asked for; the windows of those ranges it holds cost no further engine work. What
+    // it read serves only while nothing has been written (through this table or its connection):
+    // it is read again after a write. Ranges it cannot answer exactly (Null keys, other ranges,
+    // more records than it read) are read as usual: nothing changes what a reader sees.
+    void BeginLookAhead(const std::string& rangeFields, const std::string& keyFields, int rowsEach);
+    void EndLookAhead();
+    TLookAheadMode GetLookAheadMode() const { return FLookAheadMode; }
+    void SetLookAheadMode(TLookAheadMode value);
+
 protected:
     void OpenCursor() override;
     void CloseCursor() override;
@@ -122,7 +141,12 @@ private:
     void BindAll(TSqlStatement& stmt, const TSqlText& sql);
     int ReadRows(TSqlStatement& stmt, int offset, int count, std::vector<TRecordData>& out);
     void ReadRow(const TSqlStatement& stmt, TRecordData& out) const;
-    void ReadWindowRow(const TSqlStatement& stmt, TRecordData& out) const;
+    void ReadWindowRow(const TSqlStatement& stmt, TRecordData& out) const {
+        ReadColumns(stmt, out, 0, FWindowColumns);
+    }
+    void ReadColumns(const TSqlStatement& stmt, TRecordData& out, int first,
+                     const std::vector<int>& fields) const;
+    std::string ColumnListOf(const std::vector<int>& fields) const;
     const std::string& WindowColumnList();
     void ResolveIndexFields();
     void ResolveOrder();
@@ -154,6 +178,15 @@ private:
                    int count, std::vector<TRecordData>& out);
     void OpenConnection();
     void CloseConnection();
+    // Ranges read ahead (BeginLookAhead).
+    bool ServeLookAhead(const TRecordData* from, int count, std::vector<TRecordData>& out, int& n);
+    bool LookAheadCurrent(uint64_t version);
+    bool InSourceRange() const;
+    bool LookAheadKey(std::string& key) const;
+    void ReadAhead();
+    void DropLookAhead();
+    bool SameKey(const TKeyBuffer& a, const TKeyBuffer& b) const;
+    std::string PrefixedOrder(const std::string& prefix) const;
 
     TDatabase* FDatabase = nullptr;
     std::string FDatabaseName;
@@ -208,6 +241,49 @@ private:
     std::vector<TAppliedRange> FRecentRanges;
     uint64_t FLastScope = 0;
     uint64_t FRangeClock = 0;
+
+    // The ranges announced to be read ahead: the range whose records give their keys (as it was
+    // applied, and as SQL), the index fields of the ranges with the key field giving each one's
+    // value, and what one statement read: the source range's records in order, by handle their
+    // place, and the first rows of each range by its key (Complete: no more rows follow).
+    struct TAheadRange {
+        std::vector<TRecordData> Rows;
+        bool Complete = false;
+    };
+    struct TLookAhead {
+        bool Active = false;
+        bool Read = false;
+        int RowsEach = 1;
+        int Reads = 0;        // statements run for this announcement
+        uint64_t Version = 0; // the data version they were read at
+        bool SourceApplied = false;
+        TKeyBuffer SourceStart;
+        TKeyBuffer SourceEnd;
+        TSqlText Source;
+        std::vector<TField*> KeyFields; // by place of the range's index field
+        std::vector<int> Columns;       // the fields read (all but pictures and texts of blobs)
+        std::string ColumnList;
+        std::vector<TRecordData> SourceRows;
+        std::unordered_map<int64_t, std::size_t> SourcePlace;
+        std::unordered_map<std::string, TAheadRange> Ranges;
+    } FLookAhead;
+    TLookAheadMode FLookAheadMode = laAuto;
+};
+
+// Announces ranges read ahead (TTable::BeginLookAhead) for as long as it lives.
+class TLookAheadScope {
+public:
+    TLookAheadScope(TTable& table, const std::string& rangeFields, const std::string& keyFields,
+                    int rowsEach)
+        : FTable(table) {
+        FTable.BeginLookAhead(rangeFields, keyFields, rowsEach);
+    }
+    ~TLookAheadScope() { FTable.EndLookAhead(); }
+    TLookAheadScope(const TLookAheadScope&) = delete;
+    TLookAheadScope& operator=(const TLookAheadScope&) = delete;
+
+private:
+    TTable& FTable;
 };
 
 } // namespace orvel

@@ -480,6 +480,7 @@ public:
     }
     std::string LikeIgnoringCase() const override { return " ILIKE "; }
     bool InsertReturnsKey() const override { return true; }
+    bool ReadsRangesAhead() const override { return true; }
     int64_t RoundTrips() const override { return FRoundTrips; }
 
     // ---- for statements ------------------------------------------------------------------------

@@ -177,6 +177,9 @@ public:
     // Whether INSERT ... RETURNING answers the inserted row's key (the way to learn a key the
     // engine made up when it has no row id to ask for).
     virtual bool InsertReturnsKey() const { return false; }
+    // Whether many ranges' first rows are best read by one statement (a LATERAL join of the
+    // range keys to their first rows): so for an engine a round trip away that has such joins.
+    virtual bool ReadsRangesAhead() const { return false; }
     // Round trips to a server made so far (0 for an engine in the process).
     virtual int64_t RoundTrips() const { return 0; }
 

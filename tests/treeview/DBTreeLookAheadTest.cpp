@@ -1,0 +1,213 @@
+// Reading the children's first records ahead in one statement (one-ahead loading on an engine a
+// round trip away): the tree shows exactly the nodes it shows when every child's range is read by
+// itself, on samples with keys shared by several records, records under their own key, Null
+// keys and two-field keys, and an expand of a thousand children takes a handful of round trips.
+#include "tests/treeview/TreeTestSupport.h"
+
+#include "orvel/host/data/sql/SqlEngine.h"
+
+#include <initializer_list>
+#include <string>
+
+namespace orvel::test {
+namespace {
+
+// The tree as text with everything a node shows: caption, images, expand button, and its loaded
+// children in parentheses.
+std::string Dump(const TTreeNode* first) {
+    std::string text;
+    for (const TTreeNode* n = first; n; n = n->GetNextSibling()) {
+        if (!text.empty()) text += ", ";
+        text += n->Text() + "[" + std::to_string(n->ImageIndex()) + "/" +
+                std::to_string(n->StateIndex()) + "]";
+        if (n->HasChildren()) text += "+";
+        if (n->GetFirstChild()) text += " (" + Dump(n->GetFirstChild()) + ")";
+    }
+    return text;
+}
+
+class TreeLookAheadTest : public TreeTest {
+protected:
+    void TearDown() override {
+        plainTable.reset();
+        TreeTest::TearDown();
+    }
+
+    // NODES: REF is the key the tree links by (Null in one record, shared by others), PARENT_REF
+    // the parent's REF.
+    void CreateNodes() {
+        std::string nullsFirst = db->OnPostgres() ? " NULLS FIRST" : "";
+        db->Execute("CREATE TABLE NODES (ID INTEGER PRIMARY KEY, REF INTEGER, PARENT_REF INTEGER, "
+                    "NAME VARCHAR(60), STATUS_ID INTEGER, IMAGE_ID INTEGER);"
+                    "CREATE INDEX NODES_PARENT ON NODES (PARENT_REF" +
+                    nullsFirst + ", ID)");
+    }
+    void AddNode(int id, const char* ref, const char* parent, const std::string& name) {
+        db->Execute("INSERT INTO NODES VALUES (" + std::to_string(id) + ", " + ref + ", " + parent +
+                    ", '" + name + "', " + std::to_string(id % 3) + ", " + std::to_string(id % 5) +
+                    ")");
+    }
+
+    // The same tree twice: tree over table (the engine may read ahead), plainTree over a table
+    // of the same records that reads every range by itself.
+    void OpenBoth(const std::string& tableName, const std::string& index,
+                  const std::string& relations, const std::string& top) {
+        table = db->OpenTable(tableName, index);
+        plainTable = db->OpenTable(tableName, index);
+        plainTable->SetLookAheadMode(laOff);
+        plainTree = &form->Place<TDBTreeView>(0, 0, 300, 400);
+        plainSource = new TDataSource(&form->Form());
+        for (TDBTreeView* t : {tree, plainTree}) {
+            t->SetNameField("NAME");
+            t->SetStatusIDField("STATUS_ID");
+            t->SetImageIDField(tableName == "UNITS" ? "" : "IMAGE_ID");
+            t->SetRelations(relations);
+            t->SetTopParentKey(top);
+        }
+        source->SetDataSet(table.get());
+        tree->SetDataSource(source);
+        plainSource->SetDataSet(plainTable.get());
+        plainTree->SetDataSource(plainSource);
+        run_messages();
+    }
+
+    // The node reached by captions from the top level down.
+    static TTreeNode* NodeAt(const TDBTreeView& t, std::initializer_list<const char*> path) {
+        TTreeNode* node = nullptr;
+        TTreeNode* level = t.Items()->GetFirstNode();
+        for (const char* caption : path) {
+            node = level;
+            while (node && node->Text() != caption)
+                node = node->GetNextSibling();
+            if (!node) return nullptr;
+            level = node->GetFirstChild();
+        }
+        return node;
+    }
+
+    // Expands the node of that path in both trees and compares what they show and where their
+    // tables' cursors are.
+    void ExpandBoth(std::initializer_list<const char*> path) {
+        for (TDBTreeView* t : {tree, plainTree}) {
+            TTreeNode* node = NodeAt(*t, path);
+            ASSERT_NE(node, nullptr) << *(path.end() - 1);
+            node->Expand(false);
+            run_messages();
+        }
+        ExpectSame();
+    }
+    void ExpectSame() {
+        EXPECT_EQ(Dump(tree->Items()->GetFirstNode()), Dump(plainTree->Items()->GetFirstNode()));
+        for (int i = 0; i < table->FieldCount(); ++i)
+            EXPECT_EQ(table->Fields(i)->GetAsString(), plainTable->Fields(i)->GetAsString());
+        EXPECT_FALSE(table->RangeApplied());
+        EXPECT_FALSE(table->ControlsDisabled());
+    }
+
+    TOwned<TTable> plainTable;
+    TDataSource* plainSource = nullptr;
+    TDBTreeView* plainTree = nullptr;
+};
+
+TEST_F(TreeLookAheadTest, ReadAheadShowsTheNodesOfRangesReadOneByOne) {
+    CreateNodes();
+    AddNode(1, "10", "NULL", "Root A");
+    AddNode(2, "20", "NULL", "Root B");
+    AddNode(3, "30", "10", "Leaf");
+    // Node 4's range holds a record of its own key (skipped there) before a real child.
+    AddNode(4, "40", "10", "Shared");
+    AddNode(5, "40", "40", "Twin");
+    AddNode(6, "60", "40", "Under shared");
+    // A Null key: its range is that of the top-level records.
+    AddNode(7, "NULL", "10", "No key");
+    // A record under its own descendant: 9 has Root B's key and lies under 8.
+    AddNode(8, "80", "20", "Loop top");
+    AddNode(9, "20", "80", "Loop back");
+    AddNode(10, "100", "80", "Loop sibling");
+    AddNode(11, "110", "20", "Many");
+    for (int i = 12; i <= 15; ++i)
+        AddNode(i, std::to_string(i * 10).c_str(), "110", "Many " + std::to_string(i));
+    AddNode(16, "160", "130", "Deep");
+    ASSERT_TRUE(db->OpenTable("NODES", "PARENT_REF")->Locate("ID", Variant(6)));
+
+    OpenBoth("NODES", "PARENT_REF", "PARENT_REF->REF", "Null");
+    ExpectSame();
+    ExpandBoth({"Root A"});
+    ExpandBoth({"Root B"});
+    ExpandBoth({"Root A", "Shared"});
+    ExpandBoth({"Root A", "No key"});
+    ExpandBoth({"Root A", "No key", "Root B"});
+    ExpandBoth({"Root B", "Loop top"});
+    ExpandBoth({"Root B", "Many"});
+    ExpandBoth({"Root B", "Many", "Many 13"});
+    // Twin (under its own key) and Loop back (Root B's key, under its own descendant) show
+    // nowhere; the record without key has the top-level records as its children.
+    EXPECT_EQ(Picture(*tree), "Root A+ (Leaf, Shared+ (Under shared), No key+ (Root B+ (Loop top+ "
+                              "(Loop sibling), Many+ (Many 12)))), Root B+ (Loop top+ (Loop "
+                              "sibling), Many+ (Many 12, Many 13+ (Deep), Many 14, Many 15))");
+    // A reload reads everything again: the same once more.
+    tree->PostReload();
+    plainTree->PostReload();
+    run_messages();
+    ExpectSame();
+}
+
+TEST_F(TreeLookAheadTest, TwoFieldKeysReadAheadAsRangesReadOneByOne) {
+    db->CreateUnits();
+    // (4,1) lies under itself; (4,2) under (3,2), after it the record of another owner.
+    db->Execute("INSERT INTO UNITS VALUES (4, 1, 4, 1, 'Self', 2);"
+                "INSERT INTO UNITS VALUES (4, 2, 3, 2, 'Eta', 1);"
+                "INSERT INTO UNITS VALUES (4, 3, 3, 2, 'Theta', NULL)");
+    OpenBoth("UNITS", "OWNER_GROUP;OWNER_ID", "OWNER_GROUP->UNIT_GROUP;OWNER_ID->UNIT_ID",
+             "Null;Null");
+    ExpectSame();
+    ExpandBoth({"Alpha"});
+    ExpandBoth({"Beta"});
+    ExpandBoth({"Beta", "Zeta"});
+    EXPECT_EQ(Picture(*tree), "Alpha+ (Gamma, Delta+ (Epsilon)), Beta+ (Zeta+ (Eta, Theta))");
+}
+
+// A parent of 1,000 children, 900 of which have one child of their own.
+void AddThousandChildren(TTestDatabase& db) {
+    db.Execute("INSERT INTO NODES VALUES (1, 1, NULL, 'Root', 0, 0)");
+    db.Execute("INSERT INTO NODES (ID, REF, PARENT_REF, NAME, STATUS_ID, IMAGE_ID) "
+               "WITH RECURSIVE n(i) AS (SELECT 2 UNION ALL SELECT i + 1 FROM n WHERE i < 1001) "
+               "SELECT i, i, 1, 'Child ' || i, i % 3, i % 5 FROM n");
+    db.Execute("INSERT INTO NODES (ID, REF, PARENT_REF, NAME, STATUS_ID, IMAGE_ID) "
+               "SELECT ID + 1000, ID + 1000, ID, 'Grandchild ' || ID, 1, 2 FROM NODES "
+               "WHERE PARENT_REF = 1 AND ID % 10 <> 0");
+}
+
+TEST_F(TreeLookAheadTest, AThousandChildrenExpandInAHandfulOfRoundTrips) {
+    CreateNodes();
+    AddThousandChildren(*db);
+    OpenBoth("NODES", "PARENT_REF", "PARENT_REF->REF", "Null");
+    TSqlConnection& connection = db->Database().Connection();
+    int64_t before = connection.RoundTrips();
+    NodeNamed(*tree, "Root")->Expand(false);
+    run_messages();
+    int64_t batched = connection.RoundTrips() - before;
+    before = connection.RoundTrips();
+    NodeNamed(*plainTree, "Root")->Expand(false);
+    run_messages();
+    int64_t plain = connection.RoundTrips() - before;
+    ExpectSame();
+    EXPECT_EQ(tree->Items()->Count(), 1 + 1000 + 900);
+    if (db->OnPostgres()) {
+        EXPECT_LE(batched, 8);
+        EXPECT_GE(plain, 1000); // every child's range by itself
+    } else {
+        EXPECT_EQ(batched, 0); // an engine in the process makes none
+    }
+    // Expanding again (the branch is read once more) costs as little.
+    before = connection.RoundTrips();
+    tree->ReloadBranch(NodeNamed(*tree, "Root"));
+    run_messages();
+    if (db->OnPostgres()) {
+        EXPECT_LE(connection.RoundTrips() - before, 8);
+    }
+    EXPECT_EQ(tree->Items()->Count(), 1 + 1000 + 900);
+}
+
+} // namespace
+} // namespace orvel::test
