@@ -40,6 +40,8 @@ inline constexpr UINT WM_DBLV_REREADITEM = WM_USER + 0xA6; // re-read one item: 
 // A hash of a key vector that agrees with VarEquality: key vectors VarEquality calls equal always
 // hash alike (the array's element type is left out, as VarEquality leaves it out).
 std::size_t KeyVectorHash(const Variant& Key);
+// KeyVectorHash of a zero-based one-dimensional array whose only element is Element.
+std::size_t KeyVectorHashOfOne(const Variant& Element);
 
 // The names of a field-name list joined into its text: each followed by ";", the last ";" left
 // out; the empty text for an empty list.
@@ -69,13 +71,16 @@ private:
     std::size_t FCount = 0;
 };
 
-// One list item standing for one record: its key vector and, where known, a bookmark.
+// One list item standing for one record: its key vector and, where known, a bookmark. The usual
+// key vector of a one-field key (a zero-based array of one value) is kept as that value alone and
+// made into its array again only when someone asks for it, so that a loaded list keeps no heap
+// block per item for its keys.
 class TDBListItem : public TListItem {
 public:
     TDBListItem(TListItems* AOwner, const Variant& AID, const TBookmark& ABookmark);
     ~TDBListItem() override;
 
-    const Variant& GetID() const { return FID; }
+    const Variant& GetID() const;
     // Drops the bookmark (it was taken with the old key), then takes the new key vector.
     void SetID(const Variant& Value);
     const TBookmark& GetBookMark() const { return FBookmark; }
@@ -91,14 +96,17 @@ public:
 private:
     friend class TListKeyIndex;
     TListKeyIndex* KeyIndex() const;
+    std::size_t KeyHash() const;
 
-    Variant FID;
-    TBookmark FBookmark;
-    // Links of the owning view's key index.
-    TDBListItem* FKeyPrev = nullptr;
-    TDBListItem* FKeyNext = nullptr;
+    // Set while FID holds the only element of the key vector rather than the vector.
+    mutable bool FFolded = false;
     uint32_t FKeyHash = 0;
-    bool FKeyIndexed = false;
+    mutable Variant FID;
+    TBookmark FBookmark;
+    // Links of the owning view's key index; FKeyPrev names the item itself while the item is not
+    // in the index.
+    TDBListItem* FKeyPrev = this;
+    TDBListItem* FKeyNext = nullptr;
 };
 
 // The view's data link: every notification goes to the view first, then to the host's link.

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -84,6 +85,37 @@ TEST(DBListKeyIndexTest, EqualKeyVectorsHashAlike) {
             if (VarEquality(a, b)) {
                 EXPECT_EQ(KeyVectorHash(a), KeyVectorHash(b));
             }
+}
+
+// An item keeps a one-field key as its value alone; whatever it keeps, it must answer as the key
+// vector it was given: equal to the same keys, hashed alike, and handed back with its own shape
+// and type once asked for.
+TEST(DBListKeyIndexTest, AnItemAnswersAsTheKeyVectorItWasGiven) {
+    TOwned<TDBListView> view(new TDBListView(nullptr));
+    std::vector<Variant> pool = KeyPool();
+    pool.push_back(VarArrayOf({Variant("Unit 1")}));
+    pool.push_back(VarArrayOf({Variant(VarArrayOf({Variant(3)}))})); // an array inside
+    pool.push_back(VarArrayOf({Variant(std::numeric_limits<double>::quiet_NaN())}));
+    for (const Variant& given : pool) {
+        auto* item = static_cast<TDBListItem*>(view->Items()->Add());
+        item->SetID(given);
+        for (const Variant& other : pool)
+            EXPECT_EQ(item->IDEquals2(other), VarEquality(given, other));
+        EXPECT_EQ(view->FindItem(given), VarEquality(given, given) ? item : nullptr);
+        const Variant& id = item->GetID();
+        EXPECT_EQ(id.VarType(), given.VarType());
+        EXPECT_EQ(VarArrayDimCount(id), VarArrayDimCount(given));
+        if (given.IsArray()) {
+            EXPECT_EQ(VarArrayLowBound(id, 1), VarArrayLowBound(given, 1));
+            EXPECT_EQ(VarArrayHighBound(id, 1), VarArrayHighBound(given, 1));
+        }
+        EXPECT_EQ(KeyVectorHash(id), KeyVectorHash(given));
+        // The vector handed out stays the item's (a second question gives the same one).
+        EXPECT_EQ(&item->GetID(), &id);
+        for (const Variant& other : pool)
+            EXPECT_EQ(item->IDEquals2(other), VarEquality(given, other));
+        view->Items()->Clear();
+    }
 }
 
 } // namespace
