@@ -101,7 +101,7 @@ std::string JoinFieldList(const TStrings& List) {
 // ---- TListKeyIndex ------------------------------------------------------------------------------
 
 void TListKeyIndex::Add(TDBListItem* Item) {
-    if (Item->FKeyPrev != Item) return;
+    if (!FKept || Item->FKeyPrev != Item) return;
     auto hash = static_cast<uint32_t>(Item->KeyHash());
     if (FCount + 1 > FBuckets.size()) Grow();
     Item->FKeyHash = hash;
@@ -142,8 +142,35 @@ void TListKeyIndex::Grow() {
     }
 }
 
+// Chains every item of the list into a table of about one bucket per item. Items of other
+// classes stand for no record and are left out, as a walk of the list would pass them by.
+void TListKeyIndex::Build(const TListItems& Items) {
+    std::size_t size = 64;
+    while (size < static_cast<std::size_t>(Items.Count()))
+        size *= 2;
+    FBuckets.assign(size, nullptr);
+    FKept = true;
+    for (int i = 0; i < Items.Count(); ++i) {
+        auto* item = dynamic_cast<TDBListItem*>(Items.Item(i));
+        if (!item || item->FKeyPrev != item) continue;
+        item->FKeyHash = static_cast<uint32_t>(item->KeyHash());
+        Link(item);
+        ++FCount;
+    }
+}
+
+void TListKeyIndex::Forget() {
+    // An item made outside the list (position -1) may still be chained: the table stays for it.
+    if (FCount != 0) return;
+    FBuckets.clear();
+    FBuckets.shrink_to_fit();
+    FCount = 0;
+    FKept = false;
+}
+
 // Items not yet placed in the list (position -1) are not part of it, as for a walk of the list.
-TDBListItem* TListKeyIndex::Find(const Variant& Key) const {
+TDBListItem* TListKeyIndex::Find(const Variant& Key, const TListItems& Items) {
+    if (!FKept) Build(Items);
     if (FBuckets.empty()) return nullptr;
     auto hash = static_cast<uint32_t>(KeyVectorHash(Key));
     TDBListItem* best = nullptr;
@@ -543,9 +570,11 @@ void TDBCustomListView::ClearList() {
     try {
         Items()->Clear();
     } catch (...) {
+        if (Items()->Count() == 0) FKeyIndex.Forget();
         Update();
         throw;
     }
+    if (Items()->Count() == 0) FKeyIndex.Forget();
     Update();
 }
 
@@ -894,7 +923,7 @@ void TDBCustomListView::RefreshRest(TListItem* Item, TField* Field) {
 // ---- lookups ------------------------------------------------------------------------------------
 
 TDBListItem* TDBCustomListView::FindItem(const Variant& Key) const {
-    return FKeyIndex.Find(Key);
+    return FKeyIndex.Find(Key, *Items());
 }
 
 void TDBCustomListView::SyncronizeList() {

@@ -50,7 +50,9 @@ std::string JoinFieldList(const TStrings& List);
 // Finds the items of one view by key vector without walking the list. Items are chained through
 // links of their own, so adding, removing and re-keying an item cost constant time and no memory
 // outside the item. The answer is the one a walk of the list in order would give: the equal item
-// with the lowest position.
+// with the lowest position. The index is made at the first question, from the list as it stands
+// then, and kept up from then on until the list is emptied: a load asks nothing while it adds
+// its items, so they are chained once, into a table of the right size.
 class TListKeyIndex {
 public:
     TListKeyIndex() = default;
@@ -59,16 +61,22 @@ public:
 
     void Add(TDBListItem* Item);
     void Remove(TDBListItem* Item);
-    TDBListItem* Find(const Variant& Key) const;
+    // Items are the list the index stands for.
+    TDBListItem* Find(const Variant& Key, const TListItems& Items);
+    // The list has been emptied: the index waits for the next question.
+    void Forget();
+    bool Kept() const { return FKept; }
     std::size_t Count() const { return FCount; }
 
 private:
     void Link(TDBListItem* Item);
     void Grow();
+    void Build(const TListItems& Items);
     std::size_t Bucket(uint32_t Hash) const { return Hash & (FBuckets.size() - 1); }
 
     std::vector<TDBListItem*> FBuckets; // heads of the chains; the size is a power of two
     std::size_t FCount = 0;
+    bool FKept = false;
 };
 
 // One list item standing for one record: its key vector and, where known, a bookmark. The usual
@@ -356,7 +364,8 @@ private:
     // the item factory and the set-up take it instead of reading it again.
     bool FLoadingItem = false;
     uint32_t FDeletions = 0; // items removed so far
-    TListKeyIndex FKeyIndex;
+    // Made by the first lookup, which may come from a const question.
+    mutable TListKeyIndex FKeyIndex;
 };
 
 // The published list view: adds no behaviour.
