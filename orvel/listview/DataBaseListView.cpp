@@ -42,16 +42,38 @@ private:
 
 } // namespace
 
+namespace {
+
+// The part of an array's hash that its shape gives.
+std::size_t ArrayHashStart(int32_t dims, int32_t low, int32_t high) {
+    std::size_t h = 0x2000 + static_cast<std::size_t>(dims);
+    Mix(h, static_cast<std::size_t>(static_cast<uint32_t>(low)));
+    Mix(h, static_cast<std::size_t>(static_cast<uint32_t>(high)));
+    return h;
+}
+
+// What reading a one-field key gives: a zero-based array of Variants with one plain value.
+bool IsFoldableKey(const Variant& Key) {
+    return Key.VarType() == (varArray | varVariant) && VarArrayDimCount(Key) == 1 &&
+           VarArrayLowBound(Key, 1) == 0 && VarArrayHighBound(Key, 1) == 0 && !Key[0].IsArray();
+}
+
+} // namespace
+
+std::size_t KeyVectorHashOfOne(const Variant& Element) {
+    std::size_t h = ArrayHashStart(1, 0, 0);
+    Mix(h, KeyVectorHash(Element));
+    return h;
+}
+
 std::size_t KeyVectorHash(const Variant& Key) {
     TVarType t = Key.VarType();
     if (Key.IsArray()) {
         // VarEquality compares the dimension count, the bounds of dimension 1 and the elements
         // along it, whatever the array's own element type.
         int32_t dims = VarArrayDimCount(Key);
-        std::size_t h = 0x2000 + static_cast<std::size_t>(dims);
         int32_t low = VarArrayLowBound(Key, 1), high = VarArrayHighBound(Key, 1);
-        Mix(h, static_cast<std::size_t>(static_cast<uint32_t>(low)));
-        Mix(h, static_cast<std::size_t>(static_cast<uint32_t>(high)));
+        std::size_t h = ArrayHashStart(dims, low, high);
         if (dims != 1) return h;
         for (int32_t i = low; i <= high; ++i)
             Mix(h, KeyVectorHash(Key[i]));
@@ -79,8 +101,8 @@ std::string JoinFieldList(const TStrings& List) {
 // ---- TListKeyIndex ------------------------------------------------------------------------------
 
 void TListKeyIndex::Add(TDBListItem* Item) {
-    if (Item->FKeyIndexed) return;
-    auto hash = static_cast<uint32_t>(KeyVectorHash(Item->FID));
+    if (!FKept || Item->FKeyPrev != Item) return;
+    auto hash = static_cast<uint32_t>(Item->KeyHash());
     if (FCount + 1 > FBuckets.size()) Grow();
     Item->FKeyHash = hash;
     Link(Item);
@@ -93,18 +115,17 @@ void TListKeyIndex::Link(TDBListItem* Item) {
     Item->FKeyNext = head;
     if (head) head->FKeyPrev = Item;
     head = Item;
-    Item->FKeyIndexed = true;
 }
 
 void TListKeyIndex::Remove(TDBListItem* Item) {
-    if (!Item->FKeyIndexed) return;
+    if (Item->FKeyPrev == Item) return;
     if (Item->FKeyPrev)
         Item->FKeyPrev->FKeyNext = Item->FKeyNext;
     else
         FBuckets[Bucket(Item->FKeyHash)] = Item->FKeyNext;
     if (Item->FKeyNext) Item->FKeyNext->FKeyPrev = Item->FKeyPrev;
-    Item->FKeyPrev = Item->FKeyNext = nullptr;
-    Item->FKeyIndexed = false;
+    Item->FKeyPrev = Item;
+    Item->FKeyNext = nullptr;
     --FCount;
 }
 
@@ -121,8 +142,35 @@ void TListKeyIndex::Grow() {
     }
 }
 
+// Chains every item of the list into a table of about one bucket per item. Items of other
+// classes stand for no record and are left out, as a walk of the list would pass them by.
+void TListKeyIndex::Build(const TListItems& Items) {
+    std::size_t size = 64;
+    while (size < static_cast<std::size_t>(Items.Count()))
+        size *= 2;
+    FBuckets.assign(size, nullptr);
+    FKept = true;
+    for (int i = 0; i < Items.Count(); ++i) {
+        auto* item = dynamic_cast<TDBListItem*>(Items.Item(i));
+        if (!item || item->FKeyPrev != item) continue;
+        item->FKeyHash = static_cast<uint32_t>(item->KeyHash());
+        Link(item);
+        ++FCount;
+    }
+}
+
+void TListKeyIndex::Forget() {
+    // An item made outside the list (position -1) may still be chained: the table stays for it.
+    if (FCount != 0) return;
+    FBuckets.clear();
+    FBuckets.shrink_to_fit();
+    FCount = 0;
+    FKept = false;
+}
+
 // Items not yet placed in the list (position -1) are not part of it, as for a walk of the list.
-TDBListItem* TListKeyIndex::Find(const Variant& Key) const {
+TDBListItem* TListKeyIndex::Find(const Variant& Key, const TListItems& Items) {
+    if (!FKept) Build(Items);
     if (FBuckets.empty()) return nullptr;
     auto hash = static_cast<uint32_t>(KeyVectorHash(Key));
     TDBListItem* best = nullptr;
@@ -145,6 +193,7 @@ TDBListItem::TDBListItem(TListItems* AOwner, const Variant& AID, const TBookmark
 TDBListItem::~TDBListItem() {
     if (TListKeyIndex* index = KeyIndex()) index->Remove(this);
     FID.Clear();
+    FFolded = false;
     SetBookMark(TBookmark());
 }
 
@@ -156,20 +205,41 @@ TListKeyIndex* TDBListItem::KeyIndex() const {
 }
 
 void TDBListItem::SetID(const Variant& Value) {
-    Variant id(Value);
+    bool fold = IsFoldableKey(Value);
+    Variant id(fold ? Value[0] : Value);
     SetBookMark(TBookmark());
     TListKeyIndex* index = KeyIndex();
     if (index) index->Remove(this);
     FID = std::move(id);
+    FFolded = fold;
     if (index) index->Add(this);
+}
+
+// A folded key becomes its array again for good: a reference handed out stays valid.
+const Variant& TDBListItem::GetID() const {
+    if (FFolded) {
+        FID = VarArrayOf({FID});
+        FFolded = false;
+    }
+    return FID;
+}
+
+std::size_t TDBListItem::KeyHash() const {
+    return FFolded ? KeyVectorHashOfOne(FID) : KeyVectorHash(FID);
 }
 
 bool TDBListItem::CheckBookMark(TDataSet* DataSet) const {
     return DataSet && DataSet->BookmarkValid(FBookmark);
 }
 
+// For a folded key, what VarEquality answers for the array: Key must have the same shape, and
+// its element must equal the value.
 bool TDBListItem::IDEquals2(const Variant& Key) const {
-    return VarEquality(FID, Key);
+    if (!FFolded) return VarEquality(FID, Key);
+    if (!Key.IsArray() || VarArrayDimCount(Key) != 1 || VarArrayLowBound(Key, 1) != 0 ||
+        VarArrayHighBound(Key, 1) != 0)
+        return false;
+    return VarEquality(FID, Key[0]);
 }
 
 bool TDBListItem::Seek(TDataSet* DataSet, const Variant& Key) {
@@ -500,9 +570,11 @@ void TDBCustomListView::ClearList() {
     try {
         Items()->Clear();
     } catch (...) {
+        if (Items()->Count() == 0) FKeyIndex.Forget();
         Update();
         throw;
     }
+    if (Items()->Count() == 0) FKeyIndex.Forget();
     Update();
 }
 
@@ -578,7 +650,9 @@ void TDBCustomListView::LoadItems() {
         if (!(bof && eof)) {
             ds->First();
             while (!ds->Eof()) {
-                FLastKey = ReadKey(ds);
+                // The items keep one-field keys folded, so FLastKey's array is its own again
+                // here and is refilled rather than made anew for every record.
+                ds->GetFieldValue(FKeyFields + ";", FLastKey);
                 FLoadingItem = true;
                 try {
                     SetupItem(InsertItem());
@@ -849,7 +923,7 @@ void TDBCustomListView::RefreshRest(TListItem* Item, TField* Field) {
 // ---- lookups ------------------------------------------------------------------------------------
 
 TDBListItem* TDBCustomListView::FindItem(const Variant& Key) const {
-    return FKeyIndex.Find(Key);
+    return FKeyIndex.Find(Key, *Items());
 }
 
 void TDBCustomListView::SyncronizeList() {

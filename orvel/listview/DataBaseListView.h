@@ -40,6 +40,8 @@ inline constexpr UINT WM_DBLV_REREADITEM = WM_USER + 0xA6; // re-read one item: 
 // A hash of a key vector that agrees with VarEquality: key vectors VarEquality calls equal always
 // hash alike (the array's element type is left out, as VarEquality leaves it out).
 std::size_t KeyVectorHash(const Variant& Key);
+// KeyVectorHash of a zero-based one-dimensional array whose only element is Element.
+std::size_t KeyVectorHashOfOne(const Variant& Element);
 
 // The names of a field-name list joined into its text: each followed by ";", the last ";" left
 // out; the empty text for an empty list.
@@ -48,7 +50,9 @@ std::string JoinFieldList(const TStrings& List);
 // Finds the items of one view by key vector without walking the list. Items are chained through
 // links of their own, so adding, removing and re-keying an item cost constant time and no memory
 // outside the item. The answer is the one a walk of the list in order would give: the equal item
-// with the lowest position.
+// with the lowest position. The index is made at the first question, from the list as it stands
+// then, and kept up from then on until the list is emptied: a load asks nothing while it adds
+// its items, so they are chained once, into a table of the right size.
 class TListKeyIndex {
 public:
     TListKeyIndex() = default;
@@ -57,25 +61,34 @@ public:
 
     void Add(TDBListItem* Item);
     void Remove(TDBListItem* Item);
-    TDBListItem* Find(const Variant& Key) const;
+    // Items are the list the index stands for.
+    TDBListItem* Find(const Variant& Key, const TListItems& Items);
+    // The list has been emptied: the index waits for the next question.
+    void Forget();
+    bool Kept() const { return FKept; }
     std::size_t Count() const { return FCount; }
 
 private:
     void Link(TDBListItem* Item);
     void Grow();
+    void Build(const TListItems& Items);
     std::size_t Bucket(uint32_t Hash) const { return Hash & (FBuckets.size() - 1); }
 
     std::vector<TDBListItem*> FBuckets; // heads of the chains; the size is a power of two
     std::size_t FCount = 0;
+    bool FKept = false;
 };
 
-// One list item standing for one record: its key vector and, where known, a bookmark.
+// One list item standing for one record: its key vector and, where known, a bookmark. The usual
+// key vector of a one-field key (a zero-based array of one value) is kept as that value alone and
+// made into its array again only when someone asks for it, so that a loaded list keeps no heap
+// block per item for its keys.
 class TDBListItem : public TListItem {
 public:
     TDBListItem(TListItems* AOwner, const Variant& AID, const TBookmark& ABookmark);
     ~TDBListItem() override;
 
-    const Variant& GetID() const { return FID; }
+    const Variant& GetID() const;
     // Drops the bookmark (it was taken with the old key), then takes the new key vector.
     void SetID(const Variant& Value);
     const TBookmark& GetBookMark() const { return FBookmark; }
@@ -91,14 +104,17 @@ public:
 private:
     friend class TListKeyIndex;
     TListKeyIndex* KeyIndex() const;
+    std::size_t KeyHash() const;
 
-    Variant FID;
-    TBookmark FBookmark;
-    // Links of the owning view's key index.
-    TDBListItem* FKeyPrev = nullptr;
-    TDBListItem* FKeyNext = nullptr;
+    // Set while FID holds the only element of the key vector rather than the vector.
+    mutable bool FFolded = false;
     uint32_t FKeyHash = 0;
-    bool FKeyIndexed = false;
+    mutable Variant FID;
+    TBookmark FBookmark;
+    // Links of the owning view's key index; FKeyPrev names the item itself while the item is not
+    // in the index.
+    TDBListItem* FKeyPrev = this;
+    TDBListItem* FKeyNext = nullptr;
 };
 
 // The view's data link: every notification goes to the view first, then to the host's link.
@@ -348,7 +364,8 @@ private:
     // the item factory and the set-up take it instead of reading it again.
     bool FLoadingItem = false;
     uint32_t FDeletions = 0; // items removed so far
-    TListKeyIndex FKeyIndex;
+    // Made by the first lookup, which may come from a const question.
+    mutable TListKeyIndex FKeyIndex;
 };
 
 // The published list view: adds no behaviour.

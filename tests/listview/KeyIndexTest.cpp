@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+#include <memory>
 #include <random>
 #include <vector>
 
@@ -84,6 +86,65 @@ TEST(DBListKeyIndexTest, EqualKeyVectorsHashAlike) {
             if (VarEquality(a, b)) {
                 EXPECT_EQ(KeyVectorHash(a), KeyVectorHash(b));
             }
+}
+
+// The index is made when first asked, from the items added before, and made again after the list
+// was emptied; an item made outside the list is never an answer and may outlive the emptying.
+TEST(DBListKeyIndexTest, ItemsAddedBeforeTheFirstQuestionAreFoundAndAnEmptiedListStartsOver) {
+    TOwned<TDBListView> view(new TDBListView(nullptr));
+    auto key = [](int i) { return VarArrayOf({Variant(i)}); };
+    for (int round = 0; round < 2; ++round) {
+        for (int i = 0; i < 300; ++i)
+            static_cast<TDBListItem*>(view->Items()->Add())->SetID(key(i % 200));
+        for (int i = 0; i < 200; ++i)
+            ASSERT_EQ(view->FindItem(key(i))->Index(), i);
+        // Kept up once made: a later item and a re-keyed one are found at once.
+        static_cast<TDBListItem*>(view->Items()->Insert(0))->SetID(key(150));
+        static_cast<TDBListItem*>(view->Items()->Item(5))->SetID(key(-1));
+        EXPECT_EQ(view->FindItem(key(150))->Index(), 0);
+        EXPECT_EQ(view->FindItem(key(-1))->Index(), 5);
+        EXPECT_EQ(view->FindItem(key(4))->Index(), 205);
+        view->ClearList();
+    }
+    EXPECT_EQ(view->FindItem(key(1)), nullptr);
+    // An item of the view that was never placed in the list, chained while the index is kept.
+    auto loose = std::make_unique<TDBListItem>(view->Items(), key(7), TBookmark());
+    EXPECT_EQ(view->FindItem(key(7)), nullptr);
+    view->ClearList();
+    loose.reset();
+    static_cast<TDBListItem*>(view->Items()->Add())->SetID(key(7));
+    EXPECT_EQ(view->FindItem(key(7))->Index(), 0);
+}
+
+// An item keeps a one-field key as its value alone; whatever it keeps, it must answer as the key
+// vector it was given: equal to the same keys, hashed alike, and handed back with its own shape
+// and type once asked for.
+TEST(DBListKeyIndexTest, AnItemAnswersAsTheKeyVectorItWasGiven) {
+    TOwned<TDBListView> view(new TDBListView(nullptr));
+    std::vector<Variant> pool = KeyPool();
+    pool.push_back(VarArrayOf({Variant("Unit 1")}));
+    pool.push_back(VarArrayOf({Variant(VarArrayOf({Variant(3)}))})); // an array inside
+    pool.push_back(VarArrayOf({Variant(std::numeric_limits<double>::quiet_NaN())}));
+    for (const Variant& given : pool) {
+        auto* item = static_cast<TDBListItem*>(view->Items()->Add());
+        item->SetID(given);
+        for (const Variant& other : pool)
+            EXPECT_EQ(item->IDEquals2(other), VarEquality(given, other));
+        EXPECT_EQ(view->FindItem(given), VarEquality(given, given) ? item : nullptr);
+        const Variant& id = item->GetID();
+        EXPECT_EQ(id.VarType(), given.VarType());
+        EXPECT_EQ(VarArrayDimCount(id), VarArrayDimCount(given));
+        if (given.IsArray()) {
+            EXPECT_EQ(VarArrayLowBound(id, 1), VarArrayLowBound(given, 1));
+            EXPECT_EQ(VarArrayHighBound(id, 1), VarArrayHighBound(given, 1));
+        }
+        EXPECT_EQ(KeyVectorHash(id), KeyVectorHash(given));
+        // The vector handed out stays the item's (a second question gives the same one).
+        EXPECT_EQ(&item->GetID(), &id);
+        for (const Variant& other : pool)
+            EXPECT_EQ(item->IDEquals2(other), VarEquality(given, other));
+        view->Items()->Clear();
+    }
 }
 
 } // namespace

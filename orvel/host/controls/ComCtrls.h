@@ -8,6 +8,7 @@
 
 #include "orvel/host/controls/Controls.h"
 #include "orvel/host/controls/StdCtrls.h"
+#include "orvel/host/core/PackedTexts.h"
 #include "orvel/host/core/PointerSet.h"
 #include "orvel/host/core/Sets.h"
 #include "orvel/host/core/Strings.h"
@@ -572,16 +573,16 @@ private:
 };
 
 // The texts of a list item's further columns, each with an object slot: a plain list (never
-// sorted) kept inside its item, telling the item of each change, or once per update batch.
+// sorted) kept inside its item, telling the item of each change, or once per update batch. The
+// texts are packed into one block (usually inside the list itself); the object slots take memory
+// only once one of them holds an object.
 class TListSubItems : public TStrings {
 public:
     explicit TListSubItems(TListItem* AItem) : FItem(AItem) {}
     TListSubItems(const TListSubItems&) = delete;
     TListSubItems& operator=(const TListSubItems&) = delete;
 
-    int Count() const override { return static_cast<int>(FItems.size()); }
-    int Capacity() const override { return static_cast<int>(FItems.capacity()); }
-    void SetCapacity(int value) override;
+    int Count() const override { return FTexts.Count(); }
     std::string Get(int index) const override;
     void Put(int index, const std::string& s) override;
     TObject* GetObject(int index) const override;
@@ -595,15 +596,13 @@ protected:
     void SetUpdateState(bool updating) override;
 
 private:
-    struct TEntry {
-        std::string Text;
-        TObject* Object;
-    };
     void Changed();
     void CheckIndex(int index) const;
 
+    TPackedTexts FTexts;
+    // One slot per text while any object was given, else none.
+    std::unique_ptr<std::vector<TObject*>> FObjects;
     TListItem* FItem;
-    std::vector<TEntry> FItems;
 };
 
 // An item of a list view, made by the view's CreateListItem and owned by its item collection.

@@ -242,58 +242,80 @@ void TListItem::Assign(TPersistent* Source) {
 
 // --- TListSubItems -------------------------------------------------------------------------
 
-void TListSubItems::SetCapacity(int value) {
-    if (value > Count()) FItems.reserve(static_cast<std::size_t>(value));
-}
-
 void TListSubItems::CheckIndex(int index) const {
     if (index < 0 || index >= Count()) IndexError(index);
 }
 
 std::string TListSubItems::Get(int index) const {
     CheckIndex(index);
-    return FItems[static_cast<std::size_t>(index)].Text;
+    return std::string(FTexts.Get(index));
 }
 
 void TListSubItems::Put(int index, const std::string& s) {
     CheckIndex(index);
-    FItems[static_cast<std::size_t>(index)].Text = s;
+    FTexts.Put(index, s);
     Changed();
 }
 
 TObject* TListSubItems::GetObject(int index) const {
     CheckIndex(index);
-    return FItems[static_cast<std::size_t>(index)].Object;
+    return FObjects ? (*FObjects)[static_cast<std::size_t>(index)] : nullptr;
 }
 
 void TListSubItems::PutObject(int index, TObject* object) {
     CheckIndex(index);
-    FItems[static_cast<std::size_t>(index)].Object = object;
+    if (!FObjects && object)
+        FObjects = std::make_unique<std::vector<TObject*>>(static_cast<std::size_t>(Count()));
+    if (FObjects) (*FObjects)[static_cast<std::size_t>(index)] = object;
     Changed();
 }
 
+// The object slot is made room for first, so that a failure leaves texts and slots in step.
 void TListSubItems::InsertObject(int index, const std::string& s, TObject* object) {
     if (index < 0 || index > Count()) IndexError(index);
-    FItems.insert(FItems.begin() + index, TEntry{s, object});
+    if (!FObjects && object)
+        FObjects = std::make_unique<std::vector<TObject*>>(static_cast<std::size_t>(Count()));
+    if (FObjects) FObjects->insert(FObjects->begin() + index, object);
+    try {
+        FTexts.Insert(index, s);
+    } catch (...) {
+        if (FObjects) FObjects->erase(FObjects->begin() + index);
+        throw;
+    }
     Changed();
 }
 
 void TListSubItems::Delete(int index) {
     CheckIndex(index);
-    FItems.erase(FItems.begin() + index);
+    FTexts.Delete(index);
+    if (FObjects) FObjects->erase(FObjects->begin() + index);
     Changed();
 }
 
 void TListSubItems::Clear() {
-    if (FItems.empty()) return;
-    FItems.clear();
+    if (Count() == 0) return;
+    FTexts.Clear();
+    FObjects.reset();
     Changed();
 }
 
 void TListSubItems::Exchange(int a, int b) {
     CheckIndex(a);
     CheckIndex(b);
-    std::swap(FItems[static_cast<std::size_t>(a)], FItems[static_cast<std::size_t>(b)]);
+    if (a != b) {
+        std::string first(FTexts.Get(a));
+        std::string second(FTexts.Get(b));
+        FTexts.Put(a, second);
+        try {
+            FTexts.Put(b, first);
+        } catch (...) {
+            FTexts.Put(a, first); // back to its old length: the room is there
+            throw;
+        }
+        if (FObjects)
+            std::swap((*FObjects)[static_cast<std::size_t>(a)],
+                      (*FObjects)[static_cast<std::size_t>(b)]);
+    }
     Changed();
 }
 

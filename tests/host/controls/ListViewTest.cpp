@@ -2,6 +2,7 @@
 // vetoes, multi-selection, deletion, caption editing, the four layouts with scrolling, column
 // clicks, popup menus and the item factory.
 #include "orvel/host/controls/ComCtrls.h"
+#include "orvel/host/core/Exceptions.h"
 #include "tests/support/driver/Driver.h"
 
 #include <gtest/gtest.h>
@@ -293,6 +294,52 @@ TEST_F(ListViewTest, EveryItemComesFromTheFactoryAndAnnouncesItself) {
     lv->AlphaSort();
     EXPECT_EQ(lv->Items()->Item(0)->Caption(), "b");
     EXPECT_EQ(lv->Items()->Item(1)->Index(), 1);
+}
+
+// The column texts of an item with their object slots, through every change a list allows,
+// each change repainting the view (or once per update batch).
+TEST_F(ListViewTest, ColumnTextsKeepTheirObjectsThroughEveryChange) {
+    TListItem* item = ItemAt(0);
+    TStrings* sub = item->SubItems();
+    TObject* tag = IntToObject(42);
+    const std::string long_text(300, 'L');
+    sub->Clear();
+    sub->Add("a");
+    sub->AddObject(long_text, tag);
+    sub->Insert(0, std::string("z\0z", 3));
+    EXPECT_EQ(sub->ToVector(), (std::vector<std::string>{std::string("z\0z", 3), "a", long_text}));
+    EXPECT_EQ(sub->GetObject(0), nullptr);
+    EXPECT_EQ(sub->GetObject(2), tag);
+    sub->Exchange(0, 2);
+    EXPECT_EQ(sub->Get(0), long_text);
+    EXPECT_EQ(sub->GetObject(0), tag);
+    sub->Delete(0);
+    EXPECT_EQ(sub->IndexOfObject(tag), -1);
+    sub->PutObject(1, tag);
+    sub->Put(1, "");
+    EXPECT_EQ(sub->ToVector(), (std::vector<std::string>{"a", ""}));
+    EXPECT_EQ(sub->GetObject(1), tag);
+    EXPECT_THROW(sub->Get(2), EStringListError);
+    EXPECT_THROW(sub->Insert(3, "x"), EStringListError);
+
+    // Another item takes texts and objects over.
+    ItemAt(1)->Assign(item);
+    EXPECT_EQ(ItemAt(1)->SubItems()->ToVector(), sub->ToVector());
+    EXPECT_EQ(ItemAt(1)->SubItems()->GetObject(1), tag);
+
+    // One repaint per change, or one for a whole batch.
+    int invalidated = lv->InvalidateCount();
+    sub->Put(0, "b");
+    EXPECT_EQ(lv->InvalidateCount(), invalidated + 1);
+    sub->BeginUpdate();
+    sub->Clear();
+    sub->Add("c");
+    sub->Add("d");
+    EXPECT_EQ(lv->InvalidateCount(), invalidated + 1);
+    sub->EndUpdate();
+    EXPECT_EQ(lv->InvalidateCount(), invalidated + 2);
+    EXPECT_EQ(sub->GetText(), "c\nd\n");
+    EXPECT_EQ(sub->GetObject(0), nullptr); // a cleared list forgets its objects
 }
 
 } // namespace
