@@ -587,13 +587,23 @@ void TCanvas::Plot(int x, int y, uint32_t rgb) {
     if (Visible(x, y)) FBitmap->FPixels[static_cast<size_t>(y) * FBitmap->Width() + x] = rgb;
 }
 
-// Fills the visible part of r; the loop covers only the part inside the clip rectangle.
+// Fills the visible part of r. The part inside the clip rectangle lies inside the target as
+// well, so only the excluded rectangles are left to check: without any, each row is one run
+// (painting a whole control is mostly this).
 void TCanvas::FillPlain(const TRect& r, uint32_t rgb) {
     TRect area;
     if (!IntersectRect(area, r, ClipRect())) return;
-    for (int y = area.Top; y < area.Bottom; ++y)
+    OffsetRect(area, -FWindowOrg.X, -FWindowOrg.Y);
+    const std::size_t width = static_cast<std::size_t>(FBitmap->Width());
+    for (int y = area.Top; y < area.Bottom; ++y) {
+        uint32_t* row = FBitmap->FPixels.data() + static_cast<std::size_t>(y) * width;
+        if (FExcluded.empty()) {
+            std::fill(row + area.Left, row + area.Right, rgb);
+            continue;
+        }
         for (int x = area.Left; x < area.Right; ++x)
-            Plot(x, y, rgb);
+            if (Visible(x, y)) row[x] = rgb;
+    }
 }
 
 TColor TCanvas::Pixel(int x, int y) const {
