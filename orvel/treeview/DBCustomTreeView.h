@@ -99,19 +99,20 @@ private:
     friend class TDBCustomTreeView;
     friend class TNodeKeyIndex;
 
+    // Made by the tree's own CreateNode, which names itself: no search for the node's tree.
+    TDBTreeNode(TTreeNodes* AOwner, const Variant& AID, TDBCustomTreeView* ATree);
+
     TDBCustomTreeView* OwnerTree() const;
-    void AddToIndex();
+    void AddToIndex(TDBCustomTreeView* Tree);
     void RemoveFromIndex();
 
-    Variant FID;
-    TBookmark FBookmark;
+    // The marks come first, so that they fill the bytes the host node leaves after its own
+    // fields. The tree's key index keeps the node's place and hash in a table of its own.
     bool FComplete = false;
     bool FVisited = false;
-    // The tree's key index: whether the node is in it, its key's hash and the next node of its
-    // hash chain. They fit in what the fields above leave of the node's allocation.
-    bool FIndexed = false;
-    uint32_t FKeyHash = 0;
-    TDBTreeNode* FNextInChain = nullptr;
+    bool FIndexed = false; // the node is in the tree's key index
+    Variant FID;
+    TBookmark FBookmark;
 };
 
 // The tree's data link: a field data link on the name field that passes the dataset's
