@@ -31,12 +31,16 @@ namespace {
 // size is a multiple of its alignment (every object's is), up to 16, is aligned in its slot.
 constexpr std::size_t kGrain = 8;
 constexpr std::size_t kLargestSlot = 512; // larger nodes come from the heap
-constexpr std::size_t kBlockBytes = 64 * 1024;
+// A size's first block is small (a tree of a few nodes costs little more than the nodes); each
+// further block doubles, up to the largest.
+constexpr std::size_t kFirstBlockBytes = 1024;
+constexpr std::size_t kLargestBlockBytes = 64 * 1024;
 constexpr std::size_t kClasses = kLargestSlot / kGrain;
 
 // A block starts with this header; its slots follow.
 struct TBlock {
     TBlock* Next;
+    std::size_t Bytes;
 };
 constexpr std::size_t kHeader = 16;
 static_assert(sizeof(TBlock) <= kHeader);
@@ -48,6 +52,7 @@ struct TSlotClass {
     char* Bump;     // the untouched rest of the newest block
     char* BumpEnd;
     TBlock* Blocks;
+    std::size_t NextBlockBytes; // 0: the first block is still to come
     std::size_t InUse;
 };
 
@@ -57,15 +62,19 @@ std::size_t ClassOf(std::size_t size) {
     return (size + kGrain - 1) / kGrain - 1;
 }
 
-void* NewBlock(TSlotClass& c) {
-    void* memory = ::operator new(kBlockBytes);
+void NewBlock(TSlotClass& c, std::size_t slotSize) {
+    std::size_t bytes = c.NextBlockBytes ? c.NextBlockBytes : kFirstBlockBytes;
+    while (bytes < kHeader + slotSize)
+        bytes *= 2;
+    void* memory = ::operator new(bytes);
     auto* block = static_cast<TBlock*>(memory);
     block->Next = c.Blocks;
+    block->Bytes = bytes;
     c.Blocks = block;
+    c.NextBlockBytes = bytes < kLargestBlockBytes ? bytes * 2 : bytes;
     c.Bump = static_cast<char*>(memory) + kHeader;
-    c.BumpEnd = static_cast<char*>(memory) + kBlockBytes;
+    c.BumpEnd = static_cast<char*>(memory) + bytes;
     ORVEL_POISON(c.Bump, static_cast<std::size_t>(c.BumpEnd - c.Bump));
-    return memory;
 }
 
 // The last slot of the size is back: its blocks go to the heap, so that a thread that emptied
@@ -73,7 +82,7 @@ void* NewBlock(TSlotClass& c) {
 void ReleaseBlocks(TSlotClass& c) {
     for (TBlock* b = c.Blocks; b;) {
         TBlock* next = b->Next;
-        ORVEL_UNPOISON(b, kBlockBytes);
+        ORVEL_UNPOISON(b, b->Bytes);
         ::operator delete(b);
         b = next;
     }
@@ -92,7 +101,7 @@ void* AllocateNodeSlot(std::size_t size) {
         ORVEL_UNPOISON(slot, slotSize);
         c.FreeList = *static_cast<void**>(slot);
     } else {
-        if (static_cast<std::size_t>(c.BumpEnd - c.Bump) < slotSize) NewBlock(c);
+        if (static_cast<std::size_t>(c.BumpEnd - c.Bump) < slotSize) NewBlock(c, slotSize);
         slot = c.Bump;
         c.Bump += slotSize;
         ORVEL_UNPOISON(slot, slotSize);
