@@ -185,89 +185,60 @@ void FormLists(const TStrings& Items, TStrings& Left, TStrings& Right) {
 
 // ---- the key index ------------------------------------------------------------------------------
 
-// The tree's nodes by the hash of their key vectors: FindNode and FindInChildren look at the
-// nodes of one key instead of walking the tree, and give the same answers as the walk. Nodes
-// enter when they get a key vector and leave when they change it or die, so the index is exact
-// under every insertion, deletion, move and SetID.
+// The tree's nodes chained by the hash of their key vectors: FindNode and FindInChildren look
+// at the nodes of one key instead of walking the tree, and give the same answers as the walk.
+// Nodes enter when they get a key vector and leave when they change it or die, so the index is
+// exact under every insertion, deletion, move and SetID.
 //
-// An open table with linear probing: each slot holds a node and its key's hash, so that growing
-// and probing read the table alone and only a node whose hash matches is visited. The nodes keep
-// no link of their own. A removal shifts the entries that follow back, so that no slot is ever
-// marked as deleted.
+// A node keeps its chain link but not its hash: the hash is computed again where it is needed
+// (a node's key does not change while it is indexed, since SetID takes it out first). The hash
+// is not mixed further: the keys of records read in order fall into neighbouring chains, which
+// keeps a load pass's lookups close together in memory.
 class TNodeKeyIndex {
 public:
-    // Key hashes of neighbouring whole numbers lie close together; linear probing needs them
-    // spread over the table, or runs of taken slots grow long. A final mixing step spreads them.
-    static uint32_t SlotHash(const Variant& Key) {
-        uint32_t h = KeyHash32(Key);
-        h ^= h >> 16;
-        h *= 0x85ebca6bU;
-        h ^= h >> 13;
-        h *= 0xc2b2ae35U;
-        h ^= h >> 16;
-        return h;
-    }
-
     void Add(TDBTreeNode* Node) {
-        // At most four entries in five slots.
-        if ((FCount + 1) * 5 > FNodes.size() * 4) Grow();
-        Place(Node, SlotHash(Node->FID));
+        if (FCount >= FBuckets.size()) Rehash(FBuckets.empty() ? 16 : FBuckets.size() * 2);
+        TDBTreeNode*& head = FBuckets[KeyHash32(Node->FID) & (FBuckets.size() - 1)];
+        Node->FNextInChain = head;
+        head = Node;
         ++FCount;
     }
 
     void Remove(TDBTreeNode* Node) {
-        if (FNodes.empty()) return;
-        std::size_t mask = FNodes.size() - 1;
-        std::size_t i = SlotHash(Node->FID) & mask;
-        while (FNodes[i] && FNodes[i] != Node)
-            i = (i + 1) & mask;
-        if (!FNodes[i]) return;
-        // Entries after the freed slot whose home lies at or before it move back into it.
-        for (std::size_t j = (i + 1) & mask; FNodes[j]; j = (j + 1) & mask) {
-            std::size_t home = FHashes[j] & mask;
-            bool staysAfterGap = i <= j ? (i < home && home <= j) : (i < home || home <= j);
-            if (staysAfterGap) continue;
-            FNodes[i] = FNodes[j];
-            FHashes[i] = FHashes[j];
-            i = j;
-        }
-        FNodes[i] = nullptr;
-        if (--FCount == 0) {
-            std::vector<TDBTreeNode*>().swap(FNodes);
-            std::vector<uint32_t>().swap(FHashes);
-        }
+        if (FBuckets.empty()) return;
+        TDBTreeNode** link = &FBuckets[KeyHash32(Node->FID) & (FBuckets.size() - 1)];
+        while (*link && *link != Node)
+            link = &(*link)->FNextInChain;
+        if (!*link) return;
+        *link = Node->FNextInChain;
+        Node->FNextInChain = nullptr;
+        if (--FCount == 0) std::vector<TDBTreeNode*>().swap(FBuckets);
     }
 
     // Calls f for every node whose key vector equals Key.
     template <class F> void ForEachEqual(const Variant& Key, F&& f) const {
-        if (FNodes.empty()) return;
-        std::size_t mask = FNodes.size() - 1;
-        uint32_t hash = SlotHash(Key);
-        for (std::size_t i = hash & mask; FNodes[i]; i = (i + 1) & mask)
-            if (FHashes[i] == hash && FNodes[i]->IDEquals2(Key)) f(FNodes[i]);
+        if (FBuckets.empty()) return;
+        for (TDBTreeNode* n = FBuckets[KeyHash32(Key) & (FBuckets.size() - 1)]; n;
+             n = n->FNextInChain)
+            if (n->IDEquals2(Key)) f(n);
     }
 
 private:
-    void Place(TDBTreeNode* Node, uint32_t Hash) {
-        std::size_t mask = FNodes.size() - 1;
-        std::size_t i = Hash & mask;
-        while (FNodes[i])
-            i = (i + 1) & mask;
-        FNodes[i] = Node;
-        FHashes[i] = Hash;
+    void Rehash(std::size_t size) {
+        std::vector<TDBTreeNode*> buckets(size, nullptr);
+        for (TDBTreeNode* head : FBuckets) {
+            while (head) {
+                TDBTreeNode* next = head->FNextInChain;
+                TDBTreeNode*& slot = buckets[KeyHash32(head->FID) & (size - 1)];
+                head->FNextInChain = slot;
+                slot = head;
+                head = next;
+            }
+        }
+        FBuckets.swap(buckets);
     }
 
-    void Grow() {
-        std::vector<TDBTreeNode*> nodes(FNodes.empty() ? 16 : FNodes.size() * 2, nullptr);
-        std::vector<uint32_t> hashes(nodes.size(), 0);
-        nodes.swap(FNodes);
-        hashes.swap(FHashes);
-        for (std::size_t i = 0; i < nodes.size(); ++i)
-            if (nodes[i]) Place(nodes[i], hashes[i]);
-    }
-
-    std::vector<TDBTreeNode*> FNodes; // a power of two of slots; nil: free
-    std::vector<uint32_t> FHashes;    // the hash of each slot's key
+    std::vector<TDBTreeNode*> FBuckets; // a power of two of chains
     std::size_t FCount = 0;
 };
 

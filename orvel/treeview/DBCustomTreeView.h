@@ -107,10 +107,12 @@ private:
     void RemoveFromIndex();
 
     // The marks come first, so that they fill the bytes the host node leaves after its own
-    // fields. The tree's key index keeps the node's place and hash in a table of its own.
+    // fields. The node keeps no hash of its key: the index computes it when it needs one.
     bool FComplete = false;
     bool FVisited = false;
-    bool FIndexed = false; // the node is in the tree's key index
+    // The tree's key index: whether the node is in it and the next node of its hash chain.
+    bool FIndexed = false;
+    TDBTreeNode* FNextInChain = nullptr;
     Variant FID;
     TBookmark FBookmark;
 };
