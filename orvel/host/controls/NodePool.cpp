@@ -1,6 +1,7 @@
 // The node pool: per thread, one free list and one list of blocks per slot size.
 #include "orvel/host/controls/NodePool.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <new>
 
@@ -31,9 +32,9 @@ namespace {
 // size is a multiple of its alignment (every object's is), up to 16, is aligned in its slot.
 constexpr std::size_t kGrain = 8;
 constexpr std::size_t kLargestSlot = 512; // larger nodes come from the heap
-// A size's first block is small (a tree of a few nodes costs little more than the nodes); each
-// further block doubles, up to the largest.
-constexpr std::size_t kFirstBlockBytes = 1024;
+// A size's first block holds a few slots (a tree of a few nodes costs little more than its
+// nodes); each further block holds twice as many, up to the largest block.
+constexpr std::size_t kFirstBlockSlots = 8;
 constexpr std::size_t kLargestBlockBytes = 64 * 1024;
 constexpr std::size_t kClasses = kLargestSlot / kGrain;
 
@@ -63,15 +64,15 @@ std::size_t ClassOf(std::size_t size) {
 }
 
 void NewBlock(TSlotClass& c, std::size_t slotSize) {
-    std::size_t bytes = c.NextBlockBytes ? c.NextBlockBytes : kFirstBlockBytes;
-    while (bytes < kHeader + slotSize)
-        bytes *= 2;
+    std::size_t bytes = c.NextBlockBytes ? c.NextBlockBytes : kHeader + kFirstBlockSlots * slotSize;
     void* memory = ::operator new(bytes);
     auto* block = static_cast<TBlock*>(memory);
     block->Next = c.Blocks;
     block->Bytes = bytes;
     c.Blocks = block;
-    c.NextBlockBytes = bytes < kLargestBlockBytes ? bytes * 2 : bytes;
+    std::size_t slots = (bytes - kHeader) / slotSize;
+    c.NextBlockBytes =
+        std::max(bytes, std::min(kHeader + 2 * slots * slotSize, kLargestBlockBytes));
     c.Bump = static_cast<char*>(memory) + kHeader;
     c.BumpEnd = static_cast<char*>(memory) + bytes;
     ORVEL_POISON(c.Bump, static_cast<std::size_t>(c.BumpEnd - c.Bump));
