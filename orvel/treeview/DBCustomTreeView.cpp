@@ -190,15 +190,20 @@ void FormLists(const TStrings& Items, TStrings& Left, TStrings& Right) {
 // Nodes enter when they get a key vector and leave when they change it or die, so the index is
 // exact under every insertion, deletion, move and SetID.
 //
-// A node keeps its chain link but not its hash: the hash is computed again where it is needed
-// (a node's key does not change while it is indexed, since SetID takes it out first). The hash
-// is not mixed further: the keys of records read in order fall into neighbouring chains, which
-// keeps a load pass's lookups close together in memory.
+// A node keeps its chain link and the low 21 bits of its key's hash (a node's key does not change
+// while it is indexed, since SetID takes it out first). The hash is not mixed further: the keys
+// of records read in order fall into neighbouring chains, which keeps a load pass's lookups
+// close together in memory.
 class TNodeKeyIndex {
 public:
+    static constexpr uint32_t kKeptBits = 21;
+    static constexpr uint32_t kKeptMask = (1U << kKeptBits) - 1;
+
     void Add(TDBTreeNode* Node) {
         if (FCount >= FBuckets.size()) Rehash(FBuckets.empty() ? 16 : FBuckets.size() * 2);
-        TDBTreeNode*& head = FBuckets[KeyHash32(Node->FID) & (FBuckets.size() - 1)];
+        uint32_t hash = KeyHash32(Node->FID);
+        Node->FKeyHashBits = hash & kKeptMask;
+        TDBTreeNode*& head = FBuckets[hash & (FBuckets.size() - 1)];
         Node->FNextInChain = head;
         head = Node;
         ++FCount;
@@ -206,7 +211,7 @@ public:
 
     void Remove(TDBTreeNode* Node) {
         if (FBuckets.empty()) return;
-        TDBTreeNode** link = &FBuckets[KeyHash32(Node->FID) & (FBuckets.size() - 1)];
+        TDBTreeNode** link = &FBuckets[BucketOf(Node, FBuckets.size())];
         while (*link && *link != Node)
             link = &(*link)->FNextInChain;
         if (!*link) return;
@@ -218,18 +223,24 @@ public:
     // Calls f for every node whose key vector equals Key.
     template <class F> void ForEachEqual(const Variant& Key, F&& f) const {
         if (FBuckets.empty()) return;
-        for (TDBTreeNode* n = FBuckets[KeyHash32(Key) & (FBuckets.size() - 1)]; n;
-             n = n->FNextInChain)
-            if (n->IDEquals2(Key)) f(n);
+        uint32_t hash = KeyHash32(Key);
+        for (TDBTreeNode* n = FBuckets[hash & (FBuckets.size() - 1)]; n; n = n->FNextInChain)
+            if (n->FKeyHashBits == (hash & kKeptMask) && n->IDEquals2(Key)) f(n);
     }
 
 private:
+    // The node's chain in a table of size chains.
+    static std::size_t BucketOf(const TDBTreeNode* Node, std::size_t size) {
+        if (size - 1 <= kKeptMask) return Node->FKeyHashBits & (size - 1);
+        return KeyHash32(Node->FID) & (size - 1);
+    }
+
     void Rehash(std::size_t size) {
         std::vector<TDBTreeNode*> buckets(size, nullptr);
         for (TDBTreeNode* head : FBuckets) {
             while (head) {
                 TDBTreeNode* next = head->FNextInChain;
-                TDBTreeNode*& slot = buckets[KeyHash32(head->FID) & (size - 1)];
+                TDBTreeNode*& slot = buckets[BucketOf(head, size)];
                 head->FNextInChain = slot;
                 slot = head;
                 head = next;
@@ -276,6 +287,9 @@ private:
 };
 
 // ---- TDBTreeNode --------------------------------------------------------------------------------
+
+static_assert(sizeof(TDBTreeNode) <= 152 || sizeof(void*) != 8,
+              "the marks and hash bits fit the host node's last bytes");
 
 TDBTreeNode::TDBTreeNode(TTreeNodes* AOwner, const Variant& AID, const TBookmark& ABookmark)
     : TTreeNode(AOwner) {

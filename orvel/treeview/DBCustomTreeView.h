@@ -106,13 +106,15 @@ private:
     void AddToIndex(TDBCustomTreeView* Tree);
     void RemoveFromIndex();
 
-    // The marks come first, so that they fill the bytes the host node leaves after its own
-    // fields. The node keeps no hash of its key: the index computes it when it needs one.
-    bool FComplete = false;
-    bool FVisited = false;
-    // The tree's key index: whether the node is in it and the next node of its hash chain.
-    bool FIndexed = false;
-    TDBTreeNode* FNextInChain = nullptr;
+    // The marks and the low bits of the key's hash come first, in the three bytes the host node
+    // leaves after its own fields. The key index chains its nodes by those bits and compares
+    // them before it compares keys; a table of more chains than they can name computes the
+    // hash again.
+    bool FComplete : 1 = false;
+    bool FVisited : 1 = false;
+    bool FIndexed : 1 = false; // the node is in the tree's key index
+    uint32_t FKeyHashBits : 21 = 0;
+    TDBTreeNode* FNextInChain = nullptr; // the next node of its chain in the key index
     Variant FID;
     TBookmark FBookmark;
 };
