@@ -123,10 +123,27 @@ int64_t LevelSum(const TTreeNode* first, TLoadStyle style) {
     return sum;
 }
 
-// The nodes one run made and the heap bytes each took, measured in a run of its own.
-void SetMemoryCounters(benchmark::State& state, int64_t bytes, int64_t nodes) {
+// A caption's whole cost: the string object the node holds and the text block it may point to.
+int64_t CaptionBytesOf(const TTreeNode& node) {
+    return static_cast<int64_t>(sizeof(std::string)) + HeapBytesOf(node.Text());
+}
+
+// The captions of every node of a tree.
+int64_t CaptionBytesOf(const TTreeNodes& items) {
+    int64_t bytes = 0;
+    for (const TTreeNode* n = items.GetFirstNode(); n; n = n->GetNext())
+        bytes += CaptionBytesOf(*n);
+    return bytes;
+}
+
+// The nodes one run made and the heap bytes each took, measured in a run of its own: in all, for
+// its caption (the string inside the node and its text block) and for the rest of the node.
+void SetMemoryCounters(benchmark::State& state, int64_t bytes, int64_t nodes, int64_t captions) {
     state.counters["nodes"] = static_cast<double>(nodes);
     state.counters["B_per_node"] = nodes ? static_cast<double>(bytes) / nodes : 0;
+    state.counters["B_per_caption"] = nodes ? static_cast<double>(captions) / nodes : 0;
+    state.counters["B_per_node_beyond_caption"] =
+        nodes ? static_cast<double>(bytes - captions) / nodes : 0;
 }
 
 // ---- 1. fill
@@ -161,7 +178,7 @@ void BM_TreeFill(benchmark::State& state) {
     timer.Report();
     TDBTreeView& tree = fresh();
     int64_t bytes = HeapGrowthOf([&] { w.Bind(state); });
-    SetMemoryCounters(state, bytes, tree.Items()->Count());
+    SetMemoryCounters(state, bytes, tree.Items()->Count(), CaptionBytesOf(*tree.Items()));
 #ifdef ORVEL_BENCH_QT
     qt.Clear();
     SetPeerMemory(
@@ -294,8 +311,10 @@ void BM_TreeExpand(benchmark::State& state) {
     timer.Report();
     fresh();
     int before = w.Tree->Items()->Count();
+    int64_t captionsBefore = CaptionBytesOf(*w.Tree->Items());
     int64_t bytes = HeapGrowthOf(expand);
-    SetMemoryCounters(state, bytes, w.Tree->Items()->Count() - before);
+    SetMemoryCounters(state, bytes, w.Tree->Items()->Count() - before,
+                      CaptionBytesOf(*w.Tree->Items()) - captionsBefore);
 #ifdef ORVEL_BENCH_QT
     if (qt) {
         qt->Clear();
@@ -389,10 +408,6 @@ BENCHMARK(BM_TreeReparent)
 // The heap a loaded node takes: 100,000 children read with one child of each ahead, the bytes
 // held afterwards over the nodes made; beyond the caption leaves out each caption whole, the
 // string inside the node as well as any text block of its own.
-// A caption's whole cost: the string object the node holds and the text block it may point to.
-int64_t CaptionBytesOf(const TTreeNode& node) {
-    return static_cast<int64_t>(sizeof(std::string)) + HeapBytesOf(node.Text());
-}
 
 void BM_TreeNodeMemory(benchmark::State& state) {
     constexpr int count = 100000;
@@ -405,18 +420,17 @@ void BM_TreeNodeMemory(benchmark::State& state) {
         NodeOf(tree, WideTopOf(count))->Expand(false);
         TDBTreeNode* parent = NodeOf(tree, WideParentOf(count));
         int before = tree.Items()->Count();
+        captions -= CaptionBytesOf(*tree.Items());
         bytes += HeapGrowthOf([&] {
             parent->Expand(false);
             RunMessages(state);
         });
         nodes += tree.Items()->Count() - before;
-        for (const TTreeNode* c = parent->GetFirstChild(); c; c = c->GetNextSibling()) {
-            captions += CaptionBytesOf(*c);
-            if (c->GetFirstChild()) captions += CaptionBytesOf(*c->GetFirstChild());
-        }
+        captions += CaptionBytesOf(*tree.Items());
     }
     state.counters["nodes"] = static_cast<double>(nodes) / static_cast<double>(state.iterations());
     state.counters["B_per_node"] = static_cast<double>(bytes) / static_cast<double>(nodes);
+    state.counters["B_per_caption"] = static_cast<double>(captions) / static_cast<double>(nodes);
     state.counters["B_per_node_beyond_caption"] =
         static_cast<double>(bytes - captions) / static_cast<double>(nodes);
     state.counters["sizeof_node"] = sizeof(TDBTreeNode);

@@ -190,11 +190,21 @@ void FormLists(const TStrings& Items, TStrings& Left, TStrings& Right) {
 // at the nodes of one key instead of walking the tree, and give the same answers as the walk.
 // Nodes enter when they get a key vector and leave when they change it or die, so the index is
 // exact under every insertion, deletion, move and SetID.
+//
+// A node keeps its chain link and the low 21 bits of its key's hash (a node's key does not change
+// while it is indexed, since SetID takes it out first). The hash is not mixed further: the keys
+// of records read in order fall into neighbouring chains, which keeps a load pass's lookups
+// close together in memory.
 class TNodeKeyIndex {
 public:
+    static constexpr uint32_t kKeptBits = 21;
+    static constexpr uint32_t kKeptMask = (1U << kKeptBits) - 1;
+
     void Add(TDBTreeNode* Node) {
         if (FCount >= FBuckets.size()) Rehash(FBuckets.empty() ? 16 : FBuckets.size() * 2);
-        TDBTreeNode*& head = FBuckets[Node->FKeyHash & (FBuckets.size() - 1)];
+        uint32_t hash = KeyHash32(Node->FID);
+        Node->FKeyHashBits = hash & kKeptMask;
+        TDBTreeNode*& head = FBuckets[hash & (FBuckets.size() - 1)];
         Node->FNextInChain = head;
         head = Node;
         ++FCount;
@@ -202,7 +212,7 @@ public:
 
     void Remove(TDBTreeNode* Node) {
         if (FBuckets.empty()) return;
-        TDBTreeNode** link = &FBuckets[Node->FKeyHash & (FBuckets.size() - 1)];
+        TDBTreeNode** link = &FBuckets[BucketOf(Node, FBuckets.size())];
         while (*link && *link != Node)
             link = &(*link)->FNextInChain;
         if (!*link) return;
@@ -216,16 +226,22 @@ public:
         if (FBuckets.empty()) return;
         uint32_t hash = KeyHash32(Key);
         for (TDBTreeNode* n = FBuckets[hash & (FBuckets.size() - 1)]; n; n = n->FNextInChain)
-            if (n->FKeyHash == hash && n->IDEquals2(Key)) f(n);
+            if (n->FKeyHashBits == (hash & kKeptMask) && n->IDEquals2(Key)) f(n);
     }
 
 private:
+    // The node's chain in a table of size chains.
+    static std::size_t BucketOf(const TDBTreeNode* Node, std::size_t size) {
+        if (size - 1 <= kKeptMask) return Node->FKeyHashBits & (size - 1);
+        return KeyHash32(Node->FID) & (size - 1);
+    }
+
     void Rehash(std::size_t size) {
         std::vector<TDBTreeNode*> buckets(size, nullptr);
         for (TDBTreeNode* head : FBuckets) {
             while (head) {
                 TDBTreeNode* next = head->FNextInChain;
-                TDBTreeNode*& slot = buckets[head->FKeyHash & (size - 1)];
+                TDBTreeNode*& slot = buckets[BucketOf(head, size)];
                 head->FNextInChain = slot;
                 slot = head;
                 head = next;
@@ -273,10 +289,18 @@ private:
 
 // ---- TDBTreeNode --------------------------------------------------------------------------------
 
+static_assert(sizeof(TDBTreeNode) <= 152 || sizeof(void*) != 8,
+              "the marks and hash bits fit the host node's last bytes");
+
 TDBTreeNode::TDBTreeNode(TTreeNodes* AOwner, const Variant& AID, const TBookmark& ABookmark)
     : TTreeNode(AOwner) {
     SetID(AID);
     SetBookMark(ABookmark);
+}
+
+TDBTreeNode::TDBTreeNode(TTreeNodes* AOwner, const Variant& AID, TDBCustomTreeView* ATree)
+    : TTreeNode(AOwner), FID(AID) {
+    AddToIndex(ATree);
 }
 
 TDBTreeNode::~TDBTreeNode() {
@@ -289,10 +313,8 @@ TDBCustomTreeView* TDBTreeNode::OwnerTree() const {
     return dynamic_cast<TDBCustomTreeView*>(TreeView());
 }
 
-void TDBTreeNode::AddToIndex() {
-    TDBCustomTreeView* tree = OwnerTree();
+void TDBTreeNode::AddToIndex(TDBCustomTreeView* tree) {
     if (!tree) return;
-    FKeyHash = KeyHash32(FID);
     tree->FNodeIndex->Add(this);
     FIndexed = true;
 }
@@ -312,7 +334,7 @@ void TDBTreeNode::SetID(const Variant& Value) {
     }
     RemoveFromIndex();
     FID = std::move(id);
-    AddToIndex();
+    AddToIndex(OwnerTree());
 }
 
 bool TDBTreeNode::CheckBookMark(TDataSet* DataSet) const {
@@ -500,7 +522,7 @@ TTreeNode* TDBCustomTreeView::CreateNode() {
         key = *FLoadingKey;
     else if (FDataLink && FDataLink->Active())
         GetKeyValues(key);
-    return new TDBTreeNode(Items(), key, TBookmark());
+    return new TDBTreeNode(Items(), key, this);
 }
 
 void TDBCustomTreeView::NodeDestroyed(TDBTreeNode* Node) {

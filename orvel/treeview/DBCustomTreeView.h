@@ -99,19 +99,24 @@ private:
     friend class TDBCustomTreeView;
     friend class TNodeKeyIndex;
 
+    // Made by the tree's own CreateNode, which names itself: no search for the node's tree.
+    TDBTreeNode(TTreeNodes* AOwner, const Variant& AID, TDBCustomTreeView* ATree);
+
     TDBCustomTreeView* OwnerTree() const;
-    void AddToIndex();
+    void AddToIndex(TDBCustomTreeView* Tree);
     void RemoveFromIndex();
 
+    // The marks and the low bits of the key's hash come first, in the three bytes the host node
+    // leaves after its own fields. The key index chains its nodes by those bits and compares
+    // them before it compares keys; a table of more chains than they can name computes the
+    // hash again.
+    bool FComplete : 1 = false;
+    bool FVisited : 1 = false;
+    bool FIndexed : 1 = false; // the node is in the tree's key index
+    uint32_t FKeyHashBits : 21 = 0;
+    TDBTreeNode* FNextInChain = nullptr; // the next node of its chain in the key index
     Variant FID;
     TBookmark FBookmark;
-    bool FComplete = false;
-    bool FVisited = false;
-    // The tree's key index: whether the node is in it, its key's hash and the next node of its
-    // hash chain. They fit in what the fields above leave of the node's allocation.
-    bool FIndexed = false;
-    uint32_t FKeyHash = 0;
-    TDBTreeNode* FNextInChain = nullptr;
 };
 
 // The tree's data link: a field data link on the name field that passes the dataset's

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "orvel/host/controls/Controls.h"
+#include "orvel/host/controls/NodePool.h"
 #include "orvel/host/controls/StdCtrls.h"
 #include "orvel/host/core/PackedTexts.h"
 #include "orvel/host/core/PointerSet.h"
@@ -102,11 +103,19 @@ using TTVCompareEvent =
 
 // A node of a tree. Nodes are made by the tree's CreateNode (through the node collection) and
 // belong to the collection, which links them into sibling chains (no per-node child array) and
-// frees them. A node keeps no heap memory of its own beyond its caption.
+// frees them. A node keeps no heap memory of its own beyond its caption. Siblings are chained
+// forward to the last one and backward to the first one, whose backward link names the last
+// sibling: a parent finds its last child without a field of its own.
 class TTreeNode : public TPersistent {
 public:
     explicit TTreeNode(TTreeNodes* AOwner);
     ~TTreeNode() override;
+
+    // Nodes, of this class and of every derived one, live in the node pool (NodePool.h).
+    static void* operator new(std::size_t size) { return AllocateNodeSlot(size); }
+    static void operator delete(void* node, std::size_t size) noexcept {
+        ReleaseNodeSlot(node, size);
+    }
 
     TTreeNodes* Owner() const { return FOwner; }
     TCustomTreeView* TreeView() const;
@@ -141,9 +150,12 @@ public:
 
     TTreeNode* Parent() const { return FParent; }
     TTreeNode* GetFirstChild() const { return FFirstChild; }
-    TTreeNode* GetLastChild() const { return FLastChild; }
+    TTreeNode* GetLastChild() const { return FFirstChild ? FFirstChild->FPrevSibling : nullptr; }
     TTreeNode* GetNextSibling() const { return FNextSibling; }
-    TTreeNode* GetPrevSibling() const { return FPrevSibling; }
+    // The first sibling's backward link names the last sibling, whose forward link is nil.
+    TTreeNode* GetPrevSibling() const {
+        return FPrevSibling && FPrevSibling->FNextSibling ? FPrevSibling : nullptr;
+    }
     // Depth-first order, top to bottom: first child, else next sibling, else the next sibling of
     // the nearest ancestor that has one.
     TTreeNode* GetNext() const;
@@ -206,8 +218,7 @@ private:
     TTreeNodes* FOwner;
     TTreeNode* FParent = nullptr;
     TTreeNode* FFirstChild = nullptr;
-    TTreeNode* FLastChild = nullptr;
-    TTreeNode* FPrevSibling = nullptr;
+    TTreeNode* FPrevSibling = nullptr; // the last sibling for the first one
     TTreeNode* FNextSibling = nullptr;
     std::string FText;
     void* FData = nullptr;
@@ -252,7 +263,8 @@ public:
     void Clear();
 
     TTreeNode* GetFirstNode() const { return FFirst; }
-    TTreeNode* GetLastNode() const { return FLast; } // the last top-level node
+    // The last top-level node.
+    TTreeNode* GetLastNode() const { return FFirst ? FFirst->FPrevSibling : nullptr; }
     // The node at an absolute (depth-first) position; EListError outside 0..Count-1.
     TTreeNode* Item(int Index) const;
     TTreeNode* operator[](int Index) const { return Item(Index); }
@@ -283,7 +295,6 @@ private:
 
     TCustomTreeView* FOwner;
     TTreeNode* FFirst = nullptr;
-    TTreeNode* FLast = nullptr;
     int FCount = 0;
     int FUpdateCount = 0;
 };

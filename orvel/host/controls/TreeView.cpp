@@ -116,10 +116,9 @@ TTreeNode* TTreeNode::GetNext() const {
 }
 
 TTreeNode* TTreeNode::GetPrev() const {
-    if (FPrevSibling) {
-        TTreeNode* p = FPrevSibling;
-        while (p->FLastChild)
-            p = p->FLastChild;
+    if (TTreeNode* p = GetPrevSibling()) {
+        while (p->FFirstChild)
+            p = p->GetLastChild();
         return p;
     }
     return FParent;
@@ -133,10 +132,9 @@ TTreeNode* TTreeNode::GetNextVisible() const {
 }
 
 TTreeNode* TTreeNode::GetPrevVisible() const {
-    if (FPrevSibling) {
-        TTreeNode* p = FPrevSibling;
+    if (TTreeNode* p = GetPrevSibling()) {
         while (p->Expanded())
-            p = p->FLastChild;
+            p = p->GetLastChild();
         return p;
     }
     return FParent;
@@ -167,7 +165,7 @@ int TTreeNode::IndexOf(const TTreeNode* Child) const {
 
 int TTreeNode::Index() const {
     int i = 0;
-    for (const TTreeNode* n = FPrevSibling; n; n = n->FPrevSibling)
+    for (const TTreeNode* n = GetPrevSibling(); n; n = n->GetPrevSibling())
         ++i;
     return i;
 }
@@ -378,25 +376,27 @@ TTreeNode* TTreeNodes::InternalAdd(TTreeNode* Parent, TTreeNode* Before, bool Fi
     return added;
 }
 
+// The first sibling's backward link names the last sibling (see TTreeNode).
 void TTreeNodes::Link(TTreeNode* Node, TTreeNode* Parent, TTreeNode* Before) {
     TTreeNode*& first = Parent ? Parent->FFirstChild : FFirst;
-    TTreeNode*& last = Parent ? Parent->FLastChild : FLast;
     Node->FParent = Parent;
-    if (!Before) {
+    if (!first) {
+        Node->FPrevSibling = Node;
+        Node->FNextSibling = nullptr;
+        first = Node;
+    } else if (!Before) {
+        TTreeNode* last = first->FPrevSibling;
+        last->FNextSibling = Node;
         Node->FPrevSibling = last;
         Node->FNextSibling = nullptr;
-        if (last)
-            last->FNextSibling = Node;
-        else
-            first = Node;
-        last = Node;
+        first->FPrevSibling = Node;
     } else {
         Node->FNextSibling = Before;
-        Node->FPrevSibling = Before->FPrevSibling;
-        if (Before->FPrevSibling)
-            Before->FPrevSibling->FNextSibling = Node;
-        else
+        Node->FPrevSibling = Before->FPrevSibling; // the last sibling when Before is the first
+        if (Before == first)
             first = Node;
+        else
+            Before->FPrevSibling->FNextSibling = Node;
         Before->FPrevSibling = Node;
     }
     if (Parent) ++Parent->FCount;
@@ -405,15 +405,18 @@ void TTreeNodes::Link(TTreeNode* Node, TTreeNode* Parent, TTreeNode* Before) {
 void TTreeNodes::Unlink(TTreeNode* Node) {
     TTreeNode* parent = Node->FParent;
     TTreeNode*& first = parent ? parent->FFirstChild : FFirst;
-    TTreeNode*& last = parent ? parent->FLastChild : FLast;
-    if (Node->FPrevSibling)
-        Node->FPrevSibling->FNextSibling = Node->FNextSibling;
-    else
-        first = Node->FNextSibling;
-    if (Node->FNextSibling)
-        Node->FNextSibling->FPrevSibling = Node->FPrevSibling;
-    else
-        last = Node->FPrevSibling;
+    TTreeNode* next = Node->FNextSibling;
+    TTreeNode* prev = Node->FPrevSibling; // the last sibling when Node is the first
+    if (Node == first) {
+        first = next;
+        if (next) next->FPrevSibling = prev;
+    } else {
+        prev->FNextSibling = next;
+        if (next)
+            next->FPrevSibling = prev;
+        else
+            first->FPrevSibling = prev; // Node was the last sibling
+    }
     Node->FPrevSibling = nullptr;
     Node->FNextSibling = nullptr;
     Node->FParent = nullptr;
@@ -463,9 +466,9 @@ void TTreeNodes::Delete(TTreeNode* Node) {
     bool selectionInside = InBranch(tv->FSelected, Node);
     TTreeNode* newSelection = nullptr;
     if (selectionInside) {
-        newSelection = Node->FNextSibling   ? Node->FNextSibling
-                       : Node->FPrevSibling ? Node->FPrevSibling
-                                            : Node->FParent;
+        newSelection = Node->FNextSibling       ? Node->FNextSibling
+                       : Node->GetPrevSibling() ? Node->GetPrevSibling()
+                                                : Node->FParent;
     }
     tv->BeforeBranchDeleted(Node);
     TTreeNode* parent = Node->FParent;
@@ -490,6 +493,8 @@ void TTreeNodes::Clear() {
     tv->FSelected = nullptr;
     tv->FDropTarget = nullptr;
     tv->FTopItem = nullptr;
+    // Clearing a tree that has no nodes changes nothing on screen: no repaint is asked for.
+    const bool hadNodes = FFirst != nullptr;
     std::exception_ptr error;
     while (FFirst) {
         try {
@@ -498,7 +503,7 @@ void TTreeNodes::Clear() {
             if (!error) error = std::current_exception();
         }
     }
-    tv->NodesChanged();
+    if (hadNodes) tv->NodesChanged();
     if (error) std::rethrow_exception(error);
 }
 

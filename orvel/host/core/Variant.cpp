@@ -71,16 +71,25 @@ private:
 
 // An array's header and its items in one block: the items follow the header directly. The first
 // dimension varies fastest, the last slowest.
+// The item count is not kept: it follows from the bounds, and leaving it out keeps the header of
+// a key vector (one dimension) at 24 bytes, so that a one-item key takes a 40-byte block.
 struct TVarArrayData {
     int32_t Refs;
     TVarType ElementType;
-    std::size_t Count;
     TBoundList Bounds;
 
+    std::size_t Count() const {
+        if (Bounds.size() == 1) return static_cast<std::size_t>(Bounds[0].ElementCount());
+        if (Bounds.size() == 0) return 0;
+        std::size_t count = 1;
+        for (const TVarArrayBound& b : Bounds)
+            count *= static_cast<std::size_t>(b.ElementCount());
+        return count;
+    }
     Variant* begin() { return reinterpret_cast<Variant*>(this + 1); }
     const Variant* begin() const { return reinterpret_cast<const Variant*>(this + 1); }
-    Variant* end() { return begin() + Count; }
-    const Variant* end() const { return begin() + Count; }
+    Variant* end() { return begin() + Count(); }
+    const Variant* end() const { return begin() + Count(); }
     Variant& operator[](std::size_t i) { return begin()[i]; }
     const Variant& operator[](std::size_t i) const { return begin()[i]; }
 
@@ -92,7 +101,7 @@ struct TVarArrayData {
         void* block = ::operator new(sizeof(TVarArrayData) + count * sizeof(Variant));
         TVarArrayData* d;
         try {
-            d = new (block) TVarArrayData{1, elementType, count, bounds};
+            d = new (block) TVarArrayData{1, elementType, bounds};
         } catch (...) {
             ::operator delete(block);
             throw;
@@ -109,6 +118,7 @@ struct TVarArrayData {
     }
 };
 static_assert(sizeof(TVarArrayData) % alignof(Variant) == 0, "items follow the header aligned");
+static_assert(sizeof(TVarArrayData) == 24, "a one-item key vector fits a 40-byte block");
 
 // Private access to a Variant's payload for the array routines below.
 struct TVarArrayAccess {
@@ -116,7 +126,7 @@ struct TVarArrayAccess {
     static TVarArrayData* Unshared(Variant& v) {
         TVarArrayData* d = v.FArray;
         if (d->Refs > 1) {
-            TVarArrayData* copy = TVarArrayData::New(d->ElementType, d->Bounds, d->Count);
+            TVarArrayData* copy = TVarArrayData::New(d->ElementType, d->Bounds, d->Count());
             std::copy(d->begin(), d->end(), copy->begin());
             --d->Refs;
             v.FArray = copy;
@@ -507,7 +517,7 @@ TVariantRelationship CompareArrays(const Variant& a, const Variant& b) {
         if (x->Bounds[i].LowBound != y->Bounds[i].LowBound ||
             x->Bounds[i].HighBound != y->Bounds[i].HighBound)
             return TVariantRelationship::vrNotEqual;
-    for (std::size_t i = 0; i < x->Count; ++i)
+    for (std::size_t i = 0, n = x->Count(); i < n; ++i)
         if (VarCompareValue((*x)[i], (*y)[i]) != TVariantRelationship::vrEqual)
             return TVariantRelationship::vrNotEqual;
     return TVariantRelationship::vrEqual;
@@ -556,7 +566,7 @@ bool operator==(const Variant& a, const Variant& b) {
             if (x->Bounds[i].LowBound != y->Bounds[i].LowBound ||
                 x->Bounds[i].HighBound != y->Bounds[i].HighBound)
                 return false;
-        for (std::size_t i = 0; i < x->Count; ++i)
+        for (std::size_t i = 0, n = x->Count(); i < n; ++i)
             if (!((*x)[i] == (*y)[i])) return false;
         return true;
     }
@@ -633,7 +643,7 @@ void VarArrayRefill(Variant& v, std::size_t count,
                     const std::function<Variant(std::size_t)>& item) {
     TVarArrayData* d = A::Data(v);
     bool reusable = d && d->Refs == 1 && d->ElementType == varVariant && d->Bounds.size() == 1 &&
-                    d->Bounds[0].LowBound == 0 && d->Count == count;
+                    d->Bounds[0].LowBound == 0 && d->Count() == count;
     if (!reusable) {
         v = VarArrayOf(count, item);
         return;
@@ -695,7 +705,7 @@ void VarArrayRedim(Variant& v, int32_t highBound) {
     // are moved over and the old block is released with the value's own reference.
     TVarArrayData* resized = TVarArrayData::New(d->ElementType, bounds, count);
     Variant result = A::Make(resized);
-    std::size_t kept = std::min(count, d->Count);
+    std::size_t kept = std::min(count, d->Count());
     if (d->Refs == 1)
         std::move(d->begin(), d->begin() + kept, resized->begin());
     else

@@ -1,0 +1,234 @@
+// How tree nodes are kept: sibling chains that name the last sibling through the first one, the
+// node pool that makes and takes back the nodes (and, under AddressSanitizer, reports a node used
+// after its deletion), and a clear of an empty tree that leaves the screen alone.
+#include "orvel/host/controls/ComCtrls.h"
+#include "orvel/host/controls/NodePool.h"
+#include "tests/support/driver/Driver.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ORVEL_TEST_ASAN 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define ORVEL_TEST_ASAN 1
+#endif
+
+namespace orvel {
+namespace {
+
+// The children of parent (the top level for none), walked forward.
+std::vector<TTreeNode*> Forward(TTreeNodes& items, TTreeNode* parent) {
+    std::vector<TTreeNode*> list;
+    for (TTreeNode* n = parent ? parent->GetFirstChild() : items.GetFirstNode(); n;
+         n = n->GetNextSibling())
+        list.push_back(n);
+    return list;
+}
+
+// The same children walked backward from the last one.
+std::vector<TTreeNode*> Backward(TTreeNodes& items, TTreeNode* parent) {
+    std::vector<TTreeNode*> list;
+    for (TTreeNode* n = parent ? parent->GetLastChild() : items.GetLastNode(); n;
+         n = n->GetPrevSibling())
+        list.insert(list.begin(), n);
+    return list;
+}
+
+// Every level reads the same both ways, with its count and places; GetPrev undoes GetNext over
+// the whole tree.
+void ExpectConsistent(TTreeNodes& items) {
+    std::vector<TTreeNode*> parents{nullptr};
+    for (TTreeNode* n = items.GetFirstNode(); n; n = n->GetNext())
+        parents.push_back(n);
+    ASSERT_EQ(static_cast<int>(parents.size()) - 1, items.Count());
+    for (TTreeNode* p : parents) {
+        std::vector<TTreeNode*> forward = Forward(items, p);
+        ASSERT_EQ(forward, Backward(items, p)) << "children of " << (p ? p->Text() : "the top");
+        if (p) {
+            EXPECT_EQ(p->Count(), static_cast<int>(forward.size()));
+            EXPECT_EQ(p->GetFirstChild() == nullptr, forward.empty());
+        }
+        for (std::size_t i = 0; i < forward.size(); ++i) {
+            EXPECT_EQ(forward[i]->Index(), static_cast<int>(i));
+            EXPECT_EQ(forward[i]->Parent(), p);
+        }
+    }
+    for (std::size_t i = 2; i < parents.size(); ++i)
+        EXPECT_EQ(parents[i]->GetPrev(), parents[i - 1]);
+    if (parents.size() > 1) {
+        EXPECT_EQ(parents[1]->GetPrev(), nullptr);
+    }
+}
+
+class TreeNodeStorage : public TUiTest {
+protected:
+    void SetUp() override {
+        TUiTest::SetUp();
+        form = std::make_unique<TTestForm>();
+        tree = &form->Place<TTreeView>(10, 10, 200, 160);
+    }
+    void TearDown() override {
+        form.reset();
+        TUiTest::TearDown();
+    }
+    TTreeNodes& Items() { return *tree->Items(); }
+
+    std::unique_ptr<TTestForm> form;
+    TTreeView* tree = nullptr;
+};
+
+TEST_F(TreeNodeStorage, SiblingChainsReadTheSameBothWaysAfterEveryKindOfChange) {
+    TTreeNodes& items = Items();
+    ExpectConsistent(items);
+    // A fixed sequence of pseudo-random additions, moves and deletions at every place a chain
+    // can change: first, last, middle and only sibling, at the top and below.
+    uint64_t seed = 7;
+    auto next = [&](int bound) {
+        seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+        return static_cast<int>((seed >> 33) % static_cast<uint64_t>(bound));
+    };
+    std::vector<TTreeNode*> nodes;
+    auto pick = [&]() -> TTreeNode* {
+        nodes.clear();
+        for (TTreeNode* n = items.GetFirstNode(); n; n = n->GetNext())
+            nodes.push_back(n);
+        return nodes.empty() || next(5) == 0 ? nullptr
+                                             : nodes[next(static_cast<int>(nodes.size()))];
+    };
+    for (int step = 0; step < 600; ++step) {
+        std::string name = "n" + std::to_string(step);
+        TTreeNode* at = pick();
+        switch (next(9)) {
+        case 0:
+            items.Add(at, name);
+            break;
+        case 1:
+            items.AddFirst(at, name);
+            break;
+        case 2:
+            items.AddChild(at, name);
+            break;
+        case 3:
+            items.AddChildFirst(at, name);
+            break;
+        case 4:
+            items.Insert(at, name);
+            break;
+        case 5:
+            if (at) items.Delete(at);
+            break;
+        case 6:
+            if (at) at->MoveTo(pick(), static_cast<TNodeAttachMode>(next(5)));
+            break;
+        case 7:
+            if (at) at->AlphaSort(next(2) == 0);
+            break;
+        default:
+            if (at) at->DeleteChildren();
+            break;
+        }
+        ASSERT_NO_FATAL_FAILURE(ExpectConsistent(items)) << "after step " << step;
+    }
+    items.Clear();
+    ExpectConsistent(items);
+    EXPECT_EQ(items.GetLastNode(), nullptr);
+}
+
+TEST_F(TreeNodeStorage, NodesComeFromThePoolAndItsBlocksGoWithTheLastNode) {
+    const std::size_t size = sizeof(TTreeNode);
+    const std::size_t before = NodeSlotsInUse(size);
+    std::vector<TTreeNode*> made;
+    for (int i = 0; i < 1000; ++i)
+        made.push_back(Items().AddChild(i % 2 ? made.back() : nullptr, std::to_string(i)));
+    EXPECT_EQ(NodeSlotsInUse(size), before + 1000);
+
+    // A deleted node's slot serves the next node of its size.
+    TTreeNode* gone = made[10];
+    Items().Delete(gone);
+    EXPECT_EQ(NodeSlotsInUse(size), before + 998); // with its child
+    TTreeNode* again = Items().Add(nullptr, "again");
+    EXPECT_TRUE(again == gone || again == made[11]);
+    EXPECT_EQ(again->Text(), "again");
+    EXPECT_EQ(again->GetFirstChild(), nullptr);
+
+    Items().Clear();
+    EXPECT_EQ(NodeSlotsInUse(size), before);
+}
+
+// A node class of another size, aligned more strictly than a pointer.
+class TWideNode : public TTreeNode {
+public:
+    using TTreeNode::TTreeNode;
+    alignas(16) unsigned char Payload[48] = {};
+};
+
+class TWideTree : public TTreeView {
+public:
+    using TTreeView::TTreeView;
+
+protected:
+    TTreeNode* CreateNode() override { return new TWideNode(Items()); }
+};
+
+TEST_F(TreeNodeStorage, ANodeClassOfItsOwnSizeAndAlignmentGetsSlotsOfItsOwn) {
+    auto& wide = form->Place<TWideTree>(220, 10, 200, 160);
+    const std::size_t plain = NodeSlotsInUse(sizeof(TTreeNode));
+    for (int i = 0; i < 100; ++i) {
+        auto* n = static_cast<TWideNode*>(wide.Items()->Add(nullptr, "w"));
+        EXPECT_EQ(reinterpret_cast<std::uintptr_t>(n->Payload) % 16, 0u);
+        n->Payload[47] = static_cast<unsigned char>(i);
+    }
+    EXPECT_EQ(NodeSlotsInUse(sizeof(TWideNode)), 100u);
+    EXPECT_EQ(NodeSlotsInUse(sizeof(TTreeNode)), plain);
+    wide.Items()->Clear();
+    EXPECT_EQ(NodeSlotsInUse(sizeof(TWideNode)), 0u);
+}
+
+TEST_F(TreeNodeStorage, ClearingATreeWithoutNodesAsksForNoRepaint) {
+    tree->Update();
+    int invalidated = tree->InvalidateCount();
+    Items().Clear();
+    EXPECT_EQ(tree->InvalidateCount(), invalidated);
+    Items().Add(nullptr, "A");
+    tree->Update();
+    invalidated = tree->InvalidateCount();
+    Items().Clear();
+    EXPECT_EQ(tree->InvalidateCount(), invalidated + 1);
+}
+
+using TreeNodeStorageDeathTest = TreeNodeStorage;
+
+TEST_F(TreeNodeStorageDeathTest, ANodeReadAfterItsDeletionIsReportedBySanitizer) {
+#ifndef ORVEL_TEST_ASAN
+    GTEST_SKIP() << "needs the AddressSanitizer build";
+#else
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_DEATH(
+        {
+            Items().Add(nullptr, "kept"); // the pool keeps its block: the slot is poisoned
+            TTreeNode* gone = Items().Add(nullptr, "gone");
+            Items().Delete(gone);
+            volatile int index = gone->ImageIndex();
+            (void)index;
+        },
+        "use-after-poison");
+    EXPECT_DEATH(
+        {
+            TTreeNode* last = Items().Add(nullptr, "last");
+            Items().Clear(); // the last node: its block went back to the heap
+            volatile int index = last->ImageIndex();
+            (void)index;
+        },
+        "heap-use-after-free");
+#endif
+}
+
+} // namespace
+} // namespace orvel
