@@ -10,6 +10,7 @@
 // The data are those of the SQLite scenarios, made by the server itself in a schema per table
 // set and kept there while the server lives.
 #include "bench/BenchSupport.h"
+#include "bench/TreeWorld.h"
 
 #include "orvel/host/core/Application.h"
 #include "orvel/host/data/Database.h"
@@ -189,52 +190,19 @@ void SetRoundTrips(benchmark::State& state, int64_t ours, int64_t raw) {
 
 // ---- the tree -----------------------------------------------------------------------------------
 
-class TPgTreeWorld : public TBenchWorld {
+// The tree over the server, with the raw work's own connection; look-ahead off reads every
+// range by itself, as before ranges were read ahead.
+class TPgTreeWorld : public TTreeWorld {
 public:
     TPgTreeWorld(const std::string& conninfo, bool lookAhead)
-        : TBenchWorld(conninfo, "ORGANIZATION", "PARENT_ID"), Raw(conninfo) {
+        : TTreeWorld(conninfo), Raw(conninfo) {
         Table->SetLookAheadMode(lookAhead ? laAuto : laOff);
     }
-    ~TPgTreeWorld() { DropTree(); }
 
-    TDBTreeView& NewTree() {
-        DropTree();
-        Tree = &Form().Place<TDBTreeView>(0, 0, 300, 460);
-        Tree->SetLoadStyle(lsOneAhead);
-        Tree->SetNameField("NAME");
-        Tree->SetStatusIDField("STATUS_ID");
-        Tree->SetImageIDField("IMAGE_ID");
-        Tree->SetRelations("PARENT_ID->ID");
-        Tree->SetTopParentKey("Null");
-        return *Tree;
-    }
-    void Bind(benchmark::State& state) {
-        Tree->SetDataSource(Source);
-        RunMessages(state);
-    }
-    void DropTree() {
-        if (Tree) Tree->Free();
-        Tree = nullptr;
-    }
+    TDBTreeView& NewTree() { return TTreeWorld::NewTree(lsOneAhead); }
 
-    TDBTreeView* Tree = nullptr;
     TRawPg Raw;
 };
-
-int64_t IdOf(const TTreeNode* node) {
-    const Variant& id = static_cast<const TDBTreeNode*>(node)->GetID();
-    return id[VarArrayLowBound(id, 1)].AsInt64();
-}
-
-TDBTreeNode* NodeOf(const TDBTreeView& tree, int64_t id) {
-    return tree.FindNode(VarArrayOf({Variant(static_cast<int32_t>(id))}));
-}
-
-// What a node shows: its key, caption, images and whether it offers an expand button.
-int64_t Shown(const TTreeNode* node) {
-    return IdOf(node) + static_cast<int64_t>(node->Text().size()) + node->StateIndex() +
-           node->ImageIndex() + (node->HasChildren() ? 1 : 0);
-}
 
 int64_t LevelSum(const TTreeNode* first) {
     int64_t sum = 0;

@@ -8,6 +8,7 @@
 // - re-parenting: 100 drags of nodes onto other nodes, each written and posted;
 // - memory: the heap bytes every loaded node takes.
 #include "bench/BenchSupport.h"
+#include "bench/TreeWorld.h"
 #ifdef ORVEL_BENCH_QT
 #include "bench/qt/QtPeer.h"
 #endif
@@ -25,53 +26,6 @@ using namespace orvel;
 using namespace orvel::bench;
 
 namespace {
-
-// A tree (made afresh for every iteration) over the ORGANIZATION table of one database file,
-// opened on its parent index.
-class TTreeWorld : public TBenchWorld {
-public:
-    explicit TTreeWorld(const std::string& file) : TBenchWorld(file, "ORGANIZATION", "PARENT_ID") {}
-    ~TTreeWorld() { DropTree(); }
-
-    // A tree configured for ORGANIZATION, not yet bound.
-    TDBTreeView& NewTree(TLoadStyle style) {
-        DropTree();
-        Tree = &Form().Place<TDBTreeView>(0, 0, 300, 460);
-        Tree->SetLoadStyle(style);
-        Tree->SetNameField("NAME");
-        Tree->SetStatusIDField("STATUS_ID");
-        Tree->SetImageIDField("IMAGE_ID");
-        Tree->SetRelations("PARENT_ID->ID");
-        Tree->SetTopParentKey("Null");
-        return *Tree;
-    }
-    // Binding the data source: the tree posts its reload, the message loop fills it.
-    void Bind(benchmark::State& state) {
-        Tree->SetDataSource(Source);
-        RunMessages(state);
-    }
-    void DropTree() {
-        if (Tree) Tree->Free();
-        Tree = nullptr;
-    }
-
-    TDBTreeView* Tree = nullptr;
-};
-
-int64_t IdOf(const TTreeNode* node) {
-    const Variant& id = static_cast<const TDBTreeNode*>(node)->GetID();
-    return id[VarArrayLowBound(id, 1)].AsInt64();
-}
-
-TDBTreeNode* NodeOf(const TDBTreeView& tree, int64_t id) {
-    return tree.FindNode(VarArrayOf({Variant(static_cast<int32_t>(id))}));
-}
-
-// What a node shows: its key, caption, images and whether it offers an expand button.
-int64_t Shown(const TTreeNode* node) {
-    return IdOf(node) + static_cast<int64_t>(node->Text().size()) + node->StateIndex() +
-           node->ImageIndex() + (node->HasChildren() ? 1 : 0);
-}
 
 // The same from a row of ID, NAME, STATUS_ID, IMAGE_ID and whether it has a child.
 int64_t ShownRow(TSqlStatement& row, bool hasChild) {
