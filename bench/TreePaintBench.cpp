@@ -5,9 +5,9 @@
 // - the expansion of a node of 10,000 children.
 // Reported as milliseconds per frame (ms_per_frame); a frame has 16 ms at 60 frames a second.
 #include "bench/BenchSupport.h"
+#include "bench/TreeWorld.h"
 
 #include "orvel/host/controls/Graphics.h"
-#include "orvel/treeview/DBCustomTreeView.h"
 
 #include <string>
 
@@ -28,31 +28,33 @@ private:
     std::string FPrevious;
 };
 
-TDBTreeView& BoundTree(TBenchWorld& w, benchmark::State& state) {
+// The tree of the other scenarios, one ahead, bound with the dataset on its first record.
+TDBTreeView& BoundTree(TTreeWorld& w, benchmark::State& state) {
     w.Table->First();
-    auto& tree = w.Form().Place<TDBTreeView>(0, 0, 300, 460);
-    tree.SetLoadStyle(lsOneAhead);
-    tree.SetNameField("NAME");
-    tree.SetStatusIDField("STATUS_ID");
-    tree.SetImageIDField("IMAGE_ID");
-    tree.SetRelations("PARENT_ID->ID");
-    tree.SetTopParentKey("Null");
-    tree.SetDataSource(w.Source);
-    RunMessages(state);
-    return tree;
+    w.NewTree(lsOneAhead);
+    w.Bind(state);
+    return *w.Tree;
 }
 
-TDBTreeNode* NodeOf(const TDBTreeView& tree, int id) {
-    return tree.FindNode(VarArrayOf({Variant(id)}));
-}
-
-void SetFrameCounter(benchmark::State& state, double seconds, int64_t frames) {
-    state.counters["ms_per_frame"] = frames ? seconds * 1e3 / static_cast<double>(frames) : 0;
+// Times frame() in each iteration, after an untimed prepare(), and reports the time per frame.
+template <class Prepare, class Frame>
+void TimeFrames(benchmark::State& state, Prepare prepare, Frame frame) {
+    double total = 0;
+    for (auto _ : state) {
+        prepare();
+        auto t0 = TClock::now();
+        frame();
+        double s = Seconds(t0, TClock::now());
+        total += s;
+        state.SetIterationTime(s);
+    }
+    int64_t frames = state.iterations();
+    state.counters["ms_per_frame"] = frames ? total * 1e3 / static_cast<double>(frames) : 0;
 }
 
 void BM_TreePaintAfterPageScroll(benchmark::State& state) {
     TRealFont font;
-    TBenchWorld w(OrganizationFile(), "ORGANIZATION", "PARENT_ID");
+    TTreeWorld w(OrganizationFile());
     TDBTreeView& tree = BoundTree(w, state);
     // The ten top-level records and their children and grandchildren open: 1,110 rows.
     for (TTreeNode* top = tree.Items()->GetFirstNode(); top; top = top->GetNextSibling()) {
@@ -63,20 +65,15 @@ void BM_TreePaintAfterPageScroll(benchmark::State& state) {
     RunMessages(state);
     tree.SetTopItem(tree.Items()->GetFirstNode());
     tree.Repaint();
-    double total = 0;
-    for (auto _ : state) {
-        auto t0 = TClock::now();
-        TTreeNode* before = tree.TopItem();
-        tree.ScrollBy(tree.VisibleCount());
-        if (tree.TopItem() == before) tree.SetTopItem(tree.Items()->GetFirstNode());
-        tree.Update();
-        double s = Seconds(t0, TClock::now());
-        total += s;
-        state.SetIterationTime(s);
-    }
+    TimeFrames(
+        state, [] {},
+        [&] {
+            TTreeNode* before = tree.TopItem();
+            tree.ScrollBy(tree.VisibleCount());
+            if (tree.TopItem() == before) tree.SetTopItem(tree.Items()->GetFirstNode());
+            tree.Update();
+        });
     state.counters["rows"] = tree.RowCount();
-    SetFrameCounter(state, total, state.iterations());
-    tree.Free();
 }
 BENCHMARK(BM_TreePaintAfterPageScroll)
     ->Name("tree paint after a page scroll, 1M records")
@@ -86,27 +83,22 @@ BENCHMARK(BM_TreePaintAfterPageScroll)
 
 void BM_TreePaintAfterExpand(benchmark::State& state) {
     TRealFont font;
-    TBenchWorld w(WideFile(), "ORGANIZATION", "PARENT_ID");
+    TTreeWorld w(WideFile());
     TDBTreeView& tree = BoundTree(w, state);
     NodeOf(tree, WideTopOf(10000))->Expand(false);
     TDBTreeNode* parent = NodeOf(tree, WideParentOf(10000));
     tree.SetSelected(parent);
     RunMessages(state);
-    double total = 0;
-    for (auto _ : state) {
-        parent->Collapse(false);
-        tree.Repaint();
-        parent->Expand(false); // the rows change: the row count and scroll bar are counted anew
-        RunMessages(state);
-        auto t0 = TClock::now();
-        tree.Update();
-        double s = Seconds(t0, TClock::now());
-        total += s;
-        state.SetIterationTime(s);
-    }
+    TimeFrames(
+        state,
+        [&] {
+            parent->Collapse(false);
+            tree.Repaint();
+            parent->Expand(false); // the rows change: the row count and scroll bar anew
+            RunMessages(state);
+        },
+        [&] { tree.Update(); });
     state.counters["rows"] = tree.RowCount();
-    SetFrameCounter(state, total, state.iterations());
-    tree.Free();
 }
 BENCHMARK(BM_TreePaintAfterExpand)
     ->Name("tree paint after expanding 10,000 children")
