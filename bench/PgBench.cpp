@@ -264,13 +264,6 @@ BENCHMARK(BM_PgTreeFill)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(50);
 
-int32_t NextLevelSixRecord(uint64_t& seed) {
-    constexpr int32_t first = 111111;
-    seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
-    return first +
-           static_cast<int32_t>((seed >> 33) % static_cast<uint64_t>(kOrgRecords - first + 1));
-}
-
 int64_t RevealedSum(const TDBTreeView& tree) {
     const TTreeNode* selected = tree.Selected();
     if (!selected) return -1;

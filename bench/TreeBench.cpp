@@ -148,14 +148,6 @@ BENCHMARK(BM_TreeFill)
 // ---- 2. reveal
 // -----------------------------------------------------------------------------------
 
-int32_t NextLevelSixRecord(uint64_t& seed) {
-    // Level six of a fan-out of ten: records 111,111 up to the table's end.
-    constexpr int32_t first = 111111;
-    seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
-    return first +
-           static_cast<int32_t>((seed >> 33) % static_cast<uint64_t>(kOrgRecords - first + 1));
-}
-
 // The branches opened on the way down to the selected node (each ancestor's children with their
 // expand buttons) and the selected node's key.
 int64_t RevealedSum(const TDBTreeView& tree) {

@@ -59,4 +59,13 @@ inline int64_t Shown(const TTreeNode* node) {
            node->ImageIndex() + (node->HasChildren() ? 1 : 0);
 }
 
+// The next of a seeded series of records at level six of the organisation tree (a fan-out of
+// ten: records 111,111 up to the table's end), the records the reveal scenarios move to.
+inline int32_t NextLevelSixRecord(uint64_t& seed) {
+    constexpr int32_t first = 111111;
+    seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+    return first +
+           static_cast<int32_t>((seed >> 33) % static_cast<uint64_t>(kOrgRecords - first + 1));
+}
+
 } // namespace orvel::bench
