@@ -1810,7 +1810,20 @@ void TDBCustomTreeView::ChangeParent(TTreeNode* Node, TTreeNode* NewParent) {
     if (FLoadDepth > 0) AsDBNode(Node)->FVisited = true;
     TTreeNode* oldParent = Node->Parent();
     Node->MoveTo(NewParent, NewParent == oldParent ? naAddChildFirst : naAddChild);
-    if (oldParent != NewParent) KeepButton(oldParent);
+    if (oldParent == NewParent) return;
+    KeepButton(oldParent);
+    OfferUncountedChildren(Node, oldParent);
+}
+
+// A node read only by a look-ahead pass (its parent's own children not all loaded) has never had
+// its own children counted, so it shows no button. Moved to a parent whose children are all
+// loaded, or to the top, it would then hide a branch the user could not open: it offers the
+// button until a read of its branch decides it.
+void TDBCustomTreeView::OfferUncountedChildren(TTreeNode* Node, TTreeNode* OldParent) {
+    auto* oldParent = dynamic_cast<TDBTreeNode*>(OldParent);
+    auto* node = AsDBNode(Node);
+    if (oldParent && !oldParent->FComplete && !node->FComplete && !node->GetFirstChild())
+        node->SetHasChildren(true);
 }
 
 // A parent whose children were not all loaded may have more of them in the table: it keeps its

@@ -421,6 +421,7 @@ private:
     bool AllowedBy(const TDBTEEBeforeChildInsert& Event, TTreeNode* Parent);
     void WriteParentReference(TTreeNode* Parent);
     void KeepButton(TTreeNode* Parent);
+    void OfferUncountedChildren(TTreeNode* Node, TTreeNode* OldParent);
     void PostEditByDrag(TTreeNode* Target);
     void EditByDrag(TTreeNode* Target, const Variant& TargetKey, const Variant& MovedKey);
     void MoveRecordUnder(TDBTreeNode* Node, TTreeNode* Target);

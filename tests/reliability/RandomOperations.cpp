@@ -367,8 +367,9 @@ private:
             // A look-ahead pass does not decide its nodes' buttons: only a node its parent's own
             // pass has read (or a top-level node read by the top-level pass) must show that it
             // has children. A look-ahead node shown early (its parent opened by an insertion
-            // under it, in insert state, where no branch is read) or dropped at the top keeps
-            // the undecided button until its parent's branch or the tree is read again.
+            // under it, in insert state, where no branch is read) keeps the undecided button
+            // until its parent's branch or the tree is read again; one dropped elsewhere offers
+            // the button until its own branch is read.
             bool readByItsParent =
                 n->Parent() ? static_cast<TDBTreeNode*>(n->Parent())->GetComplete() : ordered;
             if (whole && n->IsNodeVisible() && readByItsParent && !node->GetComplete() &&

@@ -211,6 +211,34 @@ TEST_P(TreeDragTest, ARenamePendingOnTheDraggedNodeIsPostedWithIt) {
     ExpectSettled();
 }
 
+// A node read only as its parent's look-ahead has never had its own children counted. Dropped
+// under a node whose children are all read, it offers the expand button, and opening it shows
+// its branch.
+TEST_F(TreeTest, ALookAheadNodeDroppedUnderAReadBranchOffersItsChildren) {
+    OpenOrganization(lsOneAhead);
+    tree->SetDragMode(dmAutomatic);
+    Bind();
+    TDBTreeNode* branchOffice = NodeNamed(*tree, "Branch office");
+    ClickButton(branchOffice);
+    ASSERT_EQ(Branch(branchOffice), "Branch office+ (Depot)");
+    // Opened while the dataset edits, the head office shows its look-ahead child unread.
+    table->Edit();
+    NodeNamed(*tree, "Head office")->Expand(false);
+    table->Cancel();
+    run_messages();
+    ASSERT_EQ(Branch(NodeNamed(*tree, "Head office")), "Head office+ (Sales)");
+
+    drag_to(*tree, LabelOf(NodeNamed(*tree, "Sales")), *tree, LabelOf(branchOffice));
+    run_messages();
+    EXPECT_EQ(StoredParent(2), "7");
+    EXPECT_EQ(Branch(branchOffice), "Branch office+ (Depot, Sales+)");
+    // The parent it left may still have unread children: it keeps its button.
+    EXPECT_EQ(Branch(NodeNamed(*tree, "Head office")), "Head office+");
+    ClickButton(NodeNamed(*tree, "Sales"));
+    EXPECT_EQ(Branch(NodeNamed(*tree, "Sales")), "Sales+ (North, South)");
+    ExpectSettled();
+}
+
 // The organisation's records keyed by the row id, in a table without row id, and under a text
 // key.
 INSTANTIATE_TEST_SUITE_P(Tables, TreeDragTest,
