@@ -357,6 +357,33 @@ void PaintControls(explorer::TExplorer& explorer, TCanvas& canvas) {
     canvas.ResetClip();
 }
 
+// How much of the drag image covers the frame under it (of 255): the rows it passes over, the
+// drop target among them, stay readable while it moves.
+constexpr uint32_t kDragImageCoverage = 160;
+
+// Each colour channel of front over back at coverage/255; the back pixel's top byte is kept.
+uint32_t MixPixel(uint32_t front, uint32_t back, uint32_t coverage) {
+    uint32_t mixed = back & 0xFF000000u;
+    for (int shift = 0; shift <= 16; shift += 8) {
+        uint32_t f = (front >> shift) & 0xFFu, b = (back >> shift) & 0xFFu;
+        mixed |= ((f * coverage + b * (255u - coverage) + 127u) / 255u) << shift;
+    }
+    return mixed;
+}
+
+// The drag image over the frame with its top left corner at `at`, mixed with what it covers;
+// the parts outside the frame are left out.
+void BlendDragImage(TBitmap& into, const TBitmap& image, TPoint at) {
+    const int left = std::max(0, at.X), right = std::min(into.Width(), at.X + image.Width());
+    const int top = std::max(0, at.Y), bottom = std::min(into.Height(), at.Y + image.Height());
+    for (int y = top; y < bottom; ++y) {
+        const uint32_t* from = image.ScanLine(y - at.Y);
+        uint32_t* to = into.ScanLine(y);
+        for (int x = left; x < right; ++x)
+            to[x] = MixPixel(from[x - at.X], to[x], kDragImageCoverage);
+    }
+}
+
 } // namespace
 
 void TDesktopFrame::Paint(const TTextScreen& screen, TBitmap& into, int width, int height,
@@ -393,8 +420,7 @@ TRect TDesktopFrame::Compose(explorer::TExplorer& explorer, const TTextScreen& s
     TPoint hotSpot;
     if (drag.Started() && drag.Source() && drag.Source()->GetDragImage(image, hotSpot)) {
         TPoint at = Mouse().CursorPos();
-        into.Canvas()->ResetClip();
-        into.Canvas()->Draw(at.X - hotSpot.X, at.Y - hotSpot.Y, &image);
+        BlendDragImage(into, image, {at.X - hotSpot.X, at.Y - hotSpot.Y});
     }
     return Damage(into);
 }

@@ -1,6 +1,6 @@
 // The desktop explorer's screens composed offscreen on the sample database and compared with the
-// stored pictures: the main screen, a design dialog over the designer, and a list in report
-// style. Each is also kept under the build folder for people to look at.
+// stored pictures: the main screen, a design dialog over the designer, a list in report style
+// and a node being dragged. Each is also kept under the build folder for people to look at.
 #include "tests/desktop/DesktopSupport.h"
 #include "tests/support/pictures/GoldenPicture.h"
 
@@ -51,6 +51,15 @@ TEST_F(DesktopTest, TheInventoryListsItsItemsInReportStyle) {
     const TBitmap& report = app->Picture();
     KeepPicture(report, "desktop-report.png");
     EXPECT_TRUE(orvel::testing::MatchesGolden(report, "desktop/report"));
+}
+
+TEST_F(DesktopTest, TheDragImageLetsTheRowsUnderItShowThrough) {
+    orvel::testing::TRealFontScope font;
+    // North Farm picked up and carried down over River Valley and East Depot, not yet dropped.
+    auto app = RunOffscreen(Options("<Right><Press:10,4><Move:11,5><Move:12,6>"));
+    const TBitmap& drag = app->Picture();
+    KeepPicture(drag, "desktop-drag.png");
+    EXPECT_TRUE(orvel::testing::MatchesGolden(drag, "desktop/drag"));
 }
 
 } // namespace
