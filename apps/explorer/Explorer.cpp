@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 
 namespace orvel::explorer {
 
@@ -585,7 +586,10 @@ void TExplorer::DeliverKey(const TInputEvent& event) {
 
 bool TExplorer::HandleOverlay(const TInputEvent& event) {
     if (FPrompt) {
-        if (event.Kind != TInputKind::Mouse) HandlePromptKey(event);
+        if (event.Kind == TInputKind::Mouse)
+            HandlePromptMouse(event);
+        else
+            HandlePromptKey(event);
         return true;
     }
     if (!FMenus.empty())
@@ -614,6 +618,80 @@ bool TExplorer::HandlePromptKey(const TInputEvent& event) {
     int serial = FPromptSerial;
     // An answer that asks the next question keeps that one open.
     if (prompt.Answer(event) && serial == FPromptSerial) FPrompt.reset();
+    return true;
+}
+
+namespace {
+
+// One answer a prompt offers in its text ("y: delete", "n/Esc: keep"): the cells it takes on the
+// text's line and the key it stands for (the first of those named before the colon).
+struct TPromptChoice {
+    int First = 0, Last = 0; // cells from the text's start, Last excluded
+    TInputEvent Key;
+};
+
+// The key a name before an answer's colon stands for: one character, or Esc or Enter.
+std::optional<TInputEvent> ChoiceKey(const std::string& name) {
+    TInputEvent key;
+    if (name == "Esc" || name == "Enter") {
+        key.Kind = TInputKind::Key;
+        key.Key = name == "Esc" ? VK_ESCAPE : VK_RETURN;
+        return key;
+    }
+    if (SplitCharacters(name).size() != 1 || name == " ") return std::nullopt;
+    key.Kind = TInputKind::Char;
+    key.Text = name;
+    return key;
+}
+
+// The answers of a prompt's text: the parts after its question, set apart by two spaces or more,
+// that read "keys: what it does".
+std::vector<TPromptChoice> PromptChoices(const std::string& text) {
+    std::vector<TPromptChoice> choices;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t gap = text.find("  ", start);
+        std::string part = text.substr(start, gap == std::string::npos ? gap : gap - start);
+        std::size_t colon = part.find(": ");
+        if (colon != std::string::npos && colon > 0 && part.find(' ') > colon) {
+            std::string names = part.substr(0, colon);
+            if (auto key = ChoiceKey(names.substr(0, names.find('/')))) {
+                int first = TextCells(text.substr(0, start));
+                choices.push_back({first, first + TextCells(part), *key});
+            }
+        }
+        if (gap == std::string::npos) break;
+        start = text.find_first_not_of(' ', gap);
+    }
+    return choices;
+}
+
+} // namespace
+
+bool TExplorer::HandlePromptMouse(const TInputEvent& event) {
+    bool press = event.Action == TMouseAction::Press || event.Action == TMouseAction::DoublePress;
+    bool give = event.Action == TMouseAction::Click || event.Action == TMouseAction::Release;
+    if (FPrompt->Entry || (!press && !give)) return true;
+    int x = event.Pixels ? event.X / CellWidth : event.X;
+    int y = event.Pixels ? event.Y / CellHeight : event.Y;
+    TCellRect box = PromptBox();
+    std::vector<TPromptChoice> choices = PromptChoices(FPrompt->Text);
+    int at = -1;
+    for (std::size_t i = 0; i < choices.size(); ++i) {
+        int column = x - box.Left - 2;
+        // A part cut off at the box's edge cannot be clicked.
+        if (y == box.Top + 1 && column >= choices[i].First && column < choices[i].Last &&
+            choices[i].Last <= box.Width - 4)
+            at = static_cast<int>(i);
+    }
+    // A release answers only where its own press went down, so a click that opened the prompt
+    // does not also answer it.
+    std::pair<int, int> here{FPromptSerial, at};
+    if (press) FPromptPress = here;
+    bool answered =
+        give && at >= 0 && (event.Action == TMouseAction::Click || FPromptPress == here);
+    if (!press) FPromptPress = {-1, -1};
+    if (answered) HandlePromptKey(choices[static_cast<std::size_t>(at)].Key);
     return true;
 }
 

@@ -168,6 +168,10 @@ private:
         bool Entry = false; // a line of typed text: drawn wider, with the cursor at its end
     };
     void Ask(std::string text, std::function<bool(const TInputEvent&)> answer);
+    // Where the prompt stands on the screen; its text is on the middle row, two cells in.
+    TCellRect PromptBox() const;
+    // A click on one of the prompt's answers ("y: delete") gives that answer's key.
+    bool HandlePromptMouse(const TInputEvent& event);
     void OpenPopup();
     void CloseMenus();
 
@@ -301,6 +305,9 @@ private:
     Variant FMovedKey;      // the record of a drop not yet carried out (Empty: none)
     std::string FMovedFrom; // its parent reference before the drop
     int FPromptSerial = 0;  // counts the prompts asked, so an answer may ask the next one
+    // The prompt (by its serial) and the answer a mouse button went down on; its release on the
+    // same answer gives it.
+    std::pair<int, int> FPromptPress{-1, -1};
 
     // ---- help and key hints ----
     int HelpRows() const;      // rows of the help box inside its frame

@@ -213,12 +213,17 @@ void TExplorer::RenderMenus() {
         open.Box = FPainter.Menu(*open.Menu, open.X, open.Y, open.Highlight);
 }
 
-void TExplorer::RenderPrompt() {
-    if (!FPrompt) return;
+TCellRect TExplorer::PromptBox() const {
     int wanted = TextCells(FPrompt->Text) + 4 + (FPrompt->Entry ? 1 : 0);
     if (FPrompt->Entry) wanted = std::max(wanted, 50);
     int width = std::min(FScreen.Width() - 4, wanted);
-    TCellRect box{(FScreen.Width() - width) / 2, FScreen.Height() / 2 - 2, width, 3};
+    return {(FScreen.Width() - width) / 2, FScreen.Height() / 2 - 2, width, 3};
+}
+
+void TExplorer::RenderPrompt() {
+    if (!FPrompt) return;
+    TCellRect box = PromptBox();
+    int width = box.Width;
     FOverlayCells.push_back(box);
     FScreen.Fill(box, {ccBlack, ccWhite});
     FScreen.Frame(box, FPrompt->Title, {ccBlack, ccWhite, true});

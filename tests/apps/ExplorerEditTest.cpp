@@ -2,6 +2,8 @@
 // insert modes, delete, re-parent by keys and by mouse) and checking the table afterwards.
 #include "tests/apps/ExplorerRun.h"
 
+#include <algorithm>
+
 namespace orvel::test {
 namespace {
 
@@ -65,6 +67,40 @@ TEST_F(ExplorerTest, DeleteAsksAndRemovesTheRecordOnYes) {
     EXPECT_EQ(Query("SELECT COUNT(*) FROM Objects WHERE Name = 'Rasmussen Machinery Co.'"), "0");
     EXPECT_EQ(std::stoi(Query("SELECT COUNT(*) FROM Objects")), std::stoi(before) - 1);
     EXPECT_EQ(deleted.TreeRow("Rasmussen Machinery Co."), "") << deleted.Screen;
+}
+
+// The cell (column, row) where a text starts on a run's screen, as a mouse item of a key script.
+std::string ClickOn(const TRun& run, const std::string& text) {
+    std::size_t at = run.Screen.find(text);
+    if (at == std::string::npos) return "<Dump>";
+    std::size_t lineStart = run.Screen.rfind('\n', at);
+    lineStart = lineStart == std::string::npos ? 0 : lineStart + 1;
+    int row = static_cast<int>(std::count(run.Screen.begin(), run.Screen.begin() + at, '\n'));
+    int column = 0;
+    for (std::size_t i = lineStart; i < at; ++i)
+        column += (static_cast<unsigned char>(run.Screen[i]) & 0xC0) != 0x80;
+    return "<Click:" + std::to_string(column + 1) + "," + std::to_string(row) + ">";
+}
+
+TEST_F(ExplorerTest, AClickOnAPromptsAnswerGivesThatAnswer) {
+    std::string before = Query("SELECT COUNT(*) FROM Objects");
+    const std::string ask = "<Down><Right><End><Del>";
+    TRun asked = Keys(ask);
+    ASSERT_TRUE(asked.Shows("y: delete")) << asked.Screen;
+    // The question itself and the box's frame answer nothing.
+    TRun question = Keys(ask + ClickOn(asked, "Delete '"));
+    EXPECT_TRUE(question.Shows("y: delete")) << question.Screen;
+    TRun kept = Keys(ask + ClickOn(asked, "n/Esc: keep"));
+    EXPECT_FALSE(kept.Shows("y: delete")) << kept.Screen;
+    EXPECT_EQ(Query("SELECT COUNT(*) FROM Objects"), before);
+
+    // A press on the answer and its release elsewhere give nothing; both on it give it.
+    std::string yes = ClickOn(asked, "y: delete").substr(7);
+    TRun slipped = Keys(ask + "<Press:" + yes + "<Release:1,1>");
+    EXPECT_TRUE(slipped.Shows("y: delete")) << slipped.Screen;
+    Keys(ask + "<Press:" + yes + "<Release:" + yes);
+    EXPECT_EQ(Query("SELECT COUNT(*) FROM Objects WHERE Name = 'Rasmussen Machinery Co.'"), "0");
+    EXPECT_EQ(std::stoi(Query("SELECT COUNT(*) FROM Objects")), std::stoi(before) - 1);
 }
 
 TEST_F(ExplorerTest, PickUpAndDropMovesANodeUnderAnotherAndWritesItsParentFields) {
