@@ -751,6 +751,18 @@ void TDBCustomListView::LoadInBulk(TDataSet* DataSet, const TBulkFields& Fields)
     });
 }
 
+namespace {
+
+// An image index from a record: the field's integer value, or Default when there is no field or
+// its value is Null (what SetStatusID and SetImageID give), the value read once.
+int32_t IndexOf(const TRecordView& Record, const TField* Field, int32_t Default) {
+    if (!Field) return Default;
+    Variant value = Record.Value(Field);
+    return value.IsNull() ? Default : value.AsInteger();
+}
+
+} // namespace
+
 // SetupFromRecord for an item made with the record's key vector, from the record as read.
 void TDBCustomListView::SetupFromView(TDBListItem* Item, const TRecordView& Record,
                                       const TBulkFields& Fields, int32_t DefState,
@@ -761,10 +773,8 @@ void TDBCustomListView::SetupFromView(TDBListItem* Item, const TRecordView& Reco
     else
         FLoadText.clear();
     Item->SetCaption(FLoadText);
-    Item->SetStateIndex(
-        !FStatusField || Record.IsNull(FStatusField) ? DefState : Record.AsInteger(FStatusField));
-    Item->SetImageIndex(!FImageField || Record.IsNull(FImageField) ? DefImage
-                                                                   : Record.AsInteger(FImageField));
+    Item->SetStateIndex(IndexOf(Record, FStatusField, DefState));
+    Item->SetImageIndex(IndexOf(Record, FImageField, DefImage));
     TStrings* columns = Item->SubItems();
     columns->BeginUpdate();
     try {

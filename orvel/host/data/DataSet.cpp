@@ -1079,11 +1079,6 @@ void TRecordView::AsString(const TField* field, std::string& out) const {
     out = field->StoredAsString(stored);
 }
 
-int32_t TRecordView::AsInteger(const TField* field) const {
-    Variant value = Value(field);
-    return value.IsNull() ? 0 : value.AsInteger();
-}
-
 TBookmark TRecordView::Bookmark() const {
     return FDataSet->MakeBookmark(Handle());
 }

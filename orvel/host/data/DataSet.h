@@ -56,12 +56,11 @@ public:
     virtual bool StoredText(int fieldNo, std::string_view& out) const = 0;
 
     // What the field's readers give while this record is the current one (TField::GetValue,
-    // IsNull, GetAsString, GetAsInteger), and the record's bookmark (GetBookmark).
+    // IsNull, GetAsString), and the record's bookmark (GetBookmark).
     Variant Value(const TField* field) const;
     bool IsNull(const TField* field) const;
     // Into out, whose buffer is reused.
     void AsString(const TField* field, std::string& out) const;
-    int32_t AsInteger(const TField* field) const;
     TBookmark Bookmark() const;
 
 private:
