@@ -648,21 +648,11 @@ void TDBCustomListView::LoadItems() {
         Items()->BeginUpdate();
         updating = true;
         if (!(bof && eof)) {
-            ds->First();
-            while (!ds->Eof()) {
-                // The items keep one-field keys folded, so FLastKey's array is its own again
-                // here and is refilled rather than made anew for every record.
-                ds->GetFieldValue(FKeyFields + ";", FLastKey);
-                FLoadingItem = true;
-                try {
-                    SetupItem(InsertItem());
-                } catch (...) {
-                    FLoadingItem = false;
-                    throw;
-                }
-                FLoadingItem = false;
-                ds->Next();
-            }
+            TBulkFields fields;
+            if (CanLoadInBulk(ds, fields))
+                LoadInBulk(ds, fields);
+            else
+                LoadRecordByRecord(ds);
         }
     } catch (...) {
         failure = std::current_exception();
@@ -683,6 +673,124 @@ void TDBCustomListView::LoadItems() {
     if (failure) std::rethrow_exception(failure);
 }
 
+void TDBCustomListView::LoadRecordByRecord(TDataSet* DataSet) {
+    DataSet->First();
+    while (!DataSet->Eof()) {
+        // The items keep one-field keys folded, so FLastKey's array is its own again here and is
+        // refilled rather than made anew for every record.
+        DataSet->GetFieldValue(FKeyFields + ";", FLastKey);
+        FLoadingItem = true;
+        try {
+            SetupItem(InsertItem());
+        } catch (...) {
+            FLoadingItem = false;
+            throw;
+        }
+        FLoadingItem = false;
+        DataSet->Next();
+    }
+}
+
+bool TDBCustomListView::CanLoadInBulk(TDataSet* DataSet, TBulkFields& Fields) const {
+    if (FOnItemSetup || OnInsert || DataSet->GetBeforeScroll() || DataSet->GetAfterScroll())
+        return false;
+    for (const TField* field : {FTextField, FStatusField, FImageField})
+        if (field && field->DataSet() != DataSet) return false;
+    // The key fields as a key vector's read parses them; a name the dataset lacks is left to
+    // the record-by-record load, which raises its error where it always has.
+    std::string keys = FKeyFields + ";";
+    int pos = 1;
+    while (pos <= static_cast<int>(keys.size())) {
+        std::string name = ExtractFieldName(keys, pos);
+        if (name.empty()) continue;
+        TField* field = DataSet->FindField(name);
+        if (!field) return false;
+        Fields.Keys.push_back(field);
+    }
+    if (Fields.Keys.empty()) return false;
+    for (int i = 0; i < FColumnFieldList->Count(); ++i) {
+        TField* field =
+            DataSet == FColumnFieldsOf &&
+                    FColumnFields.size() == static_cast<std::size_t>(FColumnFieldList->Count())
+                ? FColumnFields[static_cast<std::size_t>(i)]
+                : DataSet->FindField(FColumnFieldList->Get(i));
+        if (!field) return false;
+        Fields.Columns.push_back(field);
+    }
+    return true;
+}
+
+// What LoadRecordByRecord gives, with the records read in one pass and never made current. The
+// dataset's cursor is where it was; the caller puts it back as after any load.
+void TDBCustomListView::LoadInBulk(TDataSet* DataSet, const TBulkFields& Fields) {
+    std::vector<TField*> read = Fields.Keys;
+    for (TField* field : {FTextField, FStatusField, FImageField})
+        if (field) read.push_back(field);
+    read.insert(read.end(), Fields.Columns.begin(), Fields.Columns.end());
+    // Nothing runs during the load that could change the image lists.
+    int32_t defState = GetDefState();
+    int32_t defImage = GetDefImage();
+    const std::vector<TField*>& keys = Fields.Keys;
+    DataSet->ReadRecords(read, [&](const TRecordView& record) {
+        VarArrayRefill(FLastKey, keys.size(), [&](std::size_t i) { return record.Value(keys[i]); });
+        FLoadingItem = true;
+        TDBListItem* item = nullptr;
+        try {
+            item = InsertItem();
+        } catch (...) {
+            FLoadingItem = false;
+            throw;
+        }
+        FLoadingItem = false;
+        if (!LinkActive()) return;
+        try {
+            SetupFromView(item, record, Fields, defState, defImage);
+        } catch (...) {
+            RaiseRes<EListError>(SCannotSetupItem);
+        }
+    });
+}
+
+namespace {
+
+// An image index from a record: the field's integer value, or Default when there is no field or
+// its value is Null (what SetStatusID and SetImageID give), the value read once.
+int32_t IndexOf(const TRecordView& Record, const TField* Field, int32_t Default) {
+    if (!Field) return Default;
+    Variant value = Record.Value(Field);
+    return value.IsNull() ? Default : value.AsInteger();
+}
+
+} // namespace
+
+// SetupFromRecord for an item made with the record's key vector, from the record as read.
+void TDBCustomListView::SetupFromView(TDBListItem* Item, const TRecordView& Record,
+                                      const TBulkFields& Fields, int32_t DefState,
+                                      int32_t DefImage) {
+    Item->SetBookMark(Record.Bookmark());
+    if (FTextField)
+        Record.AsString(FTextField, FLoadText);
+    else
+        FLoadText.clear();
+    Item->SetCaption(FLoadText);
+    Item->SetStateIndex(IndexOf(Record, FStatusField, DefState));
+    Item->SetImageIndex(IndexOf(Record, FImageField, DefImage));
+    TStrings* columns = Item->SubItems();
+    columns->BeginUpdate();
+    try {
+        columns->Clear();
+        columns->SetCapacity(static_cast<int>(Fields.Columns.size()));
+        for (const TField* field : Fields.Columns) {
+            Record.AsString(field, FLoadText);
+            columns->Add(FLoadText);
+        }
+    } catch (...) {
+        columns->EndUpdate();
+        throw;
+    }
+    columns->EndUpdate();
+}
+
 void TDBCustomListView::DoReload() {
     TBusy busy(FLockCount);
     FDeletingItem = nullptr;
@@ -694,11 +802,11 @@ void TDBCustomListView::DoReload() {
 }
 
 TListItem* TDBCustomListView::CreateListItem() {
+    // A load hands its key over without a copy of its own (the item keeps the one-field key
+    // folded anyway).
+    if (FLoadingItem) return new TDBListItem(Items(), FLastKey, TBookmark());
     Variant key;
-    if (FLoadingItem)
-        key = FLastKey;
-    else if (LinkActive())
-        key = ReadKey(DataSet());
+    if (LinkActive()) key = ReadKey(DataSet());
     // Items added by application code while no dataset is active stand for no record: Empty.
     return new TDBListItem(Items(), key, TBookmark());
 }

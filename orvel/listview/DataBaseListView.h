@@ -320,6 +320,20 @@ private:
     void ForgetMenu(TPopupMenu* Menu);
     void FieldTextChanged(std::string& Field, const std::string& Value);
     void SetupFromRecord(TDBListItem* Item, TDataSet* DataSet);
+    // Loading in bulk: the records are read straight from the dataset into the items, without
+    // making each one current, when nothing could tell the difference: no handler that may look
+    // at the dataset during the load (item set-up, item insertion, the dataset's scroll events),
+    // and every field the items show found. Fills Fields with the key and column fields, else
+    // answers false.
+    struct TBulkFields {
+        std::vector<TField*> Keys;
+        std::vector<TField*> Columns;
+    };
+    bool CanLoadInBulk(TDataSet* DataSet, TBulkFields& Fields) const;
+    void LoadInBulk(TDataSet* DataSet, const TBulkFields& Fields);
+    void SetupFromView(TDBListItem* Item, const TRecordView& Record, const TBulkFields& Fields,
+                       int32_t DefState, int32_t DefImage);
+    void LoadRecordByRecord(TDataSet* DataSet);
 
     std::string FStatusIDField;
     std::string FImageIDField;
@@ -363,6 +377,8 @@ private:
     // While a load adds and sets up the item of one record, FLastKey is that record's key vector:
     // the item factory and the set-up take it instead of reading it again.
     bool FLoadingItem = false;
+    // The text buffer of a load in bulk: field texts pass through it on their way to the items.
+    std::string FLoadText;
     uint32_t FDeletions = 0; // items removed so far
     // Made by the first lookup, which may come from a const question.
     mutable TListKeyIndex FKeyIndex;

@@ -1053,4 +1053,101 @@ void TDataSet::UpdateRecord() {
     DataEvent(TDataEvent::deUpdateRecord);
 }
 
+// ---- bulk reads ---------------------------------------------------------------------------------
+
+Variant TRecordView::Value(const TField* field) const {
+    Variant stored;
+    Stored(field->FieldNo(), stored);
+    return field->StoredToValue(stored);
+}
+
+bool TRecordView::IsNull(const TField* field) const {
+    Variant stored;
+    Stored(field->FieldNo(), stored);
+    return stored.IsNull() || stored.IsEmpty();
+}
+
+void TRecordView::AsString(const TField* field, std::string& out) const {
+    std::string_view text;
+    // Texts of text fields are taken as they are: the one copy is into out.
+    if (field->TextStoredAsIs() && StoredText(field->FieldNo(), text)) {
+        out.assign(text);
+        return;
+    }
+    Variant stored;
+    Stored(field->FieldNo(), stored);
+    out = field->StoredAsString(stored);
+}
+
+TBookmark TRecordView::Bookmark() const {
+    return FDataSet->MakeBookmark(Handle());
+}
+
+void TStoredRecordView::Stored(int fieldNo, Variant& out) const {
+    if (fieldNo >= 0 && fieldNo < static_cast<int>(FRecord->Values.size()))
+        out = FRecord->Values[static_cast<std::size_t>(fieldNo)];
+    else
+        out = Variant::Null();
+}
+
+// A Variant lends no view of its text: readers take it through Stored.
+bool TStoredRecordView::StoredText(int, std::string_view&) const {
+    return false;
+}
+
+void TDataSet::ReadRecords(const std::vector<TField*>& fields, const TRecordVisitor& visit) {
+    CheckActive();
+    std::vector<int> fieldNos;
+    fieldNos.reserve(fields.size());
+    for (const TField* field : fields) {
+        if (!field || field->DataSet() != this || field->FieldNo() >= FieldCount() ||
+            Fields(field->FieldNo()) != field)
+            DatabaseError("A field of another dataset cannot be read here");
+        fieldNos.push_back(field->FieldNo());
+    }
+    std::sort(fieldNos.begin(), fieldNos.end());
+    fieldNos.erase(std::unique(fieldNos.begin(), fieldNos.end()), fieldNos.end());
+    CheckBrowseMode();
+    // The fields read are demanded, as reading them from the current record would make them:
+    // later windows carry them.
+    if (FDemanded.size() != FFields.size()) FDemanded.assign(FFields.size(), false);
+    for (int no : fieldNos) {
+        if (FDemanded[static_cast<std::size_t>(no)]) continue;
+        FDemanded[static_cast<std::size_t>(no)] = true;
+        ++FDemandVersion;
+    }
+    VisitRecords(fieldNos, visit);
+}
+
+// Windows of growing size, each read into one buffer; a record read partly is read whole when it
+// lacks a field asked for.
+void TDataSet::VisitRecords(const std::vector<int>& fieldNos, const TRecordVisitor& visit) {
+    std::vector<TRecordData> rows;
+    TRecordData edge;
+    TRecordData whole;
+    TStoredRecordView view(this, nullptr);
+    int count = 64;
+    int n = FetchRecords(nullptr, true, count, rows);
+    while (n > 0) {
+        for (int i = 0; i < n; ++i) {
+            const TRecordData* row = &rows[static_cast<std::size_t>(i)];
+            for (int no : fieldNos) {
+                if (static_cast<std::size_t>(no) < row->Values.size() &&
+                    !row->Values[static_cast<std::size_t>(no)].IsEmpty())
+                    continue;
+                // A record gone meanwhile keeps its Empty values, which read as Null.
+                if (FetchRecord(row->RowId, whole)) row = &whole;
+                break;
+            }
+            view.SetRecord(row);
+            visit(view);
+        }
+        if (n < count) break;
+        // The edge record is copied out first: the next window is read into the same buffer.
+        edge = rows[static_cast<std::size_t>(n - 1)];
+        count = std::min(count * 2, MaxFetch);
+        n = FetchRecords(&edge, true, count, rows);
+    }
+}
+
 } // namespace orvel

@@ -17,8 +17,10 @@
 #include "orvel/host/data/DBCommon.h"
 #include "orvel/host/data/Field.h"
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace orvel {
@@ -34,6 +36,52 @@ struct TRecordData {
     int64_t RowId = 0;
     std::vector<Variant> Values;
 };
+
+// One record handed over by a bulk read (TDataSet::ReadRecords): the stored values of the fields
+// the reader asked for, read where the engine (or the dataset) holds them, with no record buffer
+// made for it. Valid only during the call that hands it over.
+class TRecordView {
+public:
+    explicit TRecordView(const TDataSet* dataSet) : FDataSet(dataSet) {}
+    virtual ~TRecordView() = default;
+    TRecordView(const TRecordView&) = delete;
+    TRecordView& operator=(const TRecordView&) = delete;
+
+    // The record's handle, as its bookmark names it.
+    virtual int64_t Handle() const = 0;
+    // The stored value of a field asked for; Null for a field that was not asked for.
+    virtual void Stored(int fieldNo, Variant& out) const = 0;
+    // The stored text (or bytes) of a field asked for, without a copy, when it is held as such;
+    // false for a number, Null, or a field not asked for.
+    virtual bool StoredText(int fieldNo, std::string_view& out) const = 0;
+
+    // What the field's readers give while this record is the current one (TField::GetValue,
+    // IsNull, GetAsString), and the record's bookmark (GetBookmark).
+    Variant Value(const TField* field) const;
+    bool IsNull(const TField* field) const;
+    // Into out, whose buffer is reused.
+    void AsString(const TField* field, std::string& out) const;
+    TBookmark Bookmark() const;
+
+private:
+    const TDataSet* FDataSet;
+};
+
+// A record view over a stored record.
+class TStoredRecordView : public TRecordView {
+public:
+    TStoredRecordView(const TDataSet* dataSet, const TRecordData* record)
+        : TRecordView(dataSet), FRecord(record) {}
+    void SetRecord(const TRecordData* record) { FRecord = record; }
+    int64_t Handle() const override { return FRecord->RowId; }
+    void Stored(int fieldNo, Variant& out) const override;
+    bool StoredText(int fieldNo, std::string_view& out) const override;
+
+private:
+    const TRecordData* FRecord;
+};
+
+using TRecordVisitor = std::function<void(const TRecordView& record)>;
 
 // Getter and setter of one dataset event, and its field.
 #define ORVEL_DATASET_EVENT(Name)                                                                  \
@@ -108,6 +156,14 @@ public:
     // are a single value for one field, else an array; Null finds null fields. Exact and with
     // regard to case unless options say otherwise.
     bool Locate(const std::string& keyFields, const Variant& keyValues, TLocateOptions options = 0);
+
+    // Hands every record of the current range, in order, to visit, reading the fields asked for
+    // straight from where the records are held: no record is made current, so the cursor stays
+    // where it is and no scroll event or notification is given for the records read. A pending
+    // edit or insert is finished first, as a move finishes it (CheckBrowseMode). Fields of
+    // another dataset raise EDatabaseError before anything is read. A failing read raises with
+    // the engine's message after the records read before it were handed over.
+    void ReadRecords(const std::vector<TField*>& fields, const TRecordVisitor& visit);
 
     // ---- controls -----------------------------------------------------------------------------
     void DisableControls();
@@ -193,6 +249,9 @@ protected:
                               const std::vector<Variant>& values, TLocateOptions options,
                               TRecordData& out) = 0;
     virtual int64_t CountRecords() = 0;
+    // The reading of ReadRecords, for the fields of fieldNos (ascending). The default reads
+    // windows through FetchRecords.
+    virtual void VisitRecords(const std::vector<int>& fieldNos, const TRecordVisitor& visit);
     // Writes: answer the handle of the written record. The default raises the read-only error.
     virtual int64_t InsertRecord(const TRecordData& record, const std::vector<bool>& assigned);
     virtual int64_t ModifyRecord(const TRecordData& original, const TRecordData& record,
@@ -245,6 +304,7 @@ protected:
     void Destroying() override;
 
 private:
+    friend class TRecordView;
     void DoOpen();
     void DoClose();
     // Calls a copy: a handler may replace itself (the views hand the delete handlers back from

@@ -227,13 +227,38 @@ bool TField::IsNull() const {
 }
 
 std::string TField::GetAsString() const {
-    Variant v = GetValue();
+    const Variant* stored = ActiveStored();
+    return stored ? StoredAsString(*stored) : std::string();
+}
+
+std::string TField::StoredAsString(const Variant& stored) const {
+    Variant v = StoredToValue(stored);
     if (v.IsNull()) return std::string();
     if (v.VarType() == varDate) {
         if (FDataType == ftDate) return DateToStr(v.AsDouble());
         if (FDataType == ftTime) return IsoTime(v.AsDouble());
     }
     return v.AsString();
+}
+
+bool TField::TextStoredAsIs() const {
+    switch (FDataType) {
+    case ftSmallint:
+    case ftInteger:
+    case ftWord:
+    case ftAutoInc:
+    case ftLargeint:
+    case ftFloat:
+    case ftCurrency:
+    case ftBCD:
+    case ftBoolean:
+    case ftDate:
+    case ftTime:
+    case ftDateTime:
+        return false;
+    default:
+        return true;
+    }
 }
 
 void TField::SetAsString(const std::string& value) {

@@ -98,6 +98,11 @@ public:
     // Conversions between stored values and the field's Variants (see the table above).
     Variant StoredToValue(const Variant& stored) const;
     Variant ValueToStored(const Variant& value) const;
+    // GetAsString of a stored value.
+    std::string StoredAsString(const Variant& stored) const;
+    // A stored text reads back as that very text (string, memo, blob and untyped fields), so
+    // that a reader may take the engine's text without converting it.
+    bool TextStoredAsIs() const;
 
 private:
     const Variant* ActiveStored() const;

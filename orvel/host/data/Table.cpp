@@ -1376,4 +1376,101 @@ void TTable::SetRange(const std::vector<Variant>& startValues,
     ApplyRange();
 }
 
+// ---- bulk reads ---------------------------------------------------------------------------------
+
+namespace {
+
+// A row of a bulk read's statement: a field's value is read from its column when asked for.
+class TStatementRecordView : public TRecordView {
+public:
+    TStatementRecordView(const TDataSet* dataSet, const TSqlStatement& stmt,
+                         const std::vector<int>& columns)
+        : TRecordView(dataSet), FStmt(stmt), FColumns(columns) {}
+    int64_t Handle() const override { return FHandle; }
+    void SetHandle(int64_t handle) { FHandle = handle; }
+    void Stored(int fieldNo, Variant& out) const override {
+        int column = ColumnOf(fieldNo);
+        if (column < 0)
+            out = Variant::Null();
+        else
+            ReadColumn(FStmt, column, out);
+    }
+    bool StoredText(int fieldNo, std::string_view& out) const override {
+        int column = ColumnOf(fieldNo);
+        if (column < 0) return false;
+        switch (FStmt.ColumnType(column)) {
+        case TSqlType::Text:
+            out = FStmt.ColumnText(column);
+            return true;
+        case TSqlType::Blob:
+            out = FStmt.ColumnBlob(column);
+            return true;
+        default:
+            return false;
+        }
+    }
+
+private:
+    int ColumnOf(int fieldNo) const {
+        return fieldNo >= 0 && fieldNo < static_cast<int>(FColumns.size())
+                   ? FColumns[static_cast<std::size_t>(fieldNo)]
+                   : -1;
+    }
+
+    const TSqlStatement& FStmt;
+    const std::vector<int>& FColumns; // by field number: the column, -1 when not read
+    int64_t FHandle = 0;
+};
+
+} // namespace
+
+// One statement reads the whole range in order, the columns asked for and those naming each
+// record; its rows are handed over as the engine steps to them.
+void TTable::VisitRecords(const std::vector<int>& fieldNos, const TRecordVisitor& visit) {
+    std::vector<int> fields = fieldNos;
+    if (!FRowIdKeyed) fields.insert(fields.end(), FKeyFieldNos.begin(), FKeyFieldNos.end());
+    std::sort(fields.begin(), fields.end());
+    fields.erase(std::unique(fields.begin(), fields.end()), fields.end());
+    TSqlText sql;
+    sql.Add("SELECT " + ColumnListOf(fields) + " FROM " + FQuotedTable);
+    if (FRangeApplied) {
+        sql.Add(" WHERE ");
+        AddRangeCondition(sql);
+    }
+    sql.Add(OrderBy(0, true));
+    // A read nested in another one's visit has a statement of its own.
+    std::unique_ptr<TSqlStatement> own;
+    if (FVisiting) own = Connection().Prepare(sql.Text);
+    TSqlStatement& stmt = own ? *own : Statement(sql.Text);
+    // The columns as ColumnListOf lays them out: the row id (or a stand-in) first, a field that is
+    // the row id read from it.
+    std::vector<int> columns(static_cast<std::size_t>(FieldCount()), -1);
+    int column = 1;
+    for (int no : fields)
+        columns[static_cast<std::size_t>(no)] = no == FRowIdAliasField ? 0 : column++;
+    std::vector<Variant> key(FRowIdKeyed ? 0 : static_cast<std::size_t>(FieldCount()));
+    TStatementRecordView view(this, stmt, columns);
+    bool outer = !FVisiting;
+    FVisiting = true;
+    try {
+        TResetGuard guard{stmt};
+        BindAll(stmt, sql);
+        while (stmt.Step()) {
+            if (FRowIdKeyed) {
+                view.SetHandle(stmt.ColumnInt64(0));
+            } else {
+                for (int no : FKeyFieldNos)
+                    ReadColumn(stmt, columns[static_cast<std::size_t>(no)],
+                               key[static_cast<std::size_t>(no)]);
+                view.SetHandle(FIdentity->HandleOf(key, FKeyFieldNos));
+            }
+            visit(view);
+        }
+    } catch (...) {
+        if (outer) FVisiting = false;
+        throw;
+    }
+    if (outer) FVisiting = false;
+}
+
 } // namespace orvel

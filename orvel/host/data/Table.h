@@ -107,6 +107,7 @@ protected:
     bool LocateRecord(const std::vector<TField*>& fields, const std::vector<Variant>& values,
                       TLocateOptions options, TRecordData& out) override;
     int64_t CountRecords() override;
+    void VisitRecords(const std::vector<int>& fieldNos, const TRecordVisitor& visit) override;
     int64_t InsertRecord(const TRecordData& record, const std::vector<bool>& assigned) override;
     int64_t ModifyRecord(const TRecordData& original, const TRecordData& record,
                          const std::vector<bool>& modified) override;
@@ -268,6 +269,8 @@ private:
         std::unordered_map<std::string, TAheadRange> Ranges;
     } FLookAhead;
     TLookAheadMode FLookAheadMode = laAuto;
+    // A bulk read (VisitRecords) is stepping through its statement.
+    bool FVisiting = false;
 };
 
 // Announces ranges read ahead (TTable::BeginLookAhead) for as long as it lives.
