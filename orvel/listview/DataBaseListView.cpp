@@ -224,6 +224,12 @@ const Variant& TDBListItem::GetID() const {
     return FID;
 }
 
+Variant TDBListItem::KeyElement(int Index) const {
+    if ((FFolded || !FID.IsArray()) && Index == 0) return FID;
+    const Variant& id = GetID();
+    return id[VarArrayLowBound(id, 1) + Index];
+}
+
 std::size_t TDBListItem::KeyHash() const {
     return FFolded ? KeyVectorHashOfOne(FID) : KeyVectorHash(FID);
 }

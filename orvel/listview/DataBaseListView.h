@@ -89,6 +89,9 @@ public:
     ~TDBListItem() override;
 
     const Variant& GetID() const;
+    // The key vector's element at Index, counted from its first (a key that is not a vector is
+    // its own only element), read without making the array of a folded key.
+    Variant KeyElement(int Index) const;
     // Drops the bookmark (it was taken with the old key), then takes the new key vector.
     void SetID(const Variant& Value);
     const TBookmark& GetBookMark() const { return FBookmark; }

@@ -131,7 +131,25 @@ TEST(DBListKeyIndexTest, AnItemAnswersAsTheKeyVectorItWasGiven) {
         for (const Variant& other : pool)
             EXPECT_EQ(item->IDEquals2(other), VarEquality(given, other));
         EXPECT_EQ(view->FindItem(given), VarEquality(given, given) ? item : nullptr);
+        // Each element as the vector has it (same type and hash: NaN is not equal to itself),
+        // asked before and after the vector itself.
+        auto same = [](const Variant& a, const Variant& b) {
+            return a.VarType() == b.VarType() &&
+                   KeyVectorHash(VarArrayOf({a})) == KeyVectorHash(VarArrayOf({b}));
+        };
+        auto expectElements = [&] {
+            if (!given.IsArray()) {
+                EXPECT_TRUE(same(item->KeyElement(0), given));
+                return;
+            }
+            int low = VarArrayLowBound(given, 1), high = VarArrayHighBound(given, 1);
+            for (int i = low; i <= high; ++i)
+                EXPECT_TRUE(same(item->KeyElement(i - low), given[i]));
+            EXPECT_THROW(item->KeyElement(high - low + 1), Exception);
+        };
+        expectElements();
         const Variant& id = item->GetID();
+        expectElements();
         EXPECT_EQ(id.VarType(), given.VarType());
         EXPECT_EQ(VarArrayDimCount(id), VarArrayDimCount(given));
         if (given.IsArray()) {
