@@ -409,8 +409,7 @@ void BM_PgListLoad(benchmark::State& state) {
                 int64_t sum = 0;
                 for (int i = 0; i < list->Items()->Count(); ++i) {
                     const TListItem* item = list->Items()->Item(i);
-                    const Variant& id = static_cast<const TDBListItem*>(item)->GetID();
-                    sum += id[VarArrayLowBound(id, 1)].AsInt64() +
+                    sum += static_cast<const TDBListItem*>(item)->KeyElement(0).AsInt64() +
                            static_cast<int64_t>(item->Caption().size()) + item->StateIndex() +
                            item->ImageIndex();
                     for (int k = 0; k < item->SubItems()->Count(); ++k)
