@@ -4,11 +4,13 @@
 
 #include "orvel/host/data/sql/SqlEngine.h"
 
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <type_traits>
 
 namespace orvel::pgvalues {
 
@@ -30,10 +32,27 @@ uint64_t BigEndian(std::string_view bytes) {
     return value;
 }
 
-// A fixed-size value of type T, checked for its size.
+// A fixed-size value of type T, checked for its size (the network's byte order).
 template <typename T> T Fixed(std::string_view bytes, const char* what) {
     if (bytes.size() != sizeof(T)) Unreadable(what, bytes);
-    return static_cast<T>(BigEndian(bytes));
+    if constexpr (sizeof(T) == 1) {
+        return static_cast<T>(static_cast<unsigned char>(bytes[0]));
+    } else {
+        using TUnsigned =
+            std::conditional_t<sizeof(T) == 2, uint16_t,
+                               std::conditional_t<sizeof(T) == 4, uint32_t, uint64_t>>;
+        TUnsigned raw;
+        std::memcpy(&raw, bytes.data(), sizeof raw);
+        if constexpr (std::endian::native == std::endian::little) {
+            if constexpr (sizeof(T) == 2)
+                raw = __builtin_bswap16(raw);
+            else if constexpr (sizeof(T) == 4)
+                raw = __builtin_bswap32(raw);
+            else
+                raw = __builtin_bswap64(raw);
+        }
+        return static_cast<T>(raw);
+    }
 }
 
 double Float8Of(std::string_view bytes) {
