@@ -817,10 +817,33 @@ bool TDataSet::BookmarkValid(const TBookmark& bookmark) {
     if (FState == dsInactive || bookmark.IsNull() || !BookmarkIdentityValid(bookmark)) return false;
     // The record read is kept: a move to the bookmark checked just now reads it no more.
     FChecked.Valid = false;
-    if (!FetchRecord(bookmark.RowId, FChecked.Record)) return false;
+    if (!RecordReadInScan(bookmark.RowId, FChecked.Record) &&
+        !FetchRecord(bookmark.RowId, FChecked.Record))
+        return false;
     FChecked.Valid = DataVersion(FChecked.Version);
     FChecked.Scope = FScope;
     return true;
+}
+
+// The record of rowId as a window of this scan read it, in any scope, while nothing limits the
+// cursor's records (scope 0): then it stands for the stored one as a kept window of the cursor's
+// own scope would.
+bool TDataSet::RecordReadInScan(int64_t rowId, TRecordData& record) const {
+    uint64_t version = 0;
+    if (FScope != 0 || !ReuseAllowed(version)) return false;
+    auto take = [&](const std::vector<TRecordData>& rows, int count, int hint) {
+        int at = RowIndex(rows, count, hint, rowId);
+        if (at < 0) return false;
+        record = rows[static_cast<std::size_t>(at)];
+        return true;
+    };
+    if (!FWindowPending && FWindowVersion == version && take(FWindow, FWindowCount, FWindowPos))
+        return true;
+    for (const TKeptWindow& kept : FKept)
+        if (kept.Scope != UINT64_MAX && kept.Version == version &&
+            take(kept.Rows, kept.Count, kept.Pos))
+            return true;
+    return false;
 }
 
 // The record of rowId as BookmarkValid read it, while it is still the stored one.
@@ -844,7 +867,8 @@ void TDataSet::GotoBookmark(const TBookmark& bookmark) {
             return mrChanged;
         }
         TRecordData record;
-        if (!TakeCheckedRecord(bookmark.RowId, record) && !FetchRecord(bookmark.RowId, record))
+        if (!TakeCheckedRecord(bookmark.RowId, record) &&
+            !RecordReadInScan(bookmark.RowId, record) && !FetchRecord(bookmark.RowId, record))
             RaiseRes<EDatabaseError>(SRecordNotFound);
         ShowSingle(record);
         return mrChanged;

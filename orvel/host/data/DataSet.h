@@ -342,6 +342,7 @@ private:
     bool AdoptKeptWindow(bool atStart, int64_t rowId);
     static int RowIndex(const std::vector<TRecordData>& rows, int count, int hint, int64_t rowId);
     bool TakeCheckedRecord(int64_t rowId, TRecordData& record);
+    bool RecordReadInScan(int64_t rowId, TRecordData& record) const;
     void TakeWindow(TKeptWindow& kept, int position);
     void LoadFirstWindow();
     void LoadLastWindow();

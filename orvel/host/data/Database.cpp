@@ -83,10 +83,33 @@ void EncodeKeyValue(const Variant& value, std::string& out) {
     }
 }
 
+// Whether a value is encoded as an integer (see EncodeKeyValue).
+bool EncodedAsInteger(const Variant& value) {
+    TVarType type = value.VarType();
+    return !value.IsNull() && !value.IsEmpty() && type != varDouble && type != varSingle &&
+           type != varCurrency && type != varDate && type != varString;
+}
+
 } // namespace
 
 int64_t TTableIdentity::HandleOf(const std::vector<Variant>& values,
                                  const std::vector<int>& fieldNos) {
+    // Every key of one field encoded as an integer is found here, never among the encoded keys,
+    // so that a key has one handle.
+    if (fieldNos.size() == 1 && EncodedAsInteger(values[static_cast<std::size_t>(fieldNos[0])])) {
+        int no = fieldNos[0];
+        auto field = std::find_if(FIntegerHandles.begin(), FIntegerHandles.end(),
+                                  [no](const auto& entry) { return entry.first == no; });
+        if (field == FIntegerHandles.end())
+            field = FIntegerHandles.emplace(FIntegerHandles.end(), no,
+                                            std::unordered_map<int64_t, int64_t>());
+        int64_t value = values[static_cast<std::size_t>(no)].AsInt64();
+        auto it = field->second.find(value);
+        if (it != field->second.end()) return it->second;
+        int64_t handle = NewHandle(values, fieldNos);
+        field->second.emplace(value, handle);
+        return handle;
+    }
     // The fields are part of the key: a view's records are named by the fields it is ordered by,
     // which may change while it is open.
     FEncoded.assign(reinterpret_cast<const char*>(fieldNos.data()), fieldNos.size() * sizeof(int));
@@ -94,15 +117,20 @@ int64_t TTableIdentity::HandleOf(const std::vector<Variant>& values,
         EncodeKeyValue(values[static_cast<std::size_t>(no)], FEncoded);
     auto it = FHandles.find(FEncoded);
     if (it != FHandles.end()) return it->second;
+    int64_t handle = NewHandle(values, fieldNos);
+    FHandles.emplace(FEncoded, handle);
+    return handle;
+}
+
+int64_t TTableIdentity::NewHandle(const std::vector<Variant>& values,
+                                  const std::vector<int>& fieldNos) {
     TKey key;
     key.FieldNos = fieldNos;
     key.Values.reserve(fieldNos.size());
     for (int no : fieldNos)
         key.Values.push_back(values[static_cast<std::size_t>(no)]);
     FKeys.push_back(std::move(key));
-    int64_t handle = static_cast<int64_t>(FKeys.size());
-    FHandles.emplace(FEncoded, handle);
-    return handle;
+    return static_cast<int64_t>(FKeys.size());
 }
 
 const std::vector<Variant>* TTableIdentity::KeyOf(int64_t handle,

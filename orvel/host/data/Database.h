@@ -68,6 +68,10 @@ private:
     };
     std::vector<TKey> FKeys; // handle - 1 -> key
     std::string FEncoded;    // reused for every lookup
+    // Keys of one integer field (the usual key) by field and value: no encoding, and neighbouring
+    // values stay neighbours in memory, where a scan of a range reads them one after another.
+    std::vector<std::pair<int, std::unordered_map<int64_t, int64_t>>> FIntegerHandles;
+    int64_t NewHandle(const std::vector<Variant>& values, const std::vector<int>& fieldNos);
 };
 
 // The identity of a table of a database (databaseKey: see TDatabase::IdentityKey).

@@ -1291,8 +1291,8 @@ std::string TTable::PrefixedOrder(const std::string& prefix) const {
 }
 
 // One statement: the records of the source range in order, each joined to the first rows of its
-// range, numbered (the row after the announced ones only tells that more follow: a reader whose
-// first window grew beyond them reads its range as usual). A key with a
+// range, numbered, and told whether more follow (a reader whose first window grows beyond them
+// reads its range as usual): one row per record for one row ahead. A key with a
 // Null part is left out: its range is read as usual.
 void TTable::ReadAhead() {
     const std::string& columns = FLookAhead.ColumnList;
@@ -1305,11 +1305,14 @@ void TTable::ReadAhead() {
     }
     std::string order = OrderBy(0, true);
     TSqlText sql;
-    sql.Add("SELECT s.*, c.* FROM (SELECT " + keys + columns + " FROM " + FQuotedTable + " WHERE " +
-            FLookAhead.Source.Text + ") s LEFT JOIN LATERAL (SELECT " + columns +
-            ", row_number() OVER (" + order.substr(1) + ") AS orvel_n FROM " + FQuotedTable +
-            " WHERE " + match + order + " LIMIT " + std::to_string(FLookAhead.RowsEach + 1) +
-            ") c ON TRUE ORDER BY " + PrefixedOrder("s.") + ", c.orvel_n");
+    std::string each = std::to_string(FLookAhead.RowsEach);
+    sql.Add("SELECT s.*, c.*, m.orvel_more FROM (SELECT " + keys + columns + " FROM " +
+            FQuotedTable + " WHERE " + FLookAhead.Source.Text + ") s LEFT JOIN LATERAL (SELECT " +
+            columns + ", row_number() OVER (" + order.substr(1) + ") AS orvel_n FROM " +
+            FQuotedTable + " WHERE " + match + order + " LIMIT " + each +
+            ") c ON TRUE LEFT JOIN LATERAL (SELECT 1 AS orvel_more FROM " + FQuotedTable +
+            " WHERE " + match + " OFFSET " + each + " LIMIT 1) m ON TRUE ORDER BY " +
+            PrefixedOrder("s.") + ", c.orvel_n");
     sql.Params = FLookAhead.Source.Params;
     TSqlStatement& stmt = Statement(sql.Text);
     TResetGuard guard{stmt};
@@ -1317,7 +1320,8 @@ void TTable::ReadAhead() {
     int width = 1 + static_cast<int>(FLookAhead.Columns.size()) -
                 (std::find(FLookAhead.Columns.begin(), FLookAhead.Columns.end(),
                            FRowIdAliasField) != FLookAhead.Columns.end());
-    int sourceAt = static_cast<int>(n), rowAt = sourceAt + width, numberAt = rowAt + width;
+    int sourceAt = static_cast<int>(n), rowAt = sourceAt + width, numberAt = rowAt + width,
+        moreAt = numberAt + 1;
     std::string key;
     Variant value;
     TAheadRange* range = nullptr;
@@ -1339,13 +1343,10 @@ void TTable::ReadAhead() {
             auto [it, added] = usable ? FLookAhead.Ranges.try_emplace(key)
                                       : std::pair{FLookAhead.Ranges.end(), false};
             range = added ? &it->second : nullptr;
-            if (range) range->Complete = true;
+            if (range) range->Complete = stmt.ColumnType(moreAt) == TSqlType::Null;
         }
         if (!range || !joined) continue;
-        if (number > FLookAhead.RowsEach)
-            range->Complete = false;
-        else
-            ReadColumns(stmt, range->Rows.emplace_back(), rowAt, FLookAhead.Columns);
+        ReadColumns(stmt, range->Rows.emplace_back(), rowAt, FLookAhead.Columns);
     }
     FLookAhead.Read = true;
 }

@@ -313,3 +313,43 @@ TEST_F(Navigation, FieldValueListsFollowTheFieldsAcrossReopening) {
 }
 
 } // namespace
+
+namespace {
+
+// Inside a scan, a bookmark of a record the scan has read (in a range left since) is checked and
+// reached without the engine while no range limits the cursor; under a range, or after a write,
+// the engine is asked again.
+TEST(ScanBookmarks, ARecordReadInTheScanIsCheckedWithoutTheEngineWhileNoRangeLimitsTheCursor) {
+    TTestDatabase db;
+    auto t = db.OpenTable("ORGANIZATION", "PARENT_ID");
+    TSqlConnection& connection = db.Database().Connection();
+    t->DisableControls();
+    t->SetRange({Variant(2)}, {Variant(2)});
+    ASSERT_TRUE(t->Locate("NAME", Variant("South")));
+    TBookmark south = t->GetBookmark();
+    t->CancelRange();
+    t->First();
+    int64_t calls = connection.CallCount();
+    EXPECT_TRUE(t->BookmarkValid(south));
+    t->GotoBookmark(south);
+    EXPECT_EQ(connection.CallCount(), calls);
+    EXPECT_EQ(t->FieldByName("NAME")->GetAsString(), "South");
+
+    // The record is not among those of another range: the engine tells.
+    t->SetRange({Variant(5)}, {Variant(5)});
+    EXPECT_FALSE(t->BookmarkValid(south));
+    t->CancelRange();
+
+    db.Execute("UPDATE ORGANIZATION SET NAME = 'Southern' WHERE ID = 4");
+    calls = connection.CallCount();
+    EXPECT_TRUE(t->BookmarkValid(south));
+    EXPECT_GT(connection.CallCount(), calls);
+    t->GotoBookmark(south);
+    EXPECT_EQ(t->FieldByName("NAME")->GetAsString(), "Southern");
+
+    db.Execute("DELETE FROM ORGANIZATION WHERE ID = 4");
+    EXPECT_FALSE(t->BookmarkValid(south));
+    t->EnableControls();
+}
+
+} // namespace

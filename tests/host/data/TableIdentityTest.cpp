@@ -384,3 +384,35 @@ TEST(IndexChange, AnOpenTableSwitchedToAnotherIndexScansRangesAndLocatesInTheNew
 }
 
 } // namespace
+
+namespace {
+
+// A key keeps one handle however its integer is held, never shares one with the same number held
+// as a float or a text, nor with a key of more fields; each handle gives its key back.
+TEST(TableIdentity, HandlesNameEachKeyOnceWhateverTheIntegersType) {
+    TTableIdentity identity(1);
+    std::vector<Variant> row{Variant(int64_t{7}), Variant(int64_t{7}), Variant("7"), Variant(7.0)};
+    int64_t integer = identity.HandleOf(row, {0});
+    EXPECT_EQ(identity.HandleOf({Variant(7), Variant()}, {0}), integer);
+    EXPECT_NE(identity.HandleOf(row, {1}), integer); // the same value in another field
+    int64_t text = identity.HandleOf(row, {2});
+    int64_t real = identity.HandleOf(row, {3});
+    int64_t pair = identity.HandleOf(row, {0, 1});
+    std::vector<Variant> nullKey{Variant::Null()};
+    int64_t null = identity.HandleOf(nullKey, {0});
+    std::vector<int64_t> handles{integer, text, real, pair, null};
+    std::sort(handles.begin(), handles.end());
+    EXPECT_EQ(std::unique(handles.begin(), handles.end()), handles.end());
+
+    ASSERT_NE(identity.KeyOf(integer, {0}), nullptr);
+    EXPECT_EQ(identity.KeyOf(integer, {0})->at(0).AsInt64(), 7);
+    EXPECT_EQ(identity.KeyOf(integer, {1}), nullptr);
+    EXPECT_EQ(identity.KeyOf(pair, {0, 1})->size(), 2u);
+    EXPECT_EQ(identity.KeyOf(text, {2})->at(0).AsString(), "7");
+    // Found again, not made anew.
+    EXPECT_EQ(identity.HandleOf(row, {0, 1}), pair);
+    EXPECT_EQ(identity.HandleOf(row, {2}), text);
+    EXPECT_EQ(identity.HandleOf({Variant(int64_t{8})}, {0}), pair + 2);
+}
+
+} // namespace

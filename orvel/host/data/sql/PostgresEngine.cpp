@@ -1,8 +1,10 @@
 // The PostgreSQL implementation of the engine interface, over libpq: prepared statements whose
-// whole result comes back in one round trip (windows are small: every read has a LIMIT), the
+// whole result comes back in one round trip (windows are small: every read has a LIMIT), read in
+// binary format once the statement's column types are known to be ones read exactly so, the
 // dialect (null-safe comparison, Null ordering, case-insensitive matching, RETURNING), and the
 // catalog queries behind the table's columns, key and kind.
 #include "orvel/host/core/SysUtils.h"
+#include "orvel/host/data/sql/PgValues.h"
 #include "orvel/host/data/sql/SqlEngine.h"
 
 #include <libpq-fe.h>
@@ -18,26 +20,7 @@ namespace orvel {
 
 namespace {
 
-// Type identifiers of the built-in types (fixed in the server's catalog).
-enum : Oid {
-    kBool = 16,
-    kBytea = 17,
-    kInt8 = 20,
-    kInt2 = 21,
-    kInt4 = 23,
-    kText = 25,
-    kOid = 26,
-    kFloat4 = 700,
-    kFloat8 = 701,
-    kMoney = 790,
-    kBpChar = 1042,
-    kVarChar = 1043,
-    kDate = 1082,
-    kTime = 1083,
-    kTimestamp = 1114,
-    kTimestampTz = 1184,
-    kNumeric = 1700,
-};
+using namespace pgvalues;
 
 // The server folds names written without quotes to lower case, where the host (as SQL itself)
 // reads them in upper case: such a name is shown in upper case, and quoted back in lower case.
@@ -144,18 +127,6 @@ bool ReadsOnly(const std::string& sql) {
         word += static_cast<char>(std::toupper(static_cast<unsigned char>(sql[i++])));
     return word == "SELECT" || word == "VALUES" || word == "SHOW" || word == "EXPLAIN" ||
            word == "TABLE";
-}
-
-// A number as the server writes it (a point, whatever the locale; NaN and Infinity spelled out).
-double ParseDouble(const char* text) {
-    double value = 0;
-    const char* end = text + std::char_traits<char>::length(text);
-    if (std::from_chars(text, end, value).ec == std::errc()) return value;
-    std::string word(text);
-    if (word == "NaN") return std::numeric_limits<double>::quiet_NaN();
-    if (word == "Infinity") return std::numeric_limits<double>::infinity();
-    if (word == "-Infinity") return -std::numeric_limits<double>::infinity();
-    return 0;
 }
 
 // bytea in the server's hex text form ("\x0a1b...") as bytes.
@@ -287,6 +258,7 @@ public:
     bool Step() override;
     void Reset() override {
         FRows.reset();
+        FTypes.clear();
         FRan = false;
         FRow = -1;
     }
@@ -300,29 +272,38 @@ public:
         return DeclaredTypeOf(PQftype(Shape(), index), PQfmod(Shape(), index));
     }
     TSqlType ColumnType(int index) const override {
-        if (!FRows || FRow < 0 || PQgetisnull(FRows.get(), FRow, index)) return TSqlType::Null;
-        return StorageOf(PQftype(FRows.get(), index));
+        if (!HasValue(index) || PQgetisnull(FRows.get(), FRow, index)) return TSqlType::Null;
+        return StorageOf(FTypes[static_cast<std::size_t>(index)]);
     }
     int64_t ColumnInt64(int index) const override {
-        const char* text = Value(index);
-        if (PQftype(FRows.get(), index) == kBool) return text[0] == 't' ? 1 : 0;
+        if (!HasValue(index)) return 0;
+        Oid type = FTypes[static_cast<std::size_t>(index)];
+        if (FBinaryRows) return BinaryInt64(type, Bytes(index));
+        const char* text = PQgetvalue(FRows.get(), FRow, index);
+        if (type == kBool) return text[0] == 't' ? 1 : 0;
         return std::strtoll(text, nullptr, 10);
     }
     double ColumnDouble(int index) const override {
-        const char* text = Value(index);
-        if (PQftype(FRows.get(), index) == kBool) return text[0] == 't' ? 1 : 0;
-        return ParseDouble(text);
+        if (!HasValue(index)) return 0;
+        Oid type = FTypes[static_cast<std::size_t>(index)];
+        if (FBinaryRows) return BinaryDouble(type, Bytes(index));
+        if (type == kBool) return PQgetvalue(FRows.get(), FRow, index)[0] == 't' ? 1 : 0;
+        return TextDouble(Bytes(index));
     }
     std::string_view ColumnText(int index) const override {
-        if (!FRows || FRow < 0) return {};
-        return {PQgetvalue(FRows.get(), FRow, index),
-                static_cast<std::size_t>(PQgetlength(FRows.get(), FRow, index))};
+        if (!HasValue(index)) return {};
+        Oid type = FTypes[static_cast<std::size_t>(index)];
+        if (!FBinaryRows || BinaryIsText(type)) return Bytes(index);
+        FText = BinaryText(type, Bytes(index));
+        return FText;
     }
     std::string_view ColumnBlob(int index) const override {
-        if (!FRows || FRow < 0) return {};
-        if (PQftype(FRows.get(), index) != kBytea) return ColumnText(index);
-        FBlob = DecodeBytea(ColumnText(index));
-        return FBlob;
+        if (!HasValue(index)) return {};
+        Oid type = FTypes[static_cast<std::size_t>(index)];
+        if (type != kBytea) return ColumnText(index);
+        if (FBinaryRows) return Bytes(index);
+        FText = DecodeBytea(Bytes(index));
+        return FText;
     }
     bool IsReadOnly() const override { return FReadOnly; }
 
@@ -343,10 +324,20 @@ private:
         p.Binary = false;
         p.Value = std::move(value);
     }
-    const char* Value(int index) const {
-        if (!FRows || FRow < 0) return "";
-        return PQgetvalue(FRows.get(), FRow, index);
+    // Whether the current row has a column of that number.
+    bool HasValue(int index) const {
+        return FRows && FRow >= 0 && index >= 0 && index < static_cast<int>(FTypes.size());
     }
+    std::string_view Bytes(int index) const {
+        return {PQgetvalue(FRows.get(), FRow, index),
+                static_cast<std::size_t>(PQgetlength(FRows.get(), FRow, index))};
+    }
+    // Takes the rows of a run, with their column types; false when they came in binary format
+    // with a column whose type is not read from it (the caller runs the statement again in text).
+    bool TakeRows(TResult rows, bool binary);
+    // Whether the next run asks for its rows in binary format: the statement only reads, and the
+    // types of its columns (told by an earlier run or the description) are all read exactly so.
+    bool BinaryRun() const;
     // The result that tells the columns: the rows once run, else the statement's description.
     const PGresult* Shape() const;
     // False when the session turned out lost (and mayRetry): the caller opens it again and
@@ -377,10 +368,14 @@ private:
     bool FReadOnly;
     std::vector<TParam> FParams;
     TResult FRows;
+    std::vector<Oid> FTypes; // of the columns of FRows
+    bool FBinaryRows = false;
+    // The column types of the statement's results, once known (empty before).
+    mutable std::vector<Oid> FResultTypes;
     mutable TResult FDescription;
     int FRow = -1;
     bool FRan = false;
-    mutable std::string FBlob;
+    mutable std::string FText; // a value converted for ColumnText or ColumnBlob
 };
 
 class TPgConnection : public TSqlConnection {
@@ -489,6 +484,14 @@ public:
     std::string NewStatementName() { return "orvel_" + std::to_string(++FStatementCount); }
     void CountRoundTrip() { ++FRoundTrips; }
     void NoteWrite() { ++FOtherCommits; }
+    // Whether the session writes dates and times in ISO style with whole-number times (what the
+    // binary format is turned into).
+    bool IsoDates() const {
+        const char* style = PQparameterStatus(FConn, "DateStyle");
+        const char* integer = PQparameterStatus(FConn, "integer_datetimes");
+        return style && std::string_view(style).substr(0, 3) == "ISO" && integer &&
+               std::string_view(integer) == "on";
+    }
     void Forget(const std::string& name, uint64_t generation) {
         // Statements of a session that ended went with it.
         if (generation == FGeneration) FDeallocate.push_back(name);
@@ -681,6 +684,9 @@ const PGresult* TPgStatement::Shape() const {
         if (attempt == 0 && self->FConnection.LostOutsideTransaction(result.get(), before))
             continue;
         self->FConnection.CheckResult(result.get(), before);
+        if (FResultTypes.empty())
+            for (int i = 0; i < PQnfields(result.get()); ++i)
+                FResultTypes.push_back(PQftype(result.get(), i));
         FDescription = std::move(result);
     }
     return FDescription.get();
@@ -697,23 +703,58 @@ void TPgStatement::Run() {
         formats[i] = p.Binary ? 1 : 0;
     }
     Variant();
+    bool retried = false;
     for (int attempt = 0;; ++attempt) {
         FConnection.Ready(false);
-        if (!EnsurePrepared(attempt == 0)) continue;
+        if (!EnsurePrepared(!retried)) {
+            retried = true;
+            continue;
+        }
+        bool binary = BinaryRun();
         FConnection.CountRoundTrip();
         PGTransactionStatusType before = PQtransactionStatus(FConnection.Conn());
         TResult result(PQexecPrepared(FConnection.Conn(), FName.c_str(),
                                       static_cast<int>(FParams.size()), values.data(),
-                                      lengths.data(), formats.data(), 0));
+                                      lengths.data(), formats.data(), binary ? 1 : 0));
         // A write may have been committed before the session was lost: it is never repeated.
-        if (attempt == 0 && FReadOnly && FConnection.LostOutsideTransaction(result.get(), before))
+        if (!retried && FReadOnly && FConnection.LostOutsideTransaction(result.get(), before)) {
+            retried = true;
             continue;
+        }
         if (!FReadOnly) FConnection.NoteWrite();
         FConnection.CheckResult(result.get(), before);
         FConnection.NoteChanges(result.get());
-        FRows = std::move(result);
+        // Binary rows with a column of another type than before (the table changed meanwhile):
+        // read once more in text, which every type has. Only reads run in binary.
+        if (!TakeRows(std::move(result), binary) && attempt < 2) continue;
         return;
     }
+}
+
+bool TPgStatement::BinaryRun() const {
+    if (!FReadOnly || FResultTypes.empty()) return false;
+    bool iso = FConnection.IsoDates();
+    return std::all_of(FResultTypes.begin(), FResultTypes.end(),
+                       [iso](Oid type) { return BinaryReadable(type, iso); });
+}
+
+bool TPgStatement::TakeRows(TResult rows, bool binary) {
+    int columns = PQnfields(rows.get());
+    FTypes.resize(static_cast<std::size_t>(columns));
+    for (int i = 0; i < columns; ++i)
+        FTypes[static_cast<std::size_t>(i)] = PQftype(rows.get(), i);
+    FRows = std::move(rows);
+    FBinaryRows = binary;
+    // A statement that gives no rows (a write without RETURNING) tells no types.
+    if (columns > 0 || FResultTypes.empty()) FResultTypes = FTypes;
+    if (!binary) return true;
+    bool iso = FConnection.IsoDates();
+    if (std::all_of(FTypes.begin(), FTypes.end(),
+                    [iso](Oid type) { return BinaryReadable(type, iso); }))
+        return true;
+    FRows.reset();
+    FTypes.clear();
+    return false;
 }
 
 bool TPgStatement::Step() {
