@@ -48,15 +48,6 @@ std::string NumericBytes(int weight, uint16_t sign, uint16_t dscale,
     return bytes;
 }
 
-std::string ErrorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const EDatabaseError& e) {
-        return e.what();
-    }
-    return "(no error)";
-}
-
 TEST(PostgresBinaryValues, IntegersAndBooleansKeepEveryValueAndRefuseBytesOfAnotherSize) {
     EXPECT_EQ(BinaryInt64(kInt2, BigEndianBytes(static_cast<uint16_t>(-2), 2)), -2);
     EXPECT_EQ(BinaryInt64(kInt4, BigEndianBytes(0x7FFFFFFF, 4)), 2147483647);
@@ -73,7 +64,7 @@ TEST(PostgresBinaryValues, IntegersAndBooleansKeepEveryValueAndRefuseBytesOfAnot
 
     for (auto [type, size] : {std::pair{kInt2, 4}, std::pair{kInt4, 2}, std::pair{kInt8, 4},
                               std::pair{kBool, 0}, std::pair{kOid, 8}}) {
-        std::string message = ErrorOf([&] { BinaryInt64(type, std::string(size, '\0')); });
+        std::string message = DatabaseErrorOf([&] { BinaryInt64(type, std::string(size, '\0')); });
         EXPECT_NE(message.find("cannot read"), std::string::npos) << type << ": " << message;
     }
 }
@@ -91,10 +82,12 @@ TEST(PostgresBinaryValues, FloatsReadAsTheirTextWouldAndFractionsAreNoIntegers) 
     EXPECT_EQ(BinaryText(kFloat4, Float4Bytes(0.1f)), "0.1");
 
     EXPECT_EQ(BinaryInt64(kFloat8, Float8Bytes(-12.9)), -12);
-    EXPECT_NE(ErrorOf([] { BinaryInt64(kFloat8, Float8Bytes(1e19)); }).find("not an integer"),
-              std::string::npos);
-    EXPECT_NE(ErrorOf([] { BinaryInt64(kFloat8, Float8Bytes(std::nan(""))); }), "(no error)");
-    EXPECT_NE(ErrorOf([] { BinaryDouble(kFloat8, std::string(4, '\0')); }), "(no error)");
+    EXPECT_NE(
+        DatabaseErrorOf([] { BinaryInt64(kFloat8, Float8Bytes(1e19)); }).find("not an integer"),
+        std::string::npos);
+    EXPECT_NE(DatabaseErrorOf([] { BinaryInt64(kFloat8, Float8Bytes(std::nan(""))); }),
+              "(no error)");
+    EXPECT_NE(DatabaseErrorOf([] { BinaryDouble(kFloat8, std::string(4, '\0')); }), "(no error)");
 }
 
 TEST(PostgresBinaryValues, NumericsAreWrittenWithTheirScaleAndRoundedToTheNearestDouble) {
@@ -114,16 +107,19 @@ TEST(PostgresBinaryValues, NumericsAreWrittenWithTheirScaleAndRoundedToTheNeares
               -std::numeric_limits<double>::infinity());
 
     // Beyond the double range: an error, not a zero; below it: zero.
-    EXPECT_NE(
-        ErrorOf([] { BinaryDouble(kNumeric, NumericBytes(100, 0, 0, {1})); }).find("too large"),
-        std::string::npos);
+    EXPECT_NE(DatabaseErrorOf([] {
+                  BinaryDouble(kNumeric, NumericBytes(100, 0, 0, {1}));
+              }).find("too large"),
+              std::string::npos);
     EXPECT_EQ(BinaryDouble(kNumeric, NumericBytes(-100, 0x4000, 404, {1})), 0.0);
     // Bytes that are no numeric: a digit of 10,000, a sign of none, a length that does not fit.
-    EXPECT_NE(ErrorOf([] { BinaryText(kNumeric, NumericBytes(0, 0, 0, {10000})); }), "(no error)");
-    EXPECT_NE(ErrorOf([] { BinaryText(kNumeric, NumericBytes(0, 0x1234, 0, {1})); }), "(no error)");
-    EXPECT_NE(ErrorOf([] { BinaryText(kNumeric, NumericBytes(0, 0, 0, {1}) + "x"); }),
+    EXPECT_NE(DatabaseErrorOf([] { BinaryText(kNumeric, NumericBytes(0, 0, 0, {10000})); }),
               "(no error)");
-    EXPECT_NE(ErrorOf([] { BinaryText(kNumeric, std::string(3, '\0')); }), "(no error)");
+    EXPECT_NE(DatabaseErrorOf([] { BinaryText(kNumeric, NumericBytes(0, 0x1234, 0, {1})); }),
+              "(no error)");
+    EXPECT_NE(DatabaseErrorOf([] { BinaryText(kNumeric, NumericBytes(0, 0, 0, {1}) + "x"); }),
+              "(no error)");
+    EXPECT_NE(DatabaseErrorOf([] { BinaryText(kNumeric, std::string(3, '\0')); }), "(no error)");
 }
 
 TEST(PostgresBinaryValues, DatesAndTimesAreWrittenInIsoStyleWithTheirEra) {
@@ -152,8 +148,9 @@ TEST(PostgresBinaryValues, DatesAndTimesAreWrittenInIsoStyleWithTheirEra) {
     EXPECT_EQ(BinaryText(kTime, BigEndianBytes(uint64_t{45296} * 1000000 + 120, 8)),
               "12:34:56.00012");
     EXPECT_EQ(BinaryText(kTime, BigEndianBytes(static_cast<uint64_t>(day), 8)), "24:00:00");
-    EXPECT_NE(ErrorOf([&] { BinaryText(kTime, BigEndianBytes(day + 1, 8)); }), "(no error)");
-    EXPECT_NE(ErrorOf([] { BinaryText(kDate, std::string(8, '\0')); }), "(no error)");
+    EXPECT_NE(DatabaseErrorOf([&] { BinaryText(kTime, BigEndianBytes(day + 1, 8)); }),
+              "(no error)");
+    EXPECT_NE(DatabaseErrorOf([] { BinaryText(kDate, std::string(8, '\0')); }), "(no error)");
 
     // Dates are read in binary only where the session writes them in ISO style.
     EXPECT_TRUE(BinaryReadable(kTimestamp, true));
@@ -170,16 +167,16 @@ TEST(PostgresBinaryValues, TextsAndBytesPassUnchangedAndTextNumbersOverflowClear
     EXPECT_EQ(BinaryText(kVarChar, "Grüße"), "Grüße");
     EXPECT_EQ(BinaryText(kBytea, bytes), "\\x0001ff5c78");
     EXPECT_EQ(BinaryInt64(kText, "42 apples"), 42);
-    EXPECT_NE(ErrorOf([] { BinaryText(2950, std::string(16, '\0')); }), "(no error)");
+    EXPECT_NE(DatabaseErrorOf([] { BinaryText(2950, std::string(16, '\0')); }), "(no error)");
 
     EXPECT_EQ(TextDouble("12.50"), 12.5);
     EXPECT_EQ(TextDouble("-Infinity"), -std::numeric_limits<double>::infinity());
     EXPECT_TRUE(std::isnan(TextDouble("NaN")));
     EXPECT_EQ(TextDouble("1e-400"), 0.0);
     EXPECT_TRUE(std::signbit(TextDouble("-0.000000000000000000001e-400")));
-    EXPECT_NE(ErrorOf([] { TextDouble("1" + std::string(400, '0')); }).find("too large"),
+    EXPECT_NE(DatabaseErrorOf([] { TextDouble("1" + std::string(400, '0')); }).find("too large"),
               std::string::npos);
-    EXPECT_NE(ErrorOf([] { TextDouble("-0.001e312"); }), "(no error)");
+    EXPECT_NE(DatabaseErrorOf([] { TextDouble("-0.001e312"); }), "(no error)");
 }
 
 // ---- on the server ------------------------------------------------------------------------------
@@ -292,7 +289,8 @@ TEST(PostgresBinaryValues, TypesTheBinaryPathDoesNotReadStayInTextAndOverflowIsA
     for (int run = 0; run < 2; ++run) {
         ASSERT_TRUE(stmt->Step());
         EXPECT_EQ(stmt->ColumnType(0), TSqlType::Float);
-        EXPECT_NE(ErrorOf([&] { stmt->ColumnDouble(0); }).find("too large"), std::string::npos);
+        EXPECT_NE(DatabaseErrorOf([&] { stmt->ColumnDouble(0); }).find("too large"),
+                  std::string::npos);
         EXPECT_EQ(stmt->ColumnText(0).substr(0, 4), "1000");
         stmt->Reset();
     }

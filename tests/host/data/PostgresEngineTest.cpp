@@ -18,15 +18,6 @@ bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
-std::string ErrorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const EDatabaseError& e) {
-        return e.what();
-    }
-    return "(no error)";
-}
-
 TEST(PostgresNames, ServerNamesAreToldFromFileNamesAndPasswordsAreMaskedInEveryForm) {
     EXPECT_TRUE(IsPostgresName("postgresql://localhost/shop"));
     EXPECT_TRUE(IsPostgresName("postgres://u@host:5433/shop"));
@@ -56,7 +47,7 @@ TEST(PostgresEngine, AFailedConnectionNamesTheServerButNeverThePassword) {
           std::string("postgresql://ann:s3cret@/shop?host=/nonexistent/orvel")}) {
         TDatabase db(nullptr);
         db.SetDatabaseName(name);
-        std::string message = ErrorOf([&] { db.Open(); });
+        std::string message = DatabaseErrorOf([&] { db.Open(); });
         EXPECT_TRUE(Contains(message, "Cannot connect to the database server")) << message;
         EXPECT_TRUE(Contains(message, "****")) << message;
         EXPECT_FALSE(Contains(message, "s3cret")) << message;
@@ -167,7 +158,7 @@ TEST(PostgresSessions, TwoEditsOfOneRecordEndOnThatRecordOrWithAClearError) {
     ASSERT_TRUE(first->Locate("ID", Variant(4)));
     second.Execute("DELETE FROM ORGANIZATION WHERE ID = 4");
     // Edit reads the record again, or the post finds it gone: either way a clear error.
-    std::string message = ErrorOf([&] {
+    std::string message = DatabaseErrorOf([&] {
         first->Edit();
         first->FieldByName("NAME")->SetAsString("South again");
         first->Post();
@@ -216,7 +207,7 @@ TEST(PostgresSessions, ALostSessionRaisesAClearErrorWritesNothingAndReconnectsOn
     // clearly, and the next statement runs on a new session.
     terminate();
     std::string message =
-        ErrorOf([&] { db.Execute("UPDATE ORGANIZATION SET NAME = 'Gone' WHERE ID = 4"); });
+        DatabaseErrorOf([&] { db.Execute("UPDATE ORGANIZATION SET NAME = 'Gone' WHERE ID = 4"); });
     EXPECT_TRUE(Contains(message, "connection to the database server was lost")) << message;
     EXPECT_EQ(message.find('\n'), std::string::npos) << message;
     EXPECT_EQ(db.Scalar("SELECT NAME FROM ORGANIZATION WHERE ID = 4").AsString(), "South");
@@ -225,9 +216,9 @@ TEST(PostgresSessions, ALostSessionRaisesAClearErrorWritesNothingAndReconnectsOn
     db.Execute("BEGIN");
     db.Execute("UPDATE ORGANIZATION SET NAME = 'Half' WHERE ID = 5");
     terminate();
-    EXPECT_TRUE(
-        Contains(ErrorOf([&] { db.Execute("UPDATE ORGANIZATION SET NAME = 'Rest'"); }), "lost"));
-    EXPECT_TRUE(Contains(ErrorOf([&] { db.Execute("COMMIT"); }), "roll it back"));
+    EXPECT_TRUE(Contains(
+        DatabaseErrorOf([&] { db.Execute("UPDATE ORGANIZATION SET NAME = 'Rest'"); }), "lost"));
+    EXPECT_TRUE(Contains(DatabaseErrorOf([&] { db.Execute("COMMIT"); }), "roll it back"));
     db.Execute("ROLLBACK");
     EXPECT_EQ(db.Scalar("SELECT NAME FROM ORGANIZATION WHERE ID = 5").AsString(), "Engineering");
     EXPECT_EQ(

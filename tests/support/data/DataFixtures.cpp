@@ -236,4 +236,13 @@ void TTestDatabase::CreateUnits() {
             "INSERT INTO UNITS VALUES (3, 2, 1, 2, 'Zeta', NULL);");
 }
 
+std::string DatabaseErrorOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const EDatabaseError& e) {
+        return e.what();
+    }
+    return "(no error)";
+}
+
 } // namespace orvel::test

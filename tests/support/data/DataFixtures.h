@@ -29,6 +29,7 @@
 #include "orvel/host/data/Query.h"
 #include "orvel/host/data/Table.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -99,5 +100,8 @@ std::string TempDatabaseFile();
 bool TestsOnPostgres();
 // The connection string of the test server (ORVEL_PG); raises when it is not set.
 std::string TestServer();
+
+// The text of the database error an action raises, or "(no error)".
+std::string DatabaseErrorOf(const std::function<void()>& action);
 
 } // namespace orvel::test
