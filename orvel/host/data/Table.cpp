@@ -1082,8 +1082,8 @@ void TTable::ApplyRange() {
     MoveWith([this] {
         TKeyBuffer& start = FKeyBuffers[static_cast<int>(TKeyIndex::kiCurRangeStart)];
         TKeyBuffer& end = FKeyBuffers[static_cast<int>(TKeyIndex::kiCurRangeEnd)];
-        start = FKeyBuffers[static_cast<int>(TKeyIndex::kiRangeStart)];
-        end = FKeyBuffers[static_cast<int>(TKeyIndex::kiRangeEnd)];
+        CopyKey(start, FKeyBuffers[static_cast<int>(TKeyIndex::kiRangeStart)]);
+        CopyKey(end, FKeyBuffers[static_cast<int>(TKeyIndex::kiRangeEnd)]);
         // A key uses at most the index's fields.
         start.FieldCount = std::clamp(start.FieldCount, 0, IndexFieldCount());
         end.FieldCount = std::clamp(end.FieldCount, 0, IndexFieldCount());
@@ -1127,8 +1127,8 @@ uint64_t TTable::ScopeOfRange() {
     range->Scope = ++FLastScope;
     range->Used = ++FRangeClock;
     range->Hash = hash;
-    range->Start = start;
-    range->End = end;
+    CopyKey(range->Start, start);
+    CopyKey(range->End, end);
     return FLastScope;
 }
 
@@ -1213,6 +1213,22 @@ bool TTable::SameKey(const TKeyBuffer& a, const TKeyBuffer& b) const {
         if (!SameStored(a.Values[no], b.Values[no])) return false;
     }
     return true;
+}
+
+// Copies a key: its count, its mark and the values of the index fields. The other fields of a key
+// are never written (only index fields take key values) and stay Null, so a key of the same size
+// needs only those copied; a range applied per record then copies one value, not a record.
+void TTable::CopyKey(TKeyBuffer& to, const TKeyBuffer& from) const {
+    to.FieldCount = from.FieldCount;
+    to.Modified = from.Modified;
+    if (to.Values.size() != from.Values.size()) {
+        to.Values = from.Values;
+        return;
+    }
+    for (const TField* f : FIndexFields) {
+        std::size_t no = static_cast<std::size_t>(f->FieldNo());
+        to.Values[no] = from.Values[no];
+    }
 }
 
 // A hash of a range's keys that equal keys (SameKey) share.
@@ -1405,7 +1421,7 @@ void TTable::ApplyEqualRange(const std::string& fieldNames, const Variant& value
             write(fields[i], VarArrayGet(values, {low + static_cast<int32_t>(i)}));
     }
     start.FieldCount = count;
-    FKeyBuffers[static_cast<int>(TKeyIndex::kiRangeEnd)] = start;
+    CopyKey(FKeyBuffers[static_cast<int>(TKeyIndex::kiRangeEnd)], start);
     FKeyEntry = TKeyIndex::kiRangeEnd;
     ApplyRange();
 }

@@ -193,6 +193,7 @@ private:
     void DropLookAhead();
     bool SameKey(const TKeyBuffer& a, const TKeyBuffer& b) const;
     std::size_t RangeHash(const TKeyBuffer& start, const TKeyBuffer& end) const;
+    void CopyKey(TKeyBuffer& to, const TKeyBuffer& from) const;
     std::string PrefixedOrder(const std::string& prefix) const;
 
     TDatabase* FDatabase = nullptr;

@@ -97,15 +97,20 @@ TEST_F(EqualRange, GivesWhatEnteringTheRangeFieldByFieldGives) {
     struct TCase {
         Variant Key;
         int Count;
+        std::string Where; // the same records, as the engine selects them
     };
     std::vector<TCase> cases = {
-        {VarArrayOf({Variant(1), Variant(1)}), 2},
-        {VarArrayOf({Variant(2), Variant::Null()}), 2},
-        {VarArrayOf({Variant::Null(), Variant::Null()}), 2},
-        {VarArrayOf({Variant(0), Variant(7)}), 1}, // only the first field takes part
-        {VarArrayOf({Variant(9), Variant(9)}), 2}, // no such owner
+        {VarArrayOf({Variant(1), Variant(1)}), 2, "OWNER_ORIGIN_ID = 1 AND OWNER_OBJECT_ID = 1"},
+        {VarArrayOf({Variant(2), Variant::Null()}), 2,
+         "OWNER_ORIGIN_ID = 2 AND OWNER_OBJECT_ID IS NULL"},
+        {VarArrayOf({Variant::Null(), Variant::Null()}), 2,
+         "OWNER_ORIGIN_ID IS NULL AND OWNER_OBJECT_ID IS NULL"},
+        // Only the first field takes part.
+        {VarArrayOf({Variant(0), Variant(7)}), 1, "OWNER_ORIGIN_ID = 0"},
+        {VarArrayOf({Variant(9), Variant(9)}), 2, "OWNER_ORIGIN_ID = 9"}, // no such owner
         // Values of other types are stored as their fields store them.
-        {VarArrayOf({Variant(std::string("1")), Variant(int64_t{0})}), 2},
+        {VarArrayOf({Variant(std::string("1")), Variant(int64_t{0})}), 2,
+         "OWNER_ORIGIN_ID = 1 AND OWNER_OBJECT_ID = 0"},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(VarToStr(c.Key[0]) + "," + VarToStr(c.Key[1]) + " count " +
@@ -119,6 +124,8 @@ TEST_F(EqualRange, GivesWhatEnteringTheRangeFieldByFieldGives) {
         EXPECT_EQ(Buffers(*direct), Buffers(*entered));
         EXPECT_EQ(Walk(*direct), Walk(*entered));
         EXPECT_EQ(direct->RecordCount(), entered->RecordCount());
+        EXPECT_EQ(direct->RecordCount(),
+                  Db.Scalar("SELECT COUNT(*) FROM OBJECTS WHERE " + c.Where).AsInt64());
     }
     // A bare name takes the value itself.
     entered->SetRange({Variant(2)}, {Variant(2)});
