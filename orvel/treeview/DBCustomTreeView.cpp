@@ -223,10 +223,19 @@ public:
 
     // Calls f for every node whose key vector equals Key.
     template <class F> void ForEachEqual(const Variant& Key, F&& f) const {
+        if (!FBuckets.empty()) ForEachEqual(Key, KeyHash32(Key), f);
+    }
+    // The same for a key whose hash (KeyHash32) is known.
+    template <class F> void ForEachEqual(const Variant& Key, uint32_t hash, F&& f) const {
         if (FBuckets.empty()) return;
-        uint32_t hash = KeyHash32(Key);
         for (TDBTreeNode* n = FBuckets[hash & (FBuckets.size() - 1)]; n; n = n->FNextInChain)
             if (n->FKeyHashBits == (hash & kKeptMask) && n->IDEquals2(Key)) f(n);
+    }
+
+    // Whether an indexed node's key may equal a key of that hash: a node whose kept bits differ
+    // surely has another key.
+    static bool MayEqual(const TDBTreeNode* Node, uint32_t hash) {
+        return !Node->FIndexed || Node->FKeyHashBits == (hash & kKeptMask);
     }
 
 private:
@@ -895,12 +904,14 @@ void TDBCustomTreeView::LoadNodes(TDBTreeNode* Parent, const Variant& ParentKey,
         while (!table->Eof()) {
             if (Parent && !parent.Get()) break; // a handler removed the parent
             GetKeyValues(key);
-            if (InOwnBranch(AsDBNode(parent.Get()), key)) {
+            // Hashed once for the look for the record among the branch and among the children.
+            uint32_t hash = KeyHash32(key);
+            if (InOwnBranch(AsDBNode(parent.Get()), key, hash)) {
                 table->Next();
                 continue;
             }
             anyRecord = true;
-            TNodeGuard node(*this, FindInChildren(Parent, key));
+            TNodeGuard node(*this, FindInChildren(Parent, key, hash));
             if (!node.Get()) {
                 // The record's key, just read, serves the new node and its set-up.
                 FLoadingKey = &key;
@@ -942,9 +953,11 @@ void TDBCustomTreeView::LoadNodes(TDBTreeNode* Parent, const Variant& ParentKey,
 // A record whose key is that of Parent or of one of its ancestors would show inside its own
 // branch, and again under itself without end (a record naming itself or a descendant as its
 // parent, or keys shared by several records): it is not shown there.
-bool TDBCustomTreeView::InOwnBranch(TDBTreeNode* Parent, const Variant& Key) const {
-    for (TTreeNode* n = Parent; n; n = n->Parent())
-        if (AsDBNode(n)->IDEquals2(Key)) return true;
+bool TDBCustomTreeView::InOwnBranch(TDBTreeNode* Parent, const Variant& Key, uint32_t Hash) const {
+    for (TTreeNode* n = Parent; n; n = n->Parent()) {
+        TDBTreeNode* node = AsDBNode(n);
+        if (TNodeKeyIndex::MayEqual(node, Hash) && node->IDEquals2(Key)) return true;
+    }
     return false;
 }
 
@@ -992,13 +1005,8 @@ void TDBCustomTreeView::ProduceGeneration(const Variant& Key) {
     }
     int count = RangeFieldCount();
     try {
-        table->SetRangeStart();
-        table->SetFieldValue(FParentLinks, Key);
-        table->SetKeyFieldCount(count);
-        table->SetRangeEnd();
-        table->SetFieldValue(FParentLinks, Key);
-        table->SetKeyFieldCount(count);
-        table->ApplyRange();
+        // The range start and end both take Key for the parent links with count fields.
+        table->ApplyEqualRange(FParentLinks, Key, count);
     } catch (...) {
         // Leave the key entry, so the table is browsing again.
         if (table->State() == dsSetKey) {
@@ -1029,8 +1037,13 @@ TDBTreeNode* TDBCustomTreeView::FindNode(const Variant& Key) const {
 }
 
 TDBTreeNode* TDBCustomTreeView::FindInChildren(TTreeNode* Parent, const Variant& Key) const {
+    return FindInChildren(Parent, Key, KeyHash32(Key));
+}
+
+TDBTreeNode* TDBCustomTreeView::FindInChildren(TTreeNode* Parent, const Variant& Key,
+                                               uint32_t Hash) const {
     TDBTreeNode* first = nullptr;
-    FNodeIndex->ForEachEqual(Key, [&](TDBTreeNode* n) {
+    FNodeIndex->ForEachEqual(Key, Hash, [&](TDBTreeNode* n) {
         if (n->Parent() != Parent) return;
         if (!first || SiblingPrecedes(n, first)) first = n;
     });

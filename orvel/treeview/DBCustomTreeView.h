@@ -406,7 +406,8 @@ private:
     int RangeFieldCount() const;
     TDBTreeNode* Reveal(const Variant& Key);
     void OpenForReveal(TDBTreeNode* Node);
-    bool InOwnBranch(TDBTreeNode* Parent, const Variant& Key) const;
+    bool InOwnBranch(TDBTreeNode* Parent, const Variant& Key, uint32_t Hash) const;
+    TDBTreeNode* FindInChildren(TTreeNode* Parent, const Variant& Key, uint32_t Hash) const;
     void SweepChildren(TDBTreeNode* Parent);
     void WithManualDrag(TMessage& Message);
     void NodeDestroyed(TDBTreeNode* Node);

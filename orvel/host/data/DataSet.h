@@ -233,6 +233,10 @@ public:
     void DetachDataSource(TDataSource* source);
 
 protected:
+    // The fields of a list of names as kept (parsed once per text): valid until the next list is
+    // parsed, so hold it only while reading values.
+    const std::vector<TField*>& KeptFieldList(const std::string& fieldNames) const;
+
     // ---- what a descendant provides -----------------------------------------------------------
     // Prepares the cursor and creates the fields (AddField) in record order.
     virtual void OpenCursor() = 0;
@@ -357,9 +361,6 @@ private:
     // The fields of a list of names, parsed once per text: views read the same key list for
     // every record they load.
     std::vector<TField*> FieldList(const std::string& fieldNames) const;
-    // The same list as kept: valid until the next list is parsed, so hold it only while reading
-    // values.
-    const std::vector<TField*>& KeptFieldList(const std::string& fieldNames) const;
     void SetOneFieldValue(TField* field, const Variant& value);
     void CheckWritable() const;
     Variant CheckedStored(TField* field, const Variant& value);

@@ -1082,8 +1082,8 @@ void TTable::ApplyRange() {
     MoveWith([this] {
         TKeyBuffer& start = FKeyBuffers[static_cast<int>(TKeyIndex::kiCurRangeStart)];
         TKeyBuffer& end = FKeyBuffers[static_cast<int>(TKeyIndex::kiCurRangeEnd)];
-        start = FKeyBuffers[static_cast<int>(TKeyIndex::kiRangeStart)];
-        end = FKeyBuffers[static_cast<int>(TKeyIndex::kiRangeEnd)];
+        CopyKey(start, FKeyBuffers[static_cast<int>(TKeyIndex::kiRangeStart)]);
+        CopyKey(end, FKeyBuffers[static_cast<int>(TKeyIndex::kiRangeEnd)]);
         // A key uses at most the index's fields.
         start.FieldCount = std::clamp(start.FieldCount, 0, IndexFieldCount());
         end.FieldCount = std::clamp(end.FieldCount, 0, IndexFieldCount());
@@ -1107,8 +1107,11 @@ uint64_t TTable::ScopeOfRange() {
     constexpr std::size_t remembered = 8;
     const TKeyBuffer& start = FKeyBuffers[static_cast<int>(TKeyIndex::kiCurRangeStart)];
     const TKeyBuffer& end = FKeyBuffers[static_cast<int>(TKeyIndex::kiCurRangeEnd)];
+    // A scan applies a new range per record it reads the children of: the hash tells it from the
+    // remembered ones without comparing their keys value by value.
+    std::size_t hash = RangeHash(start, end);
     for (TAppliedRange& range : FRecentRanges)
-        if (SameKey(range.Start, start) && SameKey(range.End, end)) {
+        if (range.Hash == hash && SameKey(range.Start, start) && SameKey(range.End, end)) {
             range.Used = ++FRangeClock;
             return range.Scope;
         }
@@ -1123,8 +1126,9 @@ uint64_t TTable::ScopeOfRange() {
     }
     range->Scope = ++FLastScope;
     range->Used = ++FRangeClock;
-    range->Start = start;
-    range->End = end;
+    range->Hash = hash;
+    CopyKey(range->Start, start);
+    CopyKey(range->End, end);
     return FLastScope;
 }
 
@@ -1209,6 +1213,37 @@ bool TTable::SameKey(const TKeyBuffer& a, const TKeyBuffer& b) const {
         if (!SameStored(a.Values[no], b.Values[no])) return false;
     }
     return true;
+}
+
+// Copies a key: its count, its mark and the values of the index fields. The other fields of a key
+// are never written (only index fields take key values) and stay Null, so a key of the same size
+// needs only those copied; a range applied per record then copies one value, not a record.
+void TTable::CopyKey(TKeyBuffer& to, const TKeyBuffer& from) const {
+    to.FieldCount = from.FieldCount;
+    to.Modified = from.Modified;
+    if (to.Values.size() != from.Values.size()) {
+        to.Values = from.Values;
+        return;
+    }
+    for (const TField* f : FIndexFields) {
+        std::size_t no = static_cast<std::size_t>(f->FieldNo());
+        to.Values[no] = from.Values[no];
+    }
+}
+
+// A hash of a range's keys that equal keys (SameKey) share.
+std::size_t TTable::RangeHash(const TKeyBuffer& start, const TKeyBuffer& end) const {
+    std::size_t h =
+        static_cast<std::size_t>(start.FieldCount) * 31 + static_cast<std::size_t>(end.FieldCount);
+    for (const TKeyBuffer* key : {&start, &end})
+        for (int i = 0; i < key->FieldCount; ++i) {
+            std::size_t no =
+                static_cast<std::size_t>(FIndexFields[static_cast<std::size_t>(i)]->FieldNo());
+            const Variant& v = key->Values[no];
+            // Null in any form is one value to SameKey.
+            h = h * 1000003 + (v.IsNull() ? 0 : VarHash(v));
+        }
+    return h;
 }
 
 // Whether the applied range is the one the announced ranges' keys come from.
@@ -1362,6 +1397,34 @@ void TTable::CancelRange() {
         ChangeCursorScope(0);
         return 2;
     });
+}
+
+void TTable::ApplyEqualRange(const std::string& fieldNames, const Variant& values, int count) {
+    CheckActive();
+    CheckBrowseMode();
+    TKeyBuffer& start = FKeyBuffers[static_cast<int>(TKeyIndex::kiRangeStart)];
+    start.Values.assign(static_cast<std::size_t>(FieldCount()), Variant::Null());
+    start.FieldCount = 0;
+    start.Modified = false;
+    FKeyEntry = TKeyIndex::kiRangeStart;
+    auto write = [&](TField* field, const Variant& value) {
+        KeyFieldWritten(field); // only index fields take part in a range
+        Variant stored = field->ValueToStored(value);
+        start.Values[static_cast<std::size_t>(field->FieldNo())] = std::move(stored);
+    };
+    if (fieldNames.find(';') == std::string::npos) {
+        write(FieldByName(Trim(fieldNames)), values);
+    } else {
+        // A copy: the kept list lasts only until another list is parsed.
+        std::vector<TField*> fields = KeptFieldList(fieldNames);
+        int32_t low = fields.empty() ? 0 : VarArrayLowBound(values, 1);
+        for (std::size_t i = 0; i < fields.size(); ++i)
+            write(fields[i], VarArrayGet(values, {low + static_cast<int32_t>(i)}));
+    }
+    start.FieldCount = count;
+    CopyKey(FKeyBuffers[static_cast<int>(TKeyIndex::kiRangeEnd)], start);
+    FKeyEntry = TKeyIndex::kiRangeEnd;
+    ApplyRange();
 }
 
 void TTable::SetRange(const std::vector<Variant>& startValues,

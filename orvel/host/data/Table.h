@@ -77,6 +77,12 @@ public:
     // Shows all records again (the cursor to the first record); nothing when no range is applied.
     void CancelRange();
     void SetRange(const std::vector<Variant>& startValues, const std::vector<Variant>& endValues);
+    // The range whose start and end are both values written to fieldNames (as SetFieldValue
+    // takes them) with the key field count count: what SetRangeStart, those writes,
+    // SetKeyFieldCount, SetRangeEnd, the same writes and count, then ApplyRange do, in one step
+    // without passing through key-entry state (a scan opens one such range per record it reads
+    // the children of). A value that does not fit its field fails before anything is applied.
+    void ApplyEqualRange(const std::string& fieldNames, const Variant& values, int count);
     bool RangeApplied() const { return FRangeApplied; }
     TKeyBuffer* GetKeyBuffer(TKeyIndex index);
     // The field count of the key buffer being entered.
@@ -187,6 +193,8 @@ private:
     void ReadAhead();
     void DropLookAhead();
     bool SameKey(const TKeyBuffer& a, const TKeyBuffer& b) const;
+    std::size_t RangeHash(const TKeyBuffer& start, const TKeyBuffer& end) const;
+    void CopyKey(TKeyBuffer& to, const TKeyBuffer& from) const;
     std::string PrefixedOrder(const std::string& prefix) const;
 
     TDatabase* FDatabase = nullptr;
@@ -235,7 +243,8 @@ private:
     // as the same scope of records (see TDataSet::ChangeCursorScope).
     struct TAppliedRange {
         uint64_t Scope = 0;
-        uint64_t Used = 0; // when it was last applied
+        uint64_t Used = 0;    // when it was last applied
+        std::size_t Hash = 0; // of its start and end (RangeHash): ranges of others differ
         TKeyBuffer Start;
         TKeyBuffer End;
     };

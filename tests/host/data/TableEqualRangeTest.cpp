@@ -1,0 +1,173 @@
+// An equality range applied in one step (TTable::ApplyEqualRange) against the same range entered
+// field by field (SetRangeStart, the writes, SetKeyFieldCount, SetRangeEnd, ..., ApplyRange): the
+// same records, key buffers, state and scroll events, and a value that does not fit changes
+// nothing.
+#include "tests/support/data/DataFixtures.h"
+
+#include "orvel/host/core/Exceptions.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+using namespace orvel;
+using namespace orvel::test;
+
+namespace {
+
+constexpr const char* kOwnerIndex = "OWNER_ORIGIN_ID;OWNER_OBJECT_ID";
+constexpr const char* kOwnerLinks = "OWNER_ORIGIN_ID;OWNER_OBJECT_ID;";
+
+// Objects under a few owners, Null owner fields among them.
+void FillObjects(TTestDatabase& db) {
+    db.Execute("DELETE FROM OBJECTS");
+    auto stmt =
+        db.Database().Connection().Prepare("INSERT INTO OBJECTS VALUES (?, ?, ?, ?, ?, 0, 0)");
+    for (int i = 0; i < 40; ++i) {
+        stmt->BindInt64(0, 1 + i / 20);
+        stmt->BindInt64(1, i);
+        if (i % 7 == 0)
+            stmt->BindNull(2);
+        else
+            stmt->BindInt64(2, i % 3);
+        if (i % 5 == 0)
+            stmt->BindNull(3);
+        else
+            stmt->BindInt64(3, i % 2);
+        stmt->BindText(4, "Object " + std::to_string(i));
+        stmt->Step();
+        stmt->Reset();
+    }
+}
+
+std::string Walk(TTable& t) {
+    std::string keys;
+    for (t.First(); !t.Eof(); t.Next())
+        keys += t.FieldByName("NAME")->GetAsString() + ";";
+    return keys;
+}
+
+// The key buffers' counts and their index fields' values, as text.
+std::string Buffers(TTable& t) {
+    std::string text;
+    for (TKeyIndex k : {TKeyIndex::kiRangeStart, TKeyIndex::kiRangeEnd, TKeyIndex::kiCurRangeStart,
+                        TKeyIndex::kiCurRangeEnd}) {
+        const TKeyBuffer* b = t.GetKeyBuffer(k);
+        text += std::to_string(b->FieldCount) + (b->Modified ? "m" : "") + "[";
+        for (int i = 0; i < t.IndexFieldCount(); ++i) {
+            const Variant& v = b->Values[static_cast<std::size_t>(t.IndexFields(i)->FieldNo())];
+            text += v.IsNull() ? "null" : v.AsString() + "/" + std::to_string(v.VarType());
+            text += " ";
+        }
+        text += "] ";
+    }
+    return text;
+}
+
+class EqualRange : public ::testing::Test {
+protected:
+    void SetUp() override {
+        FillObjects(Db);
+        entered = Db.OpenTable("OBJECTS", kOwnerIndex);
+        direct = Db.OpenTable("OBJECTS", kOwnerIndex);
+        for (TTable* t : {entered.get(), direct.get()}) {
+            t->SetBeforeScroll([this, t](TDataSet*) { events[t] += "B"; });
+            t->SetAfterScroll([this, t](TDataSet*) { events[t] += "A"; });
+        }
+    }
+
+    void EnterRange(TTable& t, const Variant& key, int count) {
+        t.SetRangeStart();
+        t.SetFieldValue(kOwnerLinks, key);
+        t.SetKeyFieldCount(count);
+        t.SetRangeEnd();
+        t.SetFieldValue(kOwnerLinks, key);
+        t.SetKeyFieldCount(count);
+        t.ApplyRange();
+    }
+
+    TTestDatabase Db;
+    TOwned<TTable> entered, direct;
+    std::map<TTable*, std::string> events;
+};
+
+TEST_F(EqualRange, GivesWhatEnteringTheRangeFieldByFieldGives) {
+    struct TCase {
+        Variant Key;
+        int Count;
+        std::string Where; // the same records, as the engine selects them
+    };
+    std::vector<TCase> cases = {
+        {VarArrayOf({Variant(1), Variant(1)}), 2, "OWNER_ORIGIN_ID = 1 AND OWNER_OBJECT_ID = 1"},
+        {VarArrayOf({Variant(2), Variant::Null()}), 2,
+         "OWNER_ORIGIN_ID = 2 AND OWNER_OBJECT_ID IS NULL"},
+        {VarArrayOf({Variant::Null(), Variant::Null()}), 2,
+         "OWNER_ORIGIN_ID IS NULL AND OWNER_OBJECT_ID IS NULL"},
+        // Only the first field takes part.
+        {VarArrayOf({Variant(0), Variant(7)}), 1, "OWNER_ORIGIN_ID = 0"},
+        {VarArrayOf({Variant(9), Variant(9)}), 2, "OWNER_ORIGIN_ID = 9"}, // no such owner
+        // Values of other types are stored as their fields store them.
+        {VarArrayOf({Variant(std::string("1")), Variant(int64_t{0})}), 2,
+         "OWNER_ORIGIN_ID = 1 AND OWNER_OBJECT_ID = 0"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(VarToStr(c.Key[0]) + "," + VarToStr(c.Key[1]) + " count " +
+                     std::to_string(c.Count));
+        events.clear();
+        EnterRange(*entered, c.Key, c.Count);
+        direct->ApplyEqualRange(kOwnerLinks, c.Key, c.Count);
+        EXPECT_EQ(events[direct.get()], events[entered.get()]);
+        EXPECT_EQ(direct->State(), dsBrowse);
+        EXPECT_TRUE(direct->RangeApplied());
+        EXPECT_EQ(Buffers(*direct), Buffers(*entered));
+        EXPECT_EQ(Walk(*direct), Walk(*entered));
+        EXPECT_EQ(direct->RecordCount(), entered->RecordCount());
+        EXPECT_EQ(direct->RecordCount(),
+                  Db.Scalar("SELECT COUNT(*) FROM OBJECTS WHERE " + c.Where).AsInt64());
+    }
+    // A bare name takes the value itself.
+    entered->SetRange({Variant(2)}, {Variant(2)});
+    direct->ApplyEqualRange("OWNER_ORIGIN_ID", Variant(2), 1);
+    EXPECT_EQ(Walk(*direct), Walk(*entered));
+    EXPECT_FALSE(Walk(*direct).empty());
+}
+
+TEST_F(EqualRange, AKeyThatDoesNotFitLeavesTheAppliedRangeAndTheStateAsTheyWere) {
+    direct->ApplyEqualRange(kOwnerLinks, VarArrayOf({Variant(1), Variant(1)}), 2);
+    std::string before = Walk(*direct);
+    ASSERT_FALSE(before.empty());
+    auto expectUnchanged = [&] {
+        EXPECT_EQ(direct->State(), dsBrowse);
+        EXPECT_TRUE(direct->RangeApplied());
+        EXPECT_EQ(Walk(*direct), before);
+    };
+    // A text that is no number, for an integer field.
+    EXPECT_ANY_THROW(direct->ApplyEqualRange(
+        kOwnerLinks, VarArrayOf({Variant(1), Variant(std::string("one"))}), 2));
+    expectUnchanged();
+    // A field that is not one of the index's.
+    EXPECT_THROW(direct->ApplyEqualRange("NAME;", VarArrayOf({Variant(std::string("x"))}), 1),
+                 EDatabaseError);
+    expectUnchanged();
+    // Fewer values than fields.
+    EXPECT_ANY_THROW(direct->ApplyEqualRange(kOwnerLinks, VarArrayOf({Variant(1)}), 2));
+    expectUnchanged();
+    // A closed table.
+    direct->Close();
+    EXPECT_THROW(direct->ApplyEqualRange(kOwnerLinks, VarArrayOf({Variant(1), Variant(1)}), 2),
+                 EDatabaseError);
+}
+
+TEST_F(EqualRange, APendingEditIsPostedFirstAsAKeyEntryPostsIt) {
+    direct->ApplyEqualRange(kOwnerLinks, VarArrayOf({Variant(1), Variant(1)}), 2);
+    direct->Edit();
+    direct->FieldByName("NAME")->SetAsString("Renamed");
+    direct->ApplyEqualRange(kOwnerLinks, VarArrayOf({Variant(2), Variant(1)}), 2);
+    EXPECT_EQ(direct->State(), dsBrowse);
+    entered->CancelRange();
+    EXPECT_TRUE(entered->Locate("NAME", Variant(std::string("Renamed"))));
+}
+
+} // namespace
