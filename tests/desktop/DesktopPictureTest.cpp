@@ -25,41 +25,38 @@ std::unique_ptr<TOffscreenExplorer> RunOffscreen(const TDesktopOptions& options)
     return app;
 }
 
-TEST_F(DesktopTest, TheMainScreenShowsTheTreeTheListAndTheRecord) {
+// The screen a key script leaves, with the real font: kept as desktop-<name>.png under the build
+// folder and compared with the stored desktop/<name>.
+::testing::AssertionResult ScreenMatches(const TDesktopOptions& options, const std::string& name) {
     orvel::testing::TRealFontScope font;
+    auto app = RunOffscreen(options);
+    const TBitmap& picture = app->Picture();
+    KeepPicture(picture, "desktop-" + name + ".png");
+    if (picture.Width() != 100 * explorer::CellWidth ||
+        picture.Height() != 32 * explorer::CellHeight)
+        return ::testing::AssertionFailure()
+               << "the screen is " << picture.Width() << " x " << picture.Height() << " pixels";
+    return orvel::testing::MatchesGolden(picture, "desktop/" + name);
+}
+
+TEST_F(DesktopTest, TheMainScreenShowsTheTreeTheListAndTheRecord) {
     // The first node opened: its children in the tree and, with their dates, in the list.
-    auto app = RunOffscreen(Options("<Right>"));
-    const TBitmap& main = app->Picture();
-    KeepPicture(main, "desktop-main.png");
-    EXPECT_EQ(main.Width(), 100 * explorer::CellWidth);
-    EXPECT_EQ(main.Height(), 32 * explorer::CellHeight);
-    EXPECT_TRUE(orvel::testing::MatchesGolden(main, "desktop/main"));
+    EXPECT_TRUE(ScreenMatches(Options("<Right>"), "main"));
 }
 
 TEST_F(DesktopTest, ADesignDialogStandsOverTheDesignerWithItsButtons) {
-    orvel::testing::TRealFontScope font;
-    auto app = RunOffscreen(Options("d<Tab><Home>" + Downs(kLinksFields) + "<Enter><Dump><Esc>"));
-    const TBitmap& dialog = app->Picture();
-    KeepPicture(dialog, "desktop-dialog.png");
-    EXPECT_TRUE(orvel::testing::MatchesGolden(dialog, "desktop/dialog"));
+    EXPECT_TRUE(ScreenMatches(Options("d<Tab><Home>" + Downs(kLinksFields) + "<Enter><Dump><Esc>"),
+                              "dialog"));
 }
 
 TEST_F(DesktopTest, TheInventoryListsItsItemsInReportStyle) {
-    orvel::testing::TRealFontScope font;
     // The inventory on the right, its third item chosen with the mouse.
-    auto app = RunOffscreen(Options("<F6><Click:50,5>"));
-    const TBitmap& report = app->Picture();
-    KeepPicture(report, "desktop-report.png");
-    EXPECT_TRUE(orvel::testing::MatchesGolden(report, "desktop/report"));
+    EXPECT_TRUE(ScreenMatches(Options("<F6><Click:50,5>"), "report"));
 }
 
 TEST_F(DesktopTest, TheDragImageLetsTheRowsUnderItShowThrough) {
-    orvel::testing::TRealFontScope font;
     // North Farm picked up and carried down over River Valley and East Depot, not yet dropped.
-    auto app = RunOffscreen(Options("<Right><Press:10,4><Move:11,5><Move:12,6>"));
-    const TBitmap& drag = app->Picture();
-    KeepPicture(drag, "desktop-drag.png");
-    EXPECT_TRUE(orvel::testing::MatchesGolden(drag, "desktop/drag"));
+    EXPECT_TRUE(ScreenMatches(Options("<Right><Press:10,4><Move:11,5><Move:12,6>"), "drag"));
 }
 
 } // namespace
