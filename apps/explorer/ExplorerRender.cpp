@@ -259,6 +259,7 @@ const char* const kHelpLines[] = {
     "  m ... m                      pick up a node, then drop it under another",
     "  mouse drag                   move a node under another (empty space: top level)",
     "  Esc                          cancel a move or the record panel's change",
+    "  click on an answer           answer a question (e.g. \"y: delete\")",
     "  F5                           reload",
     "  F6                           children / inventory on the right",
     "  F4, Alt-Down                 open the status list or an attribute's choices",

@@ -42,17 +42,18 @@ TCellAttr AttrOf(const TTextScreen& screen, int from, int to, const std::string&
 
 TEST_F(ExplorerTest, HelpListsEveryKeyAndScrollsWhenTheScreenIsShort) {
     TRun help = Keys("?");
-    for (const char* key :
-         {"Enter, double click", "Backspace", "/ or Ctrl-F, n or F3", "F2", "Ins", "Del", "m ... m",
-          "F5", "F6", "F4, Alt-Down", "Space", "d, F7", "F9, Shift-F10", "p ", "q, F10", "Esc"})
+    for (const char* key : {"Enter, double click", "Backspace", "/ or Ctrl-F, n or F3", "F2", "Ins",
+                            "Del", "m ... m", "F5", "F6", "F4, Alt-Down", "Space", "d, F7",
+                            "F9, Shift-F10", "p ", "q, F10", "Esc", "click on an answer"})
         EXPECT_TRUE(help.Shows("  " + std::string(key))) << key << "\n" << help.Screen;
     EXPECT_TRUE(help.Shows("Any key closes this help."));
     // On 20 rows the help scrolls with Up and Down and says which lines it shows.
     std::string shortSize = "--size 100x20";
     TRun top = Keys("?", shortSize);
-    EXPECT_TRUE(top.Shows("Lines 1-15 of 23")) << top.Screen;
-    TRun down = Keys("?<Down><Down><Down><Down><Down><Down><Down><Down><Down><Down>", shortSize);
-    EXPECT_TRUE(down.Shows("Lines 9-23 of 23")) << down.Screen;
+    EXPECT_TRUE(top.Shows("Lines 1-15 of 24")) << top.Screen;
+    TRun down =
+        Keys("?<Down><Down><Down><Down><Down><Down><Down><Down><Down><Down><Down>", shortSize);
+    EXPECT_TRUE(down.Shows("Lines 10-24 of 24")) << down.Screen;
     EXPECT_TRUE(down.Shows("q, F10")) << down.Screen;
     EXPECT_FALSE(Keys("?<Down><Enter>", shortSize).Shows("Lines ")) << "Enter closes it";
 }
