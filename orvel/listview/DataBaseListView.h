@@ -106,8 +106,13 @@ public:
 
 private:
     friend class TListKeyIndex;
+    friend class TDBCustomListView;
+    // The item a view makes for itself, given the view's key index: the index need not be
+    // looked up through the view.
+    TDBListItem(TListItems* AOwner, const Variant& AID, TListKeyIndex* Index);
     TListKeyIndex* KeyIndex() const;
     std::size_t KeyHash() const;
+    void TakeID(const Variant& Value, TListKeyIndex* Index);
 
     // Set while FID holds the only element of the key vector rather than the vector.
     mutable bool FFolded = false;
@@ -380,6 +385,8 @@ private:
     // While a load adds and sets up the item of one record, FLastKey is that record's key vector:
     // the item factory and the set-up take it instead of reading it again.
     bool FLoadingItem = false;
+    // The item CreateListItem made last, so that InsertItem knows its class without asking.
+    const TListItem* FMadeItem = nullptr;
     // The text buffer of a load in bulk: field texts pass through it on their way to the items.
     std::string FLoadText;
     uint32_t FDeletions = 0; // items removed so far

@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 #include <vector>
 
@@ -603,6 +604,8 @@ public:
     void Delete(int index) override;
     void Clear() override;
     void Exchange(int a, int b) override;
+    // Add without an object, straight from a text (a load filling an item's columns).
+    void AddText(std::string_view s);
 
 protected:
     void SetUpdateState(bool updating) override;

@@ -6,6 +6,10 @@
 #include <cstdint>
 #include <new>
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer)
 #define ORVEL_LIST_POOL_ASAN 1
@@ -13,6 +17,13 @@
 #endif
 #if defined(__SANITIZE_ADDRESS__)
 #define ORVEL_LIST_POOL_ASAN 1
+#endif
+
+// Large lists take their items from blocks of one huge page each, mapped on their own: the first
+// load of a large list then faults a page in for every few thousand items instead of every
+// twenty. The sanitizer build keeps every block on the heap, where it watches them.
+#if defined(__linux__) && defined(MADV_HUGEPAGE) && !defined(ORVEL_LIST_POOL_ASAN)
+#define ORVEL_LIST_POOL_HUGE 1
 #endif
 
 #ifdef ORVEL_LIST_POOL_ASAN
@@ -38,6 +49,9 @@ constexpr std::size_t kLargestSlot = 512; // larger items come from the heap
 constexpr std::size_t kFirstBlockSlots = 8;
 constexpr std::size_t kLargestBlockBytes = 64 * 1024;
 constexpr std::size_t kClasses = kLargestSlot / kGrain;
+// Once a size holds this much, its further blocks are huge pages (where the system has them).
+constexpr std::size_t kHugeAfterBytes = 1u << 20;
+constexpr std::size_t kHugeBlockBytes = 2u << 20;
 
 // A block starts with this header; its slots follow. The header stays readable under the
 // sanitizer while the block is kept in the reserve.
@@ -57,6 +71,7 @@ struct TSlotClass {
     TBlock* Blocks;
     std::size_t NextBlockBytes; // 0: the first block is still to come
     std::size_t InUse;
+    std::size_t BlockBytes; // of all its blocks
 };
 
 // Emptied blocks, whatever slot size they were carved for.
@@ -67,6 +82,7 @@ struct TReserve {
 
 thread_local TSlotClass tClasses[kClasses];
 thread_local TReserve tReserve;
+thread_local std::size_t tMappedBytes;
 
 std::size_t ClassOf(std::size_t size) {
     return (size + kGrain - 1) / kGrain - 1;
@@ -76,7 +92,57 @@ std::size_t SlotSizeOf(std::size_t size) {
     return (ClassOf(size) + 1) * kGrain;
 }
 
+#ifdef ORVEL_LIST_POOL_HUGE
+// A block of one huge page, aligned to its size so that the system can back it with one page;
+// none when the system refuses the mapping.
+void* MapHugeBlock() noexcept {
+    void* raw = mmap(nullptr, 2 * kHugeBlockBytes, PROT_READ | PROT_WRITE,
+                     MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (raw == MAP_FAILED) return nullptr;
+    auto start = reinterpret_cast<std::uintptr_t>(raw);
+    std::uintptr_t aligned = (start + kHugeBlockBytes - 1) & ~(kHugeBlockBytes - 1);
+    if (aligned > start) munmap(raw, aligned - start);
+    std::uintptr_t end = start + 2 * kHugeBlockBytes;
+    if (end > aligned + kHugeBlockBytes)
+        munmap(reinterpret_cast<void*>(aligned + kHugeBlockBytes), end - aligned - kHugeBlockBytes);
+    madvise(reinterpret_cast<void*>(aligned), kHugeBlockBytes, MADV_HUGEPAGE);
+    tMappedBytes += kHugeBlockBytes;
+    return reinterpret_cast<void*>(aligned);
+}
+#endif
+
+// A new block of the bytes asked for, or of one huge page when a huge one is wanted and to be had.
+TBlock* AllocateBlock(std::size_t bytes, bool huge) {
+    void* memory = nullptr;
+#ifdef ORVEL_LIST_POOL_HUGE
+    if (huge && (memory = MapHugeBlock())) bytes = kHugeBlockBytes;
+#else
+    (void)huge;
+#endif
+    if (!memory) memory = ::operator new(bytes);
+    auto* block = static_cast<TBlock*>(memory);
+    block->Bytes = bytes;
+    return block;
+}
+
+bool IsMapped(const TBlock* block) noexcept {
+#ifdef ORVEL_LIST_POOL_HUGE
+    // Heap blocks never reach a huge page's size (see NewBlock).
+    return block->Bytes == kHugeBlockBytes;
+#else
+    (void)block;
+    return false;
+#endif
+}
+
 void FreeBlock(TBlock* block) noexcept {
+    if (IsMapped(block)) {
+#ifdef ORVEL_LIST_POOL_HUGE
+        tMappedBytes -= kHugeBlockBytes;
+        munmap(block, kHugeBlockBytes);
+#endif
+        return;
+    }
     ORVEL_UNPOISON(block, block->Bytes);
     ::operator delete(block);
 }
@@ -97,15 +163,16 @@ void NewBlock(TSlotClass& c, std::size_t slotSize) {
     if (!block) {
         std::size_t bytes =
             c.NextBlockBytes ? c.NextBlockBytes : kHeader + kFirstBlockSlots * slotSize;
-        block = static_cast<TBlock*>(::operator new(bytes));
-        block->Bytes = bytes;
-        ORVEL_POISON(reinterpret_cast<char*>(block) + kHeader, bytes - kHeader);
+        block = AllocateBlock(bytes, c.BlockBytes >= kHugeAfterBytes);
+        ORVEL_POISON(reinterpret_cast<char*>(block) + kHeader, block->Bytes - kHeader);
     }
     block->Next = c.Blocks;
     c.Blocks = block;
+    c.BlockBytes += block->Bytes;
     std::size_t slots = (block->Bytes - kHeader) / slotSize;
+    // Heap blocks stay below a huge page's size, which tells the mapped blocks apart.
     c.NextBlockBytes =
-        std::max(block->Bytes, std::min(kHeader + 2 * slots * slotSize, kLargestBlockBytes));
+        std::min(std::max(block->Bytes, kHeader + 2 * slots * slotSize), kLargestBlockBytes);
     c.Bump = reinterpret_cast<char*>(block) + kHeader;
     c.BumpEnd = reinterpret_cast<char*>(block) + block->Bytes;
 }
@@ -180,6 +247,10 @@ std::size_t ListItemSlotsInUse(std::size_t size) {
 
 std::size_t ListItemReserveBytes() {
     return tReserve.Bytes;
+}
+
+std::size_t ListItemMappedBytes() {
+    return tMappedBytes;
 }
 
 } // namespace orvel

@@ -27,5 +27,8 @@ void ReleaseListItemReserve() noexcept;
 // thread.
 std::size_t ListItemSlotsInUse(std::size_t size);
 std::size_t ListItemReserveBytes();
+// The bytes of the calling thread's blocks mapped as huge pages of their own rather than taken
+// from the heap (in use or kept).
+std::size_t ListItemMappedBytes();
 
 } // namespace orvel

@@ -97,6 +97,39 @@ TEST_F(ListItemStorage, ADeletedItemsSlotServesTheNextItemAndItsOldPointerIsNotI
     EXPECT_EQ(Items().IndexOf(next), 19);
 }
 
+TEST_F(ListItemStorage, ALargeListsBlocksAreHugePagesOfTheirOwnAndGoBackWhenGivenBack) {
+    ReleaseListItemReserve();
+    const std::size_t mapped = ListItemMappedBytes();
+    Fill(20000);
+#if defined(__linux__) && !defined(ORVEL_TEST_ASAN)
+    EXPECT_GT(ListItemMappedBytes(), mapped);
+#else
+    EXPECT_EQ(ListItemMappedBytes(), mapped);
+#endif
+    for (int i = 0; i < Items().Count(); i += 997)
+        EXPECT_EQ(Items()[i]->Caption(), "item " + std::to_string(i));
+    Items().Clear();
+    ReleaseListItemReserve();
+    EXPECT_EQ(ListItemMappedBytes(), 0u);
+}
+
+TEST_F(ListItemStorage, ColumnTextsAddedStraightKeepTheirObjectSlotsInStep) {
+    TListItem* item = Items().Add();
+    auto* columns = static_cast<TListSubItems*>(item->SubItems());
+    columns->AddText("plain");
+    TObject marker;
+    columns->AddObject("with object", &marker);
+    columns->AddText(std::string(300, 'x')); // beyond the texts kept inside the item
+    ASSERT_EQ(columns->Count(), 3);
+    EXPECT_EQ(columns->Get(0), "plain");
+    EXPECT_EQ(columns->GetObject(0), nullptr);
+    EXPECT_EQ(columns->GetObject(1), &marker);
+    EXPECT_EQ(columns->Get(2), std::string(300, 'x'));
+    EXPECT_EQ(columns->GetObject(2), nullptr);
+    columns->Delete(0);
+    EXPECT_EQ(columns->GetObject(0), &marker);
+}
+
 // An item class of another size, aligned more strictly than a pointer.
 class TWideItem : public TListItem {
 public:
