@@ -797,8 +797,15 @@ void TDBCustomListView::SetupFromView(TDBListItem* Item, const TRecordView& Reco
     try {
         columns->Clear();
         for (const TField* field : Fields.Columns) {
-            Record.AsString(field, FLoadText);
-            columns->AddText(FLoadText);
+            // A text field's text goes from the record to the item without a copy in between,
+            // as AsString would read it.
+            std::string_view text;
+            if (field->TextStoredAsIs() && Record.StoredText(field->FieldNo(), text)) {
+                columns->AddText(text);
+            } else {
+                Record.AsString(field, FLoadText);
+                columns->AddText(FLoadText);
+            }
         }
     } catch (...) {
         columns->EndUpdate();
