@@ -8,6 +8,7 @@
 
 #include <exception>
 #include <functional>
+#include <typeinfo>
 #include <utility>
 
 namespace orvel {
@@ -827,29 +828,22 @@ void TDBCustomListView::DoReload() {
 TListItem* TDBCustomListView::CreateListItem() {
     // A load hands its key over without a copy of its own (the item keeps the one-field key
     // folded anyway).
-    if (FLoadingItem) {
-        auto* item = new TDBListItem(Items(), FLastKey, &FKeyIndex);
-        FMadeItem = item;
-        return item;
-    }
+    if (FLoadingItem) return new TDBListItem(Items(), FLastKey, &FKeyIndex);
     Variant key;
     if (LinkActive()) key = ReadKey(DataSet());
     // Items added by application code while no dataset is active stand for no record: Empty.
-    auto* item = new TDBListItem(Items(), key, &FKeyIndex);
-    FMadeItem = item;
-    return item;
+    return new TDBListItem(Items(), key, &FKeyIndex);
 }
 
 TDBListItem* TDBCustomListView::InsertItem() {
     TBusy busy(FLockCount);
     TDBListItem* item = nullptr;
     try {
-        FMadeItem = nullptr;
         TListItem* added = Items()->Add();
-        // An item this view's factory made is one of its own; a derived view's may be anything.
-        item = added && added == FMadeItem ? static_cast<TDBListItem*>(added)
-                                           : dynamic_cast<TDBListItem*>(added);
-        FMadeItem = nullptr;
+        // The items this view's own factory makes are known by their exact class without a
+        // search of the class tree; a derived view's factory may make anything.
+        item = added && typeid(*added) == typeid(TDBListItem) ? static_cast<TDBListItem*>(added)
+                                                              : dynamic_cast<TDBListItem*>(added);
         Arrange(arDefault);
     } catch (...) {
         RaiseRes<EListError>(SCannotAddItem);

@@ -385,8 +385,6 @@ private:
     // While a load adds and sets up the item of one record, FLastKey is that record's key vector:
     // the item factory and the set-up take it instead of reading it again.
     bool FLoadingItem = false;
-    // The item CreateListItem made last, so that InsertItem knows its class without asking.
-    const TListItem* FMadeItem = nullptr;
     // The text buffer of a load in bulk: field texts pass through it on their way to the items.
     std::string FLoadText;
     uint32_t FDeletions = 0; // items removed so far

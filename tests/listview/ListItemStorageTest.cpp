@@ -79,5 +79,48 @@ TEST_F(DBListItemStorage, AnItemKeepsItsIdentityWhileUserAndDatasetMoveSelectScr
     EXPECT_EQ(Captions(), (std::vector<std::string>{"Item 1", "Item 3", "Item 4", "Item 5"}));
 }
 
+// A view whose factory makes items of a class of its own, derived from the data-aware item.
+class TTaggedItem : public TDBListItem {
+public:
+    using TDBListItem::TDBListItem;
+    int Tag = 7;
+};
+
+class TTaggedListView : public TDBListView {
+public:
+    using TDBListView::TDBListView;
+
+protected:
+    // A load names the record's key vector in LastKey while it adds the record's item.
+    TListItem* CreateListItem() override {
+        return new TTaggedItem(Items(), LastKey(), TBookmark());
+    }
+};
+
+TEST_F(DBListItemStorage, ADerivedViewsOwnItemClassLoadsTheSameAnswers) {
+    run_messages();
+    std::vector<std::string> answers = Answers();
+    auto& tagged = form->Place<TTaggedListView>(10, 220, 300, 200);
+    tagged.SetKeyFields("ID");
+    tagged.SetNameField("NAME");
+    tagged.SetStatusIDField("STATUS_ID");
+    tagged.SetImageIDField("IMAGE_ID");
+    tagged.SetColumnsFields("CODE;NAME");
+    tagged.SetDataSource(source);
+    run_messages();
+    ASSERT_EQ(tagged.Items()->Count(), 5);
+    for (int i = 0; i < 5; ++i) {
+        auto* item = dynamic_cast<TTaggedItem*>(tagged.Items()->Item(i));
+        ASSERT_NE(item, nullptr);
+        EXPECT_EQ(item->Tag, 7);
+    }
+    TDBListView* plain = lv;
+    lv = &tagged;
+    std::vector<std::string> taggedAnswers = Answers();
+    lv = plain;
+    EXPECT_EQ(taggedAnswers, answers);
+    EXPECT_EQ(tagged.FindItem(Key(3)), tagged.Items()->Item(2));
+}
+
 } // namespace
 } // namespace orvel::test
