@@ -10,10 +10,13 @@
 #include "bench/qt/QtPeer.h"
 #endif
 
+#include "orvel/host/controls/ListItemPool.h"
 #include "orvel/host/core/Application.h"
 #include "orvel/host/data/Database.h"
 #include "orvel/host/data/Table.h"
 #include "orvel/listview/DataBaseListView.h"
+
+#include <sys/resource.h>
 
 #include <map>
 #include <memory>
@@ -74,6 +77,13 @@ int64_t Shown(const TListItem* item) {
     return sum;
 }
 
+// The page faults the process has taken so far.
+int64_t PageFaults() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_minflt + usage.ru_majflt;
+}
+
 int64_t ShownRow(TSqlStatement& row) {
     return row.ColumnInt64(0) + static_cast<int64_t>(row.ColumnText(1).size()) +
            row.ColumnInt64(2) + row.ColumnInt64(3) +
@@ -94,6 +104,7 @@ void BM_ListLoad(benchmark::State& state) {
         w.Table->First();
         return w.NewList();
     };
+    int64_t loadFaults = 0, loads = 0;
     for (auto _ : state) {
         TDBListView& list = fresh();
         timer.Run(
@@ -106,7 +117,10 @@ void BM_ListLoad(benchmark::State& state) {
                 return sum;
             },
             [&] {
+                int64_t faults = PageFaults();
                 w.Bind(state);
+                loadFaults += PageFaults() - faults;
+                ++loads;
                 int64_t sum = 0;
                 for (int i = 0; i < list.Items()->Count(); ++i)
                     sum += Shown(list.Items()->Item(i));
@@ -117,9 +131,15 @@ void BM_ListLoad(benchmark::State& state) {
 #endif
     }
     timer.Report();
-    // The memory, in a run of its own with the heap counted.
+    state.counters["faults_per_load"] = loads ? static_cast<double>(loadFaults) / loads : 0;
+    // The memory, in a run of its own with the heap counted. The blocks the earlier lists' items
+    // left in the item pool's reserve go back first, so that the items' own blocks are counted.
     TDBListView& list = fresh();
+    ReleaseListItemReserve();
+    // Blocks the item pool maps as huge pages of their own are not heap blocks: added.
+    int64_t mapped = static_cast<int64_t>(ListItemMappedBytes());
     int64_t bytes = HeapGrowthOf([&] { w.Bind(state); });
+    bytes += static_cast<int64_t>(ListItemMappedBytes()) - mapped;
     int items = list.Items()->Count();
     state.counters["items"] = static_cast<double>(items);
     state.counters["B_per_item"] = items ? static_cast<double>(bytes) / items : 0;

@@ -8,6 +8,7 @@
 
 #include <exception>
 #include <functional>
+#include <typeinfo>
 #include <utility>
 
 namespace orvel {
@@ -50,12 +51,6 @@ std::size_t ArrayHashStart(int32_t dims, int32_t low, int32_t high) {
     Mix(h, static_cast<std::size_t>(static_cast<uint32_t>(low)));
     Mix(h, static_cast<std::size_t>(static_cast<uint32_t>(high)));
     return h;
-}
-
-// What reading a one-field key gives: a zero-based array of Variants with one plain value.
-bool IsFoldableKey(const Variant& Key) {
-    return Key.VarType() == (varArray | varVariant) && VarArrayDimCount(Key) == 1 &&
-           VarArrayLowBound(Key, 1) == 0 && VarArrayHighBound(Key, 1) == 0 && !Key[0].IsArray();
 }
 
 } // namespace
@@ -190,6 +185,11 @@ TDBListItem::TDBListItem(TListItems* AOwner, const Variant& AID, const TBookmark
     SetBookMark(ABookmark);
 }
 
+TDBListItem::TDBListItem(TListItems* AOwner, const Variant& AID, TListKeyIndex* Index)
+    : TListItem(AOwner) {
+    TakeID(AID, Index);
+}
+
 TDBListItem::~TDBListItem() {
     if (TListKeyIndex* index = KeyIndex()) index->Remove(this);
     FID.Clear();
@@ -205,10 +205,21 @@ TListKeyIndex* TDBListItem::KeyIndex() const {
 }
 
 void TDBListItem::SetID(const Variant& Value) {
-    bool fold = IsFoldableKey(Value);
-    Variant id(fold ? Value[0] : Value);
+    TakeID(Value, KeyIndex());
+}
+
+void TDBListItem::TakeID(const Variant& Value, TListKeyIndex* index) {
+    // What reading a one-field key gives (a zero-based array of Variants with one plain value) is
+    // kept as that value; the element is read once, for the test and as the key.
+    bool fold = false;
+    Variant id;
+    if (Value.VarType() == (varArray | varVariant) && VarArrayDimCount(Value) == 1 &&
+        VarArrayLowBound(Value, 1) == 0 && VarArrayHighBound(Value, 1) == 0) {
+        id = Value[0];
+        fold = !id.IsArray();
+    }
+    if (!fold) id = Value;
     SetBookMark(TBookmark());
-    TListKeyIndex* index = KeyIndex();
     if (index) index->Remove(this);
     FID = std::move(id);
     FFolded = fold;
@@ -781,14 +792,21 @@ void TDBCustomListView::SetupFromView(TDBListItem* Item, const TRecordView& Reco
     Item->SetCaption(FLoadText);
     Item->SetStateIndex(IndexOf(Record, FStatusField, DefState));
     Item->SetImageIndex(IndexOf(Record, FImageField, DefImage));
-    TStrings* columns = Item->SubItems();
+    // An item's column texts are always its TListSubItems.
+    auto* columns = static_cast<TListSubItems*>(Item->SubItems());
     columns->BeginUpdate();
     try {
         columns->Clear();
-        columns->SetCapacity(static_cast<int>(Fields.Columns.size()));
         for (const TField* field : Fields.Columns) {
-            Record.AsString(field, FLoadText);
-            columns->Add(FLoadText);
+            // A text field's text goes from the record to the item without a copy in between,
+            // as AsString would read it.
+            std::string_view text;
+            if (field->TextStoredAsIs() && Record.StoredText(field->FieldNo(), text)) {
+                columns->AddText(text);
+            } else {
+                Record.AsString(field, FLoadText);
+                columns->AddText(FLoadText);
+            }
         }
     } catch (...) {
         columns->EndUpdate();
@@ -810,18 +828,22 @@ void TDBCustomListView::DoReload() {
 TListItem* TDBCustomListView::CreateListItem() {
     // A load hands its key over without a copy of its own (the item keeps the one-field key
     // folded anyway).
-    if (FLoadingItem) return new TDBListItem(Items(), FLastKey, TBookmark());
+    if (FLoadingItem) return new TDBListItem(Items(), FLastKey, &FKeyIndex);
     Variant key;
     if (LinkActive()) key = ReadKey(DataSet());
     // Items added by application code while no dataset is active stand for no record: Empty.
-    return new TDBListItem(Items(), key, TBookmark());
+    return new TDBListItem(Items(), key, &FKeyIndex);
 }
 
 TDBListItem* TDBCustomListView::InsertItem() {
     TBusy busy(FLockCount);
     TDBListItem* item = nullptr;
     try {
-        item = dynamic_cast<TDBListItem*>(Items()->Add());
+        TListItem* added = Items()->Add();
+        // The items this view's own factory makes are known by their exact class without a
+        // search of the class tree; a derived view's factory may make anything.
+        item = added && typeid(*added) == typeid(TDBListItem) ? static_cast<TDBListItem*>(added)
+                                                              : dynamic_cast<TDBListItem*>(added);
         Arrange(arDefault);
     } catch (...) {
         RaiseRes<EListError>(SCannotAddItem);

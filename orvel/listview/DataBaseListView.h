@@ -106,8 +106,13 @@ public:
 
 private:
     friend class TListKeyIndex;
+    friend class TDBCustomListView;
+    // The item a view makes for itself, given the view's key index: the index need not be
+    // looked up through the view.
+    TDBListItem(TListItems* AOwner, const Variant& AID, TListKeyIndex* Index);
     TListKeyIndex* KeyIndex() const;
     std::size_t KeyHash() const;
+    void TakeID(const Variant& Value, TListKeyIndex* Index);
 
     // Set while FID holds the only element of the key vector rather than the vector.
     mutable bool FFolded = false;

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "orvel/host/controls/Controls.h"
+#include "orvel/host/controls/ListItemPool.h"
 #include "orvel/host/controls/NodePool.h"
 #include "orvel/host/controls/StdCtrls.h"
 #include "orvel/host/core/PackedTexts.h"
@@ -17,6 +18,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 #include <vector>
 
@@ -602,6 +604,8 @@ public:
     void Delete(int index) override;
     void Clear() override;
     void Exchange(int a, int b) override;
+    // Add without an object, straight from a text (a load filling an item's columns).
+    void AddText(std::string_view s);
 
 protected:
     void SetUpdateState(bool updating) override;
@@ -621,6 +625,12 @@ class TListItem : public TPersistent {
 public:
     explicit TListItem(TListItems* AOwner);
     ~TListItem() override;
+
+    // Items, of this class and of every derived one, live in the list item pool (ListItemPool.h).
+    static void* operator new(std::size_t size) { return AllocateListItemSlot(size); }
+    static void operator delete(void* item, std::size_t size) noexcept {
+        ReleaseListItemSlot(item, size);
+    }
 
     TListItems* Owner() const { return FOwner; }
     TCustomListView* ListView() const;

@@ -285,6 +285,17 @@ void TListSubItems::InsertObject(int index, const std::string& s, TObject* objec
     Changed();
 }
 
+void TListSubItems::AddText(std::string_view s) {
+    if (FObjects) FObjects->push_back(nullptr);
+    try {
+        FTexts.Insert(Count(), s);
+    } catch (...) {
+        if (FObjects) FObjects->pop_back();
+        throw;
+    }
+    Changed();
+}
+
 void TListSubItems::Delete(int index) {
     CheckIndex(index);
     FTexts.Delete(index);

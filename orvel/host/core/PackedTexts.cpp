@@ -115,6 +115,16 @@ void TPackedTexts::Put(int Index, std::string_view Text) {
 }
 
 void TPackedTexts::Insert(int Index, std::string_view Text) {
+    // The usual case, a short text added at the end where there is room, is written at once.
+    if (Index == Count() && Text.size() < LongMark && Text.size() < FCapacity - FSize &&
+        !Inside(Text)) {
+        char* at = Data() + FSize;
+        *at = static_cast<char>(Text.size());
+        if (!Text.empty()) std::memcpy(at + 1, Text.data(), Text.size());
+        FSize += static_cast<uint32_t>(Text.size()) + 1;
+        ++FCount;
+        return;
+    }
     uint32_t offset = OffsetOf(Index);
     uint32_t entry = EntrySize(Text);
     std::string copy;

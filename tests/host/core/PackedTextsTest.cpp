@@ -101,6 +101,15 @@ TEST(PackedTexts, TakesTextsFromItselfWhileGrowing) {
     EXPECT_EQ(packed.Get(0), std::string(600, 'b'));
     EXPECT_EQ(packed.Get(3), std::string(600, 'b'));
     EXPECT_EQ(packed.Get(6), std::string(20, 'a'));
+
+    // Appended at the end, where a short text that fits is written at once, a text of the list's
+    // own comes out whole too, whether it fits or makes the list grow.
+    TPackedTexts tail;
+    tail.Insert(0, "abcdefghij");
+    tail.Insert(1, tail.Get(0));
+    tail.Insert(2, tail.Get(1));
+    tail.Insert(3, tail.Get(2).substr(0, 0));
+    ExpectSame(tail, {"abcdefghij", "abcdefghij", "abcdefghij", ""});
 }
 
 } // namespace
