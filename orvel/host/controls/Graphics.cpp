@@ -775,12 +775,21 @@ void TCanvas::DrawText(int x, int y, const std::string& text) {
     int cx = x;
     for (char32_t ch : DecodeUtf8(text)) {
         const uint8_t* rows = GlyphOf(ch);
-        for (int row = 0; row < GlyphRows; ++row) {
-            for (int col = 0; col < GlyphWidth; ++col) {
-                if (!(rows[row] & (0x10 >> col))) continue;
-                // The glyph starts one row below the top of its cell; bold doubles each column.
-                dot(cx + col * s, y + (row + 1) * s);
+        // The glyph starts one row below the top of its cell; bold doubles each column. A glyph
+        // of single-pixel dots wholly inside the clip rectangle is written without clipping.
+        const int gx = cx - FWindowOrg.X, gy = y + s - FWindowOrg.Y;
+        if (direct && s == 1 && dotW == 1 && gx >= clip.Left && gy >= clip.Top &&
+            gx + GlyphWidth <= clip.Right && gy + GlyphRows <= clip.Bottom) {
+            for (int row = 0; row < GlyphRows; ++row) {
+                uint32_t* line =
+                    FBitmap->FPixels.data() + static_cast<size_t>(gy + row) * FBitmap->Width() + gx;
+                for (int col = 0; col < GlyphWidth; ++col)
+                    if (rows[row] & (0x10 >> col)) line[col] = c;
             }
+        } else {
+            for (int row = 0; row < GlyphRows; ++row)
+                for (int col = 0; col < GlyphWidth; ++col)
+                    if (rows[row] & (0x10 >> col)) dot(cx + col * s, y + (row + 1) * s);
         }
         if (style & fsUnderline) FillPlain(Bounds(cx, y + (GlyphRows - 1) * s, cellW, s), c);
         if (style & fsStrikeOut) FillPlain(Bounds(cx, y + 4 * s, cellW, s), c);
