@@ -600,10 +600,6 @@ void TCanvas::FillPlain(const TRect& r, uint32_t rgb) {
     OffsetRect(area, -FWindowOrg.X, -FWindowOrg.Y);
     const auto width = static_cast<size_t>(FBitmap->Width());
     const auto span = static_cast<size_t>(area.Right - area.Left);
-    if (FExcluded.empty() && span == width) {
-        FillRows(area.Top, area.Bottom, rgb);
-        return;
-    }
     const uint32_t* filled = nullptr; // a whole span of this area already written
     std::vector<std::pair<int, int>> holes;
     for (int y = area.Top; y < area.Bottom; ++y) {
@@ -629,21 +625,6 @@ void TCanvas::FillPlain(const TRect& r, uint32_t rgb) {
             x = std::max(x, to);
         }
         if (x < area.Right) std::fill(row + x, row + area.Right, rgb);
-    }
-}
-
-// Whole rows of the target, one block of memory: the first row is filled, then the block filled
-// so far is copied after itself until the rows are done (a few block copies instead of a loop
-// per row).
-void TCanvas::FillRows(int top, int bottom, uint32_t rgb) {
-    const auto width = static_cast<size_t>(FBitmap->Width());
-    uint32_t* first = FBitmap->FPixels.data() + static_cast<size_t>(top) * width;
-    const size_t total = static_cast<size_t>(bottom - top) * width;
-    std::fill(first, first + width, rgb);
-    for (size_t done = width; done < total;) {
-        const size_t n = std::min(done, total - done);
-        std::memcpy(first + done, first, n * sizeof(uint32_t));
-        done += n;
     }
 }
 

@@ -366,7 +366,6 @@ private:
     bool Visible(int x, int y) const;
     void Plot(int x, int y, uint32_t rgb);
     void FillPlain(const TRect& r, uint32_t rgb);
-    void FillRows(int top, int bottom, uint32_t rgb);
     void DrawBitmapPixels(const TRect& dest, const TBitmap& source, bool stretch);
     void DrawText(int x, int y, const std::string& text);
     void DrawFaceText(THostFace& face, int x, int y, const std::string& text);
