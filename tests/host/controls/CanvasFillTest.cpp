@@ -1,6 +1,7 @@
 // Filling rectangles fast gives the very pixels that plotting each point would: with a window
 // origin, a clip rectangle and excluded rectangles, on every side of the target; whole rows
-// filled as one block and bitmap-font text written directly give the pixels of the general way.
+// copied from the first one and bitmap-font text written directly give the pixels of the general
+// way.
 #include "orvel/host/controls/Graphics.h"
 
 #include <gtest/gtest.h>
@@ -54,7 +55,7 @@ TEST(CanvasFill, RowsFilledAtOnceMatchPointByPointPlotting) {
     }
 }
 
-TEST(CanvasFill, WholeRowsFilledAsOneBlockMatchPointByPointPlotting) {
+TEST(CanvasFill, RectanglesAsWideAsTheTargetMatchPointByPointPlotting) {
     // No clip rectangle: a rectangle as wide as the target fills whole rows, at any origin and
     // over any part of the height, over what was there before.
     for (TPoint origin : {TPoint{0, 0}, TPoint{-3, 4}, TPoint{6, -2}}) {
