@@ -200,9 +200,10 @@ public:
     static constexpr uint32_t kKeptBits = 21;
     static constexpr uint32_t kKeptMask = (1U << kKeptBits) - 1;
 
-    void Add(TDBTreeNode* Node) {
+    void Add(TDBTreeNode* Node) { Add(Node, KeyHash32(Node->FID)); }
+    // The same for a node whose key's hash (KeyHash32) is known.
+    void Add(TDBTreeNode* Node, uint32_t hash) {
         if (FCount >= FBuckets.size()) Rehash(FBuckets.empty() ? 16 : FBuckets.size() * 2);
-        uint32_t hash = KeyHash32(Node->FID);
         Node->FKeyHashBits = hash & kKeptMask;
         TDBTreeNode*& head = FBuckets[hash & (FBuckets.size() - 1)];
         Node->FNextInChain = head;
@@ -310,6 +311,13 @@ TDBTreeNode::TDBTreeNode(TTreeNodes* AOwner, const Variant& AID, const TBookmark
 TDBTreeNode::TDBTreeNode(TTreeNodes* AOwner, const Variant& AID, TDBCustomTreeView* ATree)
     : TTreeNode(AOwner), FID(AID) {
     AddToIndex(ATree);
+}
+
+TDBTreeNode::TDBTreeNode(TTreeNodes* AOwner, Variant&& AID, uint32_t AHash,
+                         TDBCustomTreeView* ATree)
+    : TTreeNode(AOwner), FID(std::move(AID)) {
+    ATree->FNodeIndex->Add(this, AHash);
+    FIndexed = true;
 }
 
 TDBTreeNode::~TDBTreeNode() {
@@ -526,11 +534,16 @@ void TDBCustomTreeView::WithManualDrag(TMessage& Message) {
 }
 
 TTreeNode* TDBCustomTreeView::CreateNode() {
+    if (FLoadingKey) {
+        // The key the load pass read for this record moves into the node; a node made before
+        // the set-up (by a handler) reads the dataset as any other.
+        Variant* key = std::exchange(FLoadingKey, nullptr);
+        auto* node = new TDBTreeNode(Items(), std::move(*key), FLoadingHash, this);
+        FKeyTakenBy = node;
+        return node;
+    }
     Variant key;
-    if (FLoadingKey)
-        key = *FLoadingKey;
-    else if (FDataLink && FDataLink->Active())
-        GetKeyValues(key);
+    if (FDataLink && FDataLink->Active()) GetKeyValues(key);
     return new TDBTreeNode(Items(), key, this);
 }
 
@@ -541,6 +554,7 @@ void TDBCustomTreeView::NodeDestroyed(TDBTreeNode* Node) {
     }
     if (FDeletingNode == Node) FDeletingNode = nullptr;
     if (FPendingNode == Node) FPendingNode = nullptr;
+    if (FKeyTakenBy == Node) FKeyTakenBy = nullptr;
     for (TTreeNode*& watched : FWatched)
         if (watched == Node) watched = nullptr;
 }
@@ -913,12 +927,17 @@ void TDBCustomTreeView::LoadNodes(TDBTreeNode* Parent, const Variant& ParentKey,
             anyRecord = true;
             TNodeGuard node(*this, FindInChildren(Parent, key, hash));
             if (!node.Get()) {
-                // The record's key, just read, serves the new node and its set-up.
+                // The record's key, just read, moves into the new node (the next record's key
+                // is read afresh) and serves its set-up.
                 FLoadingKey = &key;
+                FLoadingHash = hash;
                 struct TLoadingKey {
-                    const Variant*& Slot;
-                    ~TLoadingKey() { Slot = nullptr; }
-                } loadingKey{FLoadingKey};
+                    TDBCustomTreeView& Tree;
+                    ~TLoadingKey() {
+                        Tree.FLoadingKey = nullptr;
+                        Tree.FKeyTakenBy = nullptr;
+                    }
+                } loadingKey{*this};
                 node.Set(Items()->AddChild(Parent, ""));
                 SetupNode(AsDBNode(node.Get()));
             }
@@ -1119,8 +1138,12 @@ void TDBCustomTreeView::SetupNode(TDBTreeNode* Node) {
     if (!Node || !FDataLink->Active()) return;
     try {
         TDataSet* dataSet = DataSet();
-        Node->SetID(FLoadingKey ? *FLoadingKey : GetKeyValues());
+        // A node made from the load pass's key has that key already (and its place in the
+        // index); only its bookmark is still to come.
+        if (Node != FKeyTakenBy || !Node->FIndexed)
+            Node->SetID(FLoadingKey ? *FLoadingKey : GetKeyValues());
         FLoadingKey = nullptr; // from here on handlers may move the dataset
+        FKeyTakenBy = nullptr;
         Node->SetBookMark(dataSet->GetBookmark());
         SetText(FTextField, Node);
         SetStatusID(FStatusField, Node);

@@ -101,6 +101,9 @@ private:
 
     // Made by the tree's own CreateNode, which names itself: no search for the node's tree.
     TDBTreeNode(TTreeNodes* AOwner, const Variant& AID, TDBCustomTreeView* ATree);
+    // Made by a load pass: the key vector it read moves in, indexed by the hash it computed
+    // (KeyHash32 of the key).
+    TDBTreeNode(TTreeNodes* AOwner, Variant&& AID, uint32_t AHash, TDBCustomTreeView* ATree);
 
     TDBCustomTreeView* OwnerTree() const;
     void AddToIndex(TDBCustomTreeView* Tree);
@@ -492,8 +495,11 @@ private:
     // Loading passes under way: a node moved meanwhile counts as met by the pass.
     int FLoadDepth = 0;
     // The key of the record a load pass is making a node for, read once for the pass, the new
-    // node and its set-up (nil outside that step).
-    const Variant* FLoadingKey = nullptr;
+    // node and its set-up (nil outside that step), and its hash. CreateNode moves the key into
+    // the node it makes and names that node in FKeyTakenBy, whose set-up then keeps it.
+    Variant* FLoadingKey = nullptr;
+    uint32_t FLoadingHash = 0;
+    TDBTreeNode* FKeyTakenBy = nullptr;
     // Drops posted and not yet handled: the drop target (none for the top level) and the key
     // vectors of the target and of the dragged node, by which both are found again.
     struct TPendingDrop {

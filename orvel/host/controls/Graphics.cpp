@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -590,13 +591,16 @@ void TCanvas::Plot(int x, int y, uint32_t rgb) {
 
 // Fills the visible part of r a row at a time: the part inside the clip rectangle, less the
 // excluded rectangles. Filling is most of what painting does, so it writes whole spans rather
-// than testing each pixel.
+// than testing each pixel, and a row without holes is a copy of the first such row (a block
+// copy writes wider than a fill loop does).
 void TCanvas::FillPlain(const TRect& r, uint32_t rgb) {
     TRect area;
     if (!IntersectRect(area, r, ClipRect())) return;
     // Target pixels from here on; ClipRect keeps the area inside the bitmap.
     OffsetRect(area, -FWindowOrg.X, -FWindowOrg.Y);
     const auto width = static_cast<size_t>(FBitmap->Width());
+    const auto span = static_cast<size_t>(area.Right - area.Left);
+    const uint32_t* filled = nullptr; // a whole span of this area already written
     std::vector<std::pair<int, int>> holes;
     for (int y = area.Top; y < area.Bottom; ++y) {
         uint32_t* row = FBitmap->FPixels.data() + static_cast<size_t>(y) * width;
@@ -604,6 +608,16 @@ void TCanvas::FillPlain(const TRect& r, uint32_t rgb) {
         for (const TRect& e : FExcluded)
             if (y >= e.Top && y < e.Bottom && e.Left < area.Right && e.Right > area.Left)
                 holes.emplace_back(std::max(e.Left, area.Left), std::min(e.Right, area.Right));
+        if (holes.empty()) {
+            uint32_t* to = row + area.Left;
+            if (filled) {
+                std::memcpy(to, filled, span * sizeof(uint32_t));
+            } else {
+                std::fill(to, to + span, rgb);
+                filled = to;
+            }
+            continue;
+        }
         std::sort(holes.begin(), holes.end());
         int x = area.Left;
         for (const auto& [from, to] : holes) {
@@ -737,16 +751,45 @@ void TCanvas::DrawText(int x, int y, const std::string& text) {
     const uint32_t c = Rgb(FFont.Color());
     const TFontStyles style = FFont.Style();
     const int cellW = TextCellWidth * s;
+    const int dotW = s * ((style & fsBold) ? 2 : 1);
+    // A glyph is dozens of tiny squares: without excluded rectangles each is clipped here and
+    // written directly, the pixels FillPlain would write.
+    TRect clip = ClipRect();
+    OffsetRect(clip, -FWindowOrg.X, -FWindowOrg.Y); // target pixels
+    const bool direct = FExcluded.empty();
+    auto dot = [&](int px, int py) {
+        if (!direct) {
+            FillPlain(Bounds(px, py, dotW, s), c);
+            return;
+        }
+        px -= FWindowOrg.X;
+        py -= FWindowOrg.Y;
+        const int left = std::max(px, clip.Left), right = std::min(px + dotW, clip.Right);
+        const int top = std::max(py, clip.Top), bottom = std::min(py + s, clip.Bottom);
+        for (int ty = top; ty < bottom; ++ty) {
+            uint32_t* row = FBitmap->FPixels.data() + static_cast<size_t>(ty) * FBitmap->Width();
+            for (int tx = left; tx < right; ++tx)
+                row[tx] = c;
+        }
+    };
     int cx = x;
     for (char32_t ch : DecodeUtf8(text)) {
         const uint8_t* rows = GlyphOf(ch);
-        for (int row = 0; row < GlyphRows; ++row) {
-            for (int col = 0; col < GlyphWidth; ++col) {
-                if (!(rows[row] & (0x10 >> col))) continue;
-                // The glyph starts one row below the top of its cell; bold doubles each column.
-                int px = cx + col * s, py = y + (row + 1) * s;
-                FillPlain(Bounds(px, py, s * ((style & fsBold) ? 2 : 1), s), c);
+        // The glyph starts one row below the top of its cell; bold doubles each column. A glyph
+        // of single-pixel dots wholly inside the clip rectangle is written without clipping.
+        const int gx = cx - FWindowOrg.X, gy = y + s - FWindowOrg.Y;
+        if (direct && s == 1 && dotW == 1 && gx >= clip.Left && gy >= clip.Top &&
+            gx + GlyphWidth <= clip.Right && gy + GlyphRows <= clip.Bottom) {
+            for (int row = 0; row < GlyphRows; ++row) {
+                uint32_t* line =
+                    FBitmap->FPixels.data() + static_cast<size_t>(gy + row) * FBitmap->Width() + gx;
+                for (int col = 0; col < GlyphWidth; ++col)
+                    if (rows[row] & (0x10 >> col)) line[col] = c;
             }
+        } else {
+            for (int row = 0; row < GlyphRows; ++row)
+                for (int col = 0; col < GlyphWidth; ++col)
+                    if (rows[row] & (0x10 >> col)) dot(cx + col * s, y + (row + 1) * s);
         }
         if (style & fsUnderline) FillPlain(Bounds(cx, y + (GlyphRows - 1) * s, cellW, s), c);
         if (style & fsStrikeOut) FillPlain(Bounds(cx, y + 4 * s, cellW, s), c);

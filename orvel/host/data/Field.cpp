@@ -228,7 +228,10 @@ bool TField::IsNull() const {
 
 std::string TField::GetAsString() const {
     const Variant* stored = ActiveStored();
-    return stored ? StoredAsString(*stored) : std::string();
+    if (!stored) return std::string();
+    // Text a text field holds is its value as it stands: one copy, no value made in between.
+    if (stored->VarType() == varString && TextStoredAsIs()) return stored->AsString();
+    return StoredAsString(*stored);
 }
 
 std::string TField::StoredAsString(const Variant& stored) const {
@@ -269,7 +272,14 @@ void TField::SetAsString(const std::string& value) {
 }
 
 int32_t TField::GetAsInteger() const {
-    Variant v = GetValue();
+    const Variant* stored = ActiveStored();
+    // An integer field holding an integer of its range reads it as it is: the value a Variant of
+    // the field's type would give, without making one (trees read two per node they make).
+    if (stored && IsIntegerType(FDataType) && IsIntegerVar(stored->VarType())) {
+        int64_t i = stored->AsInt64();
+        if (InRange(FDataType, i)) return static_cast<int32_t>(i);
+    }
+    Variant v = stored ? StoredToValue(*stored) : Variant::Null();
     return v.IsNull() ? 0 : v.AsInteger();
 }
 void TField::SetAsInteger(int32_t value) {

@@ -15,6 +15,7 @@
 #include "orvel/host/core/TypInfo.h"
 
 #include <algorithm>
+#include <array>
 
 namespace orvel {
 
@@ -1403,7 +1404,10 @@ void TTable::ApplyEqualRange(const std::string& fieldNames, const Variant& value
     CheckActive();
     CheckBrowseMode();
     TKeyBuffer& start = FKeyBuffers[static_cast<int>(TKeyIndex::kiRangeStart)];
-    start.Values.assign(static_cast<std::size_t>(FieldCount()), Variant::Null());
+    // Every value Null, in the buffer's own slots (a tree applies a range per record it reads).
+    start.Values.resize(static_cast<std::size_t>(FieldCount()), Variant::Null());
+    for (Variant& v : start.Values)
+        if (!v.IsNull()) v = Variant::Null();
     start.FieldCount = 0;
     start.Modified = false;
     FKeyEntry = TKeyIndex::kiRangeStart;
@@ -1415,10 +1419,21 @@ void TTable::ApplyEqualRange(const std::string& fieldNames, const Variant& value
     if (fieldNames.find(';') == std::string::npos) {
         write(FieldByName(Trim(fieldNames)), values);
     } else {
-        // A copy: the kept list lasts only until another list is parsed.
-        std::vector<TField*> fields = KeptFieldList(fieldNames);
-        int32_t low = fields.empty() ? 0 : VarArrayLowBound(values, 1);
-        for (std::size_t i = 0; i < fields.size(); ++i)
+        // A copy: the kept list lasts only until another list is parsed. The usual few fields
+        // are copied on the stack.
+        const std::vector<TField*>& kept = KeptFieldList(fieldNames);
+        std::array<TField*, 8> few{};
+        std::vector<TField*> many;
+        TField* const* fields = few.data();
+        if (kept.size() <= few.size()) {
+            std::copy(kept.begin(), kept.end(), few.begin());
+        } else {
+            many = kept;
+            fields = many.data();
+        }
+        const std::size_t n = kept.size();
+        int32_t low = n == 0 ? 0 : VarArrayLowBound(values, 1);
+        for (std::size_t i = 0; i < n; ++i)
             write(fields[i], VarArrayGet(values, {low + static_cast<int32_t>(i)}));
     }
     start.FieldCount = count;

@@ -1,5 +1,7 @@
 // Filling rectangles fast gives the very pixels that plotting each point would: with a window
-// origin, a clip rectangle and excluded rectangles, on every side of the target.
+// origin, a clip rectangle and excluded rectangles, on every side of the target; whole rows
+// copied from the first one and bitmap-font text written directly give the pixels of the general
+// way.
 #include "orvel/host/controls/Graphics.h"
 
 #include <gtest/gtest.h>
@@ -51,6 +53,70 @@ TEST(CanvasFill, RowsFilledAtOnceMatchPointByPointPlotting) {
             }
         }
     }
+}
+
+TEST(CanvasFill, RectanglesAsWideAsTheTargetMatchPointByPointPlotting) {
+    // No clip rectangle: a rectangle as wide as the target fills whole rows, at any origin and
+    // over any part of the height, over what was there before.
+    for (TPoint origin : {TPoint{0, 0}, TPoint{-3, 4}, TPoint{6, -2}}) {
+        for (const TRect& r : {Rect(-10, -10, 100, 100), Rect(-5, 3, 45, 4), Rect(-6, 2, 40, 17),
+                               Rect(-6, 24, 40, 90)}) {
+            TBitmap filled(40, 25), plotted(40, 25);
+            filled.Fill(clBlue);
+            plotted.Fill(clBlue);
+            TCanvas& f = *filled.Canvas();
+            TCanvas& p = *plotted.Canvas();
+            f.SetWindowOrg(origin);
+            p.SetWindowOrg(origin);
+            f.Brush()->SetColor(clRed);
+            f.FillRect(r);
+            for (int y = r.Top; y < r.Bottom; ++y)
+                for (int x = r.Left; x < r.Right; ++x)
+                    p.SetPixel(x, y, clRed);
+            EXPECT_TRUE(filled.SamePixels(plotted))
+                << "origin " << origin.X << "," << origin.Y << " rect " << r.Left << "," << r.Top
+                << "," << r.Right << "," << r.Bottom;
+        }
+    }
+}
+
+// Bitmap-font text written glyph by glyph gives the pixels of text drawn dot by dot through the
+// general fill (which an excluded rectangle far outside the target brings about): at the edges
+// of the target and of a clip rectangle, at a window origin, bold, underlined and scaled.
+TEST(CanvasFill, BitmapFontTextWrittenDirectlyMatchesTextFilledDotByDot) {
+    struct TFontCase {
+        int Size;
+        TFontStyles Style;
+    };
+    const TFontCase fonts[] = {
+        {8, 0}, {8, TFontStyles(fsBold)}, {8, TFontStyles(fsUnderline)}, {18, 0}};
+    // Places whose glyphs end exactly at, or one pixel beyond, the edges of the clip rectangle
+    // and of the target, and places partly outside.
+    const TPoint places[] = {{2, 3}, {-4, -2}, {30, 15}, {1, 20}, {3, 12},
+                             {0, 3}, {4, 13},  {-1, 2},  {1, 21}, {0, 12}};
+    for (const TFontCase& font : fonts)
+        for (bool clipped : {false, true})
+            for (TPoint origin : {TPoint{0, 0}, TPoint{-3, 4}})
+                for (TPoint at : places) {
+                    TBitmap direct(60, 30), dotted(60, 30);
+                    for (TBitmap* b : {&direct, &dotted}) {
+                        b->Fill(clWhite);
+                        TCanvas& c = *b->Canvas();
+                        c.Font()->SetName(BitmapFontName);
+                        c.Font()->SetSize(font.Size);
+                        c.Font()->SetStyle(font.Style);
+                        c.Font()->SetColor(clBlack);
+                        c.Brush()->SetStyle(bsClear);
+                        if (clipped) c.IntersectClipRect(Rect(3, 4, 41, 22));
+                        if (b == &dotted) c.ExcludeClipRect(Rect(500, 500, 501, 501));
+                        c.SetWindowOrg(origin);
+                        c.TextOut(at.X, at.Y, "MW#Ag|Wy 09");
+                    }
+                    EXPECT_TRUE(direct.SamePixels(dotted))
+                        << "size " << font.Size << " style " << int(font.Style) << " clipped "
+                        << clipped << " origin " << origin.X << "," << origin.Y << " at " << at.X
+                        << "," << at.Y;
+                }
 }
 
 } // namespace
