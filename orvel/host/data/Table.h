@@ -101,6 +101,13 @@ public:
     // more records than it read) are read as usual: nothing changes what a reader sees.
     void BeginLookAhead(const std::string& rangeFields, const std::string& keyFields, int rowsEach);
     void EndLookAhead();
+    // A reader about to climb from the record whose keyFields (the table's primary key) hold key
+    // to its parent, named by parentFields (paired with keyFields by place), and on through the
+    // parents, says so here during a scan. Where the engine reads ranges ahead, one statement
+    // then reads the whole chain: until something is written, locating those records by their
+    // key, checking their bookmarks and moving to them need no further engine work.
+    void ReadAncestorsAhead(const std::string& keyFields, const std::string& parentFields,
+                            const Variant& key);
     TLookAheadMode GetLookAheadMode() const { return FLookAheadMode; }
     void SetLookAheadMode(TLookAheadMode value);
 
@@ -147,6 +154,10 @@ private:
     int BindRangeValues(TSqlStatement& stmt, int index) const;
     void BindAll(TSqlStatement& stmt, const TSqlText& sql);
     int ReadRows(TSqlStatement& stmt, int offset, int count, std::vector<TRecordData>& out);
+    // A record kept from this scan whose primary key equals the values of fields (which are
+    // the key's fields, in any order), for an exact Locate; nullptr when none.
+    const TRecordData* KeptRecordOfKey(const std::vector<TField*>& fields,
+                                       const std::vector<Variant>& values) const;
     void ReadRow(const TSqlStatement& stmt, TRecordData& out) const;
     void ReadWindowRow(const TSqlStatement& stmt, TRecordData& out) const {
         ReadColumns(stmt, out, 0, FWindowColumns);
