@@ -102,6 +102,8 @@ bool AppendKeyPart(std::string& key, const Variant& value) {
 // Statements an announcement of ranges read ahead may run: a reader that keeps writing or
 // demanding new fields between its ranges gets them read one by one after these.
 constexpr int kMaxAheadReads = 4;
+// Rows read ahead whose buffers a table keeps for its next announcement.
+constexpr std::size_t kKeptAheadRows = 4096;
 // The longest chain of ancestors read in one statement; a longer climb reads the rest one by one.
 constexpr int kMaxAncestors = 32;
 
@@ -632,6 +634,7 @@ int TTable::FetchRecords(const TRecordData* from, bool forward, int count,
         int served = 0;
         if (forward && FLookAhead.Active && ServeLookAhead(nullptr, count, out, served))
             return served;
+        if (forward && ServeTableStart(count, out, served)) return served;
         const std::string& columns = WindowColumnList();
         uint64_t shape = Shape(1, forward, 0, false, false);
         TSqlStatement* shaped = HasShape() ? ShapedStatement(shape) : nullptr;
@@ -1197,8 +1200,14 @@ void TTable::BeginLookAhead(const std::string& rangeFields, const std::string& k
     FLookAhead.Active = true;
 }
 
-void TTable::EndLookAhead() {
-    DropLookAhead();
+void TTable::EndLookAhead(bool keepRows) {
+    // The rows of a long level are not held on to once the reader is done.
+    if (!keepRows || FLookAhead.SourceRows.size() + FLookAhead.RangeRows.size() > kKeptAheadRows)
+        DropLookAhead();
+    if (FLookAhead.SourceRows.size() + FLookAhead.RangeRows.size() > kKeptAheadRows) {
+        FLookAhead.SourceRows = {};
+        FLookAhead.RangeRows = {};
+    }
     FLookAhead.Active = false;
     FLookAhead.Reads = 0;
     FLookAhead.Source = TSqlText();
@@ -1208,7 +1217,8 @@ void TTable::EndLookAhead() {
 // What was read ahead is of no use any more (a write): it is read again when next needed.
 void TTable::DropLookAhead() {
     FLookAhead.Read = false;
-    FLookAhead.SourceRows.clear();
+    FLookAhead.SourceCount = 0;
+    FLookAhead.RangeCount = 0;
     FLookAhead.SourcePlace.clear();
     FLookAhead.Ranges.clear();
 }
@@ -1295,11 +1305,12 @@ bool TTable::ServeLookAhead(const TRecordData* from, int count, std::vector<TRec
                             int& n) {
     uint64_t version = 0;
     const std::vector<TRecordData>* rows = nullptr;
-    std::size_t first = 0;
+    std::size_t first = 0, end = 0;
     bool complete = true;
     if (InSourceRange()) {
         if (!DataVersion(version) || !LookAheadCurrent(version)) return false;
         rows = &FLookAhead.SourceRows;
+        end = FLookAhead.SourceCount;
         if (from) {
             auto at = FLookAhead.SourcePlace.find(from->RowId);
             if (at == FLookAhead.SourcePlace.end()) return false;
@@ -1311,16 +1322,42 @@ bool TTable::ServeLookAhead(const TRecordData* from, int count, std::vector<TRec
             return false;
         auto it = FLookAhead.Ranges.find(key);
         if (it == FLookAhead.Ranges.end()) return false;
-        rows = &it->second.Rows;
+        rows = &FLookAhead.RangeRows;
+        first = it->second.First;
+        end = first + it->second.Count;
         complete = it->second.Complete;
     }
-    int left = static_cast<int>(rows->size() - std::min(first, rows->size()));
+    int left = static_cast<int>(end - std::min(first, end));
     n = std::min(count, left);
     // A reader wanting more than the rows read ahead reads the rest after them.
     FFetchAtEnd = complete && n == left;
     if (static_cast<int>(out.size()) < n) out.resize(static_cast<std::size_t>(n));
     for (int i = 0; i < n; ++i)
         out[static_cast<std::size_t>(i)] = (*rows)[first + static_cast<std::size_t>(i)];
+    return true;
+}
+
+// The first records of the whole table, answered from the records last read ahead of a source
+// range whose fields were all Null: those records come first in the index, so the first count
+// records of the table are theirs when the range held at least that many.
+bool TTable::ServeTableStart(int count, std::vector<TRecordData>& out, int& n) {
+    uint64_t version = 0;
+    const TKeyBuffer& start = FLookAhead.SourceStart;
+    const TKeyBuffer& end = FLookAhead.SourceEnd;
+    if (FRangeApplied || !FLookAhead.Read || !FLookAhead.SourceApplied || count < 1 ||
+        static_cast<std::size_t>(count) > FLookAhead.SourceCount || start.FieldCount < 1 ||
+        start.FieldCount != end.FieldCount || !DataVersion(version) ||
+        version != FLookAhead.Version)
+        return false;
+    for (int i = 0; i < start.FieldCount; ++i) {
+        std::size_t no =
+            static_cast<std::size_t>(FIndexFields[static_cast<std::size_t>(i)]->FieldNo());
+        if (!start.Values[no].IsNull() || !end.Values[no].IsNull()) return false;
+    }
+    n = count;
+    if (out.size() < static_cast<std::size_t>(n)) out.resize(static_cast<std::size_t>(n));
+    for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i)
+        out[i] = FLookAhead.SourceRows[i];
     return true;
 }
 
@@ -1373,7 +1410,11 @@ void TTable::ReadAhead() {
     Variant value;
     TAheadRange* range = nullptr;
     auto finish = [this](TAheadRange* done) {
-        if (done) done->Complete = static_cast<int>(done->Rows.size()) < FLookAhead.RowsEach;
+        if (done) done->Complete = static_cast<int>(done->Count) < FLookAhead.RowsEach;
+    };
+    auto next = [](std::vector<TRecordData>& rows, std::size_t& count) -> TRecordData& {
+        if (count == rows.size()) rows.emplace_back();
+        return rows[count++];
     };
     while (stmt.Step()) {
         bool joined = stmt.ColumnType(numberAt) != TSqlType::Null;
@@ -1381,9 +1422,9 @@ void TTable::ReadAhead() {
         // A record of the source range comes with the first row of its range (or none).
         if (number <= 1) {
             finish(range);
-            TRecordData& record = FLookAhead.SourceRows.emplace_back();
+            TRecordData& record = next(FLookAhead.SourceRows, FLookAhead.SourceCount);
             ReadColumns(stmt, record, sourceAt, FLookAhead.Columns);
-            FLookAhead.SourcePlace[record.RowId] = FLookAhead.SourceRows.size() - 1;
+            FLookAhead.SourcePlace[record.RowId] = FLookAhead.SourceCount - 1;
             key.clear();
             bool usable = true;
             for (std::size_t i = 0; i < n && usable; ++i) {
@@ -1394,9 +1435,12 @@ void TTable::ReadAhead() {
             auto [it, added] = usable ? FLookAhead.Ranges.try_emplace(key)
                                       : std::pair{FLookAhead.Ranges.end(), false};
             range = added ? &it->second : nullptr;
+            if (range) range->First = FLookAhead.RangeCount;
         }
         if (!range || !joined) continue;
-        ReadColumns(stmt, range->Rows.emplace_back(), rowAt, FLookAhead.Columns);
+        ReadColumns(stmt, next(FLookAhead.RangeRows, FLookAhead.RangeCount), rowAt,
+                    FLookAhead.Columns);
+        ++range->Count;
     }
     finish(range);
     FLookAhead.Read = true;

@@ -301,5 +301,49 @@ TEST_F(TableLookAhead, AncestorsReadAheadServeOnlyWhileNothingChanged) {
     EXPECT_FALSE(table->Locate("ID", Variant(4)));
 }
 
+TEST_F(TableLookAhead, TheTablesFirstRecordsComeFromTheTopLevelReadJustBefore) {
+    const std::string all =
+        "Head office, Branch office, Sales, Engineering, North, South, Research, Depot";
+    auto readTopLevel = [&] {
+        table->SetRange({Variant::Null()}, {Variant::Null()});
+        TLookAheadScope scope(*table, "PARENT_ID", "ID", 1);
+        EXPECT_EQ(Names(), "Head office, Branch office");
+    };
+    readTopLevel();
+    // The top-level records (PARENT_ID Null) come first in the index.
+    int64_t before = RoundTrips();
+    table->CancelRange();
+    EXPECT_EQ(table->FieldByName("NAME")->GetAsString(), "Head office");
+    if (db.OnPostgres()) {
+        EXPECT_EQ(RoundTrips(), before);
+    }
+    // The records after them are read as usual.
+    EXPECT_EQ(Names(), all);
+    // A write in between: the first records are read again.
+    readTopLevel();
+    db.Execute("INSERT INTO ORGANIZATION (ID, PARENT_ID, NAME) VALUES (0, NULL, 'Archive')");
+    table->CancelRange();
+    EXPECT_EQ(table->FieldByName("NAME")->GetAsString(), "Archive");
+    db.Execute("DELETE FROM ORGANIZATION WHERE ID = 0");
+    // Ranges of other values say nothing of the table's first records.
+    table->SetRange({Variant(1)}, {Variant(1)});
+    {
+        TLookAheadScope scope(*table, "PARENT_ID", "ID", 1);
+        EXPECT_EQ(Names(), "Sales, Engineering");
+    }
+    table->CancelRange();
+    EXPECT_EQ(table->FieldByName("NAME")->GetAsString(), "Head office");
+    EXPECT_EQ(Names(), all);
+    if (!db.OnPostgres()) return;
+    // Another session's new first record is seen by the next scan.
+    readTopLevel();
+    std::unique_ptr<TSqlConnection> other = OpenSqlConnection(db.FileName());
+    other->Execute("INSERT INTO ORGANIZATION (ID, PARENT_ID, NAME) VALUES (0, NULL, 'Archive')");
+    table->EnableControls();
+    table->DisableControls();
+    table->CancelRange();
+    EXPECT_EQ(table->FieldByName("NAME")->GetAsString(), "Archive");
+}
+
 } // namespace
 } // namespace orvel::test
