@@ -1102,6 +1102,9 @@ TDBTreeNode* TDBCustomTreeView::Reveal(const Variant& Key) {
             anchor = n;
             break;
         }
+        // The records of the climb may all come from one statement.
+        if (chain.size() == 1 && FDataLink->Active())
+            TableOf()->ReadAncestorsAhead(FKeyLinks, FParentLinks, Key);
         // A top-level record without a node is not read here: SuperLoad runs inside dataset
         // notifications, and the top level is read only by the reload (an empty table's Null
         // key under a Null root would otherwise read it twice per reload).

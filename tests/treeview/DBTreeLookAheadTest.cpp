@@ -7,6 +7,7 @@
 #include "orvel/host/data/sql/SqlEngine.h"
 
 #include <initializer_list>
+#include <memory>
 #include <string>
 
 namespace orvel::test {
@@ -207,6 +208,74 @@ TEST_F(TreeLookAheadTest, AThousandChildrenExpandInAHandfulOfRoundTrips) {
         EXPECT_LE(connection.RoundTrips() - before, 8);
     }
     EXPECT_EQ(tree->Items()->Count(), 1 + 1000 + 900);
+}
+
+// ORGANIZATION grown two levels below Research: 9 Lab (6), 10 Bench (9), 11 Shelf (9).
+void AddDeepRecords(TTestDatabase& db) {
+    db.Execute("INSERT INTO ORGANIZATION (ID, PARENT_ID, NAME, STATUS_ID, IMAGE_ID) VALUES "
+               "(9, 6, 'Lab', 1, 2), (10, 9, 'Bench', 2, 3), (11, 9, 'Shelf', 0, 1)");
+}
+
+TEST_F(TreeLookAheadTest, ARevealClimbingFromOneStatementShowsWhatClimbingRecordByRecordShows) {
+    AddDeepRecords(*db);
+    OpenBoth("ORGANIZATION", "PARENT_ID", "PARENT_ID->ID", "Null");
+    TSqlConnection& connection = db->Database().Connection();
+    int64_t before = connection.RoundTrips();
+    ASSERT_TRUE(table->Locate("ID", Variant(10)));
+    run_messages();
+    int64_t climbed = connection.RoundTrips() - before;
+    before = connection.RoundTrips();
+    ASSERT_TRUE(plainTable->Locate("ID", Variant(10)));
+    run_messages();
+    int64_t plain = connection.RoundTrips() - before;
+    ExpectSame();
+    EXPECT_EQ(SelectedText(*tree), "Bench");
+    EXPECT_EQ(SelectedText(*plainTree), "Bench");
+    EXPECT_EQ(Picture(*tree), "Head office+ (Sales+ (North), Engineering+ (Research+ (Lab+ (Bench, "
+                              "Shelf)))), Branch office+ (Depot)");
+    if (db->OnPostgres()) {
+        EXPECT_LT(climbed, plain - 4) << climbed;
+        EXPECT_LE(climbed, 12) << plain;
+    }
+    // A record whose parent chain comes back to itself is not revealed, either way.
+    db->Execute("UPDATE ORGANIZATION SET PARENT_ID = 11 WHERE ID = 7");
+    db->Execute("UPDATE ORGANIZATION SET PARENT_ID = 8 WHERE ID = 1");
+    for (TTable* t : {table.get(), plainTable.get()}) {
+        ASSERT_TRUE(t->Locate("ID", Variant(8)));
+        run_messages();
+    }
+    EXPECT_EQ(Dump(tree->Items()->GetFirstNode()), Dump(plainTree->Items()->GetFirstNode()));
+    EXPECT_EQ(tree->Selected() == nullptr, plainTree->Selected() == nullptr);
+}
+
+TEST_F(TreeLookAheadTest, AnotherSessionsMoveBeforeARevealIsFollowed) {
+    db = std::make_unique<TTestDatabase>(TStorage::TempFile);
+    AddDeepRecords(*db);
+    OpenBoth("ORGANIZATION", "PARENT_ID", "PARENT_ID->ID", "Null");
+    ASSERT_TRUE(table->Locate("ID", Variant(11)));
+    ASSERT_TRUE(plainTable->Locate("ID", Variant(11)));
+    run_messages();
+    ExpectSame();
+    // Another session moves Lab under Depot and renames Research; the next reveal climbs the
+    // records as they are now.
+    std::unique_ptr<TSqlConnection> other = OpenSqlConnection(db->FileName());
+    other->Execute("UPDATE ORGANIZATION SET PARENT_ID = 8 WHERE ID = 9");
+    other->Execute("UPDATE ORGANIZATION SET NAME = 'Studies' WHERE ID = 6");
+    other.reset();
+    tree->PostReload();
+    plainTree->PostReload();
+    run_messages();
+    for (TTable* t : {table.get(), plainTable.get()}) {
+        ASSERT_TRUE(t->Locate("ID", Variant(10)));
+        run_messages();
+    }
+    ExpectSame();
+    EXPECT_EQ(SelectedText(*tree), "Bench");
+    TTreeNode* bench = NodeNamed(*tree, "Bench");
+    ASSERT_NE(bench, nullptr);
+    ASSERT_NE(bench->Parent(), nullptr);
+    ASSERT_NE(bench->Parent()->Parent(), nullptr);
+    EXPECT_EQ(bench->Parent()->Parent()->Text(), "Depot");
 }
 
 } // namespace

@@ -25,6 +25,8 @@ constexpr int MaxFirstFetch = 16;
 // Windows kept for the ranges a scan comes back to: a tree's pass nests two ranges in the range
 // of its caller.
 constexpr std::size_t KeptWindows = 4;
+// Records read alone kept during a scan: a tree's reveal reads one per level it climbs.
+constexpr std::size_t KeptSingles = 32;
 
 // What a moving operation reports after the move.
 enum TMoveResult { mrNothing = 0, mrScrolled = 1, mrChanged = 2 };
@@ -448,6 +450,7 @@ void TDataSet::ShowSingle(const TRecordData& record) {
     DataVersion(FWindowVersion);
     FBof = FEof = false;
     FFetchSize = MinFetch;
+    KeepSingle(record);
 }
 
 // Windows read earlier may stand in for engine work only inside a scan (controls disabled) and
@@ -459,6 +462,32 @@ bool TDataSet::ReuseAllowed(uint64_t& version) const {
 void TDataSet::ForgetKeptWindows() {
     FKept.clear();
     FChecked.Valid = false;
+    FSingles.clear();
+    FSingleNext = 0;
+}
+
+void TDataSet::KeepSingle(const TRecordData& record) {
+    uint64_t version = 0;
+    if (!ReuseAllowed(version)) return;
+    TSingleRecord* slot = nullptr;
+    for (TSingleRecord& single : FSingles)
+        if (single.Record.RowId == record.RowId) slot = &single;
+    if (!slot && FSingles.size() < KeptSingles) slot = &FSingles.emplace_back();
+    if (!slot) {
+        slot = &FSingles[FSingleNext];
+        FSingleNext = (FSingleNext + 1) % FSingles.size();
+    }
+    slot->Version = version;
+    slot->Record = record;
+}
+
+const TRecordData*
+TDataSet::FindSingle(const std::function<bool(const TRecordData&)>& match) const {
+    uint64_t version = 0;
+    if (FSingles.empty() || FScope != 0 || !ReuseAllowed(version)) return nullptr;
+    for (const TSingleRecord& single : FSingles)
+        if (single.Version == version && match(single.Record)) return &single.Record;
+    return nullptr;
 }
 
 // The current window goes to the kept ones: in the place of one of the same scope, else in an
@@ -560,11 +589,12 @@ void TDataSet::LoadFirstWindow() {
     if (!AdoptKeptWindow(true, 0)) {
         FFetchSize = FFirstFetch;
         DataVersion(FWindowVersion);
+        FFetchAtEnd.reset();
         int n = FetchRecords(nullptr, true, FFetchSize, FWindow);
         FWindowCount = n;
         FWindowPos = n > 0 ? 0 : -1;
         FWindowAtStart = true;
-        FWindowAtEnd = n < FFetchSize;
+        FWindowAtEnd = FFetchAtEnd.value_or(n < FFetchSize);
     }
     FBof = true;
     FEof = FWindowCount == 0;
@@ -596,6 +626,7 @@ bool TDataSet::StepForward() {
     FFetchSize = std::min(FFetchSize * 2, MaxFetch);
     uint64_t version = 0;
     DataVersion(version);
+    FFetchAtEnd.reset();
     int n = FetchRecords(&Current(), true, FFetchSize, FFetchBuffer);
     if (n == 0) {
         FWindowAtEnd = true;
@@ -606,7 +637,7 @@ bool TDataSet::StepForward() {
     FWindowCount = n;
     FWindowPos = 0;
     FWindowAtStart = false;
-    FWindowAtEnd = n < FFetchSize;
+    FWindowAtEnd = FFetchAtEnd.value_or(n < FFetchSize);
     return true;
 }
 
@@ -843,7 +874,11 @@ bool TDataSet::RecordReadInScan(int64_t rowId, TRecordData& record) const {
         if (kept.Scope != UINT64_MAX && kept.Version == version &&
             take(kept.Rows, kept.Count, kept.Pos))
             return true;
-    return false;
+    const TRecordData* single =
+        FindSingle([rowId](const TRecordData& kept) { return kept.RowId == rowId; });
+    if (!single) return false;
+    record = *single;
+    return true;
 }
 
 // The record of rowId as BookmarkValid read it, while it is still the stored one.
@@ -1151,6 +1186,7 @@ void TDataSet::VisitRecords(const std::vector<int>& fieldNos, const TRecordVisit
     TRecordData whole;
     TStoredRecordView view(this, nullptr);
     int count = 64;
+    FFetchAtEnd.reset();
     int n = FetchRecords(nullptr, true, count, rows);
     while (n > 0) {
         for (int i = 0; i < n; ++i) {
@@ -1166,10 +1202,11 @@ void TDataSet::VisitRecords(const std::vector<int>& fieldNos, const TRecordVisit
             view.SetRecord(row);
             visit(view);
         }
-        if (n < count) break;
+        if (FFetchAtEnd.value_or(n < count)) break;
         // The edge record is copied out first: the next window is read into the same buffer.
         edge = rows[static_cast<std::size_t>(n - 1)];
         count = std::min(count * 2, MaxFetch);
+        FFetchAtEnd.reset();
         n = FetchRecords(&edge, true, count, rows);
     }
 }

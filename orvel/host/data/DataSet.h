@@ -19,6 +19,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -246,6 +247,10 @@ protected:
     // (backward: nearest first) into out[0..n), out growing as needed; answers n.
     virtual int FetchRecords(const TRecordData* from, bool forward, int count,
                              std::vector<TRecordData>& out) = 0;
+    // Set by FetchRecords when it knows whether its rows reach the end of the scope going forward
+    // (rows held already may be fewer than asked for and still not the last); unset, a window
+    // shorter than asked for ends the scope. Cleared before every window read forward.
+    std::optional<bool> FFetchAtEnd;
     // Reads the record of that handle (never one with another key) when it exists and is visible.
     virtual bool FetchRecord(int64_t rowId, TRecordData& out) = 0;
     // Reads the first record, in the dataset's order, whose fields match the values.
@@ -300,6 +305,12 @@ protected:
     void ChangeCursorScope(uint64_t scope);
     // The windows kept are no longer of any use (the order of the records changed).
     void ForgetKeptWindows();
+    // Records read one by one during a scan (shown alone, or read ahead by a descendant) are kept
+    // as windows are: each stands for the stored record while nothing has been written.
+    void KeepSingle(const TRecordData& record);
+    // The first record kept alone at the current data version that match accepts, while no range
+    // limits the cursor's records (scope 0); nullptr when none.
+    const TRecordData* FindSingle(const std::function<bool(const TRecordData&)>& match) const;
     // A number that grows with every change to the stored records; false when the dataset
     // cannot tell (then no window is kept).
     virtual bool DataVersion(uint64_t& /*version*/) const { return false; }
@@ -396,6 +407,12 @@ private:
     uint64_t FWindowVersion = 0;
     std::vector<TKeptWindow> FKept;
     uint64_t FKeptClock = 0;
+    struct TSingleRecord {
+        uint64_t Version = 0;
+        TRecordData Record;
+    };
+    std::vector<TSingleRecord> FSingles; // a ring: the next one replaces FSingles[FSingleNext]
+    std::size_t FSingleNext = 0;
     struct TCheckedRecord {
         bool Valid = false;
         uint64_t Scope = 0;

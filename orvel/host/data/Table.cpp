@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <array>
+#include <unordered_set>
 
 namespace orvel {
 
@@ -102,6 +103,10 @@ bool AppendKeyPart(std::string& key, const Variant& value) {
 // Statements an announcement of ranges read ahead may run: a reader that keeps writing or
 // demanding new fields between its ranges gets them read one by one after these.
 constexpr int kMaxAheadReads = 4;
+// Rows read ahead whose buffers a table keeps for its next announcement.
+constexpr std::size_t kKeptAheadRows = 4096;
+// The longest chain of ancestors read in one statement; a longer climb reads the rest one by one.
+constexpr int kMaxAncestors = 32;
 
 std::string EscapeLike(const std::string& s) {
     std::string out;
@@ -630,6 +635,7 @@ int TTable::FetchRecords(const TRecordData* from, bool forward, int count,
         int served = 0;
         if (forward && FLookAhead.Active && ServeLookAhead(nullptr, count, out, served))
             return served;
+        if (forward && ServeTableStart(count, out, served)) return served;
         const std::string& columns = WindowColumnList();
         uint64_t shape = Shape(1, forward, 0, false, false);
         TSqlStatement* shaped = HasShape() ? ShapedStatement(shape) : nullptr;
@@ -776,6 +782,11 @@ bool TTable::FetchRecord(int64_t rowId, TRecordData& out) {
 
 bool TTable::LocateRecord(const std::vector<TField*>& fields, const std::vector<Variant>& values,
                           TLocateOptions options, TRecordData& out) {
+    if (options == 0 && !FRangeApplied)
+        if (const TRecordData* kept = KeptRecordOfKey(fields, values)) {
+            out = *kept;
+            return true;
+        }
     TSqlText sql;
     sql.Add("SELECT " + FColumnList + " FROM " + FQuotedTable + " WHERE ");
     if (FRangeApplied) {
@@ -1190,8 +1201,14 @@ void TTable::BeginLookAhead(const std::string& rangeFields, const std::string& k
     FLookAhead.Active = true;
 }
 
-void TTable::EndLookAhead() {
-    DropLookAhead();
+void TTable::EndLookAhead(bool keepRows) {
+    // The rows of a long level are not held on to once the reader is done.
+    if (!keepRows || FLookAhead.SourceRows.size() + FLookAhead.RangeRows.size() > kKeptAheadRows)
+        DropLookAhead();
+    if (FLookAhead.SourceRows.size() + FLookAhead.RangeRows.size() > kKeptAheadRows) {
+        FLookAhead.SourceRows = {};
+        FLookAhead.RangeRows = {};
+    }
     FLookAhead.Active = false;
     FLookAhead.Reads = 0;
     FLookAhead.Source = TSqlText();
@@ -1201,7 +1218,8 @@ void TTable::EndLookAhead() {
 // What was read ahead is of no use any more (a write): it is read again when next needed.
 void TTable::DropLookAhead() {
     FLookAhead.Read = false;
-    FLookAhead.SourceRows.clear();
+    FLookAhead.SourceCount = 0;
+    FLookAhead.RangeCount = 0;
     FLookAhead.SourcePlace.clear();
     FLookAhead.Ranges.clear();
 }
@@ -1282,16 +1300,18 @@ bool TTable::LookAheadCurrent(uint64_t version) {
 }
 
 // A window answered from what was read ahead, when it answers it exactly: records of the source
-// range (the first ones, or those after from), or the first records of an announced range (all
-// of them, or as many as asked for when that many were read).
+// range (the first ones, or those after from), or the first records of an announced range (as
+// many as asked for when that many were read, else those read, telling whether more follow).
 bool TTable::ServeLookAhead(const TRecordData* from, int count, std::vector<TRecordData>& out,
                             int& n) {
     uint64_t version = 0;
     const std::vector<TRecordData>* rows = nullptr;
-    std::size_t first = 0;
+    std::size_t first = 0, end = 0;
+    bool complete = true;
     if (InSourceRange()) {
         if (!DataVersion(version) || !LookAheadCurrent(version)) return false;
         rows = &FLookAhead.SourceRows;
+        end = FLookAhead.SourceCount;
         if (from) {
             auto at = FLookAhead.SourcePlace.find(from->RowId);
             if (at == FLookAhead.SourcePlace.end()) return false;
@@ -1303,13 +1323,42 @@ bool TTable::ServeLookAhead(const TRecordData* from, int count, std::vector<TRec
             return false;
         auto it = FLookAhead.Ranges.find(key);
         if (it == FLookAhead.Ranges.end()) return false;
-        if (count > static_cast<int>(it->second.Rows.size()) && !it->second.Complete) return false;
-        rows = &it->second.Rows;
+        rows = &FLookAhead.RangeRows;
+        first = it->second.First;
+        end = first + it->second.Count;
+        complete = it->second.Complete;
     }
-    n = std::min(count, static_cast<int>(rows->size() - std::min(first, rows->size())));
+    int left = static_cast<int>(end - std::min(first, end));
+    n = std::min(count, left);
+    // A reader wanting more than the rows read ahead reads the rest after them.
+    FFetchAtEnd = complete && n == left;
     if (static_cast<int>(out.size()) < n) out.resize(static_cast<std::size_t>(n));
     for (int i = 0; i < n; ++i)
         out[static_cast<std::size_t>(i)] = (*rows)[first + static_cast<std::size_t>(i)];
+    return true;
+}
+
+// The first records of the whole table, answered from the records last read ahead of a source
+// range whose fields were all Null: those records come first in the index, so the first count
+// records of the table are theirs when the range held at least that many.
+bool TTable::ServeTableStart(int count, std::vector<TRecordData>& out, int& n) {
+    uint64_t version = 0;
+    const TKeyBuffer& start = FLookAhead.SourceStart;
+    const TKeyBuffer& end = FLookAhead.SourceEnd;
+    if (FRangeApplied || !FLookAhead.Read || !FLookAhead.SourceApplied || count < 1 ||
+        static_cast<std::size_t>(count) > FLookAhead.SourceCount || start.FieldCount < 1 ||
+        start.FieldCount != end.FieldCount || !DataVersion(version) ||
+        version != FLookAhead.Version)
+        return false;
+    for (int i = 0; i < start.FieldCount; ++i) {
+        std::size_t no =
+            static_cast<std::size_t>(FIndexFields[static_cast<std::size_t>(i)]->FieldNo());
+        if (!start.Values[no].IsNull() || !end.Values[no].IsNull()) return false;
+    }
+    n = count;
+    if (out.size() < static_cast<std::size_t>(n)) out.resize(static_cast<std::size_t>(n));
+    for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i)
+        out[i] = FLookAhead.SourceRows[i];
     return true;
 }
 
@@ -1327,9 +1376,10 @@ std::string TTable::PrefixedOrder(const std::string& prefix) const {
 }
 
 // One statement: the records of the source range in order, each joined to the first rows of its
-// range, numbered, and told whether more follow (a reader whose first window grows beyond them
-// reads its range as usual): one row per record for one row ahead. A key with a
-// Null part is left out: its range is read as usual.
+// range, numbered: one row per record for one row ahead. A range that gave fewer rows than were
+// asked for is known whole; one that gave as many may hold more (a reader whose window grows
+// beyond them reads the rest as usual): asking the engine whether more follow would cost it an
+// index probe per record. A key with a Null part is left out: its range is read as usual.
 void TTable::ReadAhead() {
     const std::string& columns = FLookAhead.ColumnList;
     std::size_t n = FLookAhead.KeyFields.size();
@@ -1342,13 +1392,13 @@ void TTable::ReadAhead() {
     std::string order = OrderBy(0, true);
     TSqlText sql;
     std::string each = std::to_string(FLookAhead.RowsEach);
-    sql.Add("SELECT s.*, c.*, m.orvel_more FROM (SELECT " + keys + columns + " FROM " +
-            FQuotedTable + " WHERE " + FLookAhead.Source.Text + ") s LEFT JOIN LATERAL (SELECT " +
-            columns + ", row_number() OVER (" + order.substr(1) + ") AS orvel_n FROM " +
-            FQuotedTable + " WHERE " + match + order + " LIMIT " + each +
-            ") c ON TRUE LEFT JOIN LATERAL (SELECT 1 AS orvel_more FROM " + FQuotedTable +
-            " WHERE " + match + " OFFSET " + each + " LIMIT 1) m ON TRUE ORDER BY " +
-            PrefixedOrder("s.") + ", c.orvel_n");
+    // One row each needs no numbering (nor a sort by it).
+    bool one = FLookAhead.RowsEach == 1;
+    std::string number = one ? "1" : "row_number() OVER (" + order.substr(1) + ")";
+    sql.Add("SELECT s.*, c.* FROM (SELECT " + keys + columns + " FROM " + FQuotedTable + " WHERE " +
+            FLookAhead.Source.Text + ") s LEFT JOIN LATERAL (SELECT " + columns + ", " + number +
+            " AS orvel_n FROM " + FQuotedTable + " WHERE " + match + order + " LIMIT " + each +
+            ") c ON TRUE ORDER BY " + PrefixedOrder("s.") + (one ? "" : ", c.orvel_n"));
     sql.Params = FLookAhead.Source.Params;
     TSqlStatement& stmt = Statement(sql.Text);
     TResetGuard guard{stmt};
@@ -1356,19 +1406,26 @@ void TTable::ReadAhead() {
     int width = 1 + static_cast<int>(FLookAhead.Columns.size()) -
                 (std::find(FLookAhead.Columns.begin(), FLookAhead.Columns.end(),
                            FRowIdAliasField) != FLookAhead.Columns.end());
-    int sourceAt = static_cast<int>(n), rowAt = sourceAt + width, numberAt = rowAt + width,
-        moreAt = numberAt + 1;
+    int sourceAt = static_cast<int>(n), rowAt = sourceAt + width, numberAt = rowAt + width;
     std::string key;
     Variant value;
     TAheadRange* range = nullptr;
+    auto finish = [this](TAheadRange* done) {
+        if (done) done->Complete = static_cast<int>(done->Count) < FLookAhead.RowsEach;
+    };
+    auto next = [](std::vector<TRecordData>& rows, std::size_t& count) -> TRecordData& {
+        if (count == rows.size()) rows.emplace_back();
+        return rows[count++];
+    };
     while (stmt.Step()) {
         bool joined = stmt.ColumnType(numberAt) != TSqlType::Null;
         int64_t number = joined ? stmt.ColumnInt64(numberAt) : 0;
         // A record of the source range comes with the first row of its range (or none).
         if (number <= 1) {
-            TRecordData& record = FLookAhead.SourceRows.emplace_back();
+            finish(range);
+            TRecordData& record = next(FLookAhead.SourceRows, FLookAhead.SourceCount);
             ReadColumns(stmt, record, sourceAt, FLookAhead.Columns);
-            FLookAhead.SourcePlace[record.RowId] = FLookAhead.SourceRows.size() - 1;
+            FLookAhead.SourcePlace[record.RowId] = FLookAhead.SourceCount - 1;
             key.clear();
             bool usable = true;
             for (std::size_t i = 0; i < n && usable; ++i) {
@@ -1379,12 +1436,106 @@ void TTable::ReadAhead() {
             auto [it, added] = usable ? FLookAhead.Ranges.try_emplace(key)
                                       : std::pair{FLookAhead.Ranges.end(), false};
             range = added ? &it->second : nullptr;
-            if (range) range->Complete = stmt.ColumnType(moreAt) == TSqlType::Null;
+            if (range) range->First = FLookAhead.RangeCount;
         }
         if (!range || !joined) continue;
-        ReadColumns(stmt, range->Rows.emplace_back(), rowAt, FLookAhead.Columns);
+        ReadColumns(stmt, next(FLookAhead.RangeRows, FLookAhead.RangeCount), rowAt,
+                    FLookAhead.Columns);
+        ++range->Count;
     }
+    finish(range);
     FLookAhead.Read = true;
+}
+
+// ---- ancestors read ahead -----------------------------------------------------------------------
+
+const TRecordData* TTable::KeptRecordOfKey(const std::vector<TField*>& fields,
+                                           const std::vector<Variant>& values) const {
+    if (FKeyFields.empty() || fields.size() != FKeyFields.size() || !ControlsDisabled())
+        return nullptr;
+    std::vector<Variant> stored(fields.size());
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (std::find(FKeyFields.begin(), FKeyFields.end(), fields[i]) == FKeyFields.end())
+            return nullptr;
+        try {
+            stored[i] = fields[i]->ValueToStored(values[i]);
+        } catch (const EConvertError&) {
+            return nullptr;
+        }
+        // Only a value equal byte for byte is surely the engine's match: other texts are left
+        // to the engine's own comparison.
+        if (stored[i].IsNull()) return nullptr;
+    }
+    return FindSingle([&](const TRecordData& record) {
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            std::size_t no = static_cast<std::size_t>(fields[i]->FieldNo());
+            if (no >= record.Values.size() || !SameStored(record.Values[no], stored[i]))
+                return false;
+        }
+        return true;
+    });
+}
+
+// One statement: the record of the key, then its parent, and so on up (a chain coming back to a
+// record it holds, or longer than any tree is deep, is cut). Each record is kept as if read alone.
+void TTable::ReadAncestorsAhead(const std::string& keyFields, const std::string& parentFields,
+                                const Variant& key) {
+    uint64_t version = 0;
+    if (!GetActive() || !FConnection || FLookAheadMode == laOff || FKeyFields.empty() ||
+        !FConnection->ReadsRangesAhead() || !ControlsDisabled() || FRangeApplied ||
+        !DataVersion(version))
+        return;
+    const std::vector<TField*> keys = KeptFieldList(keyFields);
+    const std::vector<TField*> parents = KeptFieldList(parentFields);
+    std::size_t n = keys.size();
+    if (n == 0 || n != FKeyFields.size() || parents.size() != n) return;
+    std::vector<Variant> values;
+    if (n == 1) {
+        values.push_back(key.IsArray() ? VarArrayGet(key, {VarArrayLowBound(key, 1)}) : key);
+    } else {
+        if (!key.IsArray() || VarArrayDimCount(key) != 1) return;
+        int32_t low = VarArrayLowBound(key, 1);
+        if (VarArrayHighBound(key, 1) - low + 1 != static_cast<int32_t>(n)) return;
+        for (std::size_t i = 0; i < n; ++i)
+            values.push_back(VarArrayGet(key, {low + static_cast<int32_t>(i)}));
+    }
+    TSqlText sql;
+    std::string names, start, join;
+    int columns = 1 + FieldCount();
+    for (int i = 0; i < columns; ++i)
+        names += "orvel_c" + std::to_string(i) + ", ";
+    for (std::size_t i = 0; i < n; ++i) {
+        if (std::find(FKeyFields.begin(), FKeyFields.end(), keys[i]) == FKeyFields.end() ||
+            keys[i]->DataType() != parents[i]->DataType() || keys[i]->IsBlob())
+            return;
+        Variant stored;
+        try {
+            stored = keys[i]->ValueToStored(values[i]);
+        } catch (const EConvertError&) {
+            return;
+        }
+        if (stored.IsNull()) return;
+        std::string name = Quote(keys[i]->FieldName());
+        join +=
+            (i ? " AND " : "") + name + " = u.orvel_c" + std::to_string(1 + parents[i]->FieldNo());
+        sql.Params.emplace_back(std::move(stored), keys[i]);
+        start += (i ? " AND " : "") + name + " = ?";
+    }
+    sql.Add("WITH RECURSIVE orvel_up(" + names + "orvel_depth) AS (SELECT " + FColumnList +
+            ", 1 FROM " + FQuotedTable + " WHERE " + start + " UNION ALL SELECT " + FColumnList +
+            ", u.orvel_depth + 1 FROM " + FQuotedTable + " JOIN orvel_up u ON " + join +
+            " WHERE u.orvel_depth < " + std::to_string(kMaxAncestors) +
+            ") SELECT * FROM orvel_up ORDER BY orvel_depth");
+    TSqlStatement& stmt = Statement(sql.Text);
+    TResetGuard guard{stmt};
+    BindAll(stmt, sql);
+    TRecordData record;
+    std::unordered_set<int64_t> seen;
+    while (stmt.Step()) {
+        ReadRow(stmt, record);
+        if (!seen.insert(record.RowId).second) break;
+        KeepSingle(record);
+    }
 }
 
 void TTable::CancelRange() {

@@ -100,7 +100,17 @@ public:
     // it is read again after a write. Ranges it cannot answer exactly (Null keys, other ranges,
     // more records than it read) are read as usual: nothing changes what a reader sees.
     void BeginLookAhead(const std::string& rangeFields, const std::string& keyFields, int rowsEach);
-    void EndLookAhead();
+    // keepRows: the records read of the source range stay until something is written or ranges
+    // are announced again, and answer a read of the table's first records when that range is the
+    // one the index starts with (its fields Null, which come first), as after a tree's top level.
+    void EndLookAhead(bool keepRows = false);
+    // A reader about to climb from the record whose keyFields (the table's primary key) hold key
+    // to its parent, named by parentFields (paired with keyFields by place), and on through the
+    // parents, says so here during a scan. Where the engine reads ranges ahead, one statement
+    // then reads the whole chain: until something is written, locating those records by their
+    // key, checking their bookmarks and moving to them need no further engine work.
+    void ReadAncestorsAhead(const std::string& keyFields, const std::string& parentFields,
+                            const Variant& key);
     TLookAheadMode GetLookAheadMode() const { return FLookAheadMode; }
     void SetLookAheadMode(TLookAheadMode value);
 
@@ -147,6 +157,11 @@ private:
     int BindRangeValues(TSqlStatement& stmt, int index) const;
     void BindAll(TSqlStatement& stmt, const TSqlText& sql);
     int ReadRows(TSqlStatement& stmt, int offset, int count, std::vector<TRecordData>& out);
+    // A record kept from this scan whose primary key equals the values of fields (which are
+    // the key's fields, in any order), for an exact Locate; nullptr when none.
+    bool ServeTableStart(int count, std::vector<TRecordData>& out, int& n);
+    const TRecordData* KeptRecordOfKey(const std::vector<TField*>& fields,
+                                       const std::vector<Variant>& values) const;
     void ReadRow(const TSqlStatement& stmt, TRecordData& out) const;
     void ReadWindowRow(const TSqlStatement& stmt, TRecordData& out) const {
         ReadColumns(stmt, out, 0, FWindowColumns);
@@ -255,9 +270,12 @@ private:
     // The ranges announced to be read ahead: the range whose records give their keys (as it was
     // applied, and as SQL), the index fields of the ranges with the key field giving each one's
     // value, and what one statement read: the source range's records in order, by handle their
-    // place, and the first rows of each range by its key (Complete: no more rows follow).
+    // place, and the first rows of each range by its key (Complete: no more rows follow). The
+    // rows of all ranges lie in one vector, each range a stretch of it; rows read for an earlier
+    // announcement are refilled in place rather than freed and allocated again.
     struct TAheadRange {
-        std::vector<TRecordData> Rows;
+        std::size_t First = 0;
+        std::size_t Count = 0;
         bool Complete = false;
     };
     struct TLookAhead {
@@ -273,8 +291,11 @@ private:
         std::vector<TField*> KeyFields; // by place of the range's index field
         std::vector<int> Columns;       // the fields read (all but pictures and texts of blobs)
         std::string ColumnList;
-        std::vector<TRecordData> SourceRows;
+        std::vector<TRecordData> SourceRows; // [0, SourceCount) hold this reading's records
+        std::size_t SourceCount = 0;
         std::unordered_map<int64_t, std::size_t> SourcePlace;
+        std::vector<TRecordData> RangeRows; // [0, RangeCount) hold this reading's rows
+        std::size_t RangeCount = 0;
         std::unordered_map<std::string, TAheadRange> Ranges;
     } FLookAhead;
     TLookAheadMode FLookAheadMode = laAuto;
@@ -290,7 +311,7 @@ public:
         : FTable(table) {
         FTable.BeginLookAhead(rangeFields, keyFields, rowsEach);
     }
-    ~TLookAheadScope() { FTable.EndLookAhead(); }
+    ~TLookAheadScope() { FTable.EndLookAhead(true); }
     TLookAheadScope(const TLookAheadScope&) = delete;
     TLookAheadScope& operator=(const TLookAheadScope&) = delete;
 

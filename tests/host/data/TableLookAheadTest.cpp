@@ -11,6 +11,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace orvel::test {
 namespace {
@@ -161,6 +163,186 @@ TEST_F(TableLookAhead, TheModeOffReadsEveryRangeByItself) {
         EXPECT_GE(RoundTrips() - before, 1);
     }
     table->EndLookAhead();
+}
+
+TEST_F(TableLookAhead, AFirstWindowLongerThanWhatWasReadAheadReadsTheRestAfterIt) {
+    db.Execute("INSERT INTO ORGANIZATION (ID, PARENT_ID, NAME) VALUES (9, 1, 'Legal')");
+    table->SetRange({Variant::Null()}, {Variant::Null()});
+    table->BeginLookAhead("PARENT_ID", "ID", 1);
+    // Walking the top level makes the next first windows two records long, more than the one
+    // record read ahead of each range.
+    EXPECT_EQ(Names(), "Head office, Branch office");
+    int64_t before = RoundTrips();
+    EXPECT_EQ(FirstOf(1), "Sales");
+    EXPECT_EQ(FirstOf(7), "Depot");
+    if (db.OnPostgres()) {
+        EXPECT_EQ(RoundTrips(), before);
+    }
+    // Another session adds a record after those read ahead: the rest of the range is read from
+    // the engine, so it is there.
+    std::unique_ptr<TSqlConnection> other;
+    if (db.OnPostgres()) {
+        other = OpenSqlConnection(db.FileName());
+        other->Execute("INSERT INTO ORGANIZATION (ID, PARENT_ID, NAME) VALUES (10, 1, 'Audit')");
+    }
+    std::string more = db.OnPostgres() ? ", Audit" : "";
+    EXPECT_EQ(FirstOf(1), "Sales");
+    EXPECT_EQ(table->FieldByName("ID")->GetAsInteger(), 2);
+    table->Next();
+    EXPECT_EQ(table->FieldByName("NAME")->GetAsString(), "Engineering");
+    table->Next();
+    table->Next();
+    EXPECT_EQ(table->Eof(), !db.OnPostgres());
+    EXPECT_EQ(Range(1), "Sales, Engineering, Legal" + more);
+    // A range read ahead whole ends where it ends.
+    EXPECT_EQ(Range(7), "Depot");
+    EXPECT_EQ(Range(2), "North, South");
+    table->EndLookAhead();
+}
+
+// The climb from Research (6) through Engineering (5) to Head office (1), read ahead and record by
+// record, gives the same records.
+TEST_F(TableLookAhead, AncestorsReadAheadAnswerTheClimbAsLocatesOneByOne) {
+    auto plain = db.OpenTable("ORGANIZATION", "PARENT_ID");
+    plain->SetLookAheadMode(laOff);
+    plain->DisableControls();
+    int64_t before = RoundTrips();
+    table->ReadAncestorsAhead("ID", "PARENT_ID", Variant(6));
+    int64_t read = RoundTrips();
+    auto fields = [](TTable& t) {
+        std::string text;
+        for (int i = 0; i < t.FieldCount(); ++i)
+            text += t.Fields(i)->GetAsString() + "|";
+        return text;
+    };
+    std::vector<std::string> climbed;
+    for (int id : {6, 5, 1}) {
+        EXPECT_TRUE(table->Locate("ID", Variant(id)));
+        climbed.push_back(fields(*table));
+    }
+    ASSERT_TRUE(table->Locate("ID", Variant(1)));
+    TBookmark top = table->GetBookmark();
+    ASSERT_TRUE(table->Locate("ID", Variant(6)));
+    EXPECT_TRUE(table->BookmarkValid(top));
+    table->GotoBookmark(top);
+    EXPECT_EQ(table->FieldByName("NAME")->GetAsString(), "Head office");
+    if (db.OnPostgres()) {
+        EXPECT_LE(read - before, 2); // prepared and run once
+        EXPECT_EQ(RoundTrips(), read);
+    }
+    std::size_t at = 0;
+    for (int id : {6, 5, 1}) {
+        EXPECT_TRUE(plain->Locate("ID", Variant(id)));
+        EXPECT_EQ(fields(*plain), climbed[at++]);
+    }
+    // Records outside the chain, values of another type, and Locates with options are read as
+    // usual.
+    EXPECT_TRUE(table->Locate("ID", Variant(8)));
+    EXPECT_EQ(table->FieldByName("NAME")->GetAsString(), "Depot");
+    EXPECT_TRUE(table->Locate("ID", Variant("5")));
+    EXPECT_EQ(table->FieldByName("NAME")->GetAsString(), "Engineering");
+    EXPECT_FALSE(table->Locate("ID", Variant("five")));
+    EXPECT_TRUE(table->Locate("NAME", Variant("head"), loPartialKey | loCaseInsensitive));
+    EXPECT_EQ(table->FieldByName("ID")->GetAsInteger(), 1);
+    // Inside a range only the range's records are found.
+    table->SetRange({Variant(1)}, {Variant(1)});
+    EXPECT_FALSE(table->Locate("ID", Variant(6)));
+    EXPECT_TRUE(table->Locate("ID", Variant(5)));
+    table->CancelRange();
+    plain->EnableControls();
+}
+
+TEST_F(TableLookAhead, AncestorsReadAheadServeOnlyWhileNothingChanged) {
+    table->ReadAncestorsAhead("ID", "PARENT_ID", Variant(6));
+    // Written through the connection: read again.
+    db.Execute("UPDATE ORGANIZATION SET NAME = 'Labs' WHERE ID = 5");
+    ASSERT_TRUE(table->Locate("ID", Variant(5)));
+    EXPECT_EQ(table->FieldByName("NAME")->GetAsString(), "Labs");
+    // Written through the table: the record written is the one read later.
+    table->ReadAncestorsAhead("ID", "PARENT_ID", Variant(6));
+    ASSERT_TRUE(table->Locate("ID", Variant(1)));
+    TBookmark top = table->GetBookmark();
+    table->Edit();
+    table->FieldByName("NAME")->SetAsString("Main office");
+    table->Post();
+    ASSERT_TRUE(table->Locate("ID", Variant(6)));
+    EXPECT_TRUE(table->BookmarkValid(top));
+    table->GotoBookmark(top);
+    EXPECT_EQ(table->FieldByName("NAME")->GetAsString(), "Main office");
+    // Deleted by the table: its bookmark fails, its key is found no more.
+    table->ReadAncestorsAhead("ID", "PARENT_ID", Variant(6));
+    ASSERT_TRUE(table->Locate("ID", Variant(5)));
+    TBookmark engineering = table->GetBookmark();
+    table->Delete();
+    EXPECT_FALSE(table->BookmarkValid(engineering));
+    EXPECT_FALSE(table->Locate("ID", Variant(5)));
+    // A chain that comes back to itself is cut; each record is still the stored one.
+    db.Execute("UPDATE ORGANIZATION SET PARENT_ID = 4 WHERE ID = 1");
+    table->ReadAncestorsAhead("ID", "PARENT_ID", Variant(3));
+    for (auto [id, parent] : {std::pair{3, 2}, {2, 1}, {1, 4}, {4, 2}}) {
+        ASSERT_TRUE(table->Locate("ID", Variant(id)));
+        EXPECT_EQ(table->FieldByName("PARENT_ID")->GetAsInteger(), parent) << id;
+    }
+    if (!db.OnPostgres()) return;
+    // Another session's change is seen by the next scan, which reads the chain again.
+    table->ReadAncestorsAhead("ID", "PARENT_ID", Variant(3));
+    ASSERT_TRUE(table->Locate("ID", Variant(4)));
+    TBookmark south = table->GetBookmark();
+    std::unique_ptr<TSqlConnection> other = OpenSqlConnection(db.FileName());
+    other->Execute("UPDATE ORGANIZATION SET PARENT_ID = 7, NAME = 'Moved' WHERE ID = 2; "
+                   "DELETE FROM ORGANIZATION WHERE ID = 4");
+    table->EnableControls();
+    table->DisableControls();
+    table->ReadAncestorsAhead("ID", "PARENT_ID", Variant(3));
+    ASSERT_TRUE(table->Locate("ID", Variant(2)));
+    EXPECT_EQ(table->FieldByName("NAME")->GetAsString(), "Moved");
+    EXPECT_EQ(table->FieldByName("PARENT_ID")->GetAsInteger(), 7);
+    EXPECT_FALSE(table->BookmarkValid(south));
+    EXPECT_FALSE(table->Locate("ID", Variant(4)));
+}
+
+TEST_F(TableLookAhead, TheTablesFirstRecordsComeFromTheTopLevelReadJustBefore) {
+    const std::string all =
+        "Head office, Branch office, Sales, Engineering, North, South, Research, Depot";
+    auto readTopLevel = [&] {
+        table->SetRange({Variant::Null()}, {Variant::Null()});
+        TLookAheadScope scope(*table, "PARENT_ID", "ID", 1);
+        EXPECT_EQ(Names(), "Head office, Branch office");
+    };
+    readTopLevel();
+    // The top-level records (PARENT_ID Null) come first in the index.
+    int64_t before = RoundTrips();
+    table->CancelRange();
+    EXPECT_EQ(table->FieldByName("NAME")->GetAsString(), "Head office");
+    if (db.OnPostgres()) {
+        EXPECT_EQ(RoundTrips(), before);
+    }
+    // The records after them are read as usual.
+    EXPECT_EQ(Names(), all);
+    // A write in between: the first records are read again.
+    readTopLevel();
+    db.Execute("INSERT INTO ORGANIZATION (ID, PARENT_ID, NAME) VALUES (0, NULL, 'Archive')");
+    table->CancelRange();
+    EXPECT_EQ(table->FieldByName("NAME")->GetAsString(), "Archive");
+    db.Execute("DELETE FROM ORGANIZATION WHERE ID = 0");
+    // Ranges of other values say nothing of the table's first records.
+    table->SetRange({Variant(1)}, {Variant(1)});
+    {
+        TLookAheadScope scope(*table, "PARENT_ID", "ID", 1);
+        EXPECT_EQ(Names(), "Sales, Engineering");
+    }
+    table->CancelRange();
+    EXPECT_EQ(table->FieldByName("NAME")->GetAsString(), "Head office");
+    EXPECT_EQ(Names(), all);
+    if (!db.OnPostgres()) return;
+    // Another session's new first record is seen by the next scan.
+    readTopLevel();
+    std::unique_ptr<TSqlConnection> other = OpenSqlConnection(db.FileName());
+    other->Execute("INSERT INTO ORGANIZATION (ID, PARENT_ID, NAME) VALUES (0, NULL, 'Archive')");
+    table->EnableControls();
+    table->DisableControls();
+    table->CancelRange();
+    EXPECT_EQ(table->FieldByName("NAME")->GetAsString(), "Archive");
 }
 
 } // namespace
