@@ -1,6 +1,7 @@
 // The list item pool: per thread, one free list and one list of blocks per slot size, and one
 // reserve of emptied blocks that any size may take up again.
 #include "orvel/host/controls/ListItemPool.h"
+#include "orvel/host/core/Poisoning.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -10,29 +11,11 @@
 #include <sys/mman.h>
 #endif
 
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define ORVEL_LIST_POOL_ASAN 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__)
-#define ORVEL_LIST_POOL_ASAN 1
-#endif
-
 // Large lists take their items from blocks of one huge page each, mapped on their own: the first
 // load of a large list then faults a page in for every few thousand items instead of every
 // twenty. The sanitizer build keeps every block on the heap, where it watches them.
-#if defined(__linux__) && defined(MADV_HUGEPAGE) && !defined(ORVEL_LIST_POOL_ASAN)
+#if defined(__linux__) && defined(MADV_HUGEPAGE) && !defined(ORVEL_ASAN)
 #define ORVEL_LIST_POOL_HUGE 1
-#endif
-
-#ifdef ORVEL_LIST_POOL_ASAN
-#include <sanitizer/asan_interface.h>
-#define ORVEL_POISON(p, n) ASAN_POISON_MEMORY_REGION(p, n)
-#define ORVEL_UNPOISON(p, n) ASAN_UNPOISON_MEMORY_REGION(p, n)
-#else
-#define ORVEL_POISON(p, n) ((void)(p), (void)(n))
-#define ORVEL_UNPOISON(p, n) ((void)(p), (void)(n))
 #endif
 
 namespace orvel {

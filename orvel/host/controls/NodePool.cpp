@@ -1,27 +1,10 @@
 // The node pool: per thread, one free list and one list of blocks per slot size.
 #include "orvel/host/controls/NodePool.h"
+#include "orvel/host/core/Poisoning.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <new>
-
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define ORVEL_NODE_POOL_ASAN 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__)
-#define ORVEL_NODE_POOL_ASAN 1
-#endif
-
-#ifdef ORVEL_NODE_POOL_ASAN
-#include <sanitizer/asan_interface.h>
-#define ORVEL_POISON(p, n) ASAN_POISON_MEMORY_REGION(p, n)
-#define ORVEL_UNPOISON(p, n) ASAN_UNPOISON_MEMORY_REGION(p, n)
-#else
-#define ORVEL_POISON(p, n) ((void)(p), (void)(n))
-#define ORVEL_UNPOISON(p, n) ((void)(p), (void)(n))
-#endif
 
 namespace orvel {
 
