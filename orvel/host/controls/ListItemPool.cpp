@@ -34,7 +34,9 @@ constexpr std::size_t kLargestBlockBytes = 64 * 1024;
 constexpr std::size_t kClasses = kLargestSlot / kGrain;
 // Once a size holds this much, its further blocks are huge pages (where the system has them).
 constexpr std::size_t kHugeAfterBytes = 1u << 20;
+#ifdef ORVEL_LIST_POOL_HUGE
 constexpr std::size_t kHugeBlockBytes = 2u << 20;
+#endif
 
 // A block starts with this header; its slots follow. The header stays readable under the
 // sanitizer while the block is kept in the reserve.
