@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 namespace orvel {
@@ -19,6 +20,18 @@ void Clip(TCanvas& c, const TPoint& origin) {
     c.ExcludeClipRect(Rect(20, 0, 22, 4));
     c.IntersectClipRect(Rect(2, 1, 36, 23));
     c.SetWindowOrg(origin);
+}
+
+// Fills r in red on f with FillRect and on p point by point, and expects the same pixels.
+void ExpectFillMatchesPlotting(TCanvas& f, TCanvas& p, const TBitmap& filled,
+                               const TBitmap& plotted, const TRect& r, const std::string& what) {
+    f.Brush()->SetColor(clRed);
+    f.FillRect(r);
+    for (int y = r.Top; y < r.Bottom; ++y)
+        for (int x = r.Left; x < r.Right; ++x)
+            p.SetPixel(x, y, clRed);
+    EXPECT_TRUE(filled.SamePixels(plotted))
+        << what << " rect " << r.Left << "," << r.Top << "," << r.Right << "," << r.Bottom;
 }
 
 TEST(CanvasFill, RowsFilledAtOnceMatchPointByPointPlotting) {
@@ -42,14 +55,10 @@ TEST(CanvasFill, RowsFilledAtOnceMatchPointByPointPlotting) {
                         c->SetWindowOrg(origin);
                     }
                 }
-                f.Brush()->SetColor(clRed);
-                f.FillRect(r);
-                for (int y = r.Top; y < r.Bottom; ++y)
-                    for (int x = r.Left; x < r.Right; ++x)
-                        p.SetPixel(x, y, clRed);
-                EXPECT_TRUE(filled.SamePixels(plotted))
-                    << "origin " << origin.X << "," << origin.Y << " rect " << r.Left << ","
-                    << r.Top << "," << r.Right << "," << r.Bottom << (excluded ? " excluded" : "");
+                ExpectFillMatchesPlotting(f, p, filled, plotted, r,
+                                          "origin " + std::to_string(origin.X) + "," +
+                                              std::to_string(origin.Y) +
+                                              (excluded ? " excluded" : ""));
             }
         }
     }
@@ -68,14 +77,9 @@ TEST(CanvasFill, RectanglesAsWideAsTheTargetMatchPointByPointPlotting) {
             TCanvas& p = *plotted.Canvas();
             f.SetWindowOrg(origin);
             p.SetWindowOrg(origin);
-            f.Brush()->SetColor(clRed);
-            f.FillRect(r);
-            for (int y = r.Top; y < r.Bottom; ++y)
-                for (int x = r.Left; x < r.Right; ++x)
-                    p.SetPixel(x, y, clRed);
-            EXPECT_TRUE(filled.SamePixels(plotted))
-                << "origin " << origin.X << "," << origin.Y << " rect " << r.Left << "," << r.Top
-                << "," << r.Right << "," << r.Bottom;
+            ExpectFillMatchesPlotting(f, p, filled, plotted, r,
+                                      "origin " + std::to_string(origin.X) + "," +
+                                          std::to_string(origin.Y));
         }
     }
 }
