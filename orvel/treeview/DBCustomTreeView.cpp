@@ -888,6 +888,14 @@ void TDBCustomTreeView::LoadBranch(TTreeNode* ANode) {
         });
 }
 
+namespace {
+
+// The first window of a level read whole: a level of a few dozen records in one statement, a
+// larger one in windows that double from there.
+constexpr int WholeLevelReads = 64;
+
+} // namespace
+
 void TDBCustomTreeView::LoadNodes(TDBTreeNode* Parent, const Variant& ParentKey, int Level,
                                   const Variant& OuterKey) {
     TTreeLock lock(*this);
@@ -904,7 +912,9 @@ void TDBCustomTreeView::LoadNodes(TDBTreeNode* Parent, const Variant& ParentKey,
     std::exception_ptr failure;
     try {
         bool rangeWasApplied = table->RangeApplied();
-        ProduceGeneration(ParentKey);
+        // A level is read whole, except the first child read ahead of each node.
+        bool firstOnly = Level == 2 && FLoadStyle == lsOneAhead;
+        ProduceGeneration(ParentKey, firstOnly ? 1 : WholeLevelReads);
         // Cancelling a range goes to the first record; with no range there was nothing to cancel.
         if (ParentKey.IsEmpty() && !rangeWasApplied) table->First();
         // Each record's own range follows, its first record read ahead: the table may read the
@@ -1014,6 +1024,10 @@ int TDBCustomTreeView::RangeFieldCount() const {
 }
 
 void TDBCustomTreeView::ProduceGeneration(const Variant& Key) {
+    ProduceGeneration(Key, 0);
+}
+
+void TDBCustomTreeView::ProduceGeneration(const Variant& Key, int Reads) {
     TTable* table = TableOf();
     if (Key.IsEmpty()) {
         try {
@@ -1025,7 +1039,7 @@ void TDBCustomTreeView::ProduceGeneration(const Variant& Key) {
     int count = RangeFieldCount();
     try {
         // The range start and end both take Key for the parent links with count fields.
-        table->ApplyEqualRange(FParentLinks, Key, count);
+        table->ApplyEqualRange(FParentLinks, Key, count, Reads);
     } catch (...) {
         // Leave the key entry, so the table is browsing again.
         if (table->State() == dsSetKey) {

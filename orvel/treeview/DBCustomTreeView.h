@@ -244,6 +244,8 @@ public:
                    const Variant& OuterKey);
     // Limits the table to the children of Key, or cancels its range when Key is Empty.
     void ProduceGeneration(const Variant& Key);
+    // The same for a pass that means to read Reads children from the first (0: not known).
+    void ProduceGeneration(const Variant& Key, int Reads);
     // Positions the table on the record with key vector Key (callers check the key after).
     void FindKeyByValue(const Variant& Key);
     // Makes the node of the record with key vector Key present and visible, loading and

@@ -139,6 +139,7 @@ void TDataSet::DoOpen() {
     try {
         OpenCursor();
         FFetchSize = MinFetch;
+        FScopeFirstFetch = 0;
         LoadFirstWindow();
     } catch (...) {
         try {
@@ -218,7 +219,9 @@ void TDataSet::NotifyDataSources(TDataEvent event, TField* field, int info) {
 }
 
 void TDataSet::DisableControls() {
-    if (++FDisableCount == 1) ScanChanged(true);
+    if (++FDisableCount != 1) return;
+    FScanHome = FScope;
+    ScanChanged(true);
 }
 
 void TDataSet::EnableControls() {
@@ -501,10 +504,14 @@ void TDataSet::KeepWindow() {
     for (std::size_t i = 0; !slot && i < FKept.size(); ++i)
         if (FKept[i].Scope == UINT64_MAX) slot = &FKept[i];
     if (!slot && FKept.size() < KeptWindows) slot = &FKept.emplace_back();
+    // The window of the scope the scan began in goes last: the scan puts its cursor back there
+    // when it ends, however many ranges it entered meanwhile.
     if (!slot) {
-        slot = &FKept.front();
-        for (TKeptWindow& kept : FKept)
-            if (kept.Stamp < slot->Stamp) slot = &kept;
+        auto older = [this](const TKeptWindow& a, const TKeptWindow& b) {
+            if ((a.Scope == FScanHome) != (b.Scope == FScanHome)) return b.Scope == FScanHome;
+            return a.Stamp < b.Stamp;
+        };
+        slot = &*std::min_element(FKept.begin(), FKept.end(), older);
     }
     slot->Stamp = ++FKeptClock;
     slot->Scope = FScope;
@@ -587,7 +594,7 @@ void TDataSet::TakeWindow(TKeptWindow& kept, int position) {
 void TDataSet::LoadFirstWindow() {
     FWindowPending = false;
     if (!AdoptKeptWindow(true, 0)) {
-        FFetchSize = FFirstFetch;
+        FFetchSize = FScopeFirstFetch > 0 ? FScopeFirstFetch : FFirstFetch;
         DataVersion(FWindowVersion);
         FFetchAtEnd.reset();
         int n = FetchRecords(nullptr, true, FFetchSize, FWindow);
@@ -621,8 +628,10 @@ bool TDataSet::StepForward() {
         return true;
     }
     if (FWindowAtEnd) return false;
-    // The reader wants more of a range than its first window held.
-    if (FWindowAtStart) FFirstFetch = std::min(FFirstFetch * 2, MaxFirstFetch);
+    // The reader wants more of a range than its first window held (a window sized by its
+    // reader's own expectation teaches nothing about other ranges).
+    if (FWindowAtStart && FScopeFirstFetch == 0)
+        FFirstFetch = std::min(FFirstFetch * 2, MaxFirstFetch);
     FFetchSize = std::min(FFetchSize * 2, MaxFetch);
     uint64_t version = 0;
     DataVersion(version);
@@ -716,12 +725,14 @@ void TDataSet::ResetCursorToFirst() {
     LoadFirstWindow();
 }
 
-void TDataSet::ChangeCursorScope(uint64_t scope) {
+void TDataSet::ChangeCursorScope(uint64_t scope, int firstReads) {
     // A first window left on its first record read more than its reader wanted.
-    if (!FWindowPending && FWindowAtStart && FWindowCount > 1 && FWindowPos == 0)
+    if (FScopeFirstFetch == 0 && !FWindowPending && FWindowAtStart && FWindowCount > 1 &&
+        FWindowPos == 0)
         FFirstFetch = std::max(FFirstFetch / 2, MinFetch);
     KeepWindow();
     FScope = scope;
+    FScopeFirstFetch = std::clamp(firstReads, 0, MaxFetch);
     FChecked.Valid = false;
     FWindowCount = 0;
     FWindowPos = -1;

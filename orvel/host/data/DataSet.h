@@ -301,8 +301,10 @@ protected:
     // range; 0 for all records), the cursor on the first of them. The first window is read when
     // first looked at; windows of earlier scopes are kept while the controls are disabled (a
     // scan in progress), so that coming back to a range and to a record read before costs no
-    // engine work while nothing has been written since.
-    void ChangeCursorScope(uint64_t scope);
+    // engine work while nothing has been written since. firstReads is the number of records the
+    // reader expects to read from the range's start (0: not known; the first window is then
+    // sized after what the readers of earlier ranges read).
+    void ChangeCursorScope(uint64_t scope, int firstReads = 0);
     // The windows kept are no longer of any use (the order of the records changed).
     void ForgetKeptWindows();
     // Records read one by one during a scan (shown alone, or read ahead by a descendant) are kept
@@ -397,12 +399,14 @@ private:
     bool FWindowAtStart = false;
     bool FWindowAtEnd = false;
     int FFetchSize = 16;
-    int FFirstFetch = 1; // the size of the next first window of a range
+    int FFirstFetch = 1;      // the size of the next first window of a range
+    int FScopeFirstFetch = 0; // the first window's size its reader asked for; 0: FFirstFetch
     bool FBof = true;
     bool FEof = true;
     // The current window is that of a range change, not read yet.
     bool FWindowPending = false;
     uint64_t FScope = 0;
+    uint64_t FScanHome = 0; // the scope the cursor was in when the controls were disabled
     // The data version the current window was read at.
     uint64_t FWindowVersion = 0;
     std::vector<TKeptWindow> FKept;

@@ -1107,7 +1107,7 @@ void TTable::ApplyRange() {
         }
         FRangeEqualCount = FRangeEquality ? start.FieldCount : 0;
         FRangeApplied = true;
-        ChangeCursorScope(ScopeOfRange());
+        ChangeCursorScope(ScopeOfRange(), FRangeFirstReads);
         return 2;
     });
 }
@@ -1551,7 +1551,8 @@ void TTable::CancelRange() {
     });
 }
 
-void TTable::ApplyEqualRange(const std::string& fieldNames, const Variant& values, int count) {
+void TTable::ApplyEqualRange(const std::string& fieldNames, const Variant& values, int count,
+                             int firstReads) {
     CheckActive();
     CheckBrowseMode();
     TKeyBuffer& start = FKeyBuffers[static_cast<int>(TKeyIndex::kiRangeStart)];
@@ -1590,6 +1591,12 @@ void TTable::ApplyEqualRange(const std::string& fieldNames, const Variant& value
     start.FieldCount = count;
     CopyKey(FKeyBuffers[static_cast<int>(TKeyIndex::kiRangeEnd)], start);
     FKeyEntry = TKeyIndex::kiRangeEnd;
+    // The expectation holds for this range only, whether it is applied or fails.
+    struct TFirstReads {
+        int& Reads;
+        ~TFirstReads() { Reads = 0; }
+    } reads{FRangeFirstReads};
+    FRangeFirstReads = firstReads;
     ApplyRange();
 }
 

@@ -82,7 +82,11 @@ public:
     // SetKeyFieldCount, SetRangeEnd, the same writes and count, then ApplyRange do, in one step
     // without passing through key-entry state (a scan opens one such range per record it reads
     // the children of). A value that does not fit its field fails before anything is applied.
-    void ApplyEqualRange(const std::string& fieldNames, const Variant& values, int count);
+    // firstReads is the number of records the caller means to read from the range's start (0:
+    // not known): the first window is read at that size instead of one learned from earlier
+    // ranges, so a range read whole costs one statement and a look at its first record no more.
+    void ApplyEqualRange(const std::string& fieldNames, const Variant& values, int count,
+                         int firstReads = 0);
     bool RangeApplied() const { return FRangeApplied; }
     TKeyBuffer* GetKeyBuffer(TKeyIndex index);
     // The field count of the key buffer being entered.
@@ -254,6 +258,7 @@ private:
     bool FRangeApplied = false;
     bool FRangeEquality = true; // start and end keys are the same
     int FRangeEqualCount = 0;   // leading index fields fixed by an equality range
+    int FRangeFirstReads = 0;   // what ApplyEqualRange's caller means to read of the range
     // The ranges applied lately, each with its number, so that a range applied again is known
     // as the same scope of records (see TDataSet::ChangeCursorScope).
     struct TAppliedRange {

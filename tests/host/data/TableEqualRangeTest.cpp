@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -158,6 +159,83 @@ TEST_F(EqualRange, AKeyThatDoesNotFitLeavesTheAppliedRangeAndTheStateAsTheyWere)
     direct->Close();
     EXPECT_THROW(direct->ApplyEqualRange(kOwnerLinks, VarArrayOf({Variant(1), Variant(1)}), 2),
                  EDatabaseError);
+}
+
+// A range applied for a reader that reads it whole is read in one window: the same records with
+// fewer engine calls than windows grown from a first record; a reader of the first record alone
+// costs one window of one record, and an expectation does not carry over to the next range.
+TEST_F(EqualRange, ARangeReadWholeComesInOneWindowWithTheSameRecords) {
+    TSqlConnection& engine = Db.Database().Connection();
+    // Only the first field takes part.
+    const Variant owner = VarArrayOf({Variant(1), Variant(0)});
+    const Variant other = VarArrayOf({Variant(2), Variant(0)});
+    EnterRange(*entered, owner, 1);
+    const std::string expected = Walk(*entered);
+    const auto records = std::count(expected.begin(), expected.end(), ';');
+    ASSERT_GE(records, 8);
+    EnterRange(*entered, other, 1);
+    const std::string otherFirst = entered->FieldByName("NAME")->GetAsString();
+
+    // First records alone teach the table that ranges are read a record at a time.
+    for (const Variant& key : {owner, other, owner, other}) {
+        direct->ApplyEqualRange(kOwnerLinks, key, 1);
+        ASSERT_FALSE(direct->Eof());
+    }
+    int64_t calls = engine.CallCount();
+    direct->ApplyEqualRange(kOwnerLinks, owner, 1);
+    EXPECT_EQ(Walk(*direct), expected);
+    const int64_t grown = engine.CallCount() - calls;
+
+    direct->ApplyEqualRange(kOwnerLinks, other, 1, 1);
+    calls = engine.CallCount();
+    direct->ApplyEqualRange(kOwnerLinks, owner, 1, 64);
+    EXPECT_EQ(Walk(*direct), expected);
+    const int64_t whole = engine.CallCount() - calls;
+    EXPECT_LT(whole, grown);
+    EXPECT_LE(whole, records + 2) << "one statement: a step per record and one for the end";
+
+    calls = engine.CallCount();
+    direct->ApplyEqualRange(kOwnerLinks, other, 1, 1);
+    EXPECT_EQ(direct->FieldByName("NAME")->GetAsString(), otherFirst);
+    EXPECT_LE(engine.CallCount() - calls, 2);
+    // A range that fails leaves no expectation behind; the next one is read as before.
+    EXPECT_ANY_THROW(direct->ApplyEqualRange(
+        kOwnerLinks, VarArrayOf({Variant(1), Variant(std::string("one"))}), 2, 64));
+    direct->ApplyEqualRange(kOwnerLinks, owner, 1);
+    EXPECT_EQ(Walk(*direct), expected);
+}
+
+// A scan that enters more ranges than the table keeps windows of comes back to the window it
+// began in without reading it again, while nothing was written; after a write it reads it.
+TEST_F(EqualRange, AScanReturnsToTheWindowItBeganInWithoutTheEngine) {
+    TSqlConnection& engine = Db.Database().Connection();
+    direct->CancelRange();
+    direct->DisableControls();
+    direct->First();
+    const std::string first = direct->FieldByName("NAME")->GetAsString();
+    auto enterRanges = [&] {
+        for (int origin : {0, 1, 2})
+            for (int object : {0, 1}) {
+                direct->ApplyEqualRange(kOwnerLinks, VarArrayOf({Variant(origin), Variant(object)}),
+                                        2);
+                ASSERT_FALSE(direct->Eof());
+            }
+        direct->CancelRange();
+    };
+    enterRanges();
+    int64_t calls = engine.CallCount();
+    direct->First();
+    EXPECT_EQ(engine.CallCount(), calls);
+    EXPECT_EQ(direct->FieldByName("NAME")->GetAsString(), first);
+    EXPECT_TRUE(direct->Bof());
+
+    Db.Execute("UPDATE OBJECTS SET NAME = 'Renamed' WHERE NAME = '" + first + "'");
+    enterRanges();
+    calls = engine.CallCount();
+    direct->First();
+    EXPECT_GT(engine.CallCount(), calls);
+    EXPECT_EQ(direct->FieldByName("NAME")->GetAsString(), "Renamed");
+    direct->EnableControls();
 }
 
 TEST_F(EqualRange, APendingEditIsPostedFirstAsAKeyEntryPostsIt) {
