@@ -670,6 +670,16 @@ void TCanvas::LineTo(int x, int y) {
     uint32_t c = Rgb(FPen.Color());
     int w = FPen.Width();
     int x0 = FPenPos.X, y0 = FPenPos.Y;
+    // A level or upright line's squares make one rectangle, filled at once (the same pixels).
+    if (x0 == x || y0 == y) {
+        int half = (w - 1) / 2;
+        int left = std::min(x0, x == x0 ? x0 : x + 1), right = std::max(x0, x == x0 ? x0 : x - 1);
+        int top = std::min(y0, y == y0 ? y0 : y + 1), bottom = std::max(y0, y == y0 ? y0 : y - 1);
+        if (x0 != x || y0 != y)
+            FillPlain(Rect(left - half, top - half, right - half + w, bottom - half + w), c);
+        FPenPos = {x, y};
+        return;
+    }
     int dx = std::abs(x - x0), sx = x0 < x ? 1 : -1;
     int dy = -std::abs(y - y0), sy = y0 < y ? 1 : -1;
     int err = dx + dy;

@@ -123,5 +123,45 @@ TEST(CanvasFill, BitmapFontTextWrittenDirectlyMatchesTextFilledDotByDot) {
                 }
 }
 
+// A level or upright line is filled as one rectangle: it gives the pixels of the squares of the
+// pen width plotted at every point of the line but its end, in both directions, for even and odd
+// widths, at a window origin and with excluded rectangles; a line of no length draws nothing.
+TEST(CanvasFill, StraightLinesMatchTheirSquaresPlottedPointByPoint) {
+    struct TLine {
+        TPoint From, To;
+    };
+    const TLine lines[] = {{{3, 6}, {30, 6}},  {{30, 6}, {3, 6}},    {{8, 2}, {8, 24}},
+                           {{8, 24}, {8, 2}},  {{-5, 21}, {50, 21}}, {{19, 3}, {19, 3}},
+                           {{21, -4}, {21, 2}}};
+    for (int width : {1, 2, 3})
+        for (TPoint origin : {TPoint{0, 0}, TPoint{-3, 4}})
+            for (const TLine& line : lines) {
+                TBitmap drawn(40, 25), plotted(40, 25);
+                for (TBitmap* b : {&drawn, &plotted}) {
+                    b->Fill(clWhite);
+                    Clip(*b->Canvas(), origin);
+                }
+                TCanvas& d = *drawn.Canvas();
+                d.Pen()->SetColor(clGreen);
+                d.Pen()->SetWidth(width);
+                d.MoveTo(line.From.X, line.From.Y);
+                d.LineTo(line.To.X, line.To.Y);
+                EXPECT_EQ(d.PenPos().X, line.To.X);
+                EXPECT_EQ(d.PenPos().Y, line.To.Y);
+                TCanvas& p = *plotted.Canvas();
+                int stepX = line.To.X > line.From.X ? 1 : line.To.X < line.From.X ? -1 : 0;
+                int stepY = line.To.Y > line.From.Y ? 1 : line.To.Y < line.From.Y ? -1 : 0;
+                int half = (width - 1) / 2;
+                for (TPoint at = line.From; at.X != line.To.X || at.Y != line.To.Y;
+                     at = {at.X + stepX, at.Y + stepY})
+                    for (int y = at.Y - half; y < at.Y - half + width; ++y)
+                        for (int x = at.X - half; x < at.X - half + width; ++x)
+                            p.SetPixel(x, y, clGreen);
+                EXPECT_TRUE(drawn.SamePixels(plotted))
+                    << "width " << width << " origin " << origin.X << "," << origin.Y << " from "
+                    << line.From.X << "," << line.From.Y << " to " << line.To.X << "," << line.To.Y;
+            }
+}
+
 } // namespace
 } // namespace orvel
