@@ -93,6 +93,38 @@ TEST_P(TreeNodeMakingTest, EveryNodeHoldsTheKeyBookmarkAndLookOfItsOwnRecord) {
     ExpectSettled();
 }
 
+// A level is read in windows: levels longer than the first window a pass reads of a level (64
+// records) and than the windows after it give every record its node, with the button of its own
+// record, at the top and below.
+TEST_P(TreeNodeMakingTest, LevelsLongerThanAWindowGiveEveryRecordItsNode) {
+    std::string values;
+    int next = 1000;
+    auto add = [&](const std::string& parent) {
+        int id = next++;
+        values += std::string(values.empty() ? "" : ", ") + "(" + std::to_string(id) + ", " +
+                  parent + ", 'Record " + std::to_string(id) + "', " + std::to_string(id % 4) +
+                  ", " + std::to_string(id % 3 + 1) + ")";
+        return id;
+    };
+    // 150 more children of record 1, every fifth with two of its own, and 70 more top-level ones.
+    for (int i = 0; i < 150; ++i) {
+        int child = add("1");
+        if (i % 5 == 0) {
+            add(std::to_string(child));
+            add(std::to_string(child));
+        }
+    }
+    for (int i = 0; i < 70; ++i)
+        add("NULL");
+    db->Execute("INSERT INTO " + treeTable + " (ID, PARENT_ID, NAME, STATUS_ID, IMAGE_ID) VALUES " +
+                values);
+    db->Execute("UPDATE " + treeTable + " SET STATUS_ID = ID % 4, IMAGE_ID = ID % 3 + 1");
+    Bind();
+    OpenAll();
+    ExpectEveryNodeMatchesItsRecord();
+    ExpectSettled();
+}
+
 INSTANTIATE_TEST_SUITE_P(Tables, TreeNodeMakingTest,
                          ::testing::Combine(::testing::Values("ORGANIZATION", "PLACES",
                                                               "DIVISIONS"),
