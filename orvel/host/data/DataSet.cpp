@@ -507,11 +507,9 @@ void TDataSet::KeepWindow() {
     // The window of the scope the scan began in goes last: the scan puts its cursor back there
     // when it ends, however many ranges it entered meanwhile.
     if (!slot) {
-        auto older = [this](const TKeptWindow& a, const TKeptWindow& b) {
-            if ((a.Scope == FScanHome) != (b.Scope == FScanHome)) return b.Scope == FScanHome;
-            return a.Stamp < b.Stamp;
-        };
-        slot = &*std::min_element(FKept.begin(), FKept.end(), older);
+        for (TKeptWindow& kept : FKept)
+            if (kept.Scope != FScanHome && (!slot || kept.Stamp < slot->Stamp)) slot = &kept;
+        if (!slot) slot = &FKept.front();
     }
     slot->Stamp = ++FKeptClock;
     slot->Scope = FScope;
