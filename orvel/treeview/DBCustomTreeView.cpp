@@ -820,8 +820,17 @@ void TDBCustomTreeView::DoReload() {
     TTreeLock lock(*this);
     ClearTree();
     if (!FDataLink->Active()) return;
-    LoadRoot();
-    SyncronizeTree();
+    // One scan for the load and the selection after it: the records the load read serve the
+    // selection as any of one scan's reads serve the next (on a server, moving back to the first
+    // record then costs no further round trip).
+    TDataSet* dataSet = DataSet();
+    dataSet->DisableControls();
+    TryFinally(
+        [&] {
+            LoadRoot();
+            SyncronizeTree();
+        },
+        [&] { dataSet->EnableControls(); });
 }
 
 void TDBCustomTreeView::ReloadTree() {
@@ -1127,6 +1136,10 @@ TDBTreeNode* TDBCustomTreeView::Reveal(const Variant& Key) {
         if (!climbed.insert(parentKey).second) return nullptr;
         chain.push_back(std::move(parentKey));
     }
+    // The levels opened below read their records ahead from one statement.
+    if (chain.size() > 1 && FLoadStyle == lsOneAhead && FDataLink->Active())
+        TableOf()->ReadLevelsAhead(FParentLinks, FKeyLinks, 1,
+                                   std::vector<Variant>(chain.rbegin(), chain.rend() - 1));
     TNodeGuard node(*this, anchor);
     for (std::size_t i = chain.size() - 1; i-- > 0;) {
         OpenForReveal(AsDBNode(node.Get()));

@@ -6,6 +6,7 @@
 
 #include "orvel/host/data/sql/SqlEngine.h"
 
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <string>
@@ -276,6 +277,90 @@ TEST_F(TreeLookAheadTest, AnotherSessionsMoveBeforeARevealIsFollowed) {
     ASSERT_NE(bench->Parent(), nullptr);
     ASSERT_NE(bench->Parent()->Parent(), nullptr);
     EXPECT_EQ(bench->Parent()->Parent()->Text(), "Depot");
+}
+
+TEST_F(TreeLookAheadTest, ARevealReadsTheLevelsItOpensFromOneStatement) {
+    AddDeepRecords(*db);
+    OpenBoth("ORGANIZATION", "PARENT_ID", "PARENT_ID->ID", "Null");
+    TSqlConnection& connection = db->Database().Connection();
+    // Once, so that every statement of a reveal has been prepared.
+    for (TTable* t : {table.get(), plainTable.get()}) {
+        ASSERT_TRUE(t->Locate("ID", Variant(10)));
+        run_messages();
+    }
+    ExpectSame();
+    auto revealShelf = [&] {
+        tree->PostReload();
+        plainTree->PostReload();
+        run_messages();
+        int64_t before = connection.RoundTrips();
+        EXPECT_TRUE(table->Locate("ID", Variant(11)));
+        run_messages();
+        int64_t revealed = connection.RoundTrips() - before;
+        ASSERT_TRUE(plainTable->Locate("ID", Variant(11)));
+        run_messages();
+        ExpectSame();
+        EXPECT_EQ(SelectedText(*tree), "Shelf");
+        if (db->OnPostgres()) {
+            // The Locate, the chain of ancestors and the levels below them.
+            EXPECT_LE(revealed, 3);
+        }
+    };
+    revealShelf();
+    EXPECT_EQ(Picture(*tree), "Head office+ (Sales+ (North), Engineering+ (Research+ (Lab+ (Bench, "
+                              "Shelf)))), Branch office+ (Depot)");
+    if (!db->OnPostgres()) return;
+    // Another session's changes to the levels are in the next reveal.
+    std::unique_ptr<TSqlConnection> other = OpenSqlConnection(db->FileName());
+    other->Execute("UPDATE ORGANIZATION SET NAME = 'Workshop' WHERE ID = 9; "
+                   "INSERT INTO ORGANIZATION (ID, PARENT_ID, NAME) VALUES (12, 6, 'Archive'), "
+                   "(13, 12, 'Box'); DELETE FROM ORGANIZATION WHERE ID = 10");
+    revealShelf();
+    EXPECT_EQ(Picture(*tree), "Head office+ (Sales+ (North), Engineering+ (Research+ (Workshop+ "
+                              "(Shelf), Archive+ (Box)))), Branch office+ (Depot)");
+}
+
+TEST_F(TreeLookAheadTest, AnExpandAndAReloadComeBackToTheCursorsRecordAsItIsNow) {
+    CreateNodes();
+    AddThousandChildren(*db);
+    OpenBoth("NODES", "PARENT_REF", "PARENT_REF->REF", "Null");
+    TSqlConnection& connection = db->Database().Connection();
+    auto roundTrips = [&](const std::function<void()>& work) {
+        int64_t before = connection.RoundTrips();
+        work();
+        run_messages();
+        return connection.RoundTrips() - before;
+    };
+    // Once, so that every statement has been prepared.
+    ExpandBoth({"Root"});
+    tree->ReloadBranch(NodeNamed(*tree, "Root"));
+    plainTree->ReloadBranch(NodeNamed(*plainTree, "Root"));
+    run_messages();
+    ExpectSame();
+    int64_t reload = roundTrips([&] { tree->ReloadBranch(NodeNamed(*tree, "Root")); });
+    int64_t fill = roundTrips([&] { tree->PostReload(); });
+    plainTree->PostReload();
+    run_messages();
+    ExpectSame();
+    if (db->OnPostgres()) {
+        EXPECT_EQ(reload, 1);
+        EXPECT_EQ(fill, 1);
+    }
+    if (!db->OnPostgres()) return;
+    // Another session renames the record the cursor is on before the expand: the cursor comes
+    // back to the record as it is now.
+    std::unique_ptr<TSqlConnection> other = OpenSqlConnection(db->FileName());
+    other->Execute("UPDATE NODES SET NAME = 'Top' WHERE ID = 1");
+    for (TDBTreeView* t : {tree, plainTree})
+        NodeNamed(*t, "Root")->Collapse(false);
+    ExpandBoth({"Root"});
+    EXPECT_EQ(table->FieldByName("NAME")->GetAsString(), "Top");
+    // And deletes it: the cursor is not left on a record that is gone.
+    other->Execute("DELETE FROM NODES WHERE ID = 1");
+    tree->ReloadBranch(NodeNamed(*tree, "Root"));
+    plainTree->ReloadBranch(NodeNamed(*plainTree, "Root"));
+    run_messages();
+    ExpectSame();
 }
 
 } // namespace

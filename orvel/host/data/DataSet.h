@@ -318,6 +318,13 @@ protected:
     virtual bool DataVersion(uint64_t& /*version*/) const { return false; }
     // The controls were disabled (Scanning true) or enabled again: a scan begins or ends.
     virtual void ScanChanged(bool /*Scanning*/) {}
+    // The handle of the record the cursor is on, when a window holding it was read already
+    // (nothing is read for it); false otherwise.
+    bool CurrentHandleHeld(int64_t& rowId) const {
+        if (FWindowPending || FWindowPos < 0 || FWindowPos >= FWindowCount) return false;
+        rowId = FWindow[static_cast<std::size_t>(FWindowPos)].RowId;
+        return true;
+    }
     void Destroying() override;
 
 private:

@@ -105,6 +105,8 @@ bool AppendKeyPart(std::string& key, const Variant& value) {
 constexpr int kMaxAheadReads = 4;
 // Rows read ahead whose buffers a table keeps for its next announcement.
 constexpr std::size_t kKeptAheadRows = 4096;
+// The table's first records read with a scan's first look-ahead when the scan began on the first.
+constexpr std::size_t kTableStartRows = 16;
 // The longest chain of ancestors read in one statement; a longer climb reads the rest one by one.
 constexpr int kMaxAncestors = 32;
 
@@ -659,6 +661,7 @@ int TTable::FetchRecords(const TRecordData* from, bool forward, int count,
     }
     int served = 0;
     if (forward && FLookAhead.Active && ServeLookAhead(from, count, out, served)) return served;
+    if (forward && ServeHeldStart(from, count, out, served)) return served;
     int k = IndexFieldCount();
     int lowest = FRangeApplied && FRangeEquality ? std::min(FRangeEqualCount, k) : 0;
     int n = 0;
@@ -1017,7 +1020,13 @@ void TTable::ScanChanged(bool Scanning) {
     if (Scanning && !FScanConnection && FConnection) {
         FScanConnection = FConnection;
         FScanConnection->BeginReadScan();
+        FScanStartHeld = FLookAheadMode != laOff && !FRowIdKeyed && State() == dsBrowse &&
+                         FConnection->ReadsRangesAhead() && CurrentHandleHeld(FScanStart);
+        FScanStartAtTop = FScanStartHeld && !FRangeApplied && Bof();
     } else if (!Scanning && FScanConnection) {
+        FScanStartHeld = false;
+        FLevels.Levels.clear();
+        FTableStart.Rows.clear();
         TSqlConnection* connection = FScanConnection;
         FScanConnection = nullptr;
         connection->EndReadScan();
@@ -1157,6 +1166,28 @@ void TTable::BeginLookAhead(const std::string& rangeFields, const std::string& k
     if (!GetActive() || !FConnection || FLookAheadMode == laOff || rowsEach < 1 ||
         !FWritableIdentity || !FConnection->ReadsRangesAhead())
         return;
+    std::vector<TField*> byPlace;
+    if (!AheadFields(rangeFields, keyFields, byPlace)) return;
+    TSqlText source;
+    if (FRangeApplied)
+        AddRangeCondition(source);
+    else
+        source.Add("TRUE");
+    FLookAhead.Source = std::move(source);
+    FLookAhead.SourceApplied = FRangeApplied;
+    FLookAhead.SourceStart = FKeyBuffers[static_cast<int>(TKeyIndex::kiCurRangeStart)];
+    FLookAhead.SourceEnd = FKeyBuffers[static_cast<int>(TKeyIndex::kiCurRangeEnd)];
+    FLookAhead.KeyFields = std::move(byPlace);
+    FLookAhead.RowsEach = rowsEach;
+    FLookAhead.Columns = AheadColumns();
+    FLookAhead.ColumnList = ColumnListOf(FLookAhead.Columns);
+    FLookAhead.Active = true;
+}
+
+// The key field giving the value of each index field of the ranges announced (by the index
+// field's place); false when the ranges cannot be read ahead.
+bool TTable::AheadFields(const std::string& rangeFields, const std::string& keyFields,
+                         std::vector<TField*>& byPlace) const {
     auto fieldsOf = [this](const std::string& names, std::vector<TField*>& fields) {
         int pos = 1;
         while (pos <= static_cast<int>(names.size())) {
@@ -1169,36 +1200,29 @@ void TTable::BeginLookAhead(const std::string& rangeFields, const std::string& k
         return true;
     };
     std::vector<TField*> ranged, keys;
-    if (!fieldsOf(rangeFields, ranged) || !fieldsOf(keyFields, keys)) return;
+    if (!fieldsOf(rangeFields, ranged) || !fieldsOf(keyFields, keys)) return false;
     std::size_t n = ranged.size();
-    if (n == 0 || n != keys.size() || n > FIndexFields.size()) return;
+    if (n == 0 || n != keys.size() || n > FIndexFields.size()) return false;
     // The ranges' fields are the index's leading ones, each compared with a key field of its own
     // type (the engine then compares them as it compares a range's value with them).
-    std::vector<TField*> byPlace(n, nullptr);
+    byPlace.assign(n, nullptr);
     for (std::size_t i = 0; i < n; ++i) {
         int at = IndexPosition(ranged[i]);
-        if (at < 0 || at >= static_cast<int>(n) || byPlace[static_cast<std::size_t>(at)]) return;
-        if (ranged[i]->DataType() != keys[i]->DataType() || keys[i]->IsBlob()) return;
+        if (at < 0 || at >= static_cast<int>(n) || byPlace[static_cast<std::size_t>(at)])
+            return false;
+        if (ranged[i]->DataType() != keys[i]->DataType() || keys[i]->IsBlob()) return false;
         byPlace[static_cast<std::size_t>(at)] = keys[i];
     }
-    TSqlText source;
-    if (FRangeApplied)
-        AddRangeCondition(source);
-    else
-        source.Add("TRUE");
-    FLookAhead.Source = std::move(source);
-    FLookAhead.SourceApplied = FRangeApplied;
-    FLookAhead.SourceStart = FKeyBuffers[static_cast<int>(TKeyIndex::kiCurRangeStart)];
-    FLookAhead.SourceEnd = FKeyBuffers[static_cast<int>(TKeyIndex::kiCurRangeEnd)];
-    FLookAhead.KeyFields = std::move(byPlace);
-    FLookAhead.RowsEach = rowsEach;
-    // Every field but the large ones (pictures, long texts): what the readers ask of the records
-    // later does not make the statement's rows fall short.
-    FLookAhead.Columns.clear();
+    return true;
+}
+
+// Every field but the large ones (pictures, long texts): what the readers ask of the records
+// later does not make the statement's rows fall short.
+std::vector<int> TTable::AheadColumns() const {
+    std::vector<int> columns;
     for (int i = 0; i < FieldCount(); ++i)
-        if (FieldDemanded(i) || !Fields(i)->IsBlob()) FLookAhead.Columns.push_back(i);
-    FLookAhead.ColumnList = ColumnListOf(FLookAhead.Columns);
-    FLookAhead.Active = true;
+        if (FieldDemanded(i) || !Fields(i)->IsBlob()) columns.push_back(i);
+    return columns;
 }
 
 void TTable::EndLookAhead(bool keepRows) {
@@ -1341,8 +1365,35 @@ bool TTable::ServeLookAhead(const TRecordData* from, int count, std::vector<TRec
 // The first records of the whole table, answered from the records last read ahead of a source
 // range whose fields were all Null: those records come first in the index, so the first count
 // records of the table are theirs when the range held at least that many.
+// The table's first records as a scan read them (FTableStart): those from the start, or after
+// from, when they answer the read whole (as many as asked for, or all that follow).
+bool TTable::ServeHeldStart(const TRecordData* from, int count, std::vector<TRecordData>& out,
+                            int& n) {
+    uint64_t version = 0;
+    const std::vector<TRecordData>& rows = FTableStart.Rows;
+    if (FRangeApplied || count < 1 || rows.empty() || !DataVersion(version) ||
+        version != FTableStart.Version)
+        return false;
+    std::size_t first = 0;
+    if (from) {
+        while (first < rows.size() && rows[first].RowId != from->RowId)
+            ++first;
+        if (first == rows.size()) return false;
+        ++first;
+    }
+    std::size_t left = rows.size() - first;
+    if (!FTableStart.Complete && static_cast<std::size_t>(count) > left) return false;
+    n = static_cast<int>(std::min(static_cast<std::size_t>(count), left));
+    if (FTableStart.Complete && static_cast<std::size_t>(n) == left) FFetchAtEnd = true;
+    if (out.size() < static_cast<std::size_t>(n)) out.resize(static_cast<std::size_t>(n));
+    for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i)
+        out[i] = rows[first + i];
+    return true;
+}
+
 bool TTable::ServeTableStart(int count, std::vector<TRecordData>& out, int& n) {
     uint64_t version = 0;
+    if (ServeHeldStart(nullptr, count, out, n)) return true;
     const TKeyBuffer& start = FLookAhead.SourceStart;
     const TKeyBuffer& end = FLookAhead.SourceEnd;
     if (FRangeApplied || !FLookAhead.Read || !FLookAhead.SourceApplied || count < 1 ||
@@ -1381,6 +1432,7 @@ std::string TTable::PrefixedOrder(const std::string& prefix) const {
 // beyond them reads the rest as usual): asking the engine whether more follow would cost it an
 // index probe per record. A key with a Null part is left out: its range is read as usual.
 void TTable::ReadAhead() {
+    if (AdoptLevel()) return;
     const std::string& columns = FLookAhead.ColumnList;
     std::size_t n = FLookAhead.KeyFields.size();
     std::string keys, match;
@@ -1395,56 +1447,259 @@ void TTable::ReadAhead() {
     // One row each needs no numbering (nor a sort by it).
     bool one = FLookAhead.RowsEach == 1;
     std::string number = one ? "1" : "row_number() OVER (" + order.substr(1) + ")";
-    sql.Add("SELECT s.*, c.* FROM (SELECT " + keys + columns + " FROM " + FQuotedTable + " WHERE " +
-            FLookAhead.Source.Text + ") s LEFT JOIN LATERAL (SELECT " + columns + ", " + number +
-            " AS orvel_n FROM " + FQuotedTable + " WHERE " + match + order + " LIMIT " + each +
-            ") c ON TRUE ORDER BY " + PrefixedOrder("s.") + (one ? "" : ", c.orvel_n"));
     sql.Params = FLookAhead.Source.Params;
+    // The scan's first look-ahead also reads the record the scan began on, after the others
+    // (marked 1, its keys Null: it opens no range).
+    std::string nulls;
+    for (std::size_t i = 0; i < n; ++i)
+        nulls += "NULL, ";
+    TSqlText scanStart;
+    bool withBack = AddScanStart(scanStart, nulls);
+    std::string source =
+        "SELECT " + keys + columns + " FROM " + FQuotedTable + " WHERE " + FLookAhead.Source.Text;
+    if (withBack) {
+        source = "SELECT 0 AS orvel_x, " + source.substr(7) + " UNION ALL " + scanStart.Text;
+        sql.Params.insert(sql.Params.end(), scanStart.Params.begin(), scanStart.Params.end());
+    }
+    sql.Add("SELECT s.*, c.* FROM (" + source + ") s LEFT JOIN LATERAL (SELECT " + columns + ", " +
+            number + " AS orvel_n FROM " + FQuotedTable + " WHERE " + match + order + " LIMIT " +
+            each + ") c ON TRUE ORDER BY " + (withBack ? "s.orvel_x, " : "") + PrefixedOrder("s.") +
+            (one ? "" : ", c.orvel_n"));
     TSqlStatement& stmt = Statement(sql.Text);
     TResetGuard guard{stmt};
     BindAll(stmt, sql);
     int width = 1 + static_cast<int>(FLookAhead.Columns.size()) -
                 (std::find(FLookAhead.Columns.begin(), FLookAhead.Columns.end(),
                            FRowIdAliasField) != FLookAhead.Columns.end());
-    int sourceAt = static_cast<int>(n), rowAt = sourceAt + width, numberAt = rowAt + width;
-    std::string key;
-    Variant value;
+    int keysAt = withBack ? 1 : 0;
+    int sourceAt = keysAt + static_cast<int>(n), rowAt = sourceAt + width, numberAt = rowAt + width;
     TAheadRange* range = nullptr;
-    auto finish = [this](TAheadRange* done) {
-        if (done) done->Complete = static_cast<int>(done->Count) < FLookAhead.RowsEach;
-    };
+    uint64_t version = 0;
+    bool top = withBack && FScanStartAtTop && DataVersion(version);
+    if (top) FTableStart.Rows.clear();
+    std::vector<TRecordData> back;
+    while (stmt.Step()) {
+        if (!withBack || stmt.ColumnInt64(0) != 1) {
+            TakeAheadRow(stmt, keysAt, sourceAt, rowAt, numberAt, range);
+            continue;
+        }
+        TRecordData& record = back.emplace_back();
+        ReadColumns(stmt, record, sourceAt, FLookAhead.Columns);
+        if (back.size() == 1) KeepSingle(record);
+    }
+    FinishAheadRange(range);
+    FLookAhead.Read = true;
+    if (top) {
+        FTableStart.Complete = back.size() < kTableStartRows;
+        FTableStart.Rows = std::move(back);
+        FTableStart.Version = version;
+    }
+}
+
+void TTable::TakeAheadRow(const TSqlStatement& stmt, int keysAt, int sourceAt, int rowAt,
+                          int numberAt, TAheadRange*& range) {
     auto next = [](std::vector<TRecordData>& rows, std::size_t& count) -> TRecordData& {
         if (count == rows.size()) rows.emplace_back();
         return rows[count++];
     };
-    while (stmt.Step()) {
-        bool joined = stmt.ColumnType(numberAt) != TSqlType::Null;
-        int64_t number = joined ? stmt.ColumnInt64(numberAt) : 0;
-        // A record of the source range comes with the first row of its range (or none).
-        if (number <= 1) {
-            finish(range);
-            TRecordData& record = next(FLookAhead.SourceRows, FLookAhead.SourceCount);
-            ReadColumns(stmt, record, sourceAt, FLookAhead.Columns);
-            FLookAhead.SourcePlace[record.RowId] = FLookAhead.SourceCount - 1;
-            key.clear();
-            bool usable = true;
-            for (std::size_t i = 0; i < n && usable; ++i) {
-                ReadColumn(stmt, static_cast<int>(i), value);
-                usable = AppendKeyPart(key, value);
-            }
-            // Several records of one key: the first gave its range.
-            auto [it, added] = usable ? FLookAhead.Ranges.try_emplace(key)
-                                      : std::pair{FLookAhead.Ranges.end(), false};
-            range = added ? &it->second : nullptr;
-            if (range) range->First = FLookAhead.RangeCount;
+    bool joined = stmt.ColumnType(numberAt) != TSqlType::Null;
+    int64_t number = joined ? stmt.ColumnInt64(numberAt) : 0;
+    // A record of the source range comes with the first row of its range (or none).
+    if (number <= 1) {
+        FinishAheadRange(range);
+        TRecordData& record = next(FLookAhead.SourceRows, FLookAhead.SourceCount);
+        ReadColumns(stmt, record, sourceAt, FLookAhead.Columns);
+        FLookAhead.SourcePlace[record.RowId] = FLookAhead.SourceCount - 1;
+        std::string key;
+        Variant value;
+        bool usable = true;
+        for (std::size_t i = 0; i < FLookAhead.KeyFields.size() && usable; ++i) {
+            ReadColumn(stmt, keysAt + static_cast<int>(i), value);
+            usable = AppendKeyPart(key, value);
         }
-        if (!range || !joined) continue;
-        ReadColumns(stmt, next(FLookAhead.RangeRows, FLookAhead.RangeCount), rowAt,
-                    FLookAhead.Columns);
-        ++range->Count;
+        // Several records of one key: the first gave its range.
+        auto [it, added] = usable ? FLookAhead.Ranges.try_emplace(std::move(key))
+                                  : std::pair{FLookAhead.Ranges.end(), false};
+        range = added ? &it->second : nullptr;
+        if (range) range->First = FLookAhead.RangeCount;
     }
-    finish(range);
-    FLookAhead.Read = true;
+    if (!range || !joined) return;
+    ReadColumns(stmt, next(FLookAhead.RangeRows, FLookAhead.RangeCount), rowAt, FLookAhead.Columns);
+    ++range->Count;
+}
+
+// ---- levels read ahead --------------------------------------------------------------------------
+
+void TTable::SwapAheadRows(TAheadLevel& level) {
+    std::swap(level.SourceRows, FLookAhead.SourceRows);
+    std::swap(level.SourceCount, FLookAhead.SourceCount);
+    std::swap(level.SourcePlace, FLookAhead.SourcePlace);
+    std::swap(level.RangeRows, FLookAhead.RangeRows);
+    std::swap(level.RangeCount, FLookAhead.RangeCount);
+    std::swap(level.Ranges, FLookAhead.Ranges);
+}
+
+// One statement: for each key in turn, the records of its range, each joined to the first rows of
+// its own range, as ReadAhead reads one such range. Each key's part is kept apart and becomes what
+// a look-ahead over that range has read, when it is announced while nothing was written.
+void TTable::ReadLevelsAhead(const std::string& rangeFields, const std::string& keyFields,
+                             int rowsEach, const std::vector<Variant>& keys) {
+    FLevels.Levels.clear();
+    uint64_t version = 0;
+    std::vector<TField*> byPlace;
+    if (!GetActive() || !FConnection || FLookAheadMode == laOff || rowsEach < 1 ||
+        !FWritableIdentity || !FConnection->ReadsRangesAhead() || !ControlsDisabled() ||
+        FLookAhead.Active || keys.empty() ||
+        keys.size() > static_cast<std::size_t>(kMaxAncestors) || !DataVersion(version) ||
+        !AheadFields(rangeFields, keyFields, byPlace))
+        return;
+    std::size_t n = byPlace.size();
+    // The values each range takes, by the range field's place: those of the key field paired
+    // with it, as a range applied with the key vector stores them.
+    const std::vector<TField*> ranged = KeptFieldList(rangeFields);
+    std::vector<std::vector<Variant>> values;
+    for (const Variant& key : keys) {
+        std::vector<Variant> parts(n);
+        int32_t low = key.IsArray() ? VarArrayLowBound(key, 1) : 0;
+        if (key.IsArray() && (VarArrayDimCount(key) != 1 ||
+                              VarArrayHighBound(key, 1) - low + 1 != static_cast<int32_t>(n)))
+            return;
+        if (!key.IsArray() && n != 1) return;
+        for (std::size_t i = 0; i < n; ++i) {
+            Variant part = key.IsArray() ? VarArrayGet(key, {low + static_cast<int32_t>(i)}) : key;
+            int at = IndexPosition(ranged[i]);
+            try {
+                parts[static_cast<std::size_t>(at)] = ranged[i]->ValueToStored(part);
+            } catch (const EConvertError&) {
+                return;
+            }
+            // A range of a Null key is read as usual.
+            if (parts[static_cast<std::size_t>(at)].IsNull()) return;
+        }
+        values.push_back(std::move(parts));
+    }
+    std::vector<int> columnFields = AheadColumns();
+    std::string columns = ColumnListOf(columnFields);
+    std::string keyList, match;
+    for (std::size_t i = 0; i < n; ++i) {
+        std::string alias = "orvel_k" + std::to_string(i);
+        keyList += Quote(byPlace[i]->FieldName()) + " AS " + alias + ", ";
+        match += (i ? " AND " : "") + Quote(FIndexFields[i]->FieldName()) + " = s." + alias;
+    }
+    std::string order = OrderBy(0, true);
+    bool one = rowsEach == 1;
+    std::string number = one ? "1" : "row_number() OVER (" + order.substr(1) + ")";
+    TSqlText sql;
+    std::string source;
+    for (std::size_t level = 0; level < values.size(); ++level) {
+        source += (level ? " UNION ALL " : "") + std::string("SELECT ") + std::to_string(level) +
+                  " AS orvel_l, " + keyList + columns + " FROM " + FQuotedTable + " WHERE ";
+        for (std::size_t i = 0; i < n; ++i) {
+            source += (i ? " AND " : "") + Quote(FIndexFields[i]->FieldName()) + " = ?";
+            sql.Params.emplace_back(values[level][i], FIndexFields[i]);
+        }
+    }
+    sql.Add("SELECT s.*, c.* FROM (" + source + ") s LEFT JOIN LATERAL (SELECT " + columns + ", " +
+            number + " AS orvel_n FROM " + FQuotedTable + " WHERE " + match + order + " LIMIT " +
+            std::to_string(rowsEach) + ") c ON TRUE ORDER BY s.orvel_l, " + PrefixedOrder("s.") +
+            (one ? "" : ", c.orvel_n"));
+    // Read with FLookAhead's storage (no look-ahead is announced meanwhile), each level then
+    // moved to a place of its own.
+    DropLookAhead();
+    int savedRows = FLookAhead.RowsEach;
+    std::vector<TField*> savedKeys = std::move(FLookAhead.KeyFields);
+    std::vector<int> savedColumns = std::move(FLookAhead.Columns);
+    FLookAhead.RowsEach = rowsEach;
+    FLookAhead.KeyFields = byPlace;
+    FLookAhead.Columns = columnFields;
+    struct TRestore {
+        TTable& Table;
+        int Rows;
+        std::vector<TField*>& Keys;
+        std::vector<int>& Columns;
+        ~TRestore() {
+            Table.DropLookAhead();
+            Table.FLookAhead.RowsEach = Rows;
+            Table.FLookAhead.KeyFields = std::move(Keys);
+            Table.FLookAhead.Columns = std::move(Columns);
+        }
+    } restore{*this, savedRows, savedKeys, savedColumns};
+    std::vector<TAheadLevel> levels(values.size());
+    for (std::size_t level = 0; level < values.size(); ++level)
+        for (std::size_t i = 0; i < n; ++i)
+            AppendKeyPart(levels[level].Key, values[level][i]);
+    TSqlStatement& stmt = Statement(sql.Text);
+    TResetGuard guard{stmt};
+    BindAll(stmt, sql);
+    int width = 1 + static_cast<int>(columnFields.size()) -
+                (std::find(columnFields.begin(), columnFields.end(), FRowIdAliasField) !=
+                 columnFields.end());
+    int keysAt = 1, sourceAt = keysAt + static_cast<int>(n), rowAt = sourceAt + width,
+        numberAt = rowAt + width;
+    TAheadRange* range = nullptr;
+    std::size_t current = 0;
+    while (stmt.Step()) {
+        std::size_t level = static_cast<std::size_t>(stmt.ColumnInt64(0));
+        if (level != current) {
+            FinishAheadRange(range);
+            range = nullptr;
+            SwapAheadRows(levels[current]);
+            DropLookAhead();
+            current = level;
+        }
+        TakeAheadRow(stmt, keysAt, sourceAt, rowAt, numberAt, range);
+    }
+    FinishAheadRange(range);
+    SwapAheadRows(levels[current]);
+    FLevels.Levels = std::move(levels);
+    FLevels.Version = version;
+    FLevels.RowsEach = rowsEach;
+    FLevels.KeyFields = std::move(byPlace);
+    FLevels.Columns = std::move(columnFields);
+}
+
+// What ReadLevelsAhead read for the announced source range, when it was read for the same
+// announcement at the data version of now: taken instead of reading.
+bool TTable::AdoptLevel() {
+    uint64_t version = 0;
+    if (FLevels.Levels.empty() || !DataVersion(version) || version != FLevels.Version ||
+        FLevels.RowsEach != FLookAhead.RowsEach || FLevels.KeyFields != FLookAhead.KeyFields ||
+        FLevels.Columns != FLookAhead.Columns)
+        return false;
+    const TKeyBuffer& start = FLookAhead.SourceStart;
+    std::size_t n = FLookAhead.KeyFields.size();
+    if (!FLookAhead.SourceApplied || start.FieldCount != static_cast<int>(n) ||
+        !SameKey(start, FLookAhead.SourceEnd))
+        return false;
+    std::string key;
+    for (std::size_t i = 0; i < n; ++i)
+        if (!AppendKeyPart(key, start.Values[static_cast<std::size_t>(FIndexFields[i]->FieldNo())]))
+            return false;
+    for (TAheadLevel& level : FLevels.Levels) {
+        if (level.Key != key) continue;
+        SwapAheadRows(level);
+        level.Key.clear(); // taken: its storage is the look-ahead's old one
+        FLookAhead.Read = true;
+        return true;
+    }
+    return false;
+}
+
+// The text after SELECT that reads the record the scan began on (the key columns' places taken by
+// keyNulls), once per scan, unless it was read in this scan already; false when there is none.
+bool TTable::AddScanStart(TSqlText& sql, const std::string& keyNulls) {
+    if (!FScanStartHeld) return false;
+    int64_t handle = FScanStart;
+    FScanStartHeld = false;
+    if (FScanStartAtTop) {
+        sql.Add("(SELECT 1, " + keyNulls + FLookAhead.ColumnList + " FROM " + FQuotedTable +
+                OrderBy(0, true) + " LIMIT " + std::to_string(kTableStartRows) + ")");
+        return true;
+    }
+    if (FindSingle([handle](const TRecordData& kept) { return kept.RowId == handle; }))
+        return false;
+    sql.Add("SELECT 1, " + keyNulls + FLookAhead.ColumnList + " FROM " + FQuotedTable + " WHERE ");
+    return AddIdentityCondition(sql, handle);
 }
 
 // ---- ancestors read ahead -----------------------------------------------------------------------
@@ -1689,6 +1944,15 @@ void TTable::VisitRecords(const std::vector<int>& fieldNos, const TRecordVisitor
     TStatementRecordView view(this, stmt, columns);
     bool outer = !FVisiting;
     FVisiting = true;
+    // The table's first records, as a window holds them, answer the reader's move back to the
+    // first record afterwards (see ServeTableStart).
+    uint64_t version = 0;
+    std::vector<TRecordData> start;
+    bool keepStart = !FRangeApplied && FConnection && FConnection->ReadsRangesAhead() &&
+                     ControlsDisabled() && DataVersion(version) &&
+                     std::all_of(FOrderFields.begin(), FOrderFields.end(), [&](const TField* f) {
+                         return columns[static_cast<std::size_t>(f->FieldNo())] >= 0;
+                     });
     try {
         TResetGuard guard{stmt};
         BindAll(stmt, sql);
@@ -1701,6 +1965,14 @@ void TTable::VisitRecords(const std::vector<int>& fieldNos, const TRecordVisitor
                                key[static_cast<std::size_t>(no)]);
                 view.SetHandle(FIdentity->HandleOf(key, FKeyFieldNos));
             }
+            if (keepStart && start.size() < kTableStartRows) {
+                TRecordData& record = start.emplace_back();
+                record.RowId = view.Handle();
+                record.Values.resize(static_cast<std::size_t>(FieldCount()));
+                for (int no : fields)
+                    ReadColumn(stmt, columns[static_cast<std::size_t>(no)],
+                               record.Values[static_cast<std::size_t>(no)]);
+            }
             visit(view);
         }
     } catch (...) {
@@ -1708,6 +1980,12 @@ void TTable::VisitRecords(const std::vector<int>& fieldNos, const TRecordVisitor
         throw;
     }
     if (outer) FVisiting = false;
+    uint64_t now = 0;
+    if (keepStart && DataVersion(now) && now == version) {
+        FTableStart.Complete = start.size() < kTableStartRows;
+        FTableStart.Rows = std::move(start);
+        FTableStart.Version = version;
+    }
 }
 
 } // namespace orvel

@@ -115,6 +115,13 @@ public:
     // key, checking their bookmarks and moving to them need no further engine work.
     void ReadAncestorsAhead(const std::string& keyFields, const std::string& parentFields,
                             const Variant& key);
+    // A reader about to open, one after the other and in this scan, the equality ranges over
+    // rangeFields whose values are each of keys (key vectors of keyFields, as for
+    // BeginLookAhead), announcing each time the look-ahead of its records' ranges with rowsEach,
+    // says so here. Where the engine reads ranges ahead, one statement then reads what those
+    // look-aheads would read; each is answered from it while nothing has been written.
+    void ReadLevelsAhead(const std::string& rangeFields, const std::string& keyFields, int rowsEach,
+                         const std::vector<Variant>& keys);
     TLookAheadMode GetLookAheadMode() const { return FLookAheadMode; }
     void SetLookAheadMode(TLookAheadMode value);
 
@@ -164,6 +171,7 @@ private:
     // A record kept from this scan whose primary key equals the values of fields (which are
     // the key's fields, in any order), for an exact Locate; nullptr when none.
     bool ServeTableStart(int count, std::vector<TRecordData>& out, int& n);
+    bool ServeHeldStart(const TRecordData* from, int count, std::vector<TRecordData>& out, int& n);
     const TRecordData* KeptRecordOfKey(const std::vector<TField*>& fields,
                                        const std::vector<Variant>& values) const;
     void ReadRow(const TSqlStatement& stmt, TRecordData& out) const;
@@ -303,7 +311,50 @@ private:
         std::size_t RangeCount = 0;
         std::unordered_map<std::string, TAheadRange> Ranges;
     } FLookAhead;
+    // Levels read ahead for look-aheads to come (ReadLevelsAhead): per source range key, what
+    // ReadAhead would have read for it, at one data version, for one set of key fields, columns
+    // and rows each.
+    struct TAheadLevel {
+        std::string Key;
+        std::vector<TRecordData> SourceRows;
+        std::size_t SourceCount = 0;
+        std::unordered_map<int64_t, std::size_t> SourcePlace;
+        std::vector<TRecordData> RangeRows;
+        std::size_t RangeCount = 0;
+        std::unordered_map<std::string, TAheadRange> Ranges;
+    };
+    struct TAheadLevels {
+        uint64_t Version = 0;
+        int RowsEach = 0;
+        std::vector<TField*> KeyFields;
+        std::vector<int> Columns;
+        std::vector<TAheadLevel> Levels;
+    } FLevels;
+    void SwapAheadRows(TAheadLevel& level);
+    bool AdoptLevel();
+    bool AheadFields(const std::string& rangeFields, const std::string& keyFields,
+                     std::vector<TField*>& byPlace) const;
+    std::vector<int> AheadColumns() const;
+    // Reads a row of a look-ahead statement into FLookAhead (range: the range being filled).
+    void TakeAheadRow(const TSqlStatement& stmt, int keysAt, int sourceAt, int rowAt, int numberAt,
+                      TAheadRange*& range);
+    void FinishAheadRange(TAheadRange* range) const {
+        if (range) range->Complete = static_cast<int>(range->Count) < FLookAhead.RowsEach;
+    }
     TLookAheadMode FLookAheadMode = laAuto;
+    // The record the cursor was on when the scan began (readers come back to it at the end, and
+    // check it against the engine then): the first statement that reads ahead reads it as well.
+    // A scan that began on the table's first record (no range applied) reads the table's first
+    // records instead, which then also answer reads of them while nothing was written.
+    bool FScanStartHeld = false;
+    bool FScanStartAtTop = false;
+    int64_t FScanStart = 0;
+    struct TTableStart {
+        uint64_t Version = 0;
+        bool Complete = false; // the table has no more records
+        std::vector<TRecordData> Rows;
+    } FTableStart;
+    bool AddScanStart(TSqlText& sql, const std::string& keyNulls);
     // A bulk read (VisitRecords) is stepping through its statement.
     bool FVisiting = false;
 };

@@ -244,11 +244,42 @@ TEST(PostgresEngine, RoundTripsAreCountedAndStatementsAreReused) {
         EXPECT_EQ(t->FieldByName("NAME")->GetAsString(), "Research");
         return connection.RoundTrips() - before;
     };
-    int64_t first = twoRanges();
-    int64_t again = twoRanges();
-    // The same statements run again without being prepared again.
-    EXPECT_LT(again, first);
-    EXPECT_GT(again, 0);
+    auto prepared = [&] {
+        return db.Scalar("SELECT COUNT(*) FROM pg_prepared_statements").AsInt64();
+    };
+    twoRanges();
+    int64_t statements = prepared();
+    // The same statements run again without being prepared again, one round trip per range (the
+    // count asked for above is one statement more).
+    EXPECT_EQ(twoRanges(), 2);
+    EXPECT_EQ(prepared(), statements + 1);
+    // A statement's first run is one round trip too: it is prepared on the way.
+    auto fresh = connection.Prepare("SELECT NAME FROM ORGANIZATION WHERE ID = ?");
+    fresh->BindInt64(0, 7);
+    int64_t before = connection.RoundTrips();
+    ASSERT_TRUE(fresh->Step());
+    EXPECT_EQ(fresh->ColumnText(0), "Branch office");
+    EXPECT_EQ(connection.RoundTrips() - before, 1);
+}
+
+TEST(PostgresEngine, AStatementThatFailsOnItsFirstRunLeavesTheSessionUsable) {
+    TTestDatabase db(TStorage::Server);
+    TSqlConnection& connection = db.Database().Connection();
+    auto broken = connection.Prepare("SELECT NO_SUCH_COLUMN FROM ORGANIZATION");
+    std::string message = DatabaseErrorOf([&] { broken->Step(); });
+    EXPECT_TRUE(Contains(message, "no_such_column")) << message;
+    // The failure is reported again, not taken for a prepared statement.
+    EXPECT_TRUE(Contains(DatabaseErrorOf([&] { broken->Step(); }), "no_such_column"));
+    // A write that breaks a rule on its first run writes nothing, and the session goes on.
+    auto insert = connection.Prepare("INSERT INTO ORGANIZATION (ID, NAME) VALUES (?, ?)");
+    insert->BindInt64(0, 1);
+    insert->BindText(1, "Twice");
+    EXPECT_NE(DatabaseErrorOf([&] { insert->Step(); }), "(no error)");
+    auto read = connection.Prepare("SELECT NAME FROM ORGANIZATION WHERE ID = ?");
+    read->BindInt64(0, 1);
+    ASSERT_TRUE(read->Step());
+    EXPECT_EQ(read->ColumnText(0), "Head office");
+    EXPECT_EQ(db.Scalar("SELECT COUNT(*) FROM ORGANIZATION").AsInt64(), 8);
 }
 
 } // namespace

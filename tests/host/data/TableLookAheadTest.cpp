@@ -345,5 +345,162 @@ TEST_F(TableLookAhead, TheTablesFirstRecordsComeFromTheTopLevelReadJustBefore) {
     EXPECT_EQ(table->FieldByName("NAME")->GetAsString(), "Archive");
 }
 
+// What a reader sees of a level: the records of parent's range, each with the first record of its
+// own range ("-" when none), read under the look-ahead a tree announces.
+std::string LevelOf(TTable& t, int parent) {
+    t.SetRange({Variant(parent)}, {Variant(parent)});
+    std::vector<int> ids;
+    std::string text;
+    {
+        TLookAheadScope scope(t, "PARENT_ID", "ID", 1);
+        for (t.First(); !t.Eof(); t.Next()) {
+            ids.push_back(t.FieldByName("ID")->GetAsInteger());
+            text += t.FieldByName("NAME")->GetAsString() + "|" +
+                    t.FieldByName("STATUS_ID")->GetAsString() + " ";
+        }
+        for (int id : ids) {
+            t.SetRange({Variant(id)}, {Variant(id)});
+            text += "[" + (t.Eof() ? std::string("-") : t.FieldByName("NAME")->GetAsString()) + "]";
+        }
+    }
+    t.CancelRange();
+    return text;
+}
+
+TEST_F(TableLookAhead, LevelsReadAheadAnswerEachLevelAsReadingItAlone) {
+    auto plain = db.OpenTable("ORGANIZATION", "PARENT_ID");
+    plain->SetLookAheadMode(laOff);
+    plain->DisableControls();
+    int64_t before = RoundTrips();
+    table->ReadLevelsAhead("PARENT_ID", "ID", 1, {Variant(1), Variant(5), Variant(6)});
+    int64_t read = RoundTrips();
+    std::vector<std::string> levels;
+    for (int parent : {1, 5, 6})
+        levels.push_back(LevelOf(*table, parent));
+    if (db.OnPostgres()) {
+        EXPECT_LE(read - before, 2); // prepared and run once
+        EXPECT_EQ(RoundTrips(), read);
+    }
+    std::size_t at = 0;
+    for (int parent : {1, 5, 6})
+        EXPECT_EQ(levels[at++], LevelOf(*plain, parent)) << parent;
+    EXPECT_EQ(LevelOf(*table, 1), "Sales|2 Engineering|2 [North][Research]");
+    EXPECT_EQ(LevelOf(*table, 6), "");
+    // A level not announced, and one taken already, are read as usual.
+    EXPECT_EQ(LevelOf(*table, 2), LevelOf(*plain, 2));
+    // Written through the connection after the levels were read: read again.
+    table->ReadLevelsAhead("PARENT_ID", "ID", 1, {Variant(1), Variant(2)});
+    db.Execute("UPDATE ORGANIZATION SET NAME = 'Northern' WHERE ID = 3");
+    db.Execute("INSERT INTO ORGANIZATION (ID, PARENT_ID, NAME) VALUES (0, 2, 'Archive')");
+    EXPECT_EQ(LevelOf(*table, 1), "Sales|2 Engineering|2 [Archive][Research]");
+    EXPECT_EQ(LevelOf(*table, 2), "Archive| Northern| South|1 [-][-][-]");
+    // Written through the table itself.
+    table->ReadLevelsAhead("PARENT_ID", "ID", 1, {Variant(1), Variant(2)});
+    ASSERT_TRUE(table->Locate("ID", Variant(0)));
+    table->Delete();
+    EXPECT_EQ(LevelOf(*table, 1), "Sales|2 Engineering|2 [Northern][Research]");
+    EXPECT_EQ(LevelOf(*table, 2), LevelOf(*plain, 2));
+    // Keys that cannot name a range exactly (Null, another type) read nothing ahead.
+    table->ReadLevelsAhead("PARENT_ID", "ID", 1, {Variant(1), Variant::Null()});
+    table->ReadLevelsAhead("PARENT_ID", "ID", 1, {Variant("five")});
+    EXPECT_EQ(LevelOf(*table, 1), LevelOf(*plain, 1));
+    plain->EnableControls();
+    if (!db.OnPostgres()) return;
+    // Another session's change is seen by the next scan, which reads the levels again.
+    table->ReadLevelsAhead("PARENT_ID", "ID", 1, {Variant(1), Variant(2)});
+    std::unique_ptr<TSqlConnection> other = OpenSqlConnection(db.FileName());
+    other->Execute("UPDATE ORGANIZATION SET PARENT_ID = 7 WHERE ID = 5; "
+                   "DELETE FROM ORGANIZATION WHERE ID = 3");
+    table->EnableControls();
+    table->DisableControls();
+    EXPECT_EQ(LevelOf(*table, 1), "Sales|2 [South]");
+    EXPECT_EQ(LevelOf(*table, 2), "South|1 [-]");
+}
+
+TEST_F(TableLookAhead, TheRecordAScanBeganOnIsReadWithItsFirstLookAhead) {
+    table->EnableControls();
+    ASSERT_TRUE(table->Locate("ID", Variant(8)));
+    std::unique_ptr<TSqlConnection> other;
+    if (db.OnPostgres()) {
+        // Changed by another session after the cursor came to it, before the scan.
+        other = OpenSqlConnection(db.FileName());
+        other->Execute("UPDATE ORGANIZATION SET NAME = 'Stores' WHERE ID = 8");
+    }
+    std::string depot = db.OnPostgres() ? "Stores" : "Depot";
+    table->DisableControls();
+    TBookmark start = table->GetBookmark();
+    EXPECT_EQ(LevelOf(*table, 1), "Sales|2 Engineering|2 [North][Research]");
+    int64_t before = RoundTrips();
+    ASSERT_TRUE(table->BookmarkValid(start));
+    table->GotoBookmark(start);
+    EXPECT_EQ(table->FieldByName("NAME")->GetAsString(), depot);
+    if (db.OnPostgres()) {
+        EXPECT_EQ(RoundTrips(), before);
+    }
+    table->EnableControls();
+    if (!db.OnPostgres()) return;
+    // Deleted by another session before the scan: its bookmark fails.
+    other->Execute("DELETE FROM ORGANIZATION WHERE ID = 8");
+    table->DisableControls();
+    EXPECT_EQ(LevelOf(*table, 1), "Sales|2 Engineering|2 [North][Research]");
+    EXPECT_FALSE(table->BookmarkValid(start));
+    // Written after the look-ahead read it: read again.
+    table->EnableControls();
+    ASSERT_TRUE(table->Locate("ID", Variant(6)));
+    table->DisableControls();
+    start = table->GetBookmark();
+    EXPECT_EQ(LevelOf(*table, 1), "Sales|2 Engineering|2 [North][Research]");
+    db.Execute("UPDATE ORGANIZATION SET NAME = 'Labs' WHERE ID = 6");
+    ASSERT_TRUE(table->BookmarkValid(start));
+    table->GotoBookmark(start);
+    EXPECT_EQ(table->FieldByName("NAME")->GetAsString(), "Labs");
+}
+
+TEST_F(TableLookAhead, ABulkReadsFirstRecordsAnswerTheMoveBackToTheFirst) {
+    const std::string all =
+        "Head office, Branch office, Sales, Engineering, North, South, Research, Depot";
+    auto readAll = [&](const std::vector<std::string>& names) {
+        std::vector<TField*> fields;
+        for (const std::string& name : names)
+            fields.push_back(table->FieldByName(name));
+        int count = 0;
+        table->ReadRecords(fields, [&](const TRecordView&) { ++count; });
+        return count;
+    };
+    EXPECT_EQ(readAll({"ID", "PARENT_ID", "NAME"}), 8);
+    int64_t before = RoundTrips();
+    EXPECT_EQ(Names(), all);
+    if (db.OnPostgres()) {
+        EXPECT_EQ(RoundTrips(), before);
+    }
+    // A field the bulk read did not read is read from the engine.
+    table->First();
+    EXPECT_EQ(table->FieldByName("STATUS_ID")->GetAsInteger(), 1);
+    EXPECT_EQ(table->FieldByName("IMAGE_ID")->GetAsInteger(), 10);
+    // Without the order's fields the records cannot stand for a window: read as usual.
+    db.Execute("UPDATE ORGANIZATION SET STATUS_ID = 1 WHERE ID = 1");
+    EXPECT_EQ(readAll({"ID", "NAME"}), 8);
+    EXPECT_EQ(Names(), all);
+    // A write after the bulk read: read again.
+    readAll({"ID", "PARENT_ID", "NAME"});
+    db.Execute("UPDATE ORGANIZATION SET NAME = 'Main office' WHERE ID = 1");
+    table->First();
+    EXPECT_EQ(table->FieldByName("NAME")->GetAsString(), "Main office");
+    // Inside a range, the records of the range only.
+    table->SetRange({Variant(2)}, {Variant(2)});
+    EXPECT_EQ(readAll({"ID", "PARENT_ID", "NAME"}), 2);
+    EXPECT_EQ(Names(), "North, South");
+    table->CancelRange();
+    if (!db.OnPostgres()) return;
+    // Another session's change is seen by the next scan.
+    readAll({"ID", "PARENT_ID", "NAME"});
+    std::unique_ptr<TSqlConnection> other = OpenSqlConnection(db.FileName());
+    other->Execute("INSERT INTO ORGANIZATION (ID, PARENT_ID, NAME) VALUES (0, NULL, 'Archive')");
+    table->EnableControls();
+    table->DisableControls();
+    table->First();
+    EXPECT_EQ(table->FieldByName("NAME")->GetAsString(), "Archive");
+}
+
 } // namespace
 } // namespace orvel::test

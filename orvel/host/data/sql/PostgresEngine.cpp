@@ -343,6 +343,11 @@ private:
     // False when the session turned out lost (and mayRetry): the caller opens it again and
     // retries.
     bool EnsurePrepared(bool mayRetry);
+    // The outcome of PrepareAndRun.
+    enum class TFirstRun { Done, Lost, NoPipeline };
+    TFirstRun PrepareAndRun(const std::vector<const char*>& values, const std::vector<int>& lengths,
+                            const std::vector<int>& formats, bool binary, bool mayRetry,
+                            TResult& rows);
     void Run();
 
     // The text for the bindings: "x IS ?" as "x = $n" for a value and "x IS NULL" for Null, so
@@ -670,6 +675,57 @@ bool TPgStatement::EnsurePrepared(bool mayRetry) {
     return true;
 }
 
+// A statement not yet prepared in the session is prepared and run in one round trip: both go out
+// together (libpq's pipeline mode), so that a statement's first run costs no more than the next.
+// Lost: the session ended outside a transaction before anything ran (the caller retries);
+// NoPipeline: nothing was sent (the caller prepares and runs one after the other).
+TPgStatement::TFirstRun TPgStatement::PrepareAndRun(const std::vector<const char*>& values,
+                                                    const std::vector<int>& lengths,
+                                                    const std::vector<int>& formats, bool binary,
+                                                    bool mayRetry, TResult& rows) {
+    PGconn* conn = FConnection.Conn();
+    PGTransactionStatusType before = PQtransactionStatus(conn);
+    if (before == PQTRANS_ACTIVE || PQenterPipelineMode(conn) != 1) return TFirstRun::NoPipeline;
+    std::string name = FConnection.NewStatementName();
+    FConnection.CountRoundTrip();
+    bool sent =
+        PQsendPrepare(conn, name.c_str(), FSql.c_str(), 0, nullptr) == 1 &&
+        PQsendQueryPrepared(conn, name.c_str(), static_cast<int>(FParams.size()), values.data(),
+                            lengths.data(), formats.data(), binary ? 1 : 0) == 1 &&
+        PQpipelineSync(conn) == 1;
+    // Every result up to the end of the pipeline: the preparation's, then the run's. Two ends of
+    // results in a row, or a lost session, end it early.
+    std::vector<TResult> results;
+    for (int ends = 0; sent && ends < 2;) {
+        PGresult* result = PQgetResult(conn);
+        if (!result) {
+            if (PQstatus(conn) != CONNECTION_OK) break;
+            ++ends;
+            continue;
+        }
+        ends = 0;
+        if (PQresultStatus(result) == PGRES_PIPELINE_SYNC) {
+            PQclear(result);
+            break;
+        }
+        results.emplace_back(result);
+    }
+    PQexitPipelineMode(conn);
+    const PGresult* prepared = results.empty() ? nullptr : results[0].get();
+    if (mayRetry && FConnection.LostOutsideTransaction(prepared, before)) return TFirstRun::Lost;
+    FConnection.CheckResult(prepared, before);
+    FName = std::move(name);
+    FPrepared = true;
+    FGeneration = FConnection.Generation();
+    FDescription.reset();
+    if (results.size() < 2) {
+        // Prepared, but the run's result never came: the session ended meanwhile.
+        FConnection.CheckResult(nullptr, before);
+    }
+    rows = std::move(results[1]);
+    return TFirstRun::Done;
+}
+
 // A session the server ended while no transaction was open is opened again at once for work that
 // cannot have written anything (preparing, describing, reading): the caller sees no difference.
 const PGresult* TPgStatement::Shape() const {
@@ -706,16 +762,27 @@ void TPgStatement::Run() {
     bool retried = false;
     for (int attempt = 0;; ++attempt) {
         FConnection.Ready(false);
-        if (!EnsurePrepared(!retried)) {
-            retried = true;
-            continue;
-        }
         bool binary = BinaryRun();
-        FConnection.CountRoundTrip();
         PGTransactionStatusType before = PQtransactionStatus(FConnection.Conn());
-        TResult result(PQexecPrepared(FConnection.Conn(), FName.c_str(),
-                                      static_cast<int>(FParams.size()), values.data(),
-                                      lengths.data(), formats.data(), binary ? 1 : 0));
+        TResult result;
+        if (!FPrepared || FGeneration != FConnection.Generation()) {
+            TFirstRun first = PrepareAndRun(values, lengths, formats, binary, !retried, result);
+            if (first == TFirstRun::Lost) {
+                retried = true;
+                continue;
+            }
+        }
+        if (!result) {
+            if (!EnsurePrepared(!retried)) {
+                retried = true;
+                continue;
+            }
+            FConnection.CountRoundTrip();
+            before = PQtransactionStatus(FConnection.Conn());
+            result.reset(PQexecPrepared(FConnection.Conn(), FName.c_str(),
+                                        static_cast<int>(FParams.size()), values.data(),
+                                        lengths.data(), formats.data(), binary ? 1 : 0));
+        }
         // A write may have been committed before the session was lost: it is never repeated.
         if (!retried && FReadOnly && FConnection.LostOutsideTransaction(result.get(), before)) {
             retried = true;
