@@ -773,9 +773,7 @@ namespace {
 // An image index from a record: the field's integer value, or Default when there is no field or
 // its value is Null (what SetStatusID and SetImageID give), the value read once.
 int32_t IndexOf(const TRecordView& Record, const TField* Field, int32_t Default) {
-    if (!Field) return Default;
-    Variant value = Record.Value(Field);
-    return value.IsNull() ? Default : value.AsInteger();
+    return Field ? Record.AsInteger(Field, Default) : Default;
 }
 
 } // namespace
@@ -797,17 +795,10 @@ void TDBCustomListView::SetupFromView(TDBListItem* Item, const TRecordView& Reco
     columns->BeginUpdate();
     try {
         columns->Clear();
-        for (const TField* field : Fields.Columns) {
-            // A text field's text goes from the record to the item without a copy in between,
-            // as AsString would read it.
-            std::string_view text;
-            if (field->TextStoredAsIs() && Record.StoredText(field->FieldNo(), text)) {
-                columns->AddText(text);
-            } else {
-                Record.AsString(field, FLoadText);
-                columns->AddText(FLoadText);
-            }
-        }
+        // A text goes from the record to the item without a copy in between where the field
+        // takes the engine's text as it is, as AsString would read it.
+        for (const TField* field : Fields.Columns)
+            columns->AddText(Record.AsText(field, FLoadText));
     } catch (...) {
         columns->EndUpdate();
         throw;
