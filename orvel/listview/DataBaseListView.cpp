@@ -146,7 +146,11 @@ void TListKeyIndex::Build(const TListItems& Items) {
     FBuckets.assign(size, nullptr);
     FKept = true;
     for (int i = 0; i < Items.Count(); ++i) {
-        auto* item = dynamic_cast<TDBListItem*>(Items.Item(i));
+        // The view's own items are known by their exact class without a search of the class
+        // tree; a derived view's factory may make anything.
+        TListItem* listed = Items.Item(i);
+        auto* item = typeid(*listed) == typeid(TDBListItem) ? static_cast<TDBListItem*>(listed)
+                                                            : dynamic_cast<TDBListItem*>(listed);
         if (!item || item->FKeyPrev != item) continue;
         item->FKeyHash = static_cast<uint32_t>(item->KeyHash());
         Link(item);
@@ -1050,7 +1054,11 @@ void TDBCustomListView::RefreshRest(TListItem* Item, TField* Field) {
 // ---- lookups ------------------------------------------------------------------------------------
 
 TDBListItem* TDBCustomListView::FindItem(const Variant& Key) const {
-    return FKeyIndex.Find(Key, *Items());
+    TDBListItem* item = FKeyIndex.Find(Key, *Items());
+    // The index holds this view's items until they are destroyed, and one placed in the list
+    // (position 0 or more) is in it: the selection and focus that follow need not check.
+    if (item) Items()->NoteMember(item);
+    return item;
 }
 
 void TDBCustomListView::SyncronizeList() {

@@ -351,6 +351,7 @@ TListItem* TListItems::Item(int Index) const {
 }
 
 int TListItems::IndexOf(const TListItem* Item) const {
+    if (Item && Item == FKnownMember && FKnownMemberMark == FRemovals) return Item->FIndex;
     return Live().Contains(Item) ? Item->FIndex : -1;
 }
 
@@ -409,6 +410,7 @@ void TListItems::Delete(int Index) {
     if (at >= 0) {
         FOwner->ItemRemoved(item);
         if (FLiveKept) FLive.Erase(item);
+        ++FRemovals;
         FItems.erase(FItems.begin() + at);
         Renumber(at);
     }
@@ -437,6 +439,7 @@ void TListItems::Clear() {
     FOwner->FSelection.clear();
     FLive.Clear();
     FLiveKept = false;
+    ++FRemovals;
     FItems.clear();
     FOwner->ItemsChanged();
     if (error) std::rethrow_exception(error);
