@@ -726,6 +726,9 @@ public:
         FKnownMember = Item;
         FKnownMemberMark = FRemovals;
     }
+    // Items taken out of the list so far: an item known to be in the list when the count read
+    // some value still is while the count has not moved.
+    uint32_t RemovalCount() const { return FRemovals; }
 
     void Assign(TPersistent* Source) override;
 
