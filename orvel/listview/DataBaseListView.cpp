@@ -146,7 +146,11 @@ void TListKeyIndex::Build(const TListItems& Items) {
     FBuckets.assign(size, nullptr);
     FKept = true;
     for (int i = 0; i < Items.Count(); ++i) {
-        auto* item = dynamic_cast<TDBListItem*>(Items.Item(i));
+        // The view's own items are known by their exact class without a search of the class
+        // tree; a derived view's factory may make anything.
+        TListItem* listed = Items.Item(i);
+        auto* item = typeid(*listed) == typeid(TDBListItem) ? static_cast<TDBListItem*>(listed)
+                                                            : dynamic_cast<TDBListItem*>(listed);
         if (!item || item->FKeyPrev != item) continue;
         item->FKeyHash = static_cast<uint32_t>(item->KeyHash());
         Link(item);
@@ -773,9 +777,7 @@ namespace {
 // An image index from a record: the field's integer value, or Default when there is no field or
 // its value is Null (what SetStatusID and SetImageID give), the value read once.
 int32_t IndexOf(const TRecordView& Record, const TField* Field, int32_t Default) {
-    if (!Field) return Default;
-    Variant value = Record.Value(Field);
-    return value.IsNull() ? Default : value.AsInteger();
+    return Field ? Record.AsInteger(Field, Default) : Default;
 }
 
 } // namespace
@@ -797,17 +799,10 @@ void TDBCustomListView::SetupFromView(TDBListItem* Item, const TRecordView& Reco
     columns->BeginUpdate();
     try {
         columns->Clear();
-        for (const TField* field : Fields.Columns) {
-            // A text field's text goes from the record to the item without a copy in between,
-            // as AsString would read it.
-            std::string_view text;
-            if (field->TextStoredAsIs() && Record.StoredText(field->FieldNo(), text)) {
-                columns->AddText(text);
-            } else {
-                Record.AsString(field, FLoadText);
-                columns->AddText(FLoadText);
-            }
-        }
+        // A text goes from the record to the item without a copy in between where the field
+        // takes the engine's text as it is, as AsString would read it.
+        for (const TField* field : Fields.Columns)
+            columns->AddText(Record.AsText(field, FLoadText));
     } catch (...) {
         columns->EndUpdate();
         throw;
@@ -1059,7 +1054,11 @@ void TDBCustomListView::RefreshRest(TListItem* Item, TField* Field) {
 // ---- lookups ------------------------------------------------------------------------------------
 
 TDBListItem* TDBCustomListView::FindItem(const Variant& Key) const {
-    return FKeyIndex.Find(Key, *Items());
+    TDBListItem* item = FKeyIndex.Find(Key, *Items());
+    // The index holds this view's items until they are destroyed, and one placed in the list
+    // (position 0 or more) is in it: the selection and focus that follow need not check.
+    if (item) Items()->NoteMember(item);
+    return item;
 }
 
 void TDBCustomListView::SyncronizeList() {

@@ -719,6 +719,16 @@ public:
     void BeginUpdate();
     void EndUpdate();
     int UpdateCount() const { return FUpdateCount; }
+    // Told by a caller that knows it (from an index of its own that drops an item as it is
+    // destroyed) that Item is in this list: until the next removal IndexOf answers for that
+    // item without making the set of every item's address.
+    void NoteMember(const TListItem* Item) const {
+        FKnownMember = Item;
+        FKnownMemberMark = FRemovals;
+    }
+    // Items taken out of the list so far: an item known to be in the list when the count read
+    // some value still is while the count has not moved.
+    uint32_t RemovalCount() const { return FRemovals; }
 
     void Assign(TPersistent* Source) override;
 
@@ -736,6 +746,10 @@ private:
     mutable TPointerSet FLive;
     mutable bool FLiveKept = false;
     int FUpdateCount = 0;
+    // Items taken out of the list so far (Delete, Clear), and the item NoteMember vouched for.
+    uint32_t FRemovals = 0;
+    mutable const TListItem* FKnownMember = nullptr;
+    mutable uint32_t FKnownMemberMark = 0;
 };
 
 class TCustomListView : public TCustomControl {

@@ -351,6 +351,7 @@ TListItem* TListItems::Item(int Index) const {
 }
 
 int TListItems::IndexOf(const TListItem* Item) const {
+    if (Item && Item == FKnownMember && FKnownMemberMark == FRemovals) return Item->FIndex;
     return Live().Contains(Item) ? Item->FIndex : -1;
 }
 
@@ -409,6 +410,7 @@ void TListItems::Delete(int Index) {
     if (at >= 0) {
         FOwner->ItemRemoved(item);
         if (FLiveKept) FLive.Erase(item);
+        ++FRemovals;
         FItems.erase(FItems.begin() + at);
         Renumber(at);
     }
@@ -437,6 +439,7 @@ void TListItems::Clear() {
     FOwner->FSelection.clear();
     FLive.Clear();
     FLiveKept = false;
+    ++FRemovals;
     FItems.clear();
     FOwner->ItemsChanged();
     if (error) std::rethrow_exception(error);
@@ -498,6 +501,21 @@ TListItem* TCustomListView::CreateListItem() {
     return new TListItem(FItems.get());
 }
 
+namespace {
+
+uint32_t RemovalMark(const TListItems* Items) {
+    return Items ? Items->RemovalCount() : 0;
+}
+
+// Whether an item that was in the list when its removal count read Mark still is: the list is
+// asked only when something was removed since.
+bool AliveSince(const TListItems* Items, const TListItem* Item, uint32_t Mark) {
+    if (!Items || !Item) return false;
+    return Items->RemovalCount() == Mark || Items->IndexOf(Item) >= 0;
+}
+
+} // namespace
+
 bool TCustomListView::Alive(const TListItem* Item) const {
     return Item && FItems && FItems->IndexOf(Item) >= 0;
 }
@@ -506,10 +524,16 @@ bool TCustomListView::Alive(const TListItem* Item) const {
 
 // Changes the selected and focused state of one item as one change: CanChange (which may
 // refuse), the new state, Change.
+//
+// Item is one of the view's items on entry (every caller knows it: it checked, or took the item
+// from the selection or the focus, which lose an item as it is removed). So are the items of
+// SelectedItems when it answers. Such an item needs the membership check only once anything was
+// removed since (the handlers run in between may remove items): AliveSince.
 bool TCustomListView::ApplyState(TListItem* Item, bool Select, bool Focus) {
     if (Item->FSelected == Select && Item->FFocused == Focus) return true;
+    uint32_t mark = RemovalMark(FItems.get());
     if (!CanChange(Item, ctState)) return false;
-    if (!Alive(Item)) return false;
+    if (!AliveSince(FItems.get(), Item, mark)) return false;
     if (Focus && FFocusedItem && FFocusedItem != Item) FFocusedItem->FFocused = false;
     Item->FSelected = Select;
     if (Select)
@@ -528,8 +552,10 @@ bool TCustomListView::ApplyState(TListItem* Item, bool Select, bool Focus) {
 
 bool TCustomListView::SelectItem(TListItem* Item, bool Value) {
     if (Value && !FMultiSelect) {
+        uint32_t mark = RemovalMark(FItems.get());
         for (TListItem* other : SelectedItems(Item, false))
-            if (Alive(other) && !ApplyState(other, false, other->FFocused)) return false;
+            if (AliveSince(FItems.get(), other, mark) && !ApplyState(other, false, other->FFocused))
+                return false;
     }
     if (!Alive(Item)) return false;
     return ApplyState(Item, Value, Item->FFocused);
@@ -554,8 +580,9 @@ void TCustomListView::ClickItem(TListItem* Item, bool Toggle) {
         if (Alive(Item)) ApplyState(Item, !Item->FSelected, true);
         return;
     }
+    uint32_t mark = RemovalMark(FItems.get());
     for (TListItem* other : SelectedItems(Item, true))
-        if (Alive(other) && !ApplyState(other, false, false)) return;
+        if (AliveSince(FItems.get(), other, mark) && !ApplyState(other, false, false)) return;
     if (Alive(Item) && ApplyState(Item, true, true) && Alive(Item)) MakeItemVisible(Item);
 }
 
@@ -585,9 +612,11 @@ void TCustomListView::ItemRemoved(TListItem* Item) {
 
 void TCustomListView::SetSelected(TListItem* Item) {
     if (Item && !Alive(Item)) return;
+    uint32_t mark = RemovalMark(FItems.get());
     for (TListItem* other : SelectedItems(Item, false))
-        if (Alive(other) && !ApplyState(other, false, other->FFocused)) return;
-    if (Item && Alive(Item)) ApplyState(Item, true, Item->FFocused);
+        if (AliveSince(FItems.get(), other, mark) && !ApplyState(other, false, other->FFocused))
+            return;
+    if (Item && AliveSince(FItems.get(), Item, mark)) ApplyState(Item, true, Item->FFocused);
 }
 
 void TCustomListView::SetItemFocused(TListItem* Item) {

@@ -7,6 +7,7 @@
 #include "orvel/host/data/DataSource.h"
 
 #include <algorithm>
+#include <charconv>
 #include <exception>
 
 namespace orvel {
@@ -1123,28 +1124,82 @@ void TDataSet::UpdateRecord() {
 
 // ---- bulk reads ---------------------------------------------------------------------------------
 
+bool TRecordView::StoredCell(int, TStoredCell&) const {
+    return false;
+}
+
+// The typed reads below answer from a cell what StoredToValue and StoredAsString answer from the
+// same value as a Variant; every other case goes the Variant's way.
 Variant TRecordView::Value(const TField* field) const {
+    TStoredCell cell;
+    if (StoredCell(field->FieldNo(), cell)) {
+        if (cell.Kind == TStoredCell::TKind::Null) return Variant::Null();
+        if (cell.Kind == TStoredCell::TKind::Integer) {
+            TVarType type = field->IntegerValueType(cell.Integer);
+            if (type != varEmpty) return Variant::FromInteger(type, cell.Integer);
+        }
+    }
     Variant stored;
     Stored(field->FieldNo(), stored);
     return field->StoredToValue(stored);
 }
 
 bool TRecordView::IsNull(const TField* field) const {
+    TStoredCell cell;
+    if (StoredCell(field->FieldNo(), cell)) return cell.Kind == TStoredCell::TKind::Null;
     Variant stored;
     Stored(field->FieldNo(), stored);
     return stored.IsNull() || stored.IsEmpty();
 }
 
 void TRecordView::AsString(const TField* field, std::string& out) const {
-    std::string_view text;
+    std::string_view text = AsText(field, out);
     // Texts of text fields are taken as they are: the one copy is into out.
-    if (field->TextStoredAsIs() && StoredText(field->FieldNo(), text)) {
-        out.assign(text);
-        return;
+    if (text.data() != out.data() || text.size() != out.size()) out.assign(text);
+}
+
+std::string_view TRecordView::AsText(const TField* field, std::string& scratch) const {
+    TStoredCell cell;
+    if (StoredCell(field->FieldNo(), cell)) {
+        switch (cell.Kind) {
+        case TStoredCell::TKind::Null:
+            return {};
+        case TStoredCell::TKind::Text:
+        case TStoredCell::TKind::Blob:
+            if (field->TextStoredAsIs()) return cell.Text;
+            break;
+        case TStoredCell::TKind::Integer:
+            // An integer value, or a text field's integer, reads as its decimal digits.
+            if (field->TextStoredAsIs() || field->IntegerValueType(cell.Integer) != varEmpty) {
+                char digits[24];
+                auto end = std::to_chars(digits, digits + sizeof digits, cell.Integer).ptr;
+                scratch.assign(digits, end);
+                return scratch;
+            }
+            break;
+        case TStoredCell::TKind::Float:
+            break;
+        }
+    } else {
+        std::string_view text;
+        if (field->TextStoredAsIs() && StoredText(field->FieldNo(), text)) return text;
     }
     Variant stored;
     Stored(field->FieldNo(), stored);
-    out = field->StoredAsString(stored);
+    scratch = field->StoredAsString(stored);
+    return scratch;
+}
+
+int32_t TRecordView::AsInteger(const TField* field, int32_t ifNull) const {
+    TStoredCell cell;
+    if (StoredCell(field->FieldNo(), cell)) {
+        if (cell.Kind == TStoredCell::TKind::Null) return ifNull;
+        if (cell.Kind == TStoredCell::TKind::Integer && cell.Integer >= INT32_MIN &&
+            cell.Integer <= INT32_MAX && field->IntegerValueType(cell.Integer) != varEmpty)
+            return static_cast<int32_t>(cell.Integer);
+    }
+    Variant value = Value(field);
+    return value.IsNull() ? ifNull : value.AsInteger();
 }
 
 TBookmark TRecordView::Bookmark() const {
@@ -1156,6 +1211,29 @@ void TStoredRecordView::Stored(int fieldNo, Variant& out) const {
         out = FRecord->Values[static_cast<std::size_t>(fieldNo)];
     else
         out = Variant::Null();
+}
+
+// Numbers and Null as they are; a Variant lends no view of its text, which readers take
+// through Stored.
+bool TStoredRecordView::StoredCell(int fieldNo, TStoredCell& out) const {
+    if (fieldNo < 0 || fieldNo >= static_cast<int>(FRecord->Values.size())) {
+        out.Kind = TStoredCell::TKind::Null;
+        return true;
+    }
+    const Variant& stored = FRecord->Values[static_cast<std::size_t>(fieldNo)];
+    TVarType type = stored.VarType();
+    if (type == varNull || type == varEmpty) {
+        out.Kind = TStoredCell::TKind::Null;
+    } else if (type == varInt64) {
+        out.Kind = TStoredCell::TKind::Integer;
+        out.Integer = stored.AsInt64();
+    } else if (type == varDouble) {
+        out.Kind = TStoredCell::TKind::Float;
+        out.Float = stored.AsDouble();
+    } else {
+        return false;
+    }
+    return true;
 }
 
 // A Variant lends no view of its text: readers take it through Stored.

@@ -38,6 +38,16 @@ struct TRecordData {
     std::vector<Variant> Values;
 };
 
+// One stored value as the engine holds it, read without a Variant: the engine's classes of
+// values. A text or blob is a view of the engine's bytes, valid while its record view is.
+struct TStoredCell {
+    enum class TKind : uint8_t { Null, Integer, Float, Text, Blob };
+    TKind Kind = TKind::Null;
+    int64_t Integer = 0;
+    double Float = 0;
+    std::string_view Text;
+};
+
 // One record handed over by a bulk read (TDataSet::ReadRecords): the stored values of the fields
 // the reader asked for, read where the engine (or the dataset) holds them, with no record buffer
 // made for it. Valid only during the call that hands it over.
@@ -55,6 +65,9 @@ public:
     // The stored text (or bytes) of a field asked for, without a copy, when it is held as such;
     // false for a number, Null, or a field not asked for.
     virtual bool StoredText(int fieldNo, std::string_view& out) const = 0;
+    // The stored value of a field asked for as a cell, when the view can read it so; false sends
+    // the reader to Stored.
+    virtual bool StoredCell(int fieldNo, TStoredCell& out) const;
 
     // What the field's readers give while this record is the current one (TField::GetValue,
     // IsNull, GetAsString), and the record's bookmark (GetBookmark).
@@ -62,6 +75,12 @@ public:
     bool IsNull(const TField* field) const;
     // Into out, whose buffer is reused.
     void AsString(const TField* field, std::string& out) const;
+    // AsString as a view: of the engine's own text where the field takes it as it is, else of
+    // scratch, which holds the text made. Valid until scratch changes or the view moves on.
+    std::string_view AsText(const TField* field, std::string& scratch) const;
+    // Value(field).AsInteger(), or ifNull when the value is Null: an image index or a key read
+    // without a Variant where the stored value is an integer of the field's type.
+    int32_t AsInteger(const TField* field, int32_t ifNull) const;
     TBookmark Bookmark() const;
 
 private:
@@ -77,6 +96,7 @@ public:
     int64_t Handle() const override { return FRecord->RowId; }
     void Stored(int fieldNo, Variant& out) const override;
     bool StoredText(int fieldNo, std::string_view& out) const override;
+    bool StoredCell(int fieldNo, TStoredCell& out) const override;
 
 private:
     const TRecordData* FRecord;

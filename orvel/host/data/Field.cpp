@@ -179,6 +179,22 @@ Variant TField::StoredToValue(const Variant& stored) const {
     }
 }
 
+TVarType TField::IntegerValueType(int64_t stored) const {
+    switch (FDataType) {
+    case ftSmallint:
+    case ftInteger:
+    case ftWord:
+    case ftAutoInc:
+        if (InRange(FDataType, stored)) return VarTypeOf(FDataType);
+        return varInt64;
+    case ftLargeint:
+    case ftUnknown:
+        return varInt64;
+    default:
+        return varEmpty;
+    }
+}
+
 Variant TField::ValueToStored(const Variant& value) const {
     if (value.IsNull() || value.IsEmpty()) return Variant::Null();
     if (value.IsArray()) RaiseRes<EConvertError>(SFieldTypeMismatch, {FFieldName});

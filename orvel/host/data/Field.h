@@ -103,6 +103,10 @@ public:
     // A stored text reads back as that very text (string, memo, blob and untyped fields), so
     // that a reader may take the engine's text without converting it.
     bool TextStoredAsIs() const;
+    // The Variant type StoredToValue gives for an engine integer when that value is the same
+    // integer (integer fields in their range, large integers, untyped fields); varEmpty when it
+    // is anything else (a Boolean, a float, a date, a text, the stored value out of range).
+    TVarType IntegerValueType(int64_t stored) const;
 
 private:
     const Variant* ActiveStored() const;

@@ -1902,6 +1902,39 @@ public:
         }
     }
 
+    // The cell as ReadColumn would make its Variant.
+    bool StoredCell(int fieldNo, TStoredCell& out) const override {
+        int column = ColumnOf(fieldNo);
+        if (column < 0) {
+            out.Kind = TStoredCell::TKind::Null;
+            return true;
+        }
+        TSqlCell cell;
+        FStmt.ReadCell(column, cell);
+        switch (cell.Type) {
+        case TSqlType::Null:
+            out.Kind = TStoredCell::TKind::Null;
+            break;
+        case TSqlType::Integer:
+            out.Kind = TStoredCell::TKind::Integer;
+            out.Integer = cell.Integer;
+            break;
+        case TSqlType::Float:
+            out.Kind = TStoredCell::TKind::Float;
+            out.Float = cell.Float;
+            break;
+        case TSqlType::Text:
+            out.Kind = TStoredCell::TKind::Text;
+            out.Text = cell.Text;
+            break;
+        case TSqlType::Blob:
+            out.Kind = TStoredCell::TKind::Blob;
+            out.Text = cell.Text;
+            break;
+        }
+        return true;
+    }
+
 private:
     int ColumnOf(int fieldNo) const {
         return fieldNo >= 0 && fieldNo < static_cast<int>(FColumns.size())

@@ -97,6 +97,31 @@ TEST_F(ListItemStorage, ADeletedItemsSlotServesTheNextItemAndItsOldPointerIsNotI
     EXPECT_EQ(Items().IndexOf(next), 19);
 }
 
+TEST_F(ListItemStorage, AVouchedMemberIsAnsweredForOnlyUntilSomethingIsRemoved) {
+    Fill(20);
+    TListItem* vouched = Items()[5];
+    Items().NoteMember(vouched);
+    EXPECT_EQ(Items().IndexOf(vouched), 5);
+    // Items added in front move it: its position is still its own.
+    Items().Insert(0);
+    EXPECT_EQ(Items().IndexOf(vouched), 6);
+    // Once it is deleted, its pointer (whose slot the next item takes) is no member.
+    Items().Delete(6);
+    EXPECT_EQ(Items().IndexOf(vouched), -1);
+    TListItem* next = Items().Add();
+    EXPECT_EQ(next, vouched);
+    EXPECT_EQ(Items().IndexOf(next), 20);
+    // Another item's removal ends what the vouching answers as well; a clear ends everything.
+    TListItem* other = Items()[3];
+    Items().NoteMember(other);
+    Items().Delete(0);
+    EXPECT_EQ(Items().IndexOf(other), 2);
+    Items().NoteMember(other);
+    Items().Clear();
+    EXPECT_EQ(Items().IndexOf(other), -1);
+    EXPECT_EQ(Items().IndexOf(next), -1);
+}
+
 TEST_F(ListItemStorage, ALargeListsBlocksAreHugePagesOfTheirOwnAndGoBackWhenGivenBack) {
     ReleaseListItemReserve();
     const std::size_t mapped = ListItemMappedBytes();

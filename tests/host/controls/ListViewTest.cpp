@@ -123,6 +123,38 @@ TEST_F(ListViewTest, FocusAndSelectionMoveWithTheLosingItemFirst) {
     EXPECT_EQ(lv->TopItem(), ItemAt(9));
 }
 
+TEST_F(ListViewTest, AnItemAHandlerDeletesWhileTheSelectionMovesIsLeftAlone) {
+    lv->SetSelected(ItemAt(2));
+    // The item losing the selection deletes the one about to gain it, then one that gains the
+    // selection deletes the one that lost it: neither is touched again.
+    TListItem* gaining = ItemAt(5);
+    lv->OnChange = [&](TObject*, TListItem* item, TItemChange) {
+        if (item->Caption() == "Item 2" && !item->Selected() && gaining->Index() == 5)
+            lv->Items()->Delete(5);
+    };
+    lv->Log.clear();
+    lv->SetSelected(gaining);
+    EXPECT_EQ(lv->Log, (std::vector<std::string>{"can change Item 2", "change Item 2 -"}));
+    EXPECT_EQ(lv->Items()->IndexOf(gaining), -1);
+    EXPECT_EQ(lv->SelCount(), 0);
+    EXPECT_EQ(lv->Items()->Count(), 19);
+
+    lv->SetSelected(ItemAt(3));
+    TListItem* losing = ItemAt(3);
+    lv->OnChange = [&](TObject*, TListItem* item, TItemChange) {
+        if (item->Caption() == "Item 4" && item->Selected() && losing->Index() == 3) {
+            TListItem* keep = losing;
+            losing = nullptr;
+            lv->Items()->Delete(keep->Index());
+        }
+    };
+    lv->SetSelected(ItemAt(4));
+    EXPECT_EQ(lv->SelCount(), 1);
+    EXPECT_EQ(lv->Selected()->Caption(), "Item 4");
+    EXPECT_EQ(lv->Items()->Count(), 18);
+    lv->OnChange = nullptr;
+}
+
 TEST_F(ListViewTest, CtrlClicksBuildAMultipleSelection) {
     lv->SetMultiSelect(true);
     click(*lv, RowOf(1));

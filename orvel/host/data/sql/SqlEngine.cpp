@@ -110,4 +110,24 @@ std::unique_ptr<TSqlConnection> OpenSqlConnection(const std::string& name) {
     return OpenSqliteConnection(name);
 }
 
+void TSqlStatement::ReadCell(int index, TSqlCell& out) const {
+    out.Type = ColumnType(index);
+    switch (out.Type) {
+    case TSqlType::Null:
+        break;
+    case TSqlType::Integer:
+        out.Integer = ColumnInt64(index);
+        break;
+    case TSqlType::Float:
+        out.Float = ColumnDouble(index);
+        break;
+    case TSqlType::Text:
+        out.Text = ColumnText(index);
+        break;
+    case TSqlType::Blob:
+        out.Text = ColumnBlob(index);
+        break;
+    }
+}
+
 } // namespace orvel

@@ -74,6 +74,15 @@ class TSqlConnection;
 // Quotes a name for use in SQL text ("name", with inner quotes doubled).
 std::string QuoteName(const std::string& name);
 
+// One column of a statement's current row: its class and its value, a text or blob as a view of
+// the statement's bytes (valid until the statement steps, resets or reads that column again).
+struct TSqlCell {
+    TSqlType Type = TSqlType::Null;
+    int64_t Integer = 0;
+    double Float = 0;
+    std::string_view Text;
+};
+
 // A prepared statement. Parameters and columns are numbered from 0. A statement keeps its
 // engine resources until destroyed; Reset makes it ready to run again with new bindings.
 class TSqlStatement {
@@ -101,6 +110,9 @@ public:
     virtual double ColumnDouble(int index) const = 0;
     virtual std::string_view ColumnText(int index) const = 0;
     virtual std::string_view ColumnBlob(int index) const = 0;
+    // ColumnType and the reader of that type in one: what those calls give, in one call where
+    // the engine can read it so.
+    virtual void ReadCell(int index, TSqlCell& out) const;
     // True for statements that do not change the database.
     virtual bool IsReadOnly() const = 0;
 };

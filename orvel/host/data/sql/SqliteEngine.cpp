@@ -71,6 +71,37 @@ public:
         const auto* bytes = static_cast<const char*>(sqlite3_column_blob(FStmt, index));
         return {bytes ? bytes : "", static_cast<std::size_t>(sqlite3_column_bytes(FStmt, index))};
     }
+    // The column's value is found once (one pass through the connection's mutex); its readers
+    // then take it as the column readers would. The statement is only ever stepped and read on
+    // one thread at a time, so the value needs no protection of its own.
+    void ReadCell(int index, TSqlCell& out) const override {
+        sqlite3_value* value = sqlite3_column_value(FStmt, index);
+        switch (sqlite3_value_type(value)) {
+        case SQLITE_INTEGER:
+            out.Type = TSqlType::Integer;
+            out.Integer = sqlite3_value_int64(value);
+            break;
+        case SQLITE_FLOAT:
+            out.Type = TSqlType::Float;
+            out.Float = sqlite3_value_double(value);
+            break;
+        case SQLITE_TEXT: {
+            out.Type = TSqlType::Text;
+            const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
+            out.Text = {text ? text : "", static_cast<std::size_t>(sqlite3_value_bytes(value))};
+            break;
+        }
+        case SQLITE_BLOB: {
+            out.Type = TSqlType::Blob;
+            const auto* bytes = static_cast<const char*>(sqlite3_value_blob(value));
+            out.Text = {bytes ? bytes : "", static_cast<std::size_t>(sqlite3_value_bytes(value))};
+            break;
+        }
+        default:
+            out.Type = TSqlType::Null;
+            break;
+        }
+    }
     bool IsReadOnly() const override { return sqlite3_stmt_readonly(FStmt) != 0; }
 
 private:
