@@ -47,22 +47,24 @@ void BindStored(TSqlStatement& stmt, int index, const Variant& value, const TFie
         stmt.BindText(index, value.AsString());
 }
 
+// The column is read as one cell: its class and its value from a single engine call, where the
+// engine has one (a window row is read column by column, record after record).
 void ReadColumn(const TSqlStatement& stmt, int column, Variant& value) {
-    switch (stmt.ColumnType(column)) {
+    TSqlCell cell;
+    stmt.ReadCell(column, cell);
+    switch (cell.Type) {
     case TSqlType::Null:
         value = Variant::Null();
         break;
     case TSqlType::Integer:
-        value = Variant(stmt.ColumnInt64(column));
+        value = Variant(cell.Integer);
         break;
     case TSqlType::Float:
-        value = Variant(stmt.ColumnDouble(column));
+        value = Variant(cell.Float);
         break;
     case TSqlType::Text:
-        value.AssignString(stmt.ColumnText(column));
-        break;
     case TSqlType::Blob:
-        value.AssignString(stmt.ColumnBlob(column));
+        value.AssignString(cell.Text);
         break;
     }
 }
@@ -1100,7 +1102,13 @@ void TTable::EditRangeEnd() {
 }
 
 void TTable::ApplyRange() {
-    MoveWith([this] {
+    ApplyRangeKeys(false);
+}
+
+// Applies the entered start and end keys; endsEqual tells that they were entered equal (a range
+// over one key value), so they need no comparing.
+void TTable::ApplyRangeKeys(bool endsEqual) {
+    MoveWith([this, endsEqual] {
         TKeyBuffer& start = FKeyBuffers[static_cast<int>(TKeyIndex::kiCurRangeStart)];
         TKeyBuffer& end = FKeyBuffers[static_cast<int>(TKeyIndex::kiCurRangeEnd)];
         CopyKey(start, FKeyBuffers[static_cast<int>(TKeyIndex::kiRangeStart)]);
@@ -1109,7 +1117,7 @@ void TTable::ApplyRange() {
         start.FieldCount = std::clamp(start.FieldCount, 0, IndexFieldCount());
         end.FieldCount = std::clamp(end.FieldCount, 0, IndexFieldCount());
         FRangeEquality = start.FieldCount == end.FieldCount;
-        for (int i = 0; FRangeEquality && i < start.FieldCount; ++i) {
+        for (int i = 0; !endsEqual && FRangeEquality && i < start.FieldCount; ++i) {
             std::size_t no =
                 static_cast<std::size_t>(FIndexFields[static_cast<std::size_t>(i)]->FieldNo());
             FRangeEquality = SameStored(start.Values[no], end.Values[no]);
@@ -1827,21 +1835,26 @@ void TTable::ApplyEqualRange(const std::string& fieldNames, const Variant& value
         write(FieldByName(Trim(fieldNames)), values);
     } else {
         // A copy: the kept list lasts only until another list is parsed. The usual few fields
-        // are copied on the stack.
+        // are copied on the stack; a single one (a tree's parent link) needs no copy: nothing
+        // is parsed before it is written.
         const std::vector<TField*>& kept = KeptFieldList(fieldNames);
-        std::array<TField*, 8> few{};
-        std::vector<TField*> many;
-        TField* const* fields = few.data();
-        if (kept.size() <= few.size()) {
-            std::copy(kept.begin(), kept.end(), few.begin());
+        if (kept.size() == 1) {
+            write(kept[0], VarArrayGet(values, {VarArrayLowBound(values, 1)}));
         } else {
-            many = kept;
-            fields = many.data();
+            std::array<TField*, 8> few{};
+            std::vector<TField*> many;
+            TField* const* fields = few.data();
+            if (kept.size() <= few.size()) {
+                std::copy(kept.begin(), kept.end(), few.begin());
+            } else {
+                many = kept;
+                fields = many.data();
+            }
+            const std::size_t n = kept.size();
+            int32_t low = n == 0 ? 0 : VarArrayLowBound(values, 1);
+            for (std::size_t i = 0; i < n; ++i)
+                write(fields[i], VarArrayGet(values, {low + static_cast<int32_t>(i)}));
         }
-        const std::size_t n = kept.size();
-        int32_t low = n == 0 ? 0 : VarArrayLowBound(values, 1);
-        for (std::size_t i = 0; i < n; ++i)
-            write(fields[i], VarArrayGet(values, {low + static_cast<int32_t>(i)}));
     }
     start.FieldCount = count;
     CopyKey(FKeyBuffers[static_cast<int>(TKeyIndex::kiRangeEnd)], start);
@@ -1852,7 +1865,7 @@ void TTable::ApplyEqualRange(const std::string& fieldNames, const Variant& value
         ~TFirstReads() { Reads = 0; }
     } reads{FRangeFirstReads};
     FRangeFirstReads = firstReads;
-    ApplyRange();
+    ApplyRangeKeys(true);
 }
 
 void TTable::SetRange(const std::vector<Variant>& startValues,

@@ -204,6 +204,7 @@ private:
     void AddUpperBound(TSqlText& sql, const TKeyBuffer& key, int from) const;
     bool RangeIsEquality() const { return FRangeEquality; }
     uint64_t ScopeOfRange();
+    void ApplyRangeKeys(bool endsEqual);
     std::string OrderBy(int fromIndexField, bool forward) const;
     std::string OrderTerm(const TField* field, bool forward) const;
     std::string NullSafeEquals() const;

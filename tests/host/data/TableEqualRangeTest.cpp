@@ -238,6 +238,52 @@ TEST_F(EqualRange, AScanReturnsToTheWindowItBeganInWithoutTheEngine) {
     direct->EnableControls();
 }
 
+// A list of one field (a tree's parent link) ranges sibling after sibling as entering each range
+// does, whatever the key's type, after a range of two fields as well; a key that does not fit
+// leaves the range before it.
+TEST_F(EqualRange, AListOfOneFieldRangesSiblingAfterSiblingAsEnteringEachRangeDoes) {
+    const std::vector<Variant> keys = {
+        Variant(1),          Variant(2), Variant::Null(), Variant(std::string("1")),
+        Variant(int64_t{2}), Variant(9), Variant(2.0)};
+    // Two fields first: the second one's key value must not stay in the one-field range.
+    EnterRange(*entered, VarArrayOf({Variant(1), Variant(1)}), 2);
+    direct->ApplyEqualRange(kOwnerLinks, VarArrayOf({Variant(1), Variant(1)}), 2);
+    for (const Variant& key : keys) {
+        SCOPED_TRACE(VarToStr(key) + "/" + std::to_string(key.VarType()));
+        events.clear();
+        entered->SetRangeStart();
+        entered->SetFieldValue("OWNER_ORIGIN_ID", key);
+        entered->SetKeyFieldCount(1);
+        entered->SetRangeEnd();
+        entered->SetFieldValue("OWNER_ORIGIN_ID", key);
+        entered->SetKeyFieldCount(1);
+        entered->ApplyRange();
+        direct->ApplyEqualRange("OWNER_ORIGIN_ID;", VarArrayOf({key}), 1);
+        EXPECT_EQ(events[direct.get()], events[entered.get()]);
+        EXPECT_EQ(Buffers(*direct), Buffers(*entered));
+        // The applied keys: the range's first field only, the second stays Null.
+        for (TKeyIndex k : {TKeyIndex::kiCurRangeStart, TKeyIndex::kiCurRangeEnd}) {
+            const TKeyBuffer* b = direct->GetKeyBuffer(k);
+            EXPECT_EQ(b->FieldCount, 1);
+            EXPECT_TRUE(
+                b->Values[static_cast<std::size_t>(direct->IndexFields(1)->FieldNo())].IsNull());
+        }
+        EXPECT_EQ(Walk(*direct), Walk(*entered));
+        EXPECT_EQ(direct->RecordCount(), entered->RecordCount());
+    }
+    direct->ApplyEqualRange("OWNER_ORIGIN_ID;", VarArrayOf({Variant(2)}), 1);
+    const std::string before = Walk(*direct);
+    ASSERT_FALSE(before.empty());
+    EXPECT_ANY_THROW(
+        direct->ApplyEqualRange("OWNER_ORIGIN_ID;", VarArrayOf({Variant(std::string("two"))}), 1));
+    EXPECT_EQ(direct->State(), dsBrowse);
+    EXPECT_EQ(Walk(*direct), before);
+    // An empty vector names no value for the field.
+    EXPECT_ANY_THROW(
+        direct->ApplyEqualRange("OWNER_ORIGIN_ID;", VarArrayCreate({0, -1}, varVariant), 1));
+    EXPECT_EQ(Walk(*direct), before);
+}
+
 TEST_F(EqualRange, APendingEditIsPostedFirstAsAKeyEntryPostsIt) {
     direct->ApplyEqualRange(kOwnerLinks, VarArrayOf({Variant(1), Variant(1)}), 2);
     direct->Edit();
