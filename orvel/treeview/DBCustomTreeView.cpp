@@ -637,7 +637,7 @@ void TDBCustomTreeView::GetKeyValues(Variant& Key) const {
         Key.Clear();
         return;
     }
-    dataSet->GetFieldValue(FKeyLinks + ";", Key);
+    dataSet->GetFieldValue(FKeyList, Key);
 }
 
 Variant TDBCustomTreeView::GetKeyValues() const {
@@ -745,6 +745,7 @@ void TDBCustomTreeView::ParseRelations(TDataSet& DataSet) {
         FKeyFieldList->Clear();
         FParentFieldList->Clear();
         FKeyLinks.clear();
+        FKeyList = ";";
         FParentLinks.clear();
         throw ETreeViewError("LinksFields '" + FLinksFields +
                              "' names no pair of the dataset's fields: " + faults);
@@ -752,6 +753,7 @@ void TDBCustomTreeView::ParseRelations(TDataSet& DataSet) {
     FKeyFieldList->Assign(&right);
     FParentFieldList->Assign(&left);
     FKeyLinks = Join(right, ";");
+    FKeyList = FKeyLinks + ";";
     FParentLinks = Join(left, ";") + ";";
 }
 
@@ -789,8 +791,14 @@ void TDBCustomTreeView::DoAfterLoading() {
 }
 
 TTable* TDBCustomTreeView::TableOf() const {
-    auto* table = dynamic_cast<TTable*>(DataSet());
+    TDataSet* dataSet = DataSet();
+    if (dataSet && dataSet == FTableOfSource && typeid(*dataSet) == *FTableOfClass)
+        return FTableOfResult;
+    auto* table = dynamic_cast<TTable*>(dataSet);
     if (!table) RaiseRes<EInvalidCast>(SInvalidCast);
+    FTableOfSource = dataSet;
+    FTableOfClass = &typeid(*dataSet);
+    FTableOfResult = table;
     return table;
 }
 

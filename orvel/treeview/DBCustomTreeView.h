@@ -24,6 +24,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <typeinfo>
 #include <vector>
 
 namespace orvel {
@@ -404,6 +405,11 @@ protected:
     TDataSet* DataSet() const { return FDataLink->DataSet(); }
     // The data link's dataset as a table; EInvalidCast for any other dataset (or none).
     TTable* TableOf() const;
+    // The dataset TableOf answered for last, its class and the table it is: a pass asks for the
+    // table per record, and the same object of the same class is the same table.
+    mutable const TDataSet* FTableOfSource = nullptr;
+    mutable const std::type_info* FTableOfClass = nullptr;
+    mutable TTable* FTableOfResult = nullptr;
     TDBTreeRefreshBookmarkHook BookmarkHook();
 
 private:
@@ -450,6 +456,8 @@ private:
     std::string FLinksFields;
     std::string FRootKey;
     std::string FKeyLinks;
+    std::string FKeyList =
+        ";"; // FKeyLinks as a list (ending in ';'): GetKeyValues reads one per record
     std::string FParentLinks = ";";
     TInsertMode FInsertMode = imAddFromTable;
     Variant FRootKeyValues;
