@@ -404,6 +404,37 @@ TEST_F(TreeLoadingTest, DesignTimeAndOtherDatasetsLoadNothing) {
     source->SetDataSet(nullptr);
 }
 
+// The tree reads through whichever table its data source gives at the moment: after a swap to
+// another table (made where a dropped one was, or of the same class) the records come from it and
+// the dropped one is not touched; a dataset that is no table is refused each time it is given.
+TEST_F(TreeLoadingTest, ASwappedDatasetIsTheOneReadEvenWhereAnotherOneWas) {
+    OpenOrganization();
+    Bind();
+    const std::string full = "Head office+ (Sales), Branch office+ (Depot)";
+    ASSERT_EQ(Picture(*tree), full);
+    auto query = db->OpenQuery("SELECT * FROM ORGANIZATION");
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        auto next = db->OpenTable("ORGANIZATION", "PARENT_ID");
+        // The table read before is dropped: the next round's table may be made where it was.
+        source->SetDataSet(next.get());
+        table.swap(next);
+        next.reset();
+        run_messages();
+        EXPECT_EQ(Picture(*tree), full);
+        tree->Items()->GetFirstNode()->Expand(false);
+        EXPECT_NE(tree->Items()->GetFirstNode()->GetFirstChild(), nullptr);
+        ExpectSettled();
+        Application().ShownErrors.clear();
+        source->SetDataSet(query.get());
+        run_messages();
+        ASSERT_EQ(Application().ShownErrors.size(), 1u);
+        EXPECT_EQ(Application().ShownErrors[0], "Invalid class typecast");
+        EXPECT_FALSE(query->ControlsDisabled());
+    }
+    source->SetDataSet(nullptr);
+}
+
 TEST_F(TreeLoadingTest, RemovingTheDataSourceEmptiesTheTree) {
     OpenOrganization();
     Bind();
