@@ -274,17 +274,48 @@ void TBitmap::SetSize(int width, int height) {
     if (width < 0 || height < 0 || int64_t{width} * height > MaxPixels)
         RaiseRes<EInvalidGraphic>(SInvalidImage, {std::string("invalid bitmap size")});
     if (width == FWidth && height == FHeight) return;
-    std::vector<uint32_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
+    size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
     int commonW = std::min(width, FWidth);
     int commonH = std::min(height, FHeight);
-    for (int y = 0; y < commonH; ++y)
-        std::copy_n(FPixels.begin() + static_cast<ptrdiff_t>(y) * FWidth, commonW,
-                    pixels.begin() + static_cast<ptrdiff_t>(y) * width);
-    FPixels = std::move(pixels);
+    // A size that fits in the memory held (a control's surface losing a scroll bar's width, say)
+    // is laid out in place: a fresh block would cost zeroing and first-touch page faults.
+    if (count <= FPixels.capacity() && count * 2 >= FPixels.capacity()) {
+        RelayoutPixels(width, height, commonW, commonH);
+    } else {
+        std::vector<uint32_t> pixels(count, 0);
+        for (int y = 0; y < commonH; ++y)
+            std::copy_n(FPixels.begin() + static_cast<ptrdiff_t>(y) * FWidth, commonW,
+                        pixels.begin() + static_cast<ptrdiff_t>(y) * width);
+        FPixels = std::move(pixels);
+    }
     FWidth = width;
     FHeight = height;
     if (FCanvas) FCanvas->ResetClip();
     Changed();
+}
+
+// The common area's rows moved to their places for width (rows that move towards the start are
+// moved first to last, those that move towards the end last to first, so no row is overwritten
+// before it has moved); everything else becomes 0, as in a fresh block.
+void TBitmap::RelayoutPixels(int width, int height, int commonW, int commonH) {
+    size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
+    if (count > FPixels.size()) FPixels.resize(count);
+    uint32_t* data = FPixels.data();
+    auto moveRow = [&](int y) {
+        uint32_t* to = data + static_cast<size_t>(y) * static_cast<size_t>(width);
+        std::memmove(to, data + static_cast<size_t>(y) * static_cast<size_t>(FWidth),
+                     static_cast<size_t>(commonW) * sizeof(uint32_t));
+        std::fill(to + commonW, to + width, 0U);
+    };
+    if (width <= FWidth) {
+        for (int y = 0; y < commonH; ++y)
+            moveRow(y);
+    } else {
+        for (int y = commonH - 1; y >= 0; --y)
+            moveRow(y);
+    }
+    std::fill(data + static_cast<size_t>(commonH) * static_cast<size_t>(width), data + count, 0U);
+    FPixels.resize(count);
 }
 
 TCanvas* TBitmap::Canvas() {

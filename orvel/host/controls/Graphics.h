@@ -274,6 +274,7 @@ private:
     friend class TCanvas;
     void LoadPng(TStream& stream);
     void MarkSeeThrough(TPngImage& image);
+    void RelayoutPixels(int width, int height, int commonW, int commonH);
     int FWidth = 0;
     int FHeight = 0;
     std::vector<uint32_t> FPixels;

@@ -101,13 +101,11 @@ int64_t TTableIdentity::HandleOf(const std::vector<Variant>& values,
         auto field = std::find_if(FIntegerHandles.begin(), FIntegerHandles.end(),
                                   [no](const auto& entry) { return entry.first == no; });
         if (field == FIntegerHandles.end())
-            field = FIntegerHandles.emplace(FIntegerHandles.end(), no,
-                                            std::unordered_map<int64_t, int64_t>());
+            field = FIntegerHandles.emplace(FIntegerHandles.end(), no, TIntegerHandleMap());
         int64_t value = values[static_cast<std::size_t>(no)].AsInt64();
-        auto it = field->second.find(value);
-        if (it != field->second.end()) return it->second;
+        if (int64_t known = field->second.Find(value)) return known;
         int64_t handle = NewHandle(values, fieldNos);
-        field->second.emplace(value, handle);
+        field->second.Add(value, handle);
         return handle;
     }
     // The fields are part of the key: a view's records are named by the fields it is ordered by,

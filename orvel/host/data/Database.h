@@ -6,6 +6,7 @@
 #include "orvel/host/core/TypInfo.h"
 #include "orvel/host/core/Variant.h"
 #include "orvel/host/data/DBCommon.h"
+#include "orvel/host/data/IntegerHandleMap.h"
 #include "orvel/host/data/sql/SqlEngine.h"
 
 #include <algorithm>
@@ -70,7 +71,7 @@ private:
     std::string FEncoded;    // reused for every lookup
     // Keys of one integer field (the usual key) by field and value: no encoding, and neighbouring
     // values stay neighbours in memory, where a scan of a range reads them one after another.
-    std::vector<std::pair<int, std::unordered_map<int64_t, int64_t>>> FIntegerHandles;
+    std::vector<std::pair<int, TIntegerHandleMap>> FIntegerHandles;
     int64_t NewHandle(const std::vector<Variant>& values, const std::vector<int>& fieldNos);
 };
 

@@ -1188,7 +1188,7 @@ void TTable::BeginLookAhead(const std::string& rangeFields, const std::string& k
     FLookAhead.KeyFields = std::move(byPlace);
     FLookAhead.RowsEach = rowsEach;
     FLookAhead.Columns = AheadColumns();
-    FLookAhead.ColumnList = ColumnListOf(FLookAhead.Columns);
+    FLookAhead.ColumnList = AheadColumnList(FLookAhead.Columns);
     FLookAhead.Active = true;
 }
 
@@ -1218,7 +1218,11 @@ bool TTable::AheadFields(const std::string& rangeFields, const std::string& keyF
         int at = IndexPosition(ranged[i]);
         if (at < 0 || at >= static_cast<int>(n) || byPlace[static_cast<std::size_t>(at)])
             return false;
-        if (ranged[i]->DataType() != keys[i]->DataType() || keys[i]->IsBlob()) return false;
+        // A key field is read by its own column, which also gives the value its range matches
+        // (a field that is the row id has no column of that name).
+        if (ranged[i]->DataType() != keys[i]->DataType() || keys[i]->IsBlob() ||
+            keys[i]->FieldNo() == FRowIdAliasField)
+            return false;
         byPlace[static_cast<std::size_t>(at)] = keys[i];
     }
     return true;
@@ -1231,6 +1235,48 @@ std::vector<int> TTable::AheadColumns() const {
     for (int i = 0; i < FieldCount(); ++i)
         if (FieldDemanded(i) || !Fields(i)->IsBlob()) columns.push_back(i);
     return columns;
+}
+
+std::string TTable::AheadColumnList(const std::vector<int>& fields) const {
+    if (FRowIdKeyed) return ColumnListOf(fields);
+    std::string list;
+    for (int i : fields)
+        list += (list.empty() ? "" : ", ") + Quote(Fields(i)->FieldName());
+    return list;
+}
+
+int TTable::AheadRowWidth(const std::vector<int>& fields) const {
+    if (!FRowIdKeyed) return static_cast<int>(fields.size());
+    return 1 + static_cast<int>(fields.size()) -
+           (std::find(fields.begin(), fields.end(), FRowIdAliasField) != fields.end());
+}
+
+void TTable::ReadAheadColumns(const TSqlStatement& stmt, TRecordData& out, int first,
+                              const std::vector<int>& fields) const {
+    if (FRowIdKeyed) {
+        ReadColumns(stmt, out, first, fields);
+        return;
+    }
+    out.Values.resize(static_cast<std::size_t>(FieldCount()));
+    std::size_t next = 0;
+    int column = first;
+    for (std::size_t i = 0; i < out.Values.size(); ++i) {
+        if (next < fields.size() && fields[next] == static_cast<int>(i)) {
+            ++next;
+            ReadColumn(stmt, column++, out.Values[i]);
+        } else if (!out.Values[i].IsEmpty()) {
+            out.Values[i].Clear();
+        }
+    }
+    NameRecord(out);
+}
+
+std::string TTable::AheadMatch(const std::vector<TField*>& keyFields) const {
+    std::string match;
+    for (std::size_t i = 0; i < keyFields.size(); ++i)
+        match += (i ? " AND " : "") + Quote(FIndexFields[i]->FieldName()) + " = s." +
+                 Quote(keyFields[i]->FieldName());
+    return match;
 }
 
 void TTable::EndLookAhead(bool keepRows) {
@@ -1442,13 +1488,7 @@ std::string TTable::PrefixedOrder(const std::string& prefix) const {
 void TTable::ReadAhead() {
     if (AdoptLevel()) return;
     const std::string& columns = FLookAhead.ColumnList;
-    std::size_t n = FLookAhead.KeyFields.size();
-    std::string keys, match;
-    for (std::size_t i = 0; i < n; ++i) {
-        std::string alias = "orvel_k" + std::to_string(i);
-        keys += Quote(FLookAhead.KeyFields[i]->FieldName()) + " AS " + alias + ", ";
-        match += (i ? " AND " : "") + Quote(FIndexFields[i]->FieldName()) + " = s." + alias;
-    }
+    std::string match = AheadMatch(FLookAhead.KeyFields);
     std::string order = OrderBy(0, true);
     TSqlText sql;
     std::string each = std::to_string(FLookAhead.RowsEach);
@@ -1457,17 +1497,15 @@ void TTable::ReadAhead() {
     std::string number = one ? "1" : "row_number() OVER (" + order.substr(1) + ")";
     sql.Params = FLookAhead.Source.Params;
     // The scan's first look-ahead also reads the record the scan began on, after the others
-    // (marked 1, its keys Null: it opens no range).
-    std::string nulls;
-    for (std::size_t i = 0; i < n; ++i)
-        nulls += "NULL, ";
+    // (marked 1: it opens no range).
     TSqlText scanStart;
-    bool withBack = AddScanStart(scanStart, nulls);
+    bool withBack = AddScanStart(scanStart);
     std::string source =
-        "SELECT " + keys + columns + " FROM " + FQuotedTable + " WHERE " + FLookAhead.Source.Text;
+        "SELECT " + columns + " FROM " + FQuotedTable + " WHERE " + FLookAhead.Source.Text;
     if (withBack) {
         source = "SELECT 0 AS orvel_x, " + source.substr(7) + " UNION ALL " + scanStart.Text;
         sql.Params.insert(sql.Params.end(), scanStart.Params.begin(), scanStart.Params.end());
+        match = "s.orvel_x = 0 AND " + match;
     }
     sql.Add("SELECT s.*, c.* FROM (" + source + ") s LEFT JOIN LATERAL (SELECT " + columns + ", " +
             number + " AS orvel_n FROM " + FQuotedTable + " WHERE " + match + order + " LIMIT " +
@@ -1476,11 +1514,8 @@ void TTable::ReadAhead() {
     TSqlStatement& stmt = Statement(sql.Text);
     TResetGuard guard{stmt};
     BindAll(stmt, sql);
-    int width = 1 + static_cast<int>(FLookAhead.Columns.size()) -
-                (std::find(FLookAhead.Columns.begin(), FLookAhead.Columns.end(),
-                           FRowIdAliasField) != FLookAhead.Columns.end());
-    int keysAt = withBack ? 1 : 0;
-    int sourceAt = keysAt + static_cast<int>(n), rowAt = sourceAt + width, numberAt = rowAt + width;
+    int width = AheadRowWidth(FLookAhead.Columns);
+    int sourceAt = withBack ? 1 : 0, rowAt = sourceAt + width, numberAt = rowAt + width;
     TAheadRange* range = nullptr;
     uint64_t version = 0;
     bool top = withBack && FScanStartAtTop && DataVersion(version);
@@ -1488,11 +1523,11 @@ void TTable::ReadAhead() {
     std::vector<TRecordData> back;
     while (stmt.Step()) {
         if (!withBack || stmt.ColumnInt64(0) != 1) {
-            TakeAheadRow(stmt, keysAt, sourceAt, rowAt, numberAt, range);
+            TakeAheadRow(stmt, sourceAt, rowAt, numberAt, range);
             continue;
         }
         TRecordData& record = back.emplace_back();
-        ReadColumns(stmt, record, sourceAt, FLookAhead.Columns);
+        ReadAheadColumns(stmt, record, sourceAt, FLookAhead.Columns);
         if (back.size() == 1) KeepSingle(record);
     }
     FinishAheadRange(range);
@@ -1504,8 +1539,8 @@ void TTable::ReadAhead() {
     }
 }
 
-void TTable::TakeAheadRow(const TSqlStatement& stmt, int keysAt, int sourceAt, int rowAt,
-                          int numberAt, TAheadRange*& range) {
+void TTable::TakeAheadRow(const TSqlStatement& stmt, int sourceAt, int rowAt, int numberAt,
+                          TAheadRange*& range) {
     auto next = [](std::vector<TRecordData>& rows, std::size_t& count) -> TRecordData& {
         if (count == rows.size()) rows.emplace_back();
         return rows[count++];
@@ -1516,15 +1551,14 @@ void TTable::TakeAheadRow(const TSqlStatement& stmt, int keysAt, int sourceAt, i
     if (number <= 1) {
         FinishAheadRange(range);
         TRecordData& record = next(FLookAhead.SourceRows, FLookAhead.SourceCount);
-        ReadColumns(stmt, record, sourceAt, FLookAhead.Columns);
+        ReadAheadColumns(stmt, record, sourceAt, FLookAhead.Columns);
         FLookAhead.SourcePlace[record.RowId] = FLookAhead.SourceCount - 1;
+        // The range of a record is that of its key fields' values as read.
         std::string key;
-        Variant value;
         bool usable = true;
-        for (std::size_t i = 0; i < FLookAhead.KeyFields.size() && usable; ++i) {
-            ReadColumn(stmt, keysAt + static_cast<int>(i), value);
-            usable = AppendKeyPart(key, value);
-        }
+        for (std::size_t i = 0; i < FLookAhead.KeyFields.size() && usable; ++i)
+            usable = AppendKeyPart(
+                key, record.Values[static_cast<std::size_t>(FLookAhead.KeyFields[i]->FieldNo())]);
         // Several records of one key: the first gave its range.
         auto [it, added] = usable ? FLookAhead.Ranges.try_emplace(std::move(key))
                                   : std::pair{FLookAhead.Ranges.end(), false};
@@ -1532,7 +1566,8 @@ void TTable::TakeAheadRow(const TSqlStatement& stmt, int keysAt, int sourceAt, i
         if (range) range->First = FLookAhead.RangeCount;
     }
     if (!range || !joined) return;
-    ReadColumns(stmt, next(FLookAhead.RangeRows, FLookAhead.RangeCount), rowAt, FLookAhead.Columns);
+    ReadAheadColumns(stmt, next(FLookAhead.RangeRows, FLookAhead.RangeCount), rowAt,
+                     FLookAhead.Columns);
     ++range->Count;
 }
 
@@ -1587,13 +1622,8 @@ void TTable::ReadLevelsAhead(const std::string& rangeFields, const std::string& 
         values.push_back(std::move(parts));
     }
     std::vector<int> columnFields = AheadColumns();
-    std::string columns = ColumnListOf(columnFields);
-    std::string keyList, match;
-    for (std::size_t i = 0; i < n; ++i) {
-        std::string alias = "orvel_k" + std::to_string(i);
-        keyList += Quote(byPlace[i]->FieldName()) + " AS " + alias + ", ";
-        match += (i ? " AND " : "") + Quote(FIndexFields[i]->FieldName()) + " = s." + alias;
-    }
+    std::string columns = AheadColumnList(columnFields);
+    std::string match = AheadMatch(byPlace);
     std::string order = OrderBy(0, true);
     bool one = rowsEach == 1;
     std::string number = one ? "1" : "row_number() OVER (" + order.substr(1) + ")";
@@ -1601,7 +1631,7 @@ void TTable::ReadLevelsAhead(const std::string& rangeFields, const std::string& 
     std::string source;
     for (std::size_t level = 0; level < values.size(); ++level) {
         source += (level ? " UNION ALL " : "") + std::string("SELECT ") + std::to_string(level) +
-                  " AS orvel_l, " + keyList + columns + " FROM " + FQuotedTable + " WHERE ";
+                  " AS orvel_l, " + columns + " FROM " + FQuotedTable + " WHERE ";
         for (std::size_t i = 0; i < n; ++i) {
             source += (i ? " AND " : "") + Quote(FIndexFields[i]->FieldName()) + " = ?";
             sql.Params.emplace_back(values[level][i], FIndexFields[i]);
@@ -1639,11 +1669,8 @@ void TTable::ReadLevelsAhead(const std::string& rangeFields, const std::string& 
     TSqlStatement& stmt = Statement(sql.Text);
     TResetGuard guard{stmt};
     BindAll(stmt, sql);
-    int width = 1 + static_cast<int>(columnFields.size()) -
-                (std::find(columnFields.begin(), columnFields.end(), FRowIdAliasField) !=
-                 columnFields.end());
-    int keysAt = 1, sourceAt = keysAt + static_cast<int>(n), rowAt = sourceAt + width,
-        numberAt = rowAt + width;
+    int width = AheadRowWidth(columnFields);
+    int sourceAt = 1, rowAt = sourceAt + width, numberAt = rowAt + width;
     TAheadRange* range = nullptr;
     std::size_t current = 0;
     while (stmt.Step()) {
@@ -1655,7 +1682,7 @@ void TTable::ReadLevelsAhead(const std::string& rangeFields, const std::string& 
             DropLookAhead();
             current = level;
         }
-        TakeAheadRow(stmt, keysAt, sourceAt, rowAt, numberAt, range);
+        TakeAheadRow(stmt, sourceAt, rowAt, numberAt, range);
     }
     FinishAheadRange(range);
     SwapAheadRows(levels[current]);
@@ -1693,20 +1720,20 @@ bool TTable::AdoptLevel() {
     return false;
 }
 
-// The text after SELECT that reads the record the scan began on (the key columns' places taken by
-// keyNulls), once per scan, unless it was read in this scan already; false when there is none.
-bool TTable::AddScanStart(TSqlText& sql, const std::string& keyNulls) {
+// The statement that reads the record the scan began on (its rows marked 1, in the look-ahead's
+// columns), once per scan, unless it was read in this scan already; false when there is none.
+bool TTable::AddScanStart(TSqlText& sql) {
     if (!FScanStartHeld) return false;
     int64_t handle = FScanStart;
     FScanStartHeld = false;
     if (FScanStartAtTop) {
-        sql.Add("(SELECT 1, " + keyNulls + FLookAhead.ColumnList + " FROM " + FQuotedTable +
-                OrderBy(0, true) + " LIMIT " + std::to_string(kTableStartRows) + ")");
+        sql.Add("(SELECT 1, " + FLookAhead.ColumnList + " FROM " + FQuotedTable + OrderBy(0, true) +
+                " LIMIT " + std::to_string(kTableStartRows) + ")");
         return true;
     }
     if (FindSingle([handle](const TRecordData& kept) { return kept.RowId == handle; }))
         return false;
-    sql.Add("SELECT 1, " + keyNulls + FLookAhead.ColumnList + " FROM " + FQuotedTable + " WHERE ");
+    sql.Add("SELECT 1, " + FLookAhead.ColumnList + " FROM " + FQuotedTable + " WHERE ");
     return AddIdentityCondition(sql, handle);
 }
 

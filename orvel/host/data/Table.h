@@ -336,8 +336,16 @@ private:
     bool AheadFields(const std::string& rangeFields, const std::string& keyFields,
                      std::vector<TField*>& byPlace) const;
     std::vector<int> AheadColumns() const;
+    // The columns of fields in a look-ahead row: the row id only where it names the records (a
+    // record named by its key gets its handle from the key's columns).
+    std::string AheadColumnList(const std::vector<int>& fields) const;
+    int AheadRowWidth(const std::vector<int>& fields) const;
+    void ReadAheadColumns(const TSqlStatement& stmt, TRecordData& out, int first,
+                          const std::vector<int>& fields) const;
+    // The condition joining a record of the source relation s to the rows of its range.
+    std::string AheadMatch(const std::vector<TField*>& keyFields) const;
     // Reads a row of a look-ahead statement into FLookAhead (range: the range being filled).
-    void TakeAheadRow(const TSqlStatement& stmt, int keysAt, int sourceAt, int rowAt, int numberAt,
+    void TakeAheadRow(const TSqlStatement& stmt, int sourceAt, int rowAt, int numberAt,
                       TAheadRange*& range);
     void FinishAheadRange(TAheadRange* range) const {
         if (range) range->Complete = static_cast<int>(range->Count) < FLookAhead.RowsEach;
@@ -355,7 +363,7 @@ private:
         bool Complete = false; // the table has no more records
         std::vector<TRecordData> Rows;
     } FTableStart;
-    bool AddScanStart(TSqlText& sql, const std::string& keyNulls);
+    bool AddScanStart(TSqlText& sql);
     // A bulk read (VisitRecords) is stepping through its statement.
     bool FVisiting = false;
 };

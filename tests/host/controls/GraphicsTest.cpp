@@ -51,6 +51,36 @@ TEST(Bitmap, ResizingKeepsTheCommonPartAndRefusesImpossibleSizes) {
     EXPECT_EQ(b.Pixel(1, 1), clWhite);
 }
 
+// Every resize, whether it fits the memory the bitmap holds or not, keeps each pixel of the common
+// area where it was and leaves every other pixel black.
+TEST(Bitmap, EachResizeKeepsTheCommonAreaAndBlacksOutTheRest) {
+    const std::vector<std::pair<int, int>> sizes = {
+        {40, 30}, {37, 30}, {40, 30}, {40, 26}, {33, 33}, {44, 20}, {12, 12}, {40, 30},
+        {39, 31}, {30, 39}, {0, 5},   {6, 0},   {5, 7},   {80, 60}, {81, 59}, {60, 80}};
+    TBitmap b;
+    int round = 0;
+    for (auto [width, height] : sizes) {
+        int oldW = b.Width(), oldH = b.Height();
+        ++round;
+        auto colorAt = [round](int x, int y) {
+            return static_cast<TColor>((round << 16) | (y << 8) | x);
+        };
+        for (int y = 0; y < oldH; ++y)
+            for (int x = 0; x < oldW; ++x)
+                b.SetPixel(x, y, colorAt(x, y));
+        b.SetSize(width, height);
+        ASSERT_EQ(b.Width(), width);
+        ASSERT_EQ(b.Height(), height);
+        int wrong = 0;
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) {
+                TColor expected = x < oldW && y < oldH ? colorAt(x, y) : clBlack;
+                wrong += b.Pixel(x, y) != expected;
+            }
+        EXPECT_EQ(wrong, 0) << oldW << "x" << oldH << " -> " << width << "x" << height;
+    }
+}
+
 TEST(Bitmap, TransparentColorIsTheBottomLeftPixelUnlessFixed) {
     TBitmap b;
     EXPECT_EQ(b.TransparentColor(), clNone);

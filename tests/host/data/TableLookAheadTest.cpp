@@ -502,5 +502,83 @@ TEST_F(TableLookAhead, ABulkReadsFirstRecordsAnswerTheMoveBackToTheFirst) {
     EXPECT_EQ(table->FieldByName("NAME")->GetAsString(), "Archive");
 }
 
+// What a reader sees of a level of UNITS under the look-ahead of rowsEach: the records of the
+// owner's range, then each one's own range read whole ("-" when empty).
+std::string UnitsLevelOf(TTable& t, const std::vector<Variant>& owner, int rowsEach) {
+    t.SetRange(owner, owner);
+    std::vector<std::vector<Variant>> keys;
+    std::string text;
+    {
+        TLookAheadScope scope(t, "OWNER_GROUP;OWNER_ID", "UNIT_GROUP;UNIT_ID", rowsEach);
+        for (t.First(); !t.Eof(); t.Next()) {
+            keys.push_back({Variant(t.FieldByName("UNIT_GROUP")->GetAsInteger()),
+                            Variant(t.FieldByName("UNIT_ID")->GetAsInteger())});
+            text += t.FieldByName("NAME")->GetAsString() + " ";
+        }
+        for (const std::vector<Variant>& key : keys) {
+            t.SetRange(key, key);
+            std::string range;
+            for (t.First(); !t.Eof(); t.Next())
+                range += (range.empty() ? "" : ",") + t.FieldByName("NAME")->GetAsString();
+            text += "[" + (range.empty() ? std::string("-") : range) + "]";
+        }
+    }
+    t.CancelRange();
+    return text;
+}
+
+std::string AllNames(TTable& t) {
+    std::string names;
+    for (t.First(); !t.Eof(); t.Next())
+        names += t.FieldByName("NAME")->GetAsString() + " ";
+    return names;
+}
+
+TEST_F(TableLookAhead, RangesOfATwoFieldKeyReadSeveralAheadAnswerAsReadAlone) {
+    db.CreateUnits();
+    // Alpha gets a third child: more than two, the rows read ahead of each range below.
+    db.Execute("INSERT INTO UNITS VALUES (4, 1, 1, 1, 'Eta', 2)");
+    const std::vector<Variant> top{Variant::Null(), Variant::Null()};
+    const std::vector<Variant> alpha{Variant(1), Variant(1)};
+    auto units = db.OpenTable("UNITS", "OWNER_GROUP;OWNER_ID");
+    auto plain = db.OpenTable("UNITS", "OWNER_GROUP;OWNER_ID");
+    plain->SetLookAheadMode(laOff);
+    for (TTable* t : {units.get(), plain.get()}) {
+        t->FieldByName("NAME")->GetAsString();
+        t->DisableControls(); // a scan that began on the table's first record, Alpha
+    }
+    int64_t before = RoundTrips();
+    std::string ahead = UnitsLevelOf(*units, top, 2);
+    int64_t aheadTrips = RoundTrips() - before;
+    // The scan's first records come back from the read as well, each once.
+    std::string first = AllNames(*units);
+    before = RoundTrips();
+    std::string alone = UnitsLevelOf(*plain, top, 2);
+    int64_t aloneTrips = RoundTrips() - before;
+    EXPECT_EQ(ahead, "Alpha Beta [Gamma,Delta,Eta][Zeta]");
+    EXPECT_EQ(ahead, alone);
+    EXPECT_EQ(first, AllNames(*plain));
+    EXPECT_EQ(UnitsLevelOf(*units, alpha, 1), UnitsLevelOf(*plain, alpha, 1));
+    EXPECT_EQ(UnitsLevelOf(*units, alpha, 2), "Gamma Delta Eta [-][Epsilon][-]");
+    if (db.OnPostgres()) {
+        EXPECT_LT(aheadTrips, aloneTrips); // the ranges were indeed answered from the read
+    }
+    for (TTable* t : {units.get(), plain.get()})
+        t->EnableControls();
+    if (!db.OnPostgres()) return;
+    // Another session renames, re-parents and adds between two scans: the next scan sees it.
+    std::unique_ptr<TSqlConnection> other = OpenSqlConnection(db.FileName());
+    other->Execute("UPDATE UNITS SET NAME = 'Zed' WHERE UNIT_GROUP = 3 AND UNIT_ID = 2; "
+                   "UPDATE UNITS SET OWNER_GROUP = 1, OWNER_ID = 2 WHERE UNIT_GROUP = 2 AND "
+                   "UNIT_ID = 1; INSERT INTO UNITS VALUES (0, 9, 1, 2, 'Omega', NULL)");
+    units->DisableControls();
+    std::string seen = UnitsLevelOf(*units, top, 2);
+    units->EnableControls();
+    EXPECT_EQ(seen, UnitsLevelOf(*plain, top, 2));
+    EXPECT_NE(seen.find("[Delta,Eta]"), std::string::npos) << seen;
+    EXPECT_NE(seen.find("Zed"), std::string::npos) << seen;
+    EXPECT_NE(seen.find("Omega"), std::string::npos) << seen;
+}
+
 } // namespace
 } // namespace orvel::test
