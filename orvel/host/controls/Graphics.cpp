@@ -283,6 +283,11 @@ void TBitmap::SetSize(int width, int height) {
     FPixels = std::move(pixels);
     FWidth = width;
     FHeight = height;
+    // A bitmap made from nothing is all black; one that kept a part of its pixels is not known.
+    if (commonW > 0 && commonH > 0)
+        ForgetSolid();
+    else
+        KnowSolid(0);
     if (FCanvas) FCanvas->ResetClip();
     Changed();
 }
@@ -299,22 +304,69 @@ TColor TBitmap::Pixel(int x, int y) const {
 
 void TBitmap::SetPixel(int x, int y, TColor color) {
     if (x < 0 || y < 0 || x >= FWidth || y >= FHeight) return;
-    FPixels[static_cast<size_t>(y) * FWidth + x] = Rgb(color);
+    const uint32_t rgb = Rgb(color);
+    FPixels[static_cast<size_t>(y) * FWidth + x] = rgb;
+    NoteWritten(y, x, x + 1, rgb);
 }
 
 uint32_t* TBitmap::ScanLine(int y) {
     if (y < 0 || y >= FHeight)
         RaiseRes<EInvalidGraphic>(SInvalidImage, {std::string("scan line index out of range")});
+    // Whoever holds the row may write anything anywhere in the pixels.
+    ForgetSolid();
     return FPixels.data() + static_cast<size_t>(y) * FWidth;
 }
 
 const uint32_t* TBitmap::ScanLine(int y) const {
-    return const_cast<TBitmap*>(this)->ScanLine(y);
+    if (y < 0 || y >= FHeight)
+        RaiseRes<EInvalidGraphic>(SInvalidImage, {std::string("scan line index out of range")});
+    return FPixels.data() + static_cast<size_t>(y) * FWidth;
 }
 
 void TBitmap::Fill(TColor color) {
-    std::fill(FPixels.begin(), FPixels.end(), Rgb(color));
+    const uint32_t rgb = Rgb(color);
+    std::fill(FPixels.begin(), FPixels.end(), rgb);
+    KnowSolid(rgb);
     Changed();
+}
+
+void TBitmap::KnowSolid(uint32_t rgb) {
+    FSolidKnown = true;
+    FSolidRgb = rgb;
+    FDirty.assign(static_cast<size_t>(FHeight), {0, 0});
+    FDirtyTop = FDirtyBottom = 0;
+}
+
+void TBitmap::ForgetSolid() {
+    FSolidKnown = false;
+    FDirty.clear();
+}
+
+void TBitmap::FillSolidWhole() {
+    for (int y = FDirtyTop; y < FDirtyBottom; ++y) {
+        auto& span = FDirty[static_cast<size_t>(y)];
+        if (span.first >= span.second) continue;
+        uint32_t* row = FPixels.data() + static_cast<size_t>(y) * FWidth;
+        std::fill(row + span.first, row + span.second, FSolidRgb);
+        span = {0, 0};
+    }
+    FDirtyTop = FDirtyBottom = 0;
+}
+
+void TBitmap::FillSolidSpan(int y, int left, int right) {
+    auto& span = FDirty[static_cast<size_t>(y)];
+    const int from = std::max(left, span.first), to = std::min(right, span.second);
+    if (from >= to) return; // every pixel of [left, right) holds the colour already
+    uint32_t* row = FPixels.data() + static_cast<size_t>(y) * FWidth;
+    std::fill(row + from, row + to, FSolidRgb);
+    // What stays to be written over is the part of the span the fill did not reach; a fill
+    // inside the span leaves it as it was.
+    if (left <= span.first && right >= span.second)
+        span = {0, 0};
+    else if (left <= span.first)
+        span.first = right;
+    else if (right >= span.second)
+        span.second = left;
 }
 
 TColor TBitmap::TransparentColor() const {
@@ -369,6 +421,7 @@ void TBitmap::LoadFromStream(TStream& stream) {
     FPixels = std::move(image.Pixels);
     FWidth = image.Width;
     FHeight = image.Height;
+    ForgetSolid();
     FPixelFormat = image.PixelFormat;
     if (FCanvas) FCanvas->ResetClip();
     Changed();
@@ -403,6 +456,7 @@ void TBitmap::LoadPng(TStream& stream) {
     FPixels = std::move(image.Pixels);
     FWidth = image.Width;
     FHeight = image.Height;
+    ForgetSolid();
     FPixelFormat = image.HasAlpha ? pf32bit : pf24bit;
     if (FCanvas) FCanvas->ResetClip();
     Changed();
@@ -462,6 +516,11 @@ void TBitmap::Assign(TPersistent* source) {
     FPixels = other->FPixels;
     FWidth = other->FWidth;
     FHeight = other->FHeight;
+    FSolidKnown = other->FSolidKnown;
+    FSolidRgb = other->FSolidRgb;
+    FDirty = other->FDirty;
+    FDirtyTop = other->FDirtyTop;
+    FDirtyBottom = other->FDirtyBottom;
     FTransparentColor = other->FTransparentColor;
     FTransparentMode = other->FTransparentMode;
     FTransparent = other->FTransparent;
@@ -586,36 +645,72 @@ bool TCanvas::Visible(int x, int y) const {
 void TCanvas::Plot(int x, int y, uint32_t rgb) {
     x -= FWindowOrg.X;
     y -= FWindowOrg.Y;
-    if (Visible(x, y)) FBitmap->FPixels[static_cast<size_t>(y) * FBitmap->Width() + x] = rgb;
+    if (!Visible(x, y)) return;
+    FBitmap->FPixels[static_cast<size_t>(y) * FBitmap->Width() + x] = rgb;
+    FBitmap->NoteWritten(y, x, x + 1, rgb);
 }
 
 // Fills the visible part of r a row at a time: the part inside the clip rectangle, less the
 // excluded rectangles. Filling is most of what painting does, so it writes whole spans rather
-// than testing each pixel, and a row without holes is a copy of the first such row (a block
-// copy writes wider than a fill loop does).
+// than testing each pixel. A fill of the whole bitmap is one block, and a fill in the colour the
+// bitmap is known to hold writes only over what was drawn since.
 void TCanvas::FillPlain(const TRect& r, uint32_t rgb) {
     TRect area;
     if (!IntersectRect(area, r, ClipRect())) return;
     // Target pixels from here on; ClipRect keeps the area inside the bitmap.
     OffsetRect(area, -FWindowOrg.X, -FWindowOrg.Y);
-    const auto width = static_cast<size_t>(FBitmap->Width());
+    TBitmap& bitmap = *FBitmap;
+    const bool solid = bitmap.FSolidKnown && rgb == bitmap.FSolidRgb;
+    if (!FExcluded.empty()) {
+        FillAroundHoles(area, rgb, solid);
+        return;
+    }
+    if (area == Rect(0, 0, bitmap.Width(), bitmap.Height())) {
+        if (solid) {
+            bitmap.FillSolidWhole();
+            return;
+        }
+        std::fill(bitmap.FPixels.begin(), bitmap.FPixels.end(), rgb);
+        bitmap.KnowSolid(rgb);
+        return;
+    }
+    if (solid) {
+        for (int y = area.Top; y < area.Bottom; ++y)
+            bitmap.FillSolidSpan(y, area.Left, area.Right);
+        return;
+    }
+    // A wide row is a block copy of the first one (it writes wider than a fill loop does); a
+    // narrow one is filled in place.
+    constexpr size_t CopyFrom = 64;
+    const auto width = static_cast<size_t>(bitmap.Width());
     const auto span = static_cast<size_t>(area.Right - area.Left);
-    const uint32_t* filled = nullptr; // a whole span of this area already written
+    uint32_t* first = bitmap.FPixels.data() + static_cast<size_t>(area.Top) * width + area.Left;
+    std::fill(first, first + span, rgb);
+    for (int y = area.Top + 1; y < area.Bottom; ++y) {
+        uint32_t* to = bitmap.FPixels.data() + static_cast<size_t>(y) * width + area.Left;
+        if (span >= CopyFrom)
+            std::memcpy(to, first, span * sizeof(uint32_t));
+        else
+            std::fill(to, to + span, rgb);
+    }
+    if (bitmap.FSolidKnown)
+        for (int y = area.Top; y < area.Bottom; ++y)
+            bitmap.NoteWritten(y, area.Left, area.Right, rgb);
+}
+
+// FillPlain's area (target pixels) with the excluded rectangles left out.
+void TCanvas::FillAroundHoles(const TRect& area, uint32_t rgb, bool solid) {
+    TBitmap& bitmap = *FBitmap;
+    const auto width = static_cast<size_t>(bitmap.Width());
     std::vector<std::pair<int, int>> holes;
     for (int y = area.Top; y < area.Bottom; ++y) {
-        uint32_t* row = FBitmap->FPixels.data() + static_cast<size_t>(y) * width;
+        uint32_t* row = bitmap.FPixels.data() + static_cast<size_t>(y) * width;
         holes.clear();
         for (const TRect& e : FExcluded)
             if (y >= e.Top && y < e.Bottom && e.Left < area.Right && e.Right > area.Left)
                 holes.emplace_back(std::max(e.Left, area.Left), std::min(e.Right, area.Right));
-        if (holes.empty()) {
-            uint32_t* to = row + area.Left;
-            if (filled) {
-                std::memcpy(to, filled, span * sizeof(uint32_t));
-            } else {
-                std::fill(to, to + span, rgb);
-                filled = to;
-            }
+        if (holes.empty() && solid) {
+            bitmap.FillSolidSpan(y, area.Left, area.Right);
             continue;
         }
         std::sort(holes.begin(), holes.end());
@@ -625,6 +720,7 @@ void TCanvas::FillPlain(const TRect& r, uint32_t rgb) {
             x = std::max(x, to);
         }
         if (x < area.Right) std::fill(row + x, row + area.Right, rgb);
+        bitmap.NoteWritten(y, area.Left, area.Right, rgb);
     }
 }
 
@@ -780,9 +876,11 @@ void TCanvas::DrawText(int x, int y, const std::string& text) {
             uint32_t* row = FBitmap->FPixels.data() + static_cast<size_t>(ty) * FBitmap->Width();
             for (int tx = left; tx < right; ++tx)
                 row[tx] = c;
+            FBitmap->NoteWritten(ty, left, right, c);
         }
     };
     int cx = x;
+    int directLeft = std::numeric_limits<int>::max(), directRight = 0, directTop = 0;
     for (char32_t ch : DecodeUtf8(text)) {
         const uint8_t* rows = GlyphOf(ch);
         // The glyph starts one row below the top of its cell; bold doubles each column. A glyph
@@ -796,6 +894,12 @@ void TCanvas::DrawText(int x, int y, const std::string& text) {
                 for (int col = 0; col < GlyphWidth; ++col)
                     if (rows[row] & (0x10 >> col)) line[col] = c;
             }
+            // The glyphs written directly are noted once for the whole text.
+            if (gx < directLeft) {
+                directLeft = gx;
+                directTop = gy;
+            }
+            directRight = gx + GlyphWidth;
         } else {
             for (int row = 0; row < GlyphRows; ++row)
                 for (int col = 0; col < GlyphWidth; ++col)
@@ -805,6 +909,9 @@ void TCanvas::DrawText(int x, int y, const std::string& text) {
         if (style & fsStrikeOut) FillPlain(Bounds(cx, y + 4 * s, cellW, s), c);
         cx += cellW;
     }
+    if (directLeft < directRight)
+        for (int row = 0; row < GlyphRows; ++row)
+            FBitmap->NoteWritten(directTop + row, directLeft, directRight, c);
 }
 
 void TCanvas::DrawFaceText(THostFace& face, int x, int y, const std::string& text) {
