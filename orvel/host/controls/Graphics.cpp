@@ -333,7 +333,7 @@ void TBitmap::Fill(TColor color) {
 void TBitmap::KnowSolid(uint32_t rgb) {
     FSolidKnown = true;
     FSolidRgb = rgb;
-    FDirty.assign(static_cast<size_t>(FHeight), {0, 0});
+    FDirty.assign(static_cast<size_t>(FHeight), NoSpan);
     FDirtyTop = FDirtyBottom = 0;
 }
 
@@ -342,13 +342,24 @@ void TBitmap::ForgetSolid() {
     FDirty.clear();
 }
 
+void TBitmap::NoteDrawnArea(const TRect& area) {
+    if (!FSolidKnown || area.IsEmpty()) return;
+    NoteDrawn(area.Top, area.Left, area.Right);
+    for (int y = area.Top + 1; y < area.Bottom; ++y) {
+        auto& span = FDirty[static_cast<size_t>(y)];
+        span.first = std::min(span.first, area.Left);
+        span.second = std::max(span.second, area.Right);
+    }
+    FDirtyBottom = std::max(FDirtyBottom, area.Bottom);
+}
+
 void TBitmap::FillSolidWhole() {
     for (int y = FDirtyTop; y < FDirtyBottom; ++y) {
         auto& span = FDirty[static_cast<size_t>(y)];
         if (span.first >= span.second) continue;
         uint32_t* row = FPixels.data() + static_cast<size_t>(y) * FWidth;
         std::fill(row + span.first, row + span.second, FSolidRgb);
-        span = {0, 0};
+        span = NoSpan;
     }
     FDirtyTop = FDirtyBottom = 0;
 }
@@ -362,7 +373,7 @@ void TBitmap::FillSolidSpan(int y, int left, int right) {
     // What stays to be written over is the part of the span the fill did not reach; a fill
     // inside the span leaves it as it was.
     if (left <= span.first && right >= span.second)
-        span = {0, 0};
+        span = NoSpan;
     else if (left <= span.first)
         span.first = right;
     else if (right >= span.second)
@@ -647,8 +658,32 @@ void TCanvas::Plot(int x, int y, uint32_t rgb) {
     y -= FWindowOrg.Y;
     if (!Visible(x, y)) return;
     FBitmap->FPixels[static_cast<size_t>(y) * FBitmap->Width() + x] = rgb;
-    FBitmap->NoteWritten(y, x, x + 1, rgb);
+    if (!FAreaNoted) FBitmap->NoteWritten(y, x, x + 1, rgb);
 }
+
+void TCanvas::NoteArea(const TRect& logical) {
+    TRect area;
+    if (!FBitmap || !IntersectRect(area, logical, ClipRect())) return;
+    OffsetRect(area, -FWindowOrg.X, -FWindowOrg.Y);
+    FBitmap->NoteDrawnArea(area);
+}
+
+namespace {
+
+// Plots of a canvas whose area was noted beforehand, for the lifetime of the object.
+class TAreaNoted {
+public:
+    explicit TAreaNoted(bool& flag) : FFlag(flag), FWas(flag) { FFlag = true; }
+    ~TAreaNoted() { FFlag = FWas; }
+    TAreaNoted(const TAreaNoted&) = delete;
+    TAreaNoted& operator=(const TAreaNoted&) = delete;
+
+private:
+    bool& FFlag;
+    bool FWas;
+};
+
+} // namespace
 
 // Fills the visible part of r a row at a time: the part inside the clip rectangle, less the
 // excluded rectangles. Filling is most of what painting does, so it writes whole spans rather
@@ -820,6 +855,8 @@ void TCanvas::DrawBitmapPixels(const TRect& dest, const TBitmap& source, bool st
     const int64_t dw = dest.Width(), dh = dest.Height();
     const bool transparent = source.Transparent() && source.TransparentColor() != clNone;
     const uint32_t key = transparent ? Rgb(source.TransparentColor()) : 0;
+    NoteArea(area);
+    TAreaNoted noted(FAreaNoted);
     for (int y = area.Top; y < area.Bottom; ++y) {
         int64_t sy = stretch ? (2 * (y - dest.Top) + 1) * sh / (2 * dh) : y - dest.Top;
         for (int x = area.Left; x < area.Right; ++x) {
@@ -920,6 +957,8 @@ void TCanvas::DrawFaceText(THostFace& face, int x, int y, const std::string& tex
     int pen = x;
     for (char32_t ch : DecodeUtf8(text)) {
         const THostGlyph& glyph = face.Glyph(ch);
+        NoteArea(Bounds(pen + glyph.Left, baseline - glyph.Top, glyph.Width, glyph.Height));
+        TAreaNoted noted(FAreaNoted);
         for (int row = 0; row < glyph.Height; ++row) {
             const uint8_t* coverage = glyph.Coverage.data() + row * glyph.Width;
             for (int col = 0; col < glyph.Width; ++col)

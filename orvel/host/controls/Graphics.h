@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <string>
 #include <utility>
@@ -284,6 +285,10 @@ private:
     void ForgetSolid();
     void NoteWritten(int y, int left, int right, uint32_t rgb) {
         if (!FSolidKnown || rgb == FSolidRgb) return;
+        NoteDrawn(y, left, right);
+    }
+    void NoteDrawn(int y, int left, int right) {
+        if (!FSolidKnown) return;
         if (FDirtyTop >= FDirtyBottom) {
             FDirtyTop = y;
             FDirtyBottom = y + 1;
@@ -292,13 +297,14 @@ private:
             FDirtyBottom = std::max(FDirtyBottom, y + 1);
         }
         auto& span = FDirty[static_cast<size_t>(y)];
-        if (span.first >= span.second) {
-            span = {left, right};
-            return;
-        }
         span.first = std::min(span.first, left);
         span.second = std::max(span.second, right);
     }
+    // NoteDrawn for every row of a non-empty area inside the bitmap (target pixels).
+    void NoteDrawnArea(const TRect& area);
+    // A row nothing was drawn on: any span joined to it is the other span.
+    static constexpr std::pair<int, int> NoSpan{std::numeric_limits<int>::max(),
+                                                std::numeric_limits<int>::min()};
     // Fills columns [left, right) of row y with the known solid colour, writing only the pixels
     // that may differ from it.
     void FillSolidSpan(int y, int left, int right);
@@ -400,6 +406,8 @@ public:
 private:
     bool Visible(int x, int y) const;
     void Plot(int x, int y, uint32_t rgb);
+    // Notes on the bitmap that the visible part of a logical rectangle may be drawn on.
+    void NoteArea(const TRect& logical);
     void FillPlain(const TRect& r, uint32_t rgb);
     void FillAroundHoles(const TRect& area, uint32_t rgb, bool solid);
     void DrawBitmapPixels(const TRect& dest, const TBitmap& source, bool stretch);
@@ -418,6 +426,8 @@ private:
     bool FClipped = false; // FClipRect narrows the target (target pixels)
     TRect FClipRect;
     std::vector<TRect> FExcluded; // target pixels
+    // Set while a drawing that noted its whole area on the bitmap beforehand plots its points.
+    bool FAreaNoted = false;
     std::vector<TFrameControlCall> FFrameControlLog;
 };
 
