@@ -290,6 +290,11 @@ void TBitmap::SetSize(int width, int height) {
     }
     FWidth = width;
     FHeight = height;
+    // A bitmap made from nothing is all black; one that kept a part of its pixels is not known.
+    if (commonW > 0 && commonH > 0)
+        ForgetSolid();
+    else
+        KnowSolid(0);
     if (FCanvas) FCanvas->ResetClip();
     Changed();
 }
@@ -330,22 +335,80 @@ TColor TBitmap::Pixel(int x, int y) const {
 
 void TBitmap::SetPixel(int x, int y, TColor color) {
     if (x < 0 || y < 0 || x >= FWidth || y >= FHeight) return;
-    FPixels[static_cast<size_t>(y) * FWidth + x] = Rgb(color);
+    const uint32_t rgb = Rgb(color);
+    FPixels[static_cast<size_t>(y) * FWidth + x] = rgb;
+    NoteWritten(y, x, x + 1, rgb);
 }
 
 uint32_t* TBitmap::ScanLine(int y) {
     if (y < 0 || y >= FHeight)
         RaiseRes<EInvalidGraphic>(SInvalidImage, {std::string("scan line index out of range")});
+    // Whoever holds the row may write anything anywhere in the pixels.
+    ForgetSolid();
     return FPixels.data() + static_cast<size_t>(y) * FWidth;
 }
 
 const uint32_t* TBitmap::ScanLine(int y) const {
-    return const_cast<TBitmap*>(this)->ScanLine(y);
+    if (y < 0 || y >= FHeight)
+        RaiseRes<EInvalidGraphic>(SInvalidImage, {std::string("scan line index out of range")});
+    return FPixels.data() + static_cast<size_t>(y) * FWidth;
 }
 
 void TBitmap::Fill(TColor color) {
-    std::fill(FPixels.begin(), FPixels.end(), Rgb(color));
+    const uint32_t rgb = Rgb(color);
+    std::fill(FPixels.begin(), FPixels.end(), rgb);
+    KnowSolid(rgb);
     Changed();
+}
+
+void TBitmap::KnowSolid(uint32_t rgb) {
+    FSolidKnown = true;
+    FSolidRgb = rgb;
+    FDirty.assign(static_cast<size_t>(FHeight), NoSpan);
+    FDirtyTop = FDirtyBottom = 0;
+}
+
+void TBitmap::ForgetSolid() {
+    FSolidKnown = false;
+    FDirty.clear();
+}
+
+void TBitmap::NoteDrawnArea(const TRect& area) {
+    if (!FSolidKnown || area.IsEmpty()) return;
+    NoteDrawn(area.Top, area.Left, area.Right);
+    for (int y = area.Top + 1; y < area.Bottom; ++y) {
+        auto& span = FDirty[static_cast<size_t>(y)];
+        span.first = std::min(span.first, area.Left);
+        span.second = std::max(span.second, area.Right);
+    }
+    FDirtyBottom = std::max(FDirtyBottom, area.Bottom);
+}
+
+void TBitmap::FillSolidWhole() {
+    for (int y = FDirtyTop; y < FDirtyBottom; ++y) {
+        auto& span = FDirty[static_cast<size_t>(y)];
+        if (span.first >= span.second) continue;
+        uint32_t* row = FPixels.data() + static_cast<size_t>(y) * FWidth;
+        std::fill(row + span.first, row + span.second, FSolidRgb);
+        span = NoSpan;
+    }
+    FDirtyTop = FDirtyBottom = 0;
+}
+
+void TBitmap::FillSolidSpan(int y, int left, int right) {
+    auto& span = FDirty[static_cast<size_t>(y)];
+    const int from = std::max(left, span.first), to = std::min(right, span.second);
+    if (from >= to) return; // every pixel of [left, right) holds the colour already
+    uint32_t* row = FPixels.data() + static_cast<size_t>(y) * FWidth;
+    std::fill(row + from, row + to, FSolidRgb);
+    // What stays to be written over is the part of the span the fill did not reach; a fill
+    // inside the span leaves it as it was.
+    if (left <= span.first && right >= span.second)
+        span = NoSpan;
+    else if (left <= span.first)
+        span.first = right;
+    else if (right >= span.second)
+        span.second = left;
 }
 
 TColor TBitmap::TransparentColor() const {
@@ -400,6 +463,7 @@ void TBitmap::LoadFromStream(TStream& stream) {
     FPixels = std::move(image.Pixels);
     FWidth = image.Width;
     FHeight = image.Height;
+    ForgetSolid();
     FPixelFormat = image.PixelFormat;
     if (FCanvas) FCanvas->ResetClip();
     Changed();
@@ -434,6 +498,7 @@ void TBitmap::LoadPng(TStream& stream) {
     FPixels = std::move(image.Pixels);
     FWidth = image.Width;
     FHeight = image.Height;
+    ForgetSolid();
     FPixelFormat = image.HasAlpha ? pf32bit : pf24bit;
     if (FCanvas) FCanvas->ResetClip();
     Changed();
@@ -493,6 +558,11 @@ void TBitmap::Assign(TPersistent* source) {
     FPixels = other->FPixels;
     FWidth = other->FWidth;
     FHeight = other->FHeight;
+    FSolidKnown = other->FSolidKnown;
+    FSolidRgb = other->FSolidRgb;
+    FDirty = other->FDirty;
+    FDirtyTop = other->FDirtyTop;
+    FDirtyBottom = other->FDirtyBottom;
     FTransparentColor = other->FTransparentColor;
     FTransparentMode = other->FTransparentMode;
     FTransparent = other->FTransparent;
@@ -617,36 +687,96 @@ bool TCanvas::Visible(int x, int y) const {
 void TCanvas::Plot(int x, int y, uint32_t rgb) {
     x -= FWindowOrg.X;
     y -= FWindowOrg.Y;
-    if (Visible(x, y)) FBitmap->FPixels[static_cast<size_t>(y) * FBitmap->Width() + x] = rgb;
+    if (!Visible(x, y)) return;
+    FBitmap->FPixels[static_cast<size_t>(y) * FBitmap->Width() + x] = rgb;
+    if (!FAreaNoted) FBitmap->NoteWritten(y, x, x + 1, rgb);
 }
+
+void TCanvas::NoteArea(const TRect& logical) {
+    TRect area;
+    if (!FBitmap || !IntersectRect(area, logical, ClipRect())) return;
+    OffsetRect(area, -FWindowOrg.X, -FWindowOrg.Y);
+    FBitmap->NoteDrawnArea(area);
+}
+
+namespace {
+
+// Plots of a canvas whose area was noted beforehand, for the lifetime of the object.
+class TAreaNoted {
+public:
+    explicit TAreaNoted(bool& flag) : FFlag(flag), FWas(flag) { FFlag = true; }
+    ~TAreaNoted() { FFlag = FWas; }
+    TAreaNoted(const TAreaNoted&) = delete;
+    TAreaNoted& operator=(const TAreaNoted&) = delete;
+
+private:
+    bool& FFlag;
+    bool FWas;
+};
+
+} // namespace
 
 // Fills the visible part of r a row at a time: the part inside the clip rectangle, less the
 // excluded rectangles. Filling is most of what painting does, so it writes whole spans rather
-// than testing each pixel, and a row without holes is a copy of the first such row (a block
-// copy writes wider than a fill loop does).
+// than testing each pixel. A fill of the whole bitmap is one block, and a fill in the colour the
+// bitmap is known to hold writes only over what was drawn since.
 void TCanvas::FillPlain(const TRect& r, uint32_t rgb) {
     TRect area;
     if (!IntersectRect(area, r, ClipRect())) return;
     // Target pixels from here on; ClipRect keeps the area inside the bitmap.
     OffsetRect(area, -FWindowOrg.X, -FWindowOrg.Y);
-    const auto width = static_cast<size_t>(FBitmap->Width());
+    TBitmap& bitmap = *FBitmap;
+    const bool solid = bitmap.FSolidKnown && rgb == bitmap.FSolidRgb;
+    if (!FExcluded.empty()) {
+        FillAroundHoles(area, rgb, solid);
+        return;
+    }
+    if (area == Rect(0, 0, bitmap.Width(), bitmap.Height())) {
+        if (solid) {
+            bitmap.FillSolidWhole();
+            return;
+        }
+        std::fill(bitmap.FPixels.begin(), bitmap.FPixels.end(), rgb);
+        bitmap.KnowSolid(rgb);
+        return;
+    }
+    if (solid) {
+        for (int y = area.Top; y < area.Bottom; ++y)
+            bitmap.FillSolidSpan(y, area.Left, area.Right);
+        return;
+    }
+    // A wide row is a block copy of the first one (it writes wider than a fill loop does); a
+    // narrow one is filled in place.
+    constexpr size_t CopyFrom = 64;
+    const auto width = static_cast<size_t>(bitmap.Width());
     const auto span = static_cast<size_t>(area.Right - area.Left);
-    const uint32_t* filled = nullptr; // a whole span of this area already written
+    uint32_t* first = bitmap.FPixels.data() + static_cast<size_t>(area.Top) * width + area.Left;
+    std::fill(first, first + span, rgb);
+    for (int y = area.Top + 1; y < area.Bottom; ++y) {
+        uint32_t* to = bitmap.FPixels.data() + static_cast<size_t>(y) * width + area.Left;
+        if (span >= CopyFrom)
+            std::memcpy(to, first, span * sizeof(uint32_t));
+        else
+            std::fill(to, to + span, rgb);
+    }
+    if (bitmap.FSolidKnown)
+        for (int y = area.Top; y < area.Bottom; ++y)
+            bitmap.NoteWritten(y, area.Left, area.Right, rgb);
+}
+
+// FillPlain's area (target pixels) with the excluded rectangles left out.
+void TCanvas::FillAroundHoles(const TRect& area, uint32_t rgb, bool solid) {
+    TBitmap& bitmap = *FBitmap;
+    const auto width = static_cast<size_t>(bitmap.Width());
     std::vector<std::pair<int, int>> holes;
     for (int y = area.Top; y < area.Bottom; ++y) {
-        uint32_t* row = FBitmap->FPixels.data() + static_cast<size_t>(y) * width;
+        uint32_t* row = bitmap.FPixels.data() + static_cast<size_t>(y) * width;
         holes.clear();
         for (const TRect& e : FExcluded)
             if (y >= e.Top && y < e.Bottom && e.Left < area.Right && e.Right > area.Left)
                 holes.emplace_back(std::max(e.Left, area.Left), std::min(e.Right, area.Right));
-        if (holes.empty()) {
-            uint32_t* to = row + area.Left;
-            if (filled) {
-                std::memcpy(to, filled, span * sizeof(uint32_t));
-            } else {
-                std::fill(to, to + span, rgb);
-                filled = to;
-            }
+        if (holes.empty() && solid) {
+            bitmap.FillSolidSpan(y, area.Left, area.Right);
             continue;
         }
         std::sort(holes.begin(), holes.end());
@@ -656,6 +786,7 @@ void TCanvas::FillPlain(const TRect& r, uint32_t rgb) {
             x = std::max(x, to);
         }
         if (x < area.Right) std::fill(row + x, row + area.Right, rgb);
+        bitmap.NoteWritten(y, area.Left, area.Right, rgb);
     }
 }
 
@@ -755,6 +886,8 @@ void TCanvas::DrawBitmapPixels(const TRect& dest, const TBitmap& source, bool st
     const int64_t dw = dest.Width(), dh = dest.Height();
     const bool transparent = source.Transparent() && source.TransparentColor() != clNone;
     const uint32_t key = transparent ? Rgb(source.TransparentColor()) : 0;
+    NoteArea(area);
+    TAreaNoted noted(FAreaNoted);
     for (int y = area.Top; y < area.Bottom; ++y) {
         int64_t sy = stretch ? (2 * (y - dest.Top) + 1) * sh / (2 * dh) : y - dest.Top;
         for (int x = area.Left; x < area.Right; ++x) {
@@ -811,9 +944,11 @@ void TCanvas::DrawText(int x, int y, const std::string& text) {
             uint32_t* row = FBitmap->FPixels.data() + static_cast<size_t>(ty) * FBitmap->Width();
             for (int tx = left; tx < right; ++tx)
                 row[tx] = c;
+            FBitmap->NoteWritten(ty, left, right, c);
         }
     };
     int cx = x;
+    int directLeft = std::numeric_limits<int>::max(), directRight = 0, directTop = 0;
     for (char32_t ch : DecodeUtf8(text)) {
         const uint8_t* rows = GlyphOf(ch);
         // The glyph starts one row below the top of its cell; bold doubles each column. A glyph
@@ -827,6 +962,12 @@ void TCanvas::DrawText(int x, int y, const std::string& text) {
                 for (int col = 0; col < GlyphWidth; ++col)
                     if (rows[row] & (0x10 >> col)) line[col] = c;
             }
+            // The glyphs written directly are noted once for the whole text.
+            if (gx < directLeft) {
+                directLeft = gx;
+                directTop = gy;
+            }
+            directRight = gx + GlyphWidth;
         } else {
             for (int row = 0; row < GlyphRows; ++row)
                 for (int col = 0; col < GlyphWidth; ++col)
@@ -836,6 +977,9 @@ void TCanvas::DrawText(int x, int y, const std::string& text) {
         if (style & fsStrikeOut) FillPlain(Bounds(cx, y + 4 * s, cellW, s), c);
         cx += cellW;
     }
+    if (directLeft < directRight)
+        for (int row = 0; row < GlyphRows; ++row)
+            FBitmap->NoteWritten(directTop + row, directLeft, directRight, c);
 }
 
 void TCanvas::DrawFaceText(THostFace& face, int x, int y, const std::string& text) {
@@ -844,6 +988,8 @@ void TCanvas::DrawFaceText(THostFace& face, int x, int y, const std::string& tex
     int pen = x;
     for (char32_t ch : DecodeUtf8(text)) {
         const THostGlyph& glyph = face.Glyph(ch);
+        NoteArea(Bounds(pen + glyph.Left, baseline - glyph.Top, glyph.Width, glyph.Height));
+        TAreaNoted noted(FAreaNoted);
         for (int row = 0; row < glyph.Height; ++row) {
             const uint8_t* coverage = glyph.Coverage.data() + row * glyph.Width;
             for (int col = 0; col < glyph.Width; ++col)

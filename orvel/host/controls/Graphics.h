@@ -9,9 +9,12 @@
 #include "orvel/host/core/Object.h"
 #include "orvel/host/core/Types.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace orvel {
@@ -275,9 +278,47 @@ private:
     void LoadPng(TStream& stream);
     void MarkSeeThrough(TPngImage& image);
     void RelayoutPixels(int width, int height, int commonW, int commonH);
+    // What the bitmap knows of its own pixels, so that filling it with the colour it mostly
+    // holds rewrites only what was drawn since: with FSolidKnown, every pixel of row y outside
+    // the columns [FDirty[y].first, FDirty[y].second) holds FSolidRgb. Writes of another colour
+    // widen their row's span; a write through a scan line forgets the knowledge.
+    void KnowSolid(uint32_t rgb);
+    void ForgetSolid();
+    void NoteWritten(int y, int left, int right, uint32_t rgb) {
+        if (!FSolidKnown || rgb == FSolidRgb) return;
+        NoteDrawn(y, left, right);
+    }
+    void NoteDrawn(int y, int left, int right) {
+        if (!FSolidKnown) return;
+        if (FDirtyTop >= FDirtyBottom) {
+            FDirtyTop = y;
+            FDirtyBottom = y + 1;
+        } else {
+            FDirtyTop = std::min(FDirtyTop, y);
+            FDirtyBottom = std::max(FDirtyBottom, y + 1);
+        }
+        auto& span = FDirty[static_cast<size_t>(y)];
+        span.first = std::min(span.first, left);
+        span.second = std::max(span.second, right);
+    }
+    // NoteDrawn for every row of a non-empty area inside the bitmap (target pixels).
+    void NoteDrawnArea(const TRect& area);
+    // A row nothing was drawn on: any span joined to it is the other span.
+    static constexpr std::pair<int, int> NoSpan{std::numeric_limits<int>::max(),
+                                                std::numeric_limits<int>::min()};
+    // Fills columns [left, right) of row y with the known solid colour, writing only the pixels
+    // that may differ from it.
+    void FillSolidSpan(int y, int left, int right);
+    // Fills the whole bitmap with the known solid colour: only the rows drawn on are written.
+    void FillSolidWhole();
     int FWidth = 0;
     int FHeight = 0;
     std::vector<uint32_t> FPixels;
+    bool FSolidKnown = false;
+    uint32_t FSolidRgb = 0;
+    std::vector<std::pair<int, int>> FDirty;
+    int FDirtyTop = 0; // rows outside [FDirtyTop, FDirtyBottom) have no span
+    int FDirtyBottom = 0;
     std::unique_ptr<TCanvas> FCanvas;
     TColor FTransparentColor = clDefault;
     TTransparentMode FTransparentMode = tmAuto;
@@ -366,7 +407,10 @@ public:
 private:
     bool Visible(int x, int y) const;
     void Plot(int x, int y, uint32_t rgb);
+    // Notes on the bitmap that the visible part of a logical rectangle may be drawn on.
+    void NoteArea(const TRect& logical);
     void FillPlain(const TRect& r, uint32_t rgb);
+    void FillAroundHoles(const TRect& area, uint32_t rgb, bool solid);
     void DrawBitmapPixels(const TRect& dest, const TBitmap& source, bool stretch);
     void DrawText(int x, int y, const std::string& text);
     void DrawFaceText(THostFace& face, int x, int y, const std::string& text);
@@ -383,6 +427,8 @@ private:
     bool FClipped = false; // FClipRect narrows the target (target pixels)
     TRect FClipRect;
     std::vector<TRect> FExcluded; // target pixels
+    // Set while a drawing that noted its whole area on the bitmap beforehand plots its points.
+    bool FAreaNoted = false;
     std::vector<TFrameControlCall> FFrameControlLog;
 };
 

@@ -1,11 +1,14 @@
 // Filling rectangles fast gives the very pixels that plotting each point would: with a window
 // origin, a clip rectangle and excluded rectangles, on every side of the target; whole rows
 // copied from the first one and bitmap-font text written directly give the pixels of the general
-// way.
+// way. A bitmap that skips rewriting pixels already in the colour of a fill never shows what
+// was drawn before the fill.
 #include "orvel/host/controls/Graphics.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -161,6 +164,123 @@ TEST(CanvasFill, StraightLinesMatchTheirSquaresPlottedPointByPoint) {
                     << "width " << width << " origin " << origin.X << "," << origin.Y << " from "
                     << line.From.X << "," << line.From.Y << " to " << line.To.X << "," << line.To.Y;
             }
+}
+
+// A bitmap drawn on by any series of operations holds the same pixels as one that is told before
+// every operation that anything may have been written anywhere (by asking for a scan line to
+// write), so that it writes every pixel each fill covers: fills in the background colour over
+// drawing, partial, clipped and excluded fills, text, lines, points, pictures, scan-line writes,
+// resizing and assigning all leave no stale pixel behind.
+TEST(CanvasFill, FillsThatSkipUnchangedPixelsLeaveWhatAWriteOfEveryPixelLeaves) {
+    const TColor background = clWindow, colours[] = {clWindow, clRed, clBlack, clBlue};
+    TBitmap icon(6, 5);
+    icon.Fill(clGreen);
+    icon.SetPixel(2, 2, clWindow);
+    uint64_t seed = 12345;
+    auto next = [&](int bound) {
+        seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+        return static_cast<int>((seed >> 33) % static_cast<uint64_t>(bound));
+    };
+    auto randomRect = [&](const TBitmap& b) {
+        int left = next(b.Width() + 8) - 4, top = next(b.Height() + 8) - 4;
+        return Rect(left, top, left + next(b.Width() + 4), top + next(b.Height() + 4));
+    };
+    using TOperation = std::function<void(TBitmap&)>;
+    for (int history = 0; history < 200; ++history) {
+        TBitmap skipping(30 + next(20), 20 + next(15)), writing;
+        writing.Assign(&skipping);
+        for (int step = 0; step < 40; ++step) {
+            const TColor colour = colours[next(4)];
+            const TRect r = randomRect(skipping);
+            const TPoint at{next(skipping.Width() + 10) - 5, next(skipping.Height() + 10) - 5};
+            const int size[] = {next(60) + 1, next(40) + 1};
+            TOperation op;
+            std::string what;
+            switch (next(12)) {
+            case 0:
+            case 1:
+            case 2: // the whole background, as a control's paint begins
+                what = "background";
+                op = [&](TBitmap& b) {
+                    b.Canvas()->ResetClip();
+                    b.Canvas()->Brush()->SetColor(background);
+                    b.Canvas()->FillRect(Rect(-2, -2, b.Width() + 2, b.Height() + 2));
+                };
+                break;
+            case 3:
+                what = "rectangle";
+                op = [&](TBitmap& b) {
+                    b.Canvas()->Brush()->SetColor(colour);
+                    b.Canvas()->FillRect(r);
+                };
+                break;
+            case 4:
+                what = "clipped rectangle";
+                op = [&](TBitmap& b) {
+                    TCanvas& c = *b.Canvas();
+                    c.IntersectClipRect(Rect(3, 2, 25, 18));
+                    if (colour != clBlack) c.ExcludeClipRect(Rect(6, 0, 9, 40));
+                    c.Brush()->SetColor(colour);
+                    c.FillRect(r);
+                    c.ResetClip();
+                };
+                break;
+            case 5:
+                what = "text";
+                op = [&](TBitmap& b) {
+                    b.Canvas()->Font()->SetColor(colour);
+                    b.Canvas()->Brush()->SetStyle(bsClear);
+                    b.Canvas()->TextOut(at.X, at.Y, "Wg1");
+                };
+                break;
+            case 6:
+                what = "line";
+                op = [&](TBitmap& b) {
+                    b.Canvas()->Pen()->SetColor(colour);
+                    b.Canvas()->MoveTo(at.X, at.Y);
+                    b.Canvas()->LineTo(r.Right, r.Bottom);
+                };
+                break;
+            case 7:
+                what = "point";
+                op = [&](TBitmap& b) { b.SetPixel(at.X, at.Y, colour); };
+                break;
+            case 8:
+                what = "picture";
+                op = [&](TBitmap& b) { b.Canvas()->Draw(at.X, at.Y, &icon); };
+                break;
+            case 9:
+                what = "scan line";
+                op = [&](TBitmap& b) {
+                    if (b.Height() > 0) b.ScanLine(at.Y < 0 ? 0 : at.Y % b.Height())[0] = 0x123456;
+                };
+                break;
+            case 10:
+                what = "resize";
+                op = [&](TBitmap& b) { b.SetSize(size[0], size[1]); };
+                break;
+            default:
+                what = "whole fill";
+                op = [&](TBitmap& b) { b.Fill(colour); };
+                break;
+            }
+            op(skipping);
+            (void)writing.ScanLine(0);
+            op(writing);
+            ASSERT_TRUE(skipping.SamePixels(writing))
+                << "history " << history << " step " << step << ": " << what;
+        }
+        // A copy goes on knowing what its original knew.
+        TBitmap copy, copyWriting;
+        copy.Assign(&skipping);
+        copyWriting.Assign(&writing);
+        for (TBitmap* b : {&copy, &copyWriting}) {
+            if (b == &copyWriting) (void)b->ScanLine(0);
+            b->Canvas()->Brush()->SetColor(background);
+            b->Canvas()->FillRect(Rect(0, 0, b->Width(), b->Height()));
+        }
+        ASSERT_TRUE(copy.SamePixels(copyWriting)) << "history " << history << ": copy";
+    }
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace orvel {
 namespace {
@@ -222,6 +223,49 @@ TEST_F(TreeViewPaintTest, TheInPlaceEditorSitsOnTheRowOfItsNode) {
     press_key(*tree, VK_ESCAPE);
     EXPECT_EQ(At(label.Left + 1, label.Top + 2), Plain(clHighlight));
     EXPECT_EQ(At(label.Right + 3, label.Top), Plain(clWindow));
+}
+
+// The tree's own surface is kept from one paint to the next and only what was drawn on it is
+// written over; whatever happened in between (a resize to smaller and larger, nodes expanded,
+// collapsed, scrolled, selected, renamed or deleted), each paint gives the pixels a paint on a
+// fresh picture of the same size gives.
+TEST_F(TreeViewPaintTest, AKeptSurfaceShowsWhatAFreshPaintShowsAfterEveryChange) {
+    std::vector<TTreeNode*> nodes;
+    for (TTreeNode* n = tree->Items()->GetFirstNode(); n; n = n->GetNext())
+        nodes.push_back(n);
+    for (TTreeNode* n : nodes)
+        for (int i = 0; i < 4; ++i)
+            tree->Items()->AddChild(n, n->Text() + " part " + std::to_string(i));
+    auto expectFresh = [&](const std::string& what) {
+        const TBitmap& kept = Painted();
+        TBitmap fresh(tree->ClientWidth(), tree->ClientHeight());
+        fresh.Canvas()->Font()->Assign(tree->Font());
+        tree->Perform(WM_PAINT, reinterpret_cast<WPARAM>(fresh.Canvas()->Handle()), 0);
+        EXPECT_TRUE(kept.SamePixels(fresh)) << what;
+    };
+    tree->SetFocus();
+    tree->SetSelected(south);
+    expectFresh("first paint");
+    tree->SetBounds(10, 10, 90, 60);
+    expectFresh("smaller");
+    tree->SetBounds(10, 10, 240, 200);
+    expectFresh("larger");
+    tree->FullExpand();
+    expectFresh("all expanded");
+    tree->SetTopItem(tree->Items()->GetFirstNode()->GetNext()->GetNext());
+    expectFresh("scrolled");
+    sales->Collapse(true);
+    expectFresh("collapsed");
+    research->SetText("Research and development, all of it");
+    tree->SetSelected(research);
+    expectFresh("renamed and selected");
+    tree->SetBounds(10, 10, 160, 120);
+    tree->SetShowLines(false);
+    expectFresh("back to the first size without lines");
+    tree->Items()->Delete(research);
+    expectFresh("deleted");
+    tree->Items()->Clear();
+    expectFresh("emptied");
 }
 
 } // namespace
