@@ -5,6 +5,7 @@
 #include "orvel/host/controls/StdCtrls.h"
 
 #include "orvel/host/core/Exceptions.h"
+#include "orvel/host/core/FlagGuard.h"
 #include "orvel/host/core/Platform.h"
 #include "orvel/host/core/SysUtils.h"
 
@@ -21,19 +22,6 @@ bool StartsWithText(const std::string& text, const std::string& prefix) {
 const char* MessageText(LPARAM l) {
     return l ? reinterpret_cast<const char*>(l) : "";
 }
-
-// Runs a change of the shown text as the combo's own, not as a program's.
-class TSyncGuard {
-public:
-    explicit TSyncGuard(bool& flag) : FFlag(flag), FOld(flag) { FFlag = true; }
-    ~TSyncGuard() { FFlag = FOld; }
-    TSyncGuard(const TSyncGuard&) = delete;
-    TSyncGuard& operator=(const TSyncGuard&) = delete;
-
-private:
-    bool& FFlag;
-    bool FOld;
-};
 
 } // namespace
 
@@ -360,7 +348,7 @@ int TCustomComboBox::FindPrefix(const std::string& Prefix, int After) const {
 // Shows text as the combo's own: the control's Text and the edit box's text, without a
 // notification.
 void TCustomComboBox::SyncText(const std::string& Value) {
-    TSyncGuard guard(FSyncing);
+    TFlagGuard guard(FSyncing); // the shown text changes as the combo's own, not a program's
     TControl::SetText(Value);
     if (FEdit && FEdit->Text() != Value) FEdit->SetText(Value);
 }

@@ -6,6 +6,7 @@
 #include "orvel/host/controls/HostFont.h"
 #include "orvel/host/controls/PngCodec.h"
 #include "orvel/host/core/Exceptions.h"
+#include "orvel/host/core/FlagGuard.h"
 #include "orvel/host/core/Streams.h"
 #include "orvel/host/core/SysUtils.h"
 
@@ -699,23 +700,6 @@ void TCanvas::NoteArea(const TRect& logical) {
     FBitmap->NoteDrawnArea(area);
 }
 
-namespace {
-
-// Plots of a canvas whose area was noted beforehand, for the lifetime of the object.
-class TAreaNoted {
-public:
-    explicit TAreaNoted(bool& flag) : FFlag(flag), FWas(flag) { FFlag = true; }
-    ~TAreaNoted() { FFlag = FWas; }
-    TAreaNoted(const TAreaNoted&) = delete;
-    TAreaNoted& operator=(const TAreaNoted&) = delete;
-
-private:
-    bool& FFlag;
-    bool FWas;
-};
-
-} // namespace
-
 // Fills the visible part of r a row at a time: the part inside the clip rectangle, less the
 // excluded rectangles. Filling is most of what painting does, so it writes whole spans rather
 // than testing each pixel. A fill of the whole bitmap is one block, and a fill in the colour the
@@ -887,7 +871,7 @@ void TCanvas::DrawBitmapPixels(const TRect& dest, const TBitmap& source, bool st
     const bool transparent = source.Transparent() && source.TransparentColor() != clNone;
     const uint32_t key = transparent ? Rgb(source.TransparentColor()) : 0;
     NoteArea(area);
-    TAreaNoted noted(FAreaNoted);
+    TFlagGuard noted(FAreaNoted); // plots of an area noted beforehand
     for (int y = area.Top; y < area.Bottom; ++y) {
         int64_t sy = stretch ? (2 * (y - dest.Top) + 1) * sh / (2 * dh) : y - dest.Top;
         for (int x = area.Left; x < area.Right; ++x) {
@@ -989,7 +973,7 @@ void TCanvas::DrawFaceText(THostFace& face, int x, int y, const std::string& tex
     for (char32_t ch : DecodeUtf8(text)) {
         const THostGlyph& glyph = face.Glyph(ch);
         NoteArea(Bounds(pen + glyph.Left, baseline - glyph.Top, glyph.Width, glyph.Height));
-        TAreaNoted noted(FAreaNoted);
+        TFlagGuard noted(FAreaNoted); // plots of an area noted beforehand
         for (int row = 0; row < glyph.Height; ++row) {
             const uint8_t* coverage = glyph.Coverage.data() + row * glyph.Width;
             for (int col = 0; col < glyph.Width; ++col)
