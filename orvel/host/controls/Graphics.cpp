@@ -124,6 +124,23 @@ uint32_t Rgb(TColor color) {
     return static_cast<uint32_t>(ColorToRGB(color));
 }
 
+// A colour mixed over another by coverage (255: the colour itself), each channel rounded.
+uint32_t Mix(uint32_t rgb, uint32_t back, uint8_t coverage) {
+    if (coverage == 255) return rgb;
+    uint32_t mixed = 0;
+    for (int shift = 0; shift <= 16; shift += 8) {
+        uint32_t f = (rgb >> shift) & 0xFF, b = (back >> shift) & 0xFF;
+        uint32_t v = (f * coverage + b * (255u - coverage) + 127u) / 255u;
+        mixed |= v << shift;
+    }
+    return mixed;
+}
+
+// 1 when a + b is odd, 0 when it is even (without overflow for any two ints).
+int OddSum(int a, int b) {
+    return static_cast<int>((static_cast<unsigned>(a) + static_cast<unsigned>(b)) & 1u);
+}
+
 // Live canvases, so that a device-context handle can be checked before it is used.
 std::vector<TCanvas*>& LiveCanvases() {
     static std::vector<TCanvas*> canvases;
@@ -782,6 +799,58 @@ void TCanvas::SetPixel(int x, int y, TColor color) {
     Plot(x, y, Rgb(color));
 }
 
+// The tree's lines are thousands of dots a paint: the visible part of the line is found once and
+// its dots written straight into the row, then noted as one span. Excluded rectangles take the
+// general way, point by point.
+void TCanvas::DottedHLine(int x1, int x2, int y, TColor color) {
+    const uint32_t rgb = Rgb(color);
+    const int from = std::min(x1, x2), to = std::max(x1, x2);
+    if (!FExcluded.empty()) {
+        for (int x = from; x < to; ++x)
+            if (!OddSum(x, y)) Plot(x, y, rgb);
+        return;
+    }
+    TRect area;
+    if (!IntersectRect(area, Rect(from, y, to, y + 1), ClipRect())) return;
+    // The first visible dot is the first logical point of even x + y.
+    const int first = area.Left + OddSum(area.Left, y) - FWindowOrg.X;
+    OffsetRect(area, -FWindowOrg.X, -FWindowOrg.Y); // target pixels
+    if (first >= area.Right) return;
+    uint32_t* row = FBitmap->FPixels.data() + static_cast<size_t>(area.Top) * FBitmap->Width();
+    int last = first;
+    for (int x = first; x < area.Right; x += 2) {
+        row[x] = rgb;
+        last = x;
+    }
+    FBitmap->NoteWritten(area.Top, first, last + 1, rgb);
+}
+
+void TCanvas::DottedVLine(int x, int y1, int y2, TColor color) {
+    const uint32_t rgb = Rgb(color);
+    const int from = std::min(y1, y2), to = std::max(y1, y2);
+    if (!FExcluded.empty()) {
+        for (int y = from; y < to; ++y)
+            if (!OddSum(x, y)) Plot(x, y, rgb);
+        return;
+    }
+    TRect area;
+    if (!IntersectRect(area, Rect(x, from, x + 1, to), ClipRect())) return;
+    const int first = area.Top + OddSum(x, area.Top) - FWindowOrg.Y;
+    OffsetRect(area, -FWindowOrg.X, -FWindowOrg.Y); // target pixels
+    if (first >= area.Bottom) return;
+    const auto width = static_cast<size_t>(FBitmap->Width());
+    uint32_t* column = FBitmap->FPixels.data() + static_cast<size_t>(area.Left);
+    int last = first;
+    for (int y = first; y < area.Bottom; y += 2) {
+        column[static_cast<size_t>(y) * width] = rgb;
+        last = y;
+    }
+    // The rows between the dots are noted too: one area costs less than a note per dot, and a
+    // pixel noted needlessly is only written once more by the next fill.
+    if (FBitmap->FSolidKnown && rgb != FBitmap->FSolidRgb)
+        FBitmap->NoteDrawnArea(Rect(area.Left, first, area.Left + 1, last + 1));
+}
+
 // ---- TCanvas: shapes ----
 
 void TCanvas::FillRect(const TRect& r) {
@@ -900,11 +969,8 @@ TSize TCanvas::TextExtent(const std::string& text) const {
     return {TextWidth(text), TextHeight(text)};
 }
 
-void TCanvas::DrawText(int x, int y, const std::string& text) {
-    if (THostFace* face = FaceOf(FFont)) {
-        DrawFaceText(*face, x, y, text);
-        return;
-    }
+int TCanvas::DrawText(int x, int y, const std::string& text) {
+    if (THostFace* face = FaceOf(FFont)) return DrawFaceText(*face, x, y, text);
     const int s = FFont.Scale();
     const uint32_t c = Rgb(FFont.Color());
     const TFontStyles style = FFont.Style();
@@ -933,7 +999,8 @@ void TCanvas::DrawText(int x, int y, const std::string& text) {
     };
     int cx = x;
     int directLeft = std::numeric_limits<int>::max(), directRight = 0, directTop = 0;
-    for (char32_t ch : DecodeUtf8(text)) {
+    const std::vector<char32_t> chars = DecodeUtf8(text);
+    for (char32_t ch : chars) {
         const uint8_t* rows = GlyphOf(ch);
         // The glyph starts one row below the top of its cell; bold doubles each column. A glyph
         // of single-pixel dots wholly inside the clip rectangle is written without clipping.
@@ -964,30 +1031,71 @@ void TCanvas::DrawText(int x, int y, const std::string& text) {
     if (directLeft < directRight)
         for (int row = 0; row < GlyphRows; ++row)
             FBitmap->NoteWritten(directTop + row, directLeft, directRight, c);
+    const int64_t width = static_cast<int64_t>(chars.size()) * cellW;
+    return static_cast<int>(std::min<int64_t>(width, std::numeric_limits<int>::max()));
 }
 
-void TCanvas::DrawFaceText(THostFace& face, int x, int y, const std::string& text) {
+// Without excluded rectangles each glyph is clipped once and mixed in a row at a time; with them
+// every point takes the general way. Either way the glyphs' boxes are noted on the bitmap once,
+// as one area around the whole text, before the lines that a fill may skip over are drawn.
+int TCanvas::DrawFaceText(THostFace& face, int x, int y, const std::string& text) {
     const uint32_t c = Rgb(FFont.Color());
     const int baseline = y + face.Ascent();
+    const bool direct = FBitmap && FExcluded.empty();
+    TRect clip = ClipRect();
+    OffsetRect(clip, -FWindowOrg.X, -FWindowOrg.Y); // target pixels
+    TRect inked{std::numeric_limits<int>::max(), std::numeric_limits<int>::max(),
+                std::numeric_limits<int>::min(), std::numeric_limits<int>::min()};
     int pen = x;
-    for (char32_t ch : DecodeUtf8(text)) {
-        const THostGlyph& glyph = face.Glyph(ch);
-        NoteArea(Bounds(pen + glyph.Left, baseline - glyph.Top, glyph.Width, glyph.Height));
-        TFlagGuard noted(FAreaNoted); // plots of an area noted beforehand
-        for (int row = 0; row < glyph.Height; ++row) {
-            const uint8_t* coverage = glyph.Coverage.data() + row * glyph.Width;
-            for (int col = 0; col < glyph.Width; ++col)
-                if (coverage[col])
-                    Blend(pen + glyph.Left + col, baseline - glyph.Top + row, c, coverage[col]);
+    int64_t width = 0;
+    {
+        TFlagGuard noted(FAreaNoted); // plots of an area noted once at the end
+        for (char32_t ch : DecodeUtf8(text)) {
+            const THostGlyph& glyph = face.Glyph(ch);
+            const int left = pen + glyph.Left, top = baseline - glyph.Top;
+            if (glyph.Width > 0 && glyph.Height > 0) {
+                inked.Left = std::min(inked.Left, left);
+                inked.Top = std::min(inked.Top, top);
+                inked.Right = std::max(inked.Right, left + glyph.Width);
+                inked.Bottom = std::max(inked.Bottom, top + glyph.Height);
+                if (direct) {
+                    BlendGlyph(glyph, left - FWindowOrg.X, top - FWindowOrg.Y, clip, c);
+                } else {
+                    for (int row = 0; row < glyph.Height; ++row) {
+                        const uint8_t* coverage = glyph.Coverage.data() + row * glyph.Width;
+                        for (int col = 0; col < glyph.Width; ++col)
+                            if (coverage[col]) Blend(left + col, top + row, c, coverage[col]);
+                    }
+                }
+            }
+            pen += glyph.Advance;
+            width += glyph.Advance;
         }
-        pen += glyph.Advance;
     }
+    if (!inked.IsEmpty()) NoteArea(inked);
     // Lines are as thick as a twelfth of the line, at least one pixel.
     const int thickness = std::max(1, face.LineHeight() / 12);
     const TFontStyles style = FFont.Style();
     if (style & fsUnderline) FillPlain(Bounds(x, baseline + 1, pen - x, thickness), c);
     if (style & fsStrikeOut)
         FillPlain(Bounds(x, baseline - face.Ascent() / 3, pen - x, thickness), c);
+    return static_cast<int>(std::min<int64_t>(width, std::numeric_limits<int>::max()));
+}
+
+void TCanvas::BlendGlyph(const THostGlyph& glyph, int left, int top, const TRect& clip,
+                         uint32_t rgb) {
+    const int fromX = std::max(left, clip.Left), toX = std::min(left + glyph.Width, clip.Right);
+    const int fromY = std::max(top, clip.Top), toY = std::min(top + glyph.Height, clip.Bottom);
+    if (fromX >= toX) return;
+    const auto width = static_cast<size_t>(FBitmap->Width());
+    const auto count = static_cast<size_t>(toX - fromX);
+    for (int y = fromY; y < toY; ++y) {
+        uint32_t* row = FBitmap->FPixels.data() + static_cast<size_t>(y) * width + fromX;
+        const uint8_t* coverage =
+            glyph.Coverage.data() + static_cast<size_t>(y - top) * glyph.Width + (fromX - left);
+        for (size_t i = 0; i < count; ++i)
+            if (coverage[i]) row[i] = Mix(rgb, row[i], coverage[i]);
+    }
 }
 
 void TCanvas::Blend(int x, int y, uint32_t rgb, uint8_t coverage) {
@@ -997,20 +1105,13 @@ void TCanvas::Blend(int x, int y, uint32_t rgb, uint8_t coverage) {
     }
     TColor under = Pixel(x, y);
     if (under == clNone) return; // outside the target
-    const uint32_t back = static_cast<uint32_t>(under);
-    uint32_t mixed = 0;
-    for (int shift = 0; shift <= 16; shift += 8) {
-        uint32_t f = (rgb >> shift) & 0xFF, b = (back >> shift) & 0xFF;
-        uint32_t v = (f * coverage + b * (255u - coverage) + 127u) / 255u;
-        mixed |= v << shift;
-    }
-    Plot(x, y, mixed);
+    Plot(x, y, Mix(rgb, static_cast<uint32_t>(under), coverage));
 }
 
 void TCanvas::TextOut(int x, int y, const std::string& text) {
     if (FBrush.Style() != bsClear) FillRect(Bounds(x, y, TextWidth(text), TextHeight(text)));
-    DrawText(x, y, text);
-    FPenPos = {x + TextWidth(text), y};
+    const int width = DrawText(x, y, text);
+    FPenPos = {x + width, y};
 }
 
 void TCanvas::TextRect(const TRect& r, int x, int y, const std::string& text) {

@@ -203,6 +203,7 @@ inline constexpr int TextCellHeight = 11;
 
 class TCanvas;
 class THostFace;
+struct THostGlyph;
 struct TPngImage;
 
 // A picture held as real pixels in memory, each a plain colour 0x00BBGGRR, rows top first.
@@ -366,6 +367,12 @@ public:
     TColor Pixel(int x, int y) const;
     void SetPixel(int x, int y, TColor color); // clipped
 
+    // A one-pixel line of every other pixel: the points whose logical x + y is even, from x1 up
+    // to (not including) x2 on row y, or from y1 up to y2 in column x (either end may come
+    // first). The pixels SetPixel would plot at each of those points, written a row at a time.
+    void DottedHLine(int x1, int x2, int y, TColor color);
+    void DottedVLine(int x, int y1, int y2, TColor color);
+
     // Fills r with the brush colour (nothing with a clear brush).
     void FillRect(const TRect& r);
     // Draws a one-pixel frame along the inside of r in the brush colour.
@@ -412,8 +419,12 @@ private:
     void FillPlain(const TRect& r, uint32_t rgb);
     void FillAroundHoles(const TRect& area, uint32_t rgb, bool solid);
     void DrawBitmapPixels(const TRect& dest, const TBitmap& source, bool stretch);
-    void DrawText(int x, int y, const std::string& text);
-    void DrawFaceText(THostFace& face, int x, int y, const std::string& text);
+    // DrawText and DrawFaceText answer the text's width, as TextWidth measures it.
+    int DrawText(int x, int y, const std::string& text);
+    int DrawFaceText(THostFace& face, int x, int y, const std::string& text);
+    // Mixes a glyph's coverage into the target at (left, top) (target pixels) inside clip (target
+    // pixels, inside the bitmap), a row at a time.
+    void BlendGlyph(const THostGlyph& glyph, int left, int top, const TRect& clip, uint32_t rgb);
     // Mixes a colour into the pixel at (x, y) by coverage (255: the colour itself); clipped.
     void Blend(int x, int y, uint32_t rgb, uint8_t coverage);
     void DrawArrow(const TRect& r, UINT kind, bool pushed, uint32_t rgb);

@@ -97,9 +97,20 @@ THostFace* THostFace::Find(const std::string& family, int pixelSize, TFontStyles
     using TKey = std::tuple<std::string, int, int>;
     static std::map<TKey, std::unique_ptr<THostFace>> faces;
     const TFontStyles shape = style & (fsBold | fsItalic);
+    // Painting asks for the same face for every text it measures and draws: the face found last
+    // is answered without building a key.
+    static TKey lastKey{std::string(), -1, -1};
+    static THostFace* last = nullptr;
+    if (std::get<1>(lastKey) == pixelSize && std::get<2>(lastKey) == shape &&
+        std::get<0>(lastKey) == family)
+        return last;
     TKey key{family, pixelSize, shape};
     auto it = faces.find(key);
-    if (it != faces.end()) return it->second.get();
+    if (it != faces.end()) {
+        lastKey = it->first;
+        last = it->second.get();
+        return last;
+    }
 
     std::unique_ptr<THostFace> face;
     FT_Library library = Library();
@@ -120,6 +131,8 @@ THostFace* THostFace::Find(const std::string& family, int pixelSize, TFontStyles
         }
     }
     THostFace* result = face.get();
+    lastKey = key;
+    last = result;
     faces.emplace(std::move(key), std::move(face)); // a failed lookup is not repeated
     return result;
 }

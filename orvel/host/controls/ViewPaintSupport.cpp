@@ -23,13 +23,11 @@ TCanvasState::~TCanvasState() {
 }
 
 void DottedHLine(TCanvas& canvas, int x1, int x2, int y, TColor color) {
-    for (int x = std::min(x1, x2); x < std::max(x1, x2); ++x)
-        if (((x + y) & 1) == 0) canvas.SetPixel(x, y, color);
+    canvas.DottedHLine(x1, x2, y, color);
 }
 
 void DottedVLine(TCanvas& canvas, int x, int y1, int y2, TColor color) {
-    for (int y = std::min(y1, y2); y < std::max(y1, y2); ++y)
-        if (((x + y) & 1) == 0) canvas.SetPixel(x, y, color);
+    canvas.DottedVLine(x, y1, y2, color);
 }
 
 void FillSolid(TCanvas& canvas, const TRect& r, TColor color) {

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -126,6 +127,113 @@ TEST(CanvasFill, BitmapFontTextWrittenDirectlyMatchesTextFilledDotByDot) {
                 }
 }
 
+// Real-font text mixed into the target a glyph row at a time gives the pixels of text blended
+// point by point through the general clipping (which an excluded rectangle far outside the target
+// brings about): over a background of several colours, at the edges of the target and of a clip
+// rectangle, at a window origin, bold and underlined. The pen ends where the text's width says.
+TEST(CanvasFill, RealFontTextMixedRowByRowMatchesTextBlendedPointByPoint) {
+    TCanvas probe;
+    probe.Font()->SetName("DejaVu Sans");
+    if (probe.Font()->IsBitmapFont()) GTEST_SKIP() << "no real font on this machine";
+    struct TFontCase {
+        int Size;
+        TFontStyles Style;
+    };
+    const TFontCase fonts[] = {{8, 0}, {10, TFontStyles(fsBold | fsUnderline)}, {20, fsItalic}};
+    const TPoint places[] = {{2, 3}, {-4, -2}, {30, 15}, {1, 20}, {3, 12}, {-1, 2}, {50, 26}};
+    const std::string text = "MW#Ag|Wy 09";
+    for (const TFontCase& font : fonts)
+        for (bool clipped : {false, true})
+            for (TPoint origin : {TPoint{0, 0}, TPoint{-3, 4}})
+                for (TPoint at : places) {
+                    TBitmap direct(60, 30), blended(60, 30);
+                    for (TBitmap* b : {&direct, &blended}) {
+                        b->Fill(clWhite);
+                        TCanvas& c = *b->Canvas();
+                        c.Brush()->SetColor(clYellow);
+                        c.FillRect(Rect(10, 0, 20, 30));
+                        c.Brush()->SetColor(clNavy);
+                        c.FillRect(Rect(0, 12, 60, 16));
+                        c.Font()->SetName("DejaVu Sans");
+                        c.Font()->SetSize(font.Size);
+                        c.Font()->SetStyle(font.Style);
+                        c.Font()->SetColor(clRed);
+                        c.Brush()->SetStyle(bsClear);
+                        if (clipped) c.IntersectClipRect(Rect(3, 4, 41, 22));
+                        if (b == &blended) c.ExcludeClipRect(Rect(500, 500, 501, 501));
+                        c.SetWindowOrg(origin);
+                        c.TextOut(at.X, at.Y, text);
+                        EXPECT_EQ(c.PenPos().X, at.X + c.TextWidth(text));
+                    }
+                    EXPECT_TRUE(direct.SamePixels(blended))
+                        << "size " << font.Size << " style " << int(font.Style) << " clipped "
+                        << clipped << " origin " << origin.X << "," << origin.Y << " at " << at.X
+                        << "," << at.Y;
+                }
+}
+
+// A dotted line has the dots SetPixel plots at the points of even logical x + y: lines crossing
+// every edge of the target and of a clip rectangle, with excluded rectangles, either end first,
+// at window origins of odd and even offsets; a fill of the background afterwards leaves no dot.
+TEST(CanvasFill, DottedLinesMatchTheirDotsPlottedOneByOne) {
+    struct TLine {
+        bool Level;
+        int At, From, To;
+    };
+    const TLine lines[] = {
+        {true, 0, -5, 50},  {true, 24, 50, -5},  {true, -1, 0, 40},  {true, 25, 0, 40},
+        {true, 7, 3, 4},    {true, 8, 3, 4},     {true, 9, 12, 12},  {true, 1, 39, 45},
+        {false, 0, -5, 50}, {false, 39, 50, -5}, {false, -1, 0, 25}, {false, 40, 0, 25},
+        {false, 7, 3, 4},   {false, 8, 3, 4},    {false, 9, 12, 12}, {false, 2, 24, 30}};
+    enum TClipping { Unclipped, Clipped, Excluding };
+    for (TClipping clipping : {Unclipped, Clipped, Excluding})
+        for (TPoint origin : {TPoint{0, 0}, TPoint{1, 0}, TPoint{-3, 4}, TPoint{6, -1}})
+            for (const TLine& line : lines) {
+                TBitmap dotted(40, 25), plotted(40, 25);
+                for (TBitmap* b : {&dotted, &plotted}) {
+                    b->Fill(clWhite);
+                    TCanvas& c = *b->Canvas();
+                    if (clipping == Excluding) Clip(c, origin);
+                    if (clipping == Clipped) c.IntersectClipRect(Rect(2, 1, 36, 23));
+                    c.SetWindowOrg(origin);
+                }
+                TCanvas& d = *dotted.Canvas();
+                if (line.Level)
+                    d.DottedHLine(line.From, line.To, line.At, clBtnShadow);
+                else
+                    d.DottedVLine(line.At, line.From, line.To, clBtnShadow);
+                TCanvas& p = *plotted.Canvas();
+                for (int i = std::min(line.From, line.To); i < std::max(line.From, line.To); ++i) {
+                    const int x = line.Level ? i : line.At, y = line.Level ? line.At : i;
+                    if ((x + y) % 2 == 0) p.SetPixel(x, y, clBtnShadow);
+                }
+                const std::string what = "clipping " + std::to_string(clipping) + " origin " +
+                                         std::to_string(origin.X) + "," + std::to_string(origin.Y) +
+                                         " line " + (line.Level ? "level " : "upright ") +
+                                         std::to_string(line.At) + " " + std::to_string(line.From) +
+                                         ".." + std::to_string(line.To);
+                EXPECT_TRUE(dotted.SamePixels(plotted)) << what;
+                d.ResetClip();
+                d.Brush()->SetColor(clWhite);
+                d.FillRect(Rect(-10, -10, 50, 50));
+                TBitmap white(40, 25);
+                white.Fill(clWhite);
+                EXPECT_TRUE(dotted.SamePixels(white)) << what << ": the dots stay after a fill";
+            }
+    // The dot phase follows the logical point, not the target pixel: with the origin one pixel
+    // to the right, the line's first target pixel (logical x = 1) is a gap and the next a dot.
+    TBitmap phase(6, 2);
+    phase.Fill(clWhite);
+    phase.Canvas()->SetWindowOrg({1, 0});
+    phase.Canvas()->DottedHLine(-3, 10, 0, clBlack);
+    phase.Canvas()->DottedVLine(3, 0, 2, clBlack);
+    const TColor expected[2][6] = {{clWhite, clBlack, clWhite, clBlack, clWhite, clBlack},
+                                   {clWhite, clWhite, clBlack, clWhite, clWhite, clWhite}};
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 6; ++x)
+            EXPECT_EQ(phase.Pixel(x, y), ColorToRGB(expected[y][x])) << x << "," << y;
+}
+
 // A level or upright line is filled as one rectangle: it gives the pixels of the squares of the
 // pen width plotted at every point of the line but its end, in both directions, for even and odd
 // widths, at a window origin and with excluded rectangles; a line of no length draws nothing.
@@ -196,7 +304,8 @@ TEST(CanvasFill, FillsThatSkipUnchangedPixelsLeaveWhatAWriteOfEveryPixelLeaves) 
             const int size[] = {next(60) + 1, next(40) + 1};
             TOperation op;
             std::string what;
-            switch (next(12)) {
+            const bool level = next(2) == 0;
+            switch (next(14)) {
             case 0:
             case 1:
             case 2: // the whole background, as a control's paint begins
@@ -253,6 +362,35 @@ TEST(CanvasFill, FillsThatSkipUnchangedPixelsLeaveWhatAWriteOfEveryPixelLeaves) 
                 what = "scan line";
                 op = [&](TBitmap& b) {
                     if (b.Height() > 0) b.ScanLine(at.Y < 0 ? 0 : at.Y % b.Height())[0] = 0x123456;
+                };
+                break;
+            case 12:
+                what = "dotted line";
+                op = [&](TBitmap& b) {
+                    TCanvas& c = *b.Canvas();
+                    c.SetWindowOrg({r.Left % 3, r.Top % 2});
+                    if (colour == clBlue) c.IntersectClipRect(Rect(3, 2, 25, 18));
+                    if (colour == clRed) c.ExcludeClipRect(Rect(6, 0, 9, 40));
+                    if (level)
+                        c.DottedHLine(r.Left, r.Right, at.Y, colour);
+                    else
+                        c.DottedVLine(at.X, r.Top, r.Bottom, colour);
+                    c.ResetClip();
+                    c.SetWindowOrg({0, 0});
+                };
+                break;
+            case 13:
+                what = "real-font text";
+                op = [&](TBitmap& b) {
+                    TCanvas& c = *b.Canvas();
+                    c.Font()->SetName("DejaVu Sans");
+                    c.Font()->SetColor(colour);
+                    c.Brush()->SetStyle(bsClear);
+                    if (level) c.IntersectClipRect(Rect(3, 2, 25, 18));
+                    if (colour == clRed) c.ExcludeClipRect(Rect(6, 0, 9, 40));
+                    c.TextOut(at.X, at.Y, "Wg1");
+                    c.Font()->SetName(BitmapFontName);
+                    c.ResetClip();
                 };
                 break;
             case 10:
