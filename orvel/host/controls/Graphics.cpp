@@ -136,6 +136,49 @@ uint32_t Mix(uint32_t rgb, uint32_t back, uint8_t coverage) {
     return mixed;
 }
 
+// The mixes of one colour over one background by each coverage, worked out as they are first
+// needed: text is mostly drawn over a single background, and a look-up costs a fraction of a
+// mix. The background is the first one asked for; others are mixed each time.
+class TMixTable {
+public:
+    explicit TMixTable(uint32_t rgb) : FRgb(rgb) { FMixed.fill(Unknown); }
+
+    uint32_t Over(uint32_t back, uint8_t coverage) {
+        if (back != FBack) {
+            if (FHasBack) return Mix(FRgb, back, coverage);
+            FBack = back;
+            FHasBack = true;
+        }
+        uint32_t& mixed = FMixed[coverage];
+        if (mixed == Unknown) mixed = Mix(FRgb, back, coverage);
+        return mixed;
+    }
+
+private:
+    static constexpr uint32_t Unknown = 0xFFFFFFFFu; // no mix has the top byte set
+    uint32_t FRgb;
+    uint32_t FBack = 0;
+    bool FHasBack = false;
+    std::array<uint32_t, 256> FMixed;
+};
+
+// Mixes a glyph's coverage into pixels (rows of width) at (left, top) inside clip, which lies
+// inside the pixels, a row at a time.
+void BlendGlyph(uint32_t* pixels, size_t width, const THostGlyph& glyph, int left, int top,
+                const TRect& clip, TMixTable& mix) {
+    const int fromX = std::max(left, clip.Left), toX = std::min(left + glyph.Width, clip.Right);
+    const int fromY = std::max(top, clip.Top), toY = std::min(top + glyph.Height, clip.Bottom);
+    if (fromX >= toX) return;
+    const auto count = static_cast<size_t>(toX - fromX);
+    for (int y = fromY; y < toY; ++y) {
+        uint32_t* row = pixels + static_cast<size_t>(y) * width + fromX;
+        const uint8_t* coverage =
+            glyph.Coverage.data() + static_cast<size_t>(y - top) * glyph.Width + (fromX - left);
+        for (size_t i = 0; i < count; ++i)
+            if (coverage[i]) row[i] = mix.Over(row[i], coverage[i]);
+    }
+}
+
 // 1 when a + b is odd, 0 when it is even (without overflow for any two ints).
 int OddSum(int a, int b) {
     return static_cast<int>((static_cast<unsigned>(a) + static_cast<unsigned>(b)) & 1u);
@@ -1042,6 +1085,7 @@ int TCanvas::DrawFaceText(THostFace& face, int x, int y, const std::string& text
     const uint32_t c = Rgb(FFont.Color());
     const int baseline = y + face.Ascent();
     const bool direct = FBitmap && FExcluded.empty();
+    TMixTable mix(c);
     TRect clip = ClipRect();
     OffsetRect(clip, -FWindowOrg.X, -FWindowOrg.Y); // target pixels
     TRect inked{std::numeric_limits<int>::max(), std::numeric_limits<int>::max(),
@@ -1059,7 +1103,8 @@ int TCanvas::DrawFaceText(THostFace& face, int x, int y, const std::string& text
                 inked.Right = std::max(inked.Right, left + glyph.Width);
                 inked.Bottom = std::max(inked.Bottom, top + glyph.Height);
                 if (direct) {
-                    BlendGlyph(glyph, left - FWindowOrg.X, top - FWindowOrg.Y, clip, c);
+                    BlendGlyph(FBitmap->FPixels.data(), static_cast<size_t>(FBitmap->Width()),
+                               glyph, left - FWindowOrg.X, top - FWindowOrg.Y, clip, mix);
                 } else {
                     for (int row = 0; row < glyph.Height; ++row) {
                         const uint8_t* coverage = glyph.Coverage.data() + row * glyph.Width;
@@ -1080,22 +1125,6 @@ int TCanvas::DrawFaceText(THostFace& face, int x, int y, const std::string& text
     if (style & fsStrikeOut)
         FillPlain(Bounds(x, baseline - face.Ascent() / 3, pen - x, thickness), c);
     return static_cast<int>(std::min<int64_t>(width, std::numeric_limits<int>::max()));
-}
-
-void TCanvas::BlendGlyph(const THostGlyph& glyph, int left, int top, const TRect& clip,
-                         uint32_t rgb) {
-    const int fromX = std::max(left, clip.Left), toX = std::min(left + glyph.Width, clip.Right);
-    const int fromY = std::max(top, clip.Top), toY = std::min(top + glyph.Height, clip.Bottom);
-    if (fromX >= toX) return;
-    const auto width = static_cast<size_t>(FBitmap->Width());
-    const auto count = static_cast<size_t>(toX - fromX);
-    for (int y = fromY; y < toY; ++y) {
-        uint32_t* row = FBitmap->FPixels.data() + static_cast<size_t>(y) * width + fromX;
-        const uint8_t* coverage =
-            glyph.Coverage.data() + static_cast<size_t>(y - top) * glyph.Width + (fromX - left);
-        for (size_t i = 0; i < count; ++i)
-            if (coverage[i]) row[i] = Mix(rgb, row[i], coverage[i]);
-    }
 }
 
 void TCanvas::Blend(int x, int y, uint32_t rgb, uint8_t coverage) {

@@ -203,7 +203,6 @@ inline constexpr int TextCellHeight = 11;
 
 class TCanvas;
 class THostFace;
-struct THostGlyph;
 struct TPngImage;
 
 // A picture held as real pixels in memory, each a plain colour 0x00BBGGRR, rows top first.
@@ -422,9 +421,6 @@ private:
     // DrawText and DrawFaceText answer the text's width, as TextWidth measures it.
     int DrawText(int x, int y, const std::string& text);
     int DrawFaceText(THostFace& face, int x, int y, const std::string& text);
-    // Mixes a glyph's coverage into the target at (left, top) (target pixels) inside clip (target
-    // pixels, inside the bitmap), a row at a time.
-    void BlendGlyph(const THostGlyph& glyph, int left, int top, const TRect& clip, uint32_t rgb);
     // Mixes a colour into the pixel at (x, y) by coverage (255: the colour itself); clipped.
     void Blend(int x, int y, uint32_t rgb, uint8_t coverage);
     void DrawArrow(const TRect& r, UINT kind, bool pushed, uint32_t rgb);
