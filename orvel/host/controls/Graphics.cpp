@@ -136,18 +136,29 @@ uint32_t Mix(uint32_t rgb, uint32_t back, uint8_t coverage) {
     return mixed;
 }
 
+} // namespace
+
 // The mixes of one colour over one background by each coverage, worked out as they are first
 // needed: text is mostly drawn over a single background, and a look-up costs a fraction of a
-// mix. The background is the first one asked for; others are mixed each time.
+// mix. The background is the first one asked for; others are mixed each time. A canvas keeps
+// its table from text to text while the colour stays.
 class TMixTable {
 public:
-    explicit TMixTable(uint32_t rgb) : FRgb(rgb) { FMixed.fill(Unknown); }
+    explicit TMixTable(uint32_t rgb) { Reset(rgb); }
+
+    uint32_t Colour() const { return FRgb; }
+    void Reset(uint32_t rgb) {
+        FRgb = rgb;
+        FHasBack = false;
+        FMixed.fill(Unknown);
+    }
 
     uint32_t Over(uint32_t back, uint8_t coverage) {
-        if (back != FBack) {
-            if (FHasBack) return Mix(FRgb, back, coverage);
+        if (!FHasBack) {
             FBack = back;
             FHasBack = true;
+        } else if (back != FBack) {
+            return Mix(FRgb, back, coverage);
         }
         uint32_t& mixed = FMixed[coverage];
         if (mixed == Unknown) mixed = Mix(FRgb, back, coverage);
@@ -161,6 +172,8 @@ private:
     bool FHasBack = false;
     std::array<uint32_t, 256> FMixed;
 };
+
+namespace {
 
 // Mixes a glyph's coverage into pixels (rows of width) at (left, top) inside clip, which lies
 // inside the pixels, a row at a time.
@@ -1085,7 +1098,10 @@ int TCanvas::DrawFaceText(THostFace& face, int x, int y, const std::string& text
     const uint32_t c = Rgb(FFont.Color());
     const int baseline = y + face.Ascent();
     const bool direct = FBitmap && FExcluded.empty();
-    TMixTable mix(c);
+    if (!FMixes)
+        FMixes = std::make_unique<TMixTable>(c);
+    else if (FMixes->Colour() != c)
+        FMixes->Reset(c);
     TRect clip = ClipRect();
     OffsetRect(clip, -FWindowOrg.X, -FWindowOrg.Y); // target pixels
     TRect inked{std::numeric_limits<int>::max(), std::numeric_limits<int>::max(),
@@ -1104,7 +1120,7 @@ int TCanvas::DrawFaceText(THostFace& face, int x, int y, const std::string& text
                 inked.Bottom = std::max(inked.Bottom, top + glyph.Height);
                 if (direct) {
                     BlendGlyph(FBitmap->FPixels.data(), static_cast<size_t>(FBitmap->Width()),
-                               glyph, left - FWindowOrg.X, top - FWindowOrg.Y, clip, mix);
+                               glyph, left - FWindowOrg.X, top - FWindowOrg.Y, clip, *FMixes);
                 } else {
                     for (int row = 0; row < glyph.Height; ++row) {
                         const uint8_t* coverage = glyph.Coverage.data() + row * glyph.Width;

@@ -203,6 +203,7 @@ inline constexpr int TextCellHeight = 11;
 
 class TCanvas;
 class THostFace;
+class TMixTable;
 struct TPngImage;
 
 // A picture held as real pixels in memory, each a plain colour 0x00BBGGRR, rows top first.
@@ -436,6 +437,8 @@ private:
     std::vector<TRect> FExcluded; // target pixels
     // Set while a drawing that noted its whole area on the bitmap beforehand plots its points.
     bool FAreaNoted = false;
+    // The text colour's mixes over the background, kept from one text to the next.
+    std::unique_ptr<TMixTable> FMixes;
     std::vector<TFrameControlCall> FFrameControlLog;
 };
 

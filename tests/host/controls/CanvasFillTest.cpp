@@ -130,7 +130,8 @@ TEST(CanvasFill, BitmapFontTextWrittenDirectlyMatchesTextFilledDotByDot) {
 // Real-font text mixed into the target a glyph row at a time gives the pixels of text blended
 // point by point through the general clipping (which an excluded rectangle far outside the target
 // brings about): over a background of several colours, at the edges of the target and of a clip
-// rectangle, at a window origin, bold and underlined. The pen ends where the text's width says.
+// rectangle, at a window origin, bold and underlined, by the same canvases in turn in colours
+// that change from text to text. The pen ends where the text's width says.
 TEST(CanvasFill, RealFontTextMixedRowByRowMatchesTextBlendedPointByPoint) {
     TCanvas probe;
     probe.Font()->SetName("DejaVu Sans");
@@ -142,14 +143,19 @@ TEST(CanvasFill, RealFontTextMixedRowByRowMatchesTextBlendedPointByPoint) {
     const TFontCase fonts[] = {{8, 0}, {10, TFontStyles(fsBold | fsUnderline)}, {20, fsItalic}};
     const TPoint places[] = {{2, 3}, {-4, -2}, {30, 15}, {1, 20}, {3, 12}, {-1, 2}, {50, 26}};
     const std::string text = "MW#Ag|Wy 09";
+    const TColor colours[] = {clRed, clBlack, clWhite, clBlack};
+    int turn = 0;
+    TBitmap direct(60, 30), blended(60, 30);
     for (const TFontCase& font : fonts)
         for (bool clipped : {false, true})
             for (TPoint origin : {TPoint{0, 0}, TPoint{-3, 4}})
                 for (TPoint at : places) {
-                    TBitmap direct(60, 30), blended(60, 30);
+                    const TColor colour = colours[turn++ % 4];
                     for (TBitmap* b : {&direct, &blended}) {
                         b->Fill(clWhite);
                         TCanvas& c = *b->Canvas();
+                        c.ResetClip();
+                        c.SetWindowOrg({0, 0});
                         c.Brush()->SetColor(clYellow);
                         c.FillRect(Rect(10, 0, 20, 30));
                         c.Brush()->SetColor(clNavy);
@@ -157,7 +163,7 @@ TEST(CanvasFill, RealFontTextMixedRowByRowMatchesTextBlendedPointByPoint) {
                         c.Font()->SetName("DejaVu Sans");
                         c.Font()->SetSize(font.Size);
                         c.Font()->SetStyle(font.Style);
-                        c.Font()->SetColor(clRed);
+                        c.Font()->SetColor(colour);
                         c.Brush()->SetStyle(bsClear);
                         if (clipped) c.IntersectClipRect(Rect(3, 4, 41, 22));
                         if (b == &blended) c.ExcludeClipRect(Rect(500, 500, 501, 501));
