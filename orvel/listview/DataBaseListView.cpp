@@ -194,6 +194,14 @@ TDBListItem::TDBListItem(TListItems* AOwner, const Variant& AID, TListKeyIndex* 
     TakeID(AID, Index);
 }
 
+TDBListItem::TDBListItem(TListItems* AOwner, TElementTag, const Variant& Element,
+                         TListKeyIndex* Index)
+    : TListItem(AOwner) {
+    FID = Element;
+    FFolded = true;
+    if (Index) Index->Add(this);
+}
+
 TDBListItem::~TDBListItem() {
     if (TListKeyIndex* index = KeyIndex()) index->Remove(this);
     FID.Clear();
@@ -358,8 +366,17 @@ int32_t TDBCustomListView::GetDefImage() const {
 }
 
 int32_t TDBCustomListView::GetKeyFieldsCount() const {
-    if (!FLastKey.IsArray()) return 0;
-    return VarArrayHighBound(FLastKey, 1) + 1;
+    const Variant& key = LastKey();
+    if (!key.IsArray()) return 0;
+    return VarArrayHighBound(key, 1) + 1;
+}
+
+const Variant& TDBCustomListView::LastKey() const {
+    if (FLastKeyPending) {
+        VarArrayRefill(FLastKey, 1, [this](std::size_t) { return FLoadKey; });
+        FLastKeyPending = false;
+    }
+    return FLastKey;
 }
 
 TDataSource* TDBCustomListView::GetDataSource() const {
@@ -695,6 +712,7 @@ void TDBCustomListView::LoadItems() {
 }
 
 void TDBCustomListView::LoadRecordByRecord(TDataSet* DataSet) {
+    FLastKeyPending = false;
     DataSet->First();
     while (!DataSet->Eof()) {
         // The items keep one-field keys folded, so FLastKey's array is its own again here and is
@@ -752,24 +770,50 @@ void TDBCustomListView::LoadInBulk(TDataSet* DataSet, const TBulkFields& Fields)
     int32_t defState = GetDefState();
     int32_t defImage = GetDefImage();
     const std::vector<TField*>& keys = Fields.Keys;
-    DataSet->ReadRecords(read, [&](const TRecordView& record) {
-        VarArrayRefill(FLastKey, keys.size(), [&](std::size_t i) { return record.Value(keys[i]); });
-        FLoadingItem = true;
-        TDBListItem* item = nullptr;
-        try {
-            item = InsertItem();
-        } catch (...) {
+    try {
+        DataSet->ReadRecords(read, [&](const TRecordView& record) {
+            ReadLoadKey(record, keys);
+            FLoadingItem = true;
+            TDBListItem* item = nullptr;
+            try {
+                item = InsertItem();
+            } catch (...) {
+                FLoadingItem = false;
+                throw;
+            }
             FLoadingItem = false;
-            throw;
-        }
-        FLoadingItem = false;
-        if (!LinkActive()) return;
-        try {
-            SetupFromView(item, record, Fields, defState, defImage);
-        } catch (...) {
-            RaiseRes<EListError>(SCannotSetupItem);
-        }
-    });
+            if (!LinkActive()) return;
+            try {
+                SetupFromView(item, record, Fields, defState, defImage);
+            } catch (...) {
+                RaiseRes<EListError>(SCannotSetupItem);
+            }
+        });
+    } catch (...) {
+        SettleLoadKey();
+        throw;
+    }
+    SettleLoadKey();
+}
+
+// A one-field key is read as its element alone (the item factory folds it from there); any
+// other key into FLastKey's own array.
+void TDBCustomListView::ReadLoadKey(const TRecordView& Record, const std::vector<TField*>& Keys) {
+    if (Keys.size() == 1) {
+        FLoadKey = Record.Value(Keys[0]);
+        // An element that is an array itself is not folded by the items: its vector is made.
+        FLastKeyPending = !FLoadKey.IsArray();
+        if (FLastKeyPending) return;
+    }
+    FLastKeyPending = false;
+    VarArrayRefill(FLastKey, Keys.size(), [&](std::size_t i) { return Record.Value(Keys[i]); });
+}
+
+// After a bulk load, whichever way it ends, FLastKey is the last record's key vector, as after a
+// load record by record.
+void TDBCustomListView::SettleLoadKey() {
+    LastKey();
+    FLoadKey.Clear();
 }
 
 namespace {
@@ -787,11 +831,9 @@ void TDBCustomListView::SetupFromView(TDBListItem* Item, const TRecordView& Reco
                                       const TBulkFields& Fields, int32_t DefState,
                                       int32_t DefImage) {
     Item->SetBookMark(Record.Bookmark());
-    if (FTextField)
-        Record.AsString(FTextField, FLoadText);
-    else
-        FLoadText.clear();
-    Item->SetCaption(FLoadText);
+    // The caption goes from the engine's text into the item in one copy where the field shows
+    // the text as it is stored.
+    Item->SetCaption(FTextField ? Record.AsText(FTextField, FLoadText) : std::string_view());
     Item->SetStateIndex(IndexOf(Record, FStatusField, DefState));
     Item->SetImageIndex(IndexOf(Record, FImageField, DefImage));
     // An item's column texts are always its TListSubItems.
@@ -823,7 +865,11 @@ void TDBCustomListView::DoReload() {
 TListItem* TDBCustomListView::CreateListItem() {
     // A load hands its key over without a copy of its own (the item keeps the one-field key
     // folded anyway).
-    if (FLoadingItem) return new TDBListItem(Items(), FLastKey, &FKeyIndex);
+    if (FLoadingItem) {
+        if (FLastKeyPending)
+            return new TDBListItem(Items(), TDBListItem::TElementTag{}, FLoadKey, &FKeyIndex);
+        return new TDBListItem(Items(), FLastKey, &FKeyIndex);
+    }
     Variant key;
     if (LinkActive()) key = ReadKey(DataSet());
     // Items added by application code while no dataset is active stand for no record: Empty.
@@ -857,7 +903,7 @@ void TDBCustomListView::SetupItem(TDBListItem* Item) {
 }
 
 void TDBCustomListView::SetupFromRecord(TDBListItem* Item, TDataSet* DataSet) {
-    if (FLoadingItem && Item->IDEquals2(FLastKey))
+    if (FLoadingItem && Item->IDEquals2(LastKey()))
         Item->SetBookMark(TBookmark()); // what SetID does with the key it already has
     else
         Item->SetID(ReadKey(DataSet));

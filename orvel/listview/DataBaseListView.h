@@ -110,6 +110,10 @@ private:
     // The item a view makes for itself, given the view's key index: the index need not be
     // looked up through the view.
     TDBListItem(TListItems* AOwner, const Variant& AID, TListKeyIndex* Index);
+    // The item of a one-field key, given the key's only element (not an array): kept folded
+    // from the start, without the array ever being made.
+    struct TElementTag {};
+    TDBListItem(TListItems* AOwner, TElementTag, const Variant& Element, TListKeyIndex* Index);
     TListKeyIndex* KeyIndex() const;
     std::size_t KeyHash() const;
     void TakeID(const Variant& Value, TListKeyIndex* Index);
@@ -199,7 +203,8 @@ public:
     const TStrings& KeyFieldList() const { return *FKeyFieldList; }
     const TStrings& ColumnFieldList() const { return *FColumnFieldList; }
     const TKeysArray& ItemQueue() const { return *FItemQueue; }
-    const Variant& LastKey() const { return FLastKey; }
+    // The key vector of the record last loaded (during a load, of the record being added).
+    const Variant& LastKey() const;
     TDataSetState LastState() const { return FLastState; }
     bool Inserting() const { return FInserting; }
     bool MessagePosted() const { return FMessagePosted; }
@@ -339,6 +344,8 @@ private:
     };
     bool CanLoadInBulk(TDataSet* DataSet, TBulkFields& Fields) const;
     void LoadInBulk(TDataSet* DataSet, const TBulkFields& Fields);
+    void ReadLoadKey(const TRecordView& Record, const std::vector<TField*>& Keys);
+    void SettleLoadKey();
     void SetupFromView(TDBListItem* Item, const TRecordView& Record, const TBulkFields& Fields,
                        int32_t DefState, int32_t DefImage);
     void LoadRecordByRecord(TDataSet* DataSet);
@@ -362,7 +369,7 @@ private:
     std::unique_ptr<TKeysArray> FItemQueue;
     std::string FKeyFields;
     std::string FColumnsFields;
-    Variant FLastKey;
+    mutable Variant FLastKey;
     std::unique_ptr<TDBListDataLink> FDataLink;
     TDataSetState FLastState = dsBrowse;
     TDBLVBeforeItemsLoading FBeforeItemsLoading;
@@ -385,7 +392,13 @@ private:
     // While a load adds and sets up the item of one record, FLastKey is that record's key vector:
     // the item factory and the set-up take it instead of reading it again.
     bool FLoadingItem = false;
-    // The text buffer of a load in bulk: field texts pass through it on their way to the items.
+    // A bulk load of a one-field key keeps the record's key as its only element in FLoadKey and
+    // makes FLastKey's array from it only when someone asks (LastKey): the view's own items keep
+    // such keys folded anyway.
+    mutable bool FLastKeyPending = false;
+    Variant FLoadKey;
+    // The text buffer of a load in bulk: field texts the engine does not hold as they are shown
+    // are made in it on their way to the items.
     std::string FLoadText;
     uint32_t FDeletions = 0; // items removed so far
     // Made by the first lookup, which may come from a const question.

@@ -179,6 +179,36 @@ TEST_F(DBListBulkLoad, ValuesOfAnotherClassThanTheirColumnsLoadAsRecordByRecord)
     EXPECT_EQ(loaded.Items[0].substr(0, 3), "17|");
 }
 
+TEST_F(DBListBulkLoad, EveryKindOfKeyIsFoundAgainByTheKeyVectorOfItsRecord) {
+    // One integer field, a text, a field that is Null in one record (and whose values repeat in
+    // none), and two fields.
+    for (const std::string keys : {"ID", "NAME", "IMAGE_ID", "ID;NAME"}) {
+        SCOPED_TRACE(keys);
+        lv->SetDataSource(nullptr);
+        lv->SetKeyFields(keys);
+        lv->SetDataSource(source);
+        run_messages();
+        ASSERT_EQ(lv->GetCount(), 5);
+        EXPECT_EQ(lv->GetKeyFieldsCount(), keys == "ID;NAME" ? 2 : 1);
+        table->First();
+        for (int i = 0; i < 5; ++i, table->Next()) {
+            Variant key = table->GetFieldValue(keys + ";");
+            TDBListItem* item = ItemAt(i);
+            EXPECT_EQ(lv->FindItem(key), item);
+            EXPECT_TRUE(item->IDEquals2(key));
+            EXPECT_TRUE(VarEquality(item->KeyElement(0), key[0]));
+            // The vector made on request is the record's, and a reference to it stays valid.
+            const Variant& id = item->GetID();
+            EXPECT_TRUE(VarEquality(id, key));
+            EXPECT_EQ(&item->GetID(), &id);
+            EXPECT_EQ(lv->FindItem(key), item);
+        }
+        // The last record's key vector is the view's last key, as after a load record by record.
+        table->Last();
+        EXPECT_TRUE(VarEquality(lv->LastKey(), table->GetFieldValue(keys + ";")));
+    }
+}
+
 TEST_F(DBListBulkLoad, ATableOfManyWindowsLoadsAsRecordByRecordInFewRoundTrips) {
     AddItems(5000);
     table->Refresh();

@@ -636,7 +636,8 @@ public:
     TCustomListView* ListView() const;
 
     const std::string& Caption() const { return FCaption; }
-    void SetCaption(const std::string& value);
+    // Taken as a view, so that a text read from elsewhere is copied once, into the item.
+    void SetCaption(std::string_view value);
     int ImageIndex() const { return FImageIndex; }
     void SetImageIndex(int value);
     int StateIndex() const { return FStateIndex; }

@@ -139,9 +139,9 @@ void TListItem::Changed() {
     if (TCustomListView* lv = ListView()) lv->Invalidate();
 }
 
-void TListItem::SetCaption(const std::string& value) {
+void TListItem::SetCaption(std::string_view value) {
     if (value == FCaption) return;
-    FCaption = value;
+    FCaption.assign(value);
     Changed();
 }
 
