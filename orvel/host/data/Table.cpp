@@ -83,12 +83,15 @@ int64_t CharacterCount(const std::string& s) {
 
 // A stored key value as part of a look-ahead key: integers and texts only, so that the value a
 // range was given and the one the engine read compare alike; false for any other (such ranges
-// are read as usual).
+// are read as usual). An integer is its eight bytes, not its digits: a look-ahead builds a key
+// per record read and per range served, and a key of one integer then stays short enough to need
+// no storage of its own.
 bool AppendKeyPart(std::string& key, const Variant& value) {
     TVarType t = value.VarType();
     if (IsIntegerVar(t)) {
+        int64_t n = value.AsInt64();
         key += 'i';
-        key += std::to_string(value.AsInt64());
+        key.append(reinterpret_cast<const char*>(&n), sizeof n);
     } else if (t == varString) {
         std::string text = value.AsString();
         key += 's';
