@@ -534,6 +534,74 @@ std::string AllNames(TTable& t) {
     return names;
 }
 
+// The names of a level whose records link to their parent by one key field, each record followed
+// by the names of its own range: read with its ranges announced, or as the plain table reads them.
+std::string LevelOf(TTable& t, const Variant& parent, const std::string& parentField,
+                    const std::string& keyField) {
+    t.SetRange({parent}, {parent});
+    std::vector<Variant> keys;
+    std::string text;
+    {
+        TLookAheadScope scope(t, parentField, keyField, 1);
+        for (t.First(); !t.Eof(); t.Next()) {
+            keys.push_back(t.FieldByName(keyField)->GetValue());
+            text += t.FieldByName("NAME")->GetAsString() + " ";
+        }
+        for (const Variant& key : keys) {
+            t.SetRange({key}, {key});
+            text += "[" + (t.Eof() ? std::string("-") : t.FieldByName("NAME")->GetAsString()) + "]";
+        }
+    }
+    t.CancelRange();
+    return text;
+}
+
+TEST_F(TableLookAhead, RangesOfNegativeLargeAndMultibyteTextKeysAnswerAsReadAlone) {
+    db.Execute("CREATE TABLE BIGS (ID BIGINT PRIMARY KEY, PARENT_ID BIGINT, NAME VARCHAR(20))");
+    // 705032704 is the low half of 5000000000: keys cut to 32 bits would meet.
+    db.Execute("INSERT INTO BIGS VALUES (-5, NULL, 'Minus'), (5000000000, NULL, 'Large'), "
+               "(-9223372036854775807, NULL, 'Least'), (705032704, NULL, 'Low half'), "
+               "(1, -5, 'Under minus'), (2, 5000000000, 'Under large'), "
+               "(3, 705032704, 'Under the low half'), (4, -9223372036854775807, 'Under least')");
+    db.Execute("CREATE TABLE TAGS (CODE VARCHAR(20) PRIMARY KEY, PARENT VARCHAR(20), NAME "
+               "VARCHAR(20))");
+    db.Execute("INSERT INTO TAGS VALUES ('Grüße', NULL, 'Greetings'), ('日本', NULL, 'Japan'), "
+               "('i', NULL, 'Letter'), ('東京', '日本', 'Tokyo'), ('Hallo', 'Grüße', 'Hello'), "
+               "('x', 'i', 'Under letter')");
+    struct TCase {
+        const char* Table;
+        const char* Parent;
+        const char* Key;
+        const char* Expected;
+    };
+    for (const TCase& c :
+         {TCase{"BIGS", "PARENT_ID", "ID",
+                "Least Minus Low half Large [Under least][Under minus][Under the low half][Under "
+                "large]"},
+          TCase{"TAGS", "PARENT", "CODE", "Greetings Letter Japan [Hello][Under letter][Tokyo]"}}) {
+        auto ahead = db.OpenTable(c.Table, c.Parent);
+        auto plain = db.OpenTable(c.Table, c.Parent);
+        plain->SetLookAheadMode(laOff);
+        for (TTable* t : {ahead.get(), plain.get()}) {
+            t->FieldByName("NAME")->GetAsString();
+            t->DisableControls();
+        }
+        int64_t before = RoundTrips();
+        std::string read = LevelOf(*ahead, Variant::Null(), c.Parent, c.Key);
+        int64_t aheadTrips = RoundTrips() - before;
+        before = RoundTrips();
+        std::string alone = LevelOf(*plain, Variant::Null(), c.Parent, c.Key);
+        int64_t aloneTrips = RoundTrips() - before;
+        EXPECT_EQ(alone, c.Expected) << c.Table;
+        EXPECT_EQ(read, alone) << c.Table;
+        if (db.OnPostgres()) {
+            EXPECT_LT(aheadTrips, aloneTrips) << c.Table;
+        }
+        for (TTable* t : {ahead.get(), plain.get()})
+            t->EnableControls();
+    }
+}
+
 TEST_F(TableLookAhead, RangesOfATwoFieldKeyReadSeveralAheadAnswerAsReadAlone) {
     db.CreateUnits();
     // Alpha gets a third child: more than two, the rows read ahead of each range below.
