@@ -602,6 +602,33 @@ TEST_F(TableLookAhead, RangesOfNegativeLargeAndMultibyteTextKeysAnswerAsReadAlon
     }
 }
 
+TEST_F(TableLookAhead, ALongLevelReadAgainAfterChangesGivesTheNewRecords) {
+    // More children of Depot than the rows a table answers from once the reader is done.
+    db.Execute("INSERT INTO ORGANIZATION (ID, PARENT_ID, NAME) WITH RECURSIVE n(i) AS (SELECT 1 "
+               "UNION ALL SELECT i + 1 FROM n WHERE i < 4200) SELECT 100 + i, 8, 'Unit ' || i "
+               "FROM n");
+    db.Execute("INSERT INTO ORGANIZATION (ID, PARENT_ID, NAME) VALUES (9000, 101, 'Grandchild')");
+    auto plain = db.OpenTable("ORGANIZATION", "PARENT_ID");
+    plain->SetLookAheadMode(laOff);
+    plain->FieldByName("NAME")->GetAsString();
+    plain->DisableControls();
+    std::string first = LevelOf(*table, Variant(8), "PARENT_ID", "ID");
+    EXPECT_EQ(first, LevelOf(*plain, Variant(8), "PARENT_ID", "ID"));
+    EXPECT_EQ(first.substr(0, 14), "Unit 1 Unit 2 ");
+    EXPECT_NE(first.find("[Grandchild][-]"), std::string::npos);
+    // Renamed, removed and moved between the two reads: the buffers refilled in place hold
+    // nothing of the first read.
+    db.Execute("UPDATE ORGANIZATION SET NAME = 'Renamed' WHERE ID = 102");
+    db.Execute("DELETE FROM ORGANIZATION WHERE ID = 103");
+    db.Execute("UPDATE ORGANIZATION SET PARENT_ID = 102 WHERE ID = 9000");
+    std::string second = LevelOf(*table, Variant(8), "PARENT_ID", "ID");
+    EXPECT_EQ(second, LevelOf(*plain, Variant(8), "PARENT_ID", "ID"));
+    EXPECT_EQ(second.substr(0, 22), "Unit 1 Renamed Unit 4 ");
+    EXPECT_NE(second.find("[-][Grandchild][-]"), std::string::npos);
+    EXPECT_EQ(second.find("Unit 3 "), std::string::npos);
+    plain->EnableControls();
+}
+
 TEST_F(TableLookAhead, RangesOfATwoFieldKeyReadSeveralAheadAnswerAsReadAlone) {
     db.CreateUnits();
     // Alpha gets a third child: more than two, the rows read ahead of each range below.
