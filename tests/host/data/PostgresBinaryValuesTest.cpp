@@ -211,6 +211,36 @@ std::vector<std::string> RowOf(TSqlStatement& stmt) {
     return row;
 }
 
+// Every column of the current row read by ReadCell alone, written as RowOf writes it.
+std::vector<std::string> CellsOf(const TSqlStatement& stmt) {
+    std::vector<std::string> row;
+    for (int i = 0; i < stmt.ColumnCount(); ++i) {
+        TSqlCell cell;
+        stmt.ReadCell(i, cell);
+        switch (cell.Type) {
+        case TSqlType::Null:
+            row.push_back("null");
+            break;
+        case TSqlType::Integer:
+            row.push_back("int " + std::to_string(cell.Integer));
+            break;
+        case TSqlType::Float: {
+            uint64_t bits;
+            std::memcpy(&bits, &cell.Float, sizeof bits);
+            row.push_back("float " + std::to_string(bits));
+            break;
+        }
+        case TSqlType::Text:
+            row.push_back("text " + std::string(cell.Text));
+            break;
+        case TSqlType::Blob:
+            row.push_back("blob " + std::string(cell.Text));
+            break;
+        }
+    }
+    return row;
+}
+
 // The rows of a statement run twice: the first run learns the column types (text format), the
 // second reads in binary where they allow.
 std::pair<std::vector<std::vector<std::string>>, std::vector<std::vector<std::string>>>
@@ -263,6 +293,51 @@ TEST(PostgresBinaryValues, EveryTypeReadsTheSameInBinaryAsInTextOnTheServer) {
     t->Next();
     EXPECT_EQ(t->FieldByName("T")->GetAsString(), "日本語");
     EXPECT_EQ(t->FieldByName("C")->GetAsString(), "abcd");
+}
+
+// A cell read at once (as the datasets read rows) gives what its class and that class's reader
+// give, in both formats of the server and on SQLite: Nulls, the least and greatest integers,
+// multibyte texts, dates, Booleans, bytes. Past the last row, and for a column beyond the row,
+// it reads Null.
+TEST(PostgresBinaryValues, ACellReadAtOnceGivesWhatItsClassAndReaderGive) {
+    for (TStorage storage : {TStorage::Server, TStorage::Memory}) {
+        TTestDatabase db(storage, false);
+        bool server = db.OnPostgres();
+        db.Execute("CREATE TABLE CELLS (ID INTEGER PRIMARY KEY, I INTEGER, B BIGINT, S SMALLINT, "
+                   "F DOUBLE PRECISION, N NUMERIC(12,2), FLAG BOOLEAN, D DATE, T VARCHAR(20), "
+                   "PIC " +
+                   std::string(server ? "BYTEA" : "BLOB") + ")");
+        std::string bytes = server ? "'\\x00ff10'" : "x'00ff10'";
+        db.Execute("INSERT INTO CELLS VALUES (1, -2147483648, -9223372036854775808, -32768, -0.5, "
+                   "-12.25, TRUE, '2024-02-29', 'Grüße 日本', " +
+                   bytes +
+                   "), (2, 2147483647, 9223372036854775807, 32767, 1e300, 99.99, FALSE, "
+                   "'1999-12-31', '', NULL), (3, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, "
+                   "NULL)");
+        auto stmt = db.Database().Connection().Prepare("SELECT * FROM CELLS ORDER BY ID");
+        for (int run = 0; run < 2; ++run) { // the server's second run reads in binary
+            std::vector<std::vector<std::string>> cells, separate;
+            while (stmt->Step()) {
+                cells.push_back(CellsOf(*stmt));
+                separate.push_back(RowOf(*stmt));
+                // After the separate readers too: a value they made for ReadCell stays right.
+                EXPECT_EQ(CellsOf(*stmt), cells.back());
+            }
+            TSqlCell past;
+            past.Type = TSqlType::Integer;
+            stmt->ReadCell(0, past);
+            EXPECT_EQ(past.Type, TSqlType::Null);
+            stmt->Reset();
+            ASSERT_EQ(cells.size(), 3u) << server;
+            EXPECT_EQ(cells, separate) << server << " run " << run;
+            EXPECT_EQ(cells[0][1], "int -2147483648");
+            EXPECT_EQ(cells[0][2], "int " + std::to_string(std::numeric_limits<int64_t>::min()));
+            EXPECT_EQ(cells[1][2], "int " + std::to_string(std::numeric_limits<int64_t>::max()));
+            EXPECT_EQ(cells[0][8], "text Grüße 日本");
+            EXPECT_EQ(cells[0][9], std::string("blob \x00\xff\x10", 8));
+            EXPECT_EQ(cells[2][9], "null");
+        }
+    }
 }
 
 TEST(PostgresBinaryValues, TypesTheBinaryPathDoesNotReadStayInTextAndOverflowIsAnError) {
