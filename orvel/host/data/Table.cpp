@@ -1265,7 +1265,9 @@ void TTable::ReadAheadColumns(const TSqlStatement& stmt, TRecordData& out, int f
         ReadColumns(stmt, out, first, fields);
         return;
     }
-    out.Values.resize(static_cast<std::size_t>(FieldCount()));
+    // Rows are refilled in place: most already have their size (resize is a call even then).
+    if (out.Values.size() != static_cast<std::size_t>(FieldCount()))
+        out.Values.resize(static_cast<std::size_t>(FieldCount()));
     std::size_t next = 0;
     int column = first;
     for (std::size_t i = 0; i < out.Values.size(); ++i) {
@@ -1574,8 +1576,11 @@ void TTable::TakeAheadRow(const TSqlStatement& stmt, int sourceAt, int rowAt, in
         if (count == rows.size()) rows.emplace_back();
         return rows[count++];
     };
-    bool joined = stmt.ColumnType(numberAt) != TSqlType::Null;
-    int64_t number = joined ? stmt.ColumnInt64(numberAt) : 0;
+    // The row's number among its range's rows, Null when the record has no range rows.
+    TSqlCell numberCell;
+    stmt.ReadCell(numberAt, numberCell);
+    bool joined = numberCell.Type != TSqlType::Null;
+    int64_t number = joined ? numberCell.Integer : 0;
     // A record of the source range comes with the first row of its range (or none).
     if (number <= 1) {
         FinishAheadRange(range);
