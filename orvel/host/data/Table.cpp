@@ -1265,7 +1265,9 @@ void TTable::ReadAheadColumns(const TSqlStatement& stmt, TRecordData& out, int f
         ReadColumns(stmt, out, first, fields);
         return;
     }
-    out.Values.resize(static_cast<std::size_t>(FieldCount()));
+    // Rows are refilled in place: most already have their size (resize is a call even then).
+    if (out.Values.size() != static_cast<std::size_t>(FieldCount()))
+        out.Values.resize(static_cast<std::size_t>(FieldCount()));
     std::size_t next = 0;
     int column = first;
     for (std::size_t i = 0; i < out.Values.size(); ++i) {
@@ -1308,6 +1310,7 @@ void TTable::DropLookAhead() {
     FLookAhead.SourceCount = 0;
     FLookAhead.RangeCount = 0;
     FLookAhead.SourcePlace.clear();
+    FLookAhead.SourceServed = 0;
     FLookAhead.Ranges.clear();
 }
 
@@ -1400,9 +1403,9 @@ bool TTable::ServeLookAhead(const TRecordData* from, int count, std::vector<TRec
         rows = &FLookAhead.SourceRows;
         end = FLookAhead.SourceCount;
         if (from) {
-            auto at = FLookAhead.SourcePlace.find(from->RowId);
-            if (at == FLookAhead.SourcePlace.end()) return false;
-            first = at->second + 1;
+            std::size_t at = SourcePlaceOf(from->RowId);
+            if (at == SIZE_MAX) return false;
+            first = at + 1;
         }
     } else {
         std::string key;
@@ -1417,12 +1420,31 @@ bool TTable::ServeLookAhead(const TRecordData* from, int count, std::vector<TRec
     }
     int left = static_cast<int>(end - std::min(first, end));
     n = std::min(count, left);
+    if (rows == &FLookAhead.SourceRows)
+        FLookAhead.SourceServed = first + static_cast<std::size_t>(n);
     // A reader wanting more than the rows read ahead reads the rest after them.
     FFetchAtEnd = complete && n == left;
     if (static_cast<int>(out.size()) < n) out.resize(static_cast<std::size_t>(n));
     for (int i = 0; i < n; ++i)
         out[static_cast<std::size_t>(i)] = (*rows)[first + static_cast<std::size_t>(i)];
     return true;
+}
+
+// The place of the source range's record rowId among the rows read, or SIZE_MAX. A reader goes
+// on from the last record it was served, which is looked at first; any other is looked up in an
+// index of the places, made when first needed (most levels are read through without one, and
+// making it cost a map entry per record).
+std::size_t TTable::SourcePlaceOf(int64_t rowId) {
+    const std::vector<TRecordData>& rows = FLookAhead.SourceRows;
+    std::size_t served = FLookAhead.SourceServed;
+    if (served > 0 && served <= FLookAhead.SourceCount && rows[served - 1].RowId == rowId)
+        return served - 1;
+    std::unordered_map<int64_t, std::size_t>& places = FLookAhead.SourcePlace;
+    if (places.empty())
+        for (std::size_t i = 0; i < FLookAhead.SourceCount; ++i)
+            places[rows[i].RowId] = i;
+    auto at = places.find(rowId);
+    return at == places.end() ? SIZE_MAX : at->second;
 }
 
 // The first records of the whole table, answered from the records last read ahead of a source
@@ -1554,14 +1576,18 @@ void TTable::TakeAheadRow(const TSqlStatement& stmt, int sourceAt, int rowAt, in
         if (count == rows.size()) rows.emplace_back();
         return rows[count++];
     };
-    bool joined = stmt.ColumnType(numberAt) != TSqlType::Null;
-    int64_t number = joined ? stmt.ColumnInt64(numberAt) : 0;
+    // The row's number among its range's rows, Null when the record has no range rows.
+    TSqlCell numberCell;
+    stmt.ReadCell(numberAt, numberCell);
+    bool joined = numberCell.Type != TSqlType::Null;
+    int64_t number = joined ? numberCell.Integer : 0;
     // A record of the source range comes with the first row of its range (or none).
     if (number <= 1) {
         FinishAheadRange(range);
         TRecordData& record = next(FLookAhead.SourceRows, FLookAhead.SourceCount);
         ReadAheadColumns(stmt, record, sourceAt, FLookAhead.Columns);
-        FLookAhead.SourcePlace[record.RowId] = FLookAhead.SourceCount - 1;
+        // An index of the places made before this record would not know it.
+        if (!FLookAhead.SourcePlace.empty()) FLookAhead.SourcePlace.clear();
         // The range of a record is that of its key fields' values as read.
         std::string key;
         bool usable = true;
@@ -1586,6 +1612,7 @@ void TTable::SwapAheadRows(TAheadLevel& level) {
     std::swap(level.SourceRows, FLookAhead.SourceRows);
     std::swap(level.SourceCount, FLookAhead.SourceCount);
     std::swap(level.SourcePlace, FLookAhead.SourcePlace);
+    FLookAhead.SourceServed = 0;
     std::swap(level.RangeRows, FLookAhead.RangeRows);
     std::swap(level.RangeCount, FLookAhead.RangeCount);
     std::swap(level.Ranges, FLookAhead.Ranges);

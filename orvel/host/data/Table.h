@@ -216,6 +216,7 @@ private:
     // Ranges read ahead (BeginLookAhead).
     bool ServeLookAhead(const TRecordData* from, int count, std::vector<TRecordData>& out, int& n);
     bool LookAheadCurrent(uint64_t version);
+    std::size_t SourcePlaceOf(int64_t rowId);
     bool InSourceRange() const;
     bool LookAheadKey(std::string& key) const;
     void ReadAhead();
@@ -307,7 +308,9 @@ private:
         std::string ColumnList;
         std::vector<TRecordData> SourceRows; // [0, SourceCount) hold this reading's records
         std::size_t SourceCount = 0;
+        // By handle, the place of each record read (SourcePlaceOf): empty until first needed.
         std::unordered_map<int64_t, std::size_t> SourcePlace;
+        std::size_t SourceServed = 0;       // the end of the records last served, 0: none
         std::vector<TRecordData> RangeRows; // [0, RangeCount) hold this reading's rows
         std::size_t RangeCount = 0;
         std::unordered_map<std::string, TAheadRange> Ranges;

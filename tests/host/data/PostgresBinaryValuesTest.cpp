@@ -340,6 +340,36 @@ TEST(PostgresBinaryValues, ACellReadAtOnceGivesWhatItsClassAndReaderGive) {
     }
 }
 
+// A value of no bytes is Null only when it is Null: empty texts, names, padded and unpadded
+// characters and bytes read as empty values beside Nulls of the same columns, in both formats,
+// as their class's reader reads them.
+TEST(PostgresBinaryValues, AnEmptyValueIsNoNull) {
+    TTestDatabase db(TStorage::Server, false);
+    db.Execute("CREATE TABLE EMPTIES (ID INTEGER PRIMARY KEY, T TEXT, V VARCHAR(5), C CHAR(2), "
+               "N NAME, PIC BYTEA)");
+    db.Execute("INSERT INTO EMPTIES VALUES (1, '', '', '', '', '\\x'), "
+               "(2, NULL, NULL, NULL, NULL, NULL), (3, 'ä', '日', 'x', 'n', '\\x00')");
+    auto stmt = db.Database().Connection().Prepare("SELECT * FROM EMPTIES ORDER BY ID");
+    for (int run = 0; run < 2; ++run) { // the second run reads in binary
+        std::vector<std::vector<std::string>> cells;
+        while (stmt->Step()) {
+            cells.push_back(CellsOf(*stmt));
+            EXPECT_EQ(cells.back(), RowOf(*stmt)) << run;
+        }
+        stmt->Reset();
+        ASSERT_EQ(cells.size(), 3u);
+        EXPECT_EQ(cells[0], (std::vector<std::string>{"int 1", "text ", "text ", "text   ", "text ",
+                                                      "blob "}))
+            << run;
+        EXPECT_EQ(cells[1],
+                  (std::vector<std::string>{"int 2", "null", "null", "null", "null", "null"}))
+            << run;
+        EXPECT_EQ(cells[2], (std::vector<std::string>{"int 3", "text ä", "text 日", "text x ",
+                                                      "text n", std::string("blob \0", 6)}))
+            << run;
+    }
+}
+
 TEST(PostgresBinaryValues, TypesTheBinaryPathDoesNotReadStayInTextAndOverflowIsAnError) {
     TTestDatabase db(TStorage::Server, false);
     TSqlConnection& connection = db.Database().Connection();

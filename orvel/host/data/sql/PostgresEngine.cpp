@@ -301,25 +301,40 @@ public:
         return FText;
     }
     // The Null flag, the type and the value looked up once: a look-ahead reads every cell of
-    // thousands of rows, where the generic reader asks the result three times per cell.
+    // thousands of rows, where the generic reader asks the result three times per cell. The
+    // value's length comes first: only a value of no bytes can be Null, so the flag is asked of
+    // those alone, and each column's storage class and form were worked out with the rows.
     void ReadCell(int index, TSqlCell& out) const override {
-        if (!HasValue(index) || PQgetisnull(FRows.get(), FRow, index)) {
+        if (!HasValue(index)) {
             out.Type = TSqlType::Null;
             return;
         }
-        Oid type = FTypes[static_cast<std::size_t>(index)];
-        out.Type = StorageOf(type);
+        const PGresult* rows = FRows.get();
+        int length = PQgetlength(rows, FRow, index);
+        if (length == 0 && PQgetisnull(rows, FRow, index)) {
+            out.Type = TSqlType::Null;
+            return;
+        }
+        std::size_t column = static_cast<std::size_t>(index);
+        const TColumnForm& form = FForms[column];
+        std::string_view bytes(PQgetvalue(rows, FRow, index), static_cast<std::size_t>(length));
+        out.Type = form.Storage;
         switch (out.Type) {
         case TSqlType::Null:
             break;
         case TSqlType::Integer:
-            out.Integer = IntegerAt(index, type);
+            out.Integer = IntegerOf(FTypes[column], bytes);
             break;
         case TSqlType::Float:
             out.Float = ColumnDouble(index);
             break;
         case TSqlType::Text:
-            out.Text = ColumnText(index);
+            if (form.TextAsSent) {
+                out.Text = bytes;
+            } else {
+                FText = BinaryText(FTypes[column], bytes);
+                out.Text = FText;
+            }
             break;
         case TSqlType::Blob:
             out.Text = ColumnBlob(index);
@@ -330,11 +345,13 @@ public:
 
 private:
     // The value of a column of the current row as an integer (the column exists).
-    int64_t IntegerAt(int index, Oid type) const {
+    int64_t IntegerAt(int index, Oid type) const { return IntegerOf(type, Bytes(index)); }
+    // A value of the rows' form as an integer. In text form bytes ends where the server's text
+    // does (libpq ends it with a zero byte).
+    int64_t IntegerOf(Oid type, std::string_view bytes) const {
         if (FBinaryRows) {
             // The common key and flag types decoded here, every other by the general reader
             // (which also rejects a value of the wrong size).
-            std::string_view bytes = Bytes(index);
             if (type == kInt4 && bytes.size() == 4) {
                 uint32_t raw = static_cast<uint32_t>(static_cast<unsigned char>(bytes[0])) << 24 |
                                static_cast<uint32_t>(static_cast<unsigned char>(bytes[1])) << 16 |
@@ -344,9 +361,8 @@ private:
             }
             return BinaryInt64(type, bytes);
         }
-        const char* text = PQgetvalue(FRows.get(), FRow, index);
-        if (type == kBool) return text[0] == 't' ? 1 : 0;
-        return std::strtoll(text, nullptr, 10);
+        if (type == kBool) return !bytes.empty() && bytes[0] == 't' ? 1 : 0;
+        return std::strtoll(bytes.data(), nullptr, 10);
     }
     struct TParam {
         bool Null = true;
@@ -414,6 +430,13 @@ private:
     std::vector<TParam> FParams;
     TResult FRows;
     std::vector<Oid> FTypes; // of the columns of FRows
+    // How ReadCell takes each column of FRows: its storage class, and whether a text is used
+    // as the server sent it (text form, or a binary form that is the text).
+    struct TColumnForm {
+        TSqlType Storage = TSqlType::Text;
+        bool TextAsSent = true;
+    };
+    std::vector<TColumnForm> FForms;
     bool FBinaryRows = false;
     // The column types of the statement's results, once known (empty before).
     mutable std::vector<Oid> FResultTypes;
@@ -852,6 +875,9 @@ bool TPgStatement::TakeRows(TResult rows, bool binary) {
         FTypes[static_cast<std::size_t>(i)] = PQftype(rows.get(), i);
     FRows = std::move(rows);
     FBinaryRows = binary;
+    FForms.resize(FTypes.size());
+    for (std::size_t i = 0; i < FTypes.size(); ++i)
+        FForms[i] = {StorageOf(FTypes[i]), !binary || BinaryIsText(FTypes[i])};
     // A statement that gives no rows (a write without RETURNING) tells no types.
     if (columns > 0 || FResultTypes.empty()) FResultTypes = FTypes;
     if (!binary) return true;
