@@ -93,8 +93,10 @@ int64_t CaptionBytesOf(const TTreeNodes& items) {
 }
 
 // The bytes work leaves allocated for nodes and all else: counted on the heap, plus the blocks the
-// node pool maps as huge pages of their own (not heap blocks).
+// node pool maps as huge pages of their own (not heap blocks). The blocks earlier trees' nodes
+// left in the pool's reserve go back first, so that the new nodes' own blocks are counted.
 template <class Work> int64_t MemoryGrowthOf(Work&& work) {
+    ReleaseNodeReserve();
     int64_t mapped = static_cast<int64_t>(NodeMappedBytes());
     int64_t bytes = HeapGrowthOf(std::forward<Work>(work));
     return bytes + static_cast<int64_t>(NodeMappedBytes()) - mapped;

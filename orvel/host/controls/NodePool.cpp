@@ -1,4 +1,5 @@
-// The node pool: per thread, one free list and one list of blocks per slot size.
+// The node pool: per thread, one free list and one list of blocks per slot size, and one reserve
+// of emptied heap blocks that any size may take up again.
 #include "orvel/host/controls/NodePool.h"
 #include "orvel/host/core/Poisoning.h"
 
@@ -40,7 +41,8 @@ constexpr std::size_t kHugeAfterBytes = 1u << 20;
 constexpr std::size_t kHugeBlockBytes = 2u << 20;
 #endif
 
-// A block starts with this header; its slots follow.
+// A block starts with this header; its slots follow. The header stays readable under the
+// sanitizer while the block is kept in the reserve.
 struct TBlock {
     TBlock* Next;
     std::size_t Bytes;
@@ -60,7 +62,14 @@ struct TSlotClass {
     std::size_t BlockBytes; // of all its blocks
 };
 
+// Emptied heap blocks, whatever slot size they were carved for.
+struct TReserve {
+    TBlock* Blocks;
+    std::size_t Bytes;
+};
+
 thread_local TSlotClass tClasses[kClasses];
+thread_local TReserve tReserve;
 thread_local std::size_t tMappedBytes;
 
 std::size_t ClassOf(std::size_t size) {
@@ -126,10 +135,26 @@ void FreeBlock(TBlock* block) noexcept {
     ::operator delete(block);
 }
 
+// A kept block with room for at least one slot, or none.
+TBlock* TakeReserved(std::size_t slotSize) noexcept {
+    while (TBlock* block = tReserve.Blocks) {
+        tReserve.Blocks = block->Next;
+        tReserve.Bytes -= block->Bytes;
+        if (block->Bytes - kHeader >= slotSize) return block;
+        FreeBlock(block);
+    }
+    return nullptr;
+}
+
 void NewBlock(TSlotClass& c, std::size_t slotSize) {
-    std::size_t bytes = c.NextBlockBytes ? c.NextBlockBytes : kHeader + kFirstBlockSlots * slotSize;
-    TBlock* block = AllocateBlock(bytes, c.BlockBytes >= kHugeAfterBytes);
-    ORVEL_POISON(reinterpret_cast<char*>(block) + kHeader, block->Bytes - kHeader);
+    // A size that holds enough for huge pages takes no more of the small kept blocks.
+    TBlock* block = c.BlockBytes < kHugeAfterBytes ? TakeReserved(slotSize) : nullptr;
+    if (!block) {
+        std::size_t bytes =
+            c.NextBlockBytes ? c.NextBlockBytes : kHeader + kFirstBlockSlots * slotSize;
+        block = AllocateBlock(bytes, c.BlockBytes >= kHugeAfterBytes);
+        ORVEL_POISON(reinterpret_cast<char*>(block) + kHeader, block->Bytes - kHeader);
+    }
     block->Next = c.Blocks;
     c.Blocks = block;
     c.BlockBytes += block->Bytes;
@@ -141,12 +166,20 @@ void NewBlock(TSlotClass& c, std::size_t slotSize) {
     c.BumpEnd = reinterpret_cast<char*>(block) + block->Bytes;
 }
 
-// The last slot of the size is back: its blocks go back to the heap (or the system), so that a
-// thread that emptied its trees holds no memory for them.
-void ReleaseBlocks(TSlotClass& c) noexcept {
+// The last slot of the size is back: its heap blocks go to the reserve while it has room, the
+// rest to the heap, its mapped blocks to the system. The next tree's nodes then start in pages
+// the process already has: the heap, given the blocks back, would have trimmed them.
+void RetireBlocks(TSlotClass& c) noexcept {
     for (TBlock* b = c.Blocks; b;) {
         TBlock* next = b->Next;
-        FreeBlock(b);
+        if (!IsMapped(b) && tReserve.Bytes + b->Bytes <= NodeReserveLimit) {
+            ORVEL_POISON(reinterpret_cast<char*>(b) + kHeader, b->Bytes - kHeader);
+            b->Next = tReserve.Blocks;
+            tReserve.Blocks = b;
+            tReserve.Bytes += b->Bytes;
+        } else {
+            FreeBlock(b);
+        }
         b = next;
     }
     c = TSlotClass{};
@@ -181,7 +214,7 @@ void ReleaseNodeSlot(void* slot, std::size_t size) noexcept {
     }
     TSlotClass& c = tClasses[ClassOf(size)];
     if (--c.InUse == 0) {
-        ReleaseBlocks(c);
+        RetireBlocks(c);
         return;
     }
     *static_cast<void**>(slot) = c.FreeList;
@@ -189,9 +222,21 @@ void ReleaseNodeSlot(void* slot, std::size_t size) noexcept {
     ORVEL_POISON(slot, SlotSizeOf(size));
 }
 
+void ReleaseNodeReserve() noexcept {
+    while (TBlock* block = tReserve.Blocks) {
+        tReserve.Blocks = block->Next;
+        FreeBlock(block);
+    }
+    tReserve = TReserve{};
+}
+
 std::size_t NodeSlotsInUse(std::size_t size) {
     if (size == 0 || size > kLargestSlot) return 0;
     return tClasses[ClassOf(size)].InUse;
+}
+
+std::size_t NodeReserveBytes() {
+    return tReserve.Bytes;
 }
 
 std::size_t NodeMappedBytes() {

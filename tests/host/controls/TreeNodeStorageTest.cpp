@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -65,6 +66,35 @@ void ExpectConsistent(TTreeNodes& items) {
     if (parents.size() > 1) {
         EXPECT_EQ(parents[1]->GetPrev(), nullptr);
     }
+}
+
+// A tree of parents children each, every caption naming its place ("p.c", "p" for a parent).
+std::vector<TTreeNode*> FillLevels(TTreeNodes& items, int parents, int children) {
+    std::vector<TTreeNode*> made;
+    for (int p = 0; p < parents; ++p) {
+        TTreeNode* parent = items.Add(nullptr, std::to_string(p));
+        made.push_back(parent);
+        for (int c = 0; c < children; ++c)
+            made.push_back(items.AddChild(parent, std::to_string(p) + "." + std::to_string(c)));
+    }
+    return made;
+}
+
+// Every parent of FillLevels holds its children in order, under their captions.
+void ExpectLevels(TTreeNodes& items, int parents, int children) {
+    int p = 0;
+    for (TTreeNode* parent = items.GetFirstNode(); parent; parent = parent->GetNextSibling(), ++p) {
+        ASSERT_EQ(parent->Text(), std::to_string(p));
+        ASSERT_EQ(parent->Count(), children);
+        int c = 0;
+        for (TTreeNode* n = parent->GetFirstChild(); n; n = n->GetNextSibling(), ++c) {
+            ASSERT_EQ(n->Text(), std::to_string(p) + "." + std::to_string(c));
+            ASSERT_EQ(n->Parent(), parent);
+        }
+        ASSERT_EQ(c, children);
+    }
+    ASSERT_EQ(p, parents);
+    EXPECT_EQ(items.Count(), parents * (children + 1));
 }
 
 class TreeNodeStorage : public TUiTest {
@@ -139,6 +169,49 @@ TEST_F(TreeNodeStorage, SiblingChainsReadTheSameBothWaysAfterEveryKindOfChange) 
     items.Clear();
     ExpectConsistent(items);
     EXPECT_EQ(items.GetLastNode(), nullptr);
+}
+
+TEST_F(TreeNodeStorage, ARebuiltTreeMakesItsNodesInTheBlocksTheLastTreeLeft) {
+    const std::size_t size = sizeof(TTreeNode);
+    ASSERT_EQ(NodeSlotsInUse(size), 0u);
+    ReleaseNodeReserve();
+    std::vector<TTreeNode*> first = FillLevels(Items(), 30, 30);
+    EXPECT_EQ(NodeReserveBytes(), 0u);
+
+    // The last node gone, the blocks wait in the reserve instead of going back to the heap.
+    Items().Clear();
+    const std::size_t kept = NodeReserveBytes();
+    EXPECT_GE(kept, first.size() * size);
+    EXPECT_LE(kept, NodeReserveLimit);
+
+    std::vector<TTreeNode*> second = FillLevels(Items(), 30, 30);
+    std::sort(first.begin(), first.end());
+    std::sort(second.begin(), second.end());
+    EXPECT_EQ(second, first);
+    EXPECT_EQ(NodeReserveBytes(), 0u);
+    ASSERT_NO_FATAL_FAILURE(ExpectLevels(Items(), 30, 30));
+    for (TTreeNode* n = Items().GetFirstNode(); n; n = n->GetNext()) {
+        EXPECT_EQ(n->ImageIndex(), 0);
+        EXPECT_EQ(n->Data(), nullptr);
+        EXPECT_FALSE(n->Expanded());
+    }
+
+    // Given back on request.
+    Items().Clear();
+    EXPECT_EQ(NodeReserveBytes(), kept);
+    ReleaseNodeReserve();
+    EXPECT_EQ(NodeReserveBytes(), 0u);
+}
+
+TEST_F(TreeNodeStorage, WhatThePoolKeepsOfALargeTreeIsBounded) {
+    ReleaseNodeReserve();
+    FillLevels(Items(), 200, 100); // some 2.4 MB of heap and mapped blocks
+    Items().Clear();
+    // Mapped blocks went back to the system; of the heap blocks, no more than the limit is kept.
+    EXPECT_EQ(NodeMappedBytes(), 0u);
+    EXPECT_GT(NodeReserveBytes(), 0u);
+    EXPECT_LE(NodeReserveBytes(), NodeReserveLimit);
+    ReleaseNodeReserve();
 }
 
 TEST_F(TreeNodeStorage, NodesComeFromThePoolAndItsBlocksGoWithTheLastNode) {
@@ -235,35 +308,6 @@ TEST_F(TreeNodeStorage, ClearingATreeWithoutNodesAsksForNoRepaint) {
     EXPECT_EQ(tree->InvalidateCount(), invalidated + 1);
 }
 
-// A tree of parents children each, every caption naming its place ("p.c", "p" for a parent).
-std::vector<TTreeNode*> FillLevels(TTreeNodes& items, int parents, int children) {
-    std::vector<TTreeNode*> made;
-    for (int p = 0; p < parents; ++p) {
-        TTreeNode* parent = items.Add(nullptr, std::to_string(p));
-        made.push_back(parent);
-        for (int c = 0; c < children; ++c)
-            made.push_back(items.AddChild(parent, std::to_string(p) + "." + std::to_string(c)));
-    }
-    return made;
-}
-
-// Every parent of FillLevels holds its children in order, under their captions.
-void ExpectLevels(TTreeNodes& items, int parents, int children) {
-    int p = 0;
-    for (TTreeNode* parent = items.GetFirstNode(); parent; parent = parent->GetNextSibling(), ++p) {
-        ASSERT_EQ(parent->Text(), std::to_string(p));
-        ASSERT_EQ(parent->Count(), children);
-        int c = 0;
-        for (TTreeNode* n = parent->GetFirstChild(); n; n = n->GetNextSibling(), ++c) {
-            ASSERT_EQ(n->Text(), std::to_string(p) + "." + std::to_string(c));
-            ASSERT_EQ(n->Parent(), parent);
-        }
-        ASSERT_EQ(c, children);
-    }
-    ASSERT_EQ(p, parents);
-    EXPECT_EQ(items.Count(), parents * (children + 1));
-}
-
 TEST_F(TreeNodeStorage, ALargeTreesBlocksAreHugePagesOfTheirOwnAndGoWithTheLastNode) {
     const std::size_t size = sizeof(TTreeNode);
     ASSERT_EQ(NodeSlotsInUse(size), 0u);
@@ -349,7 +393,16 @@ TEST_F(TreeNodeStorageDeathTest, ANodeReadAfterItsDeletionIsReportedBySanitizer)
     EXPECT_DEATH(
         {
             TTreeNode* last = Items().Add(nullptr, "last");
-            Items().Clear(); // the last node: its block went back to the heap
+            Items().Clear(); // the last node: its block went to the reserve, poisoned whole
+            volatile int index = last->ImageIndex();
+            (void)index;
+        },
+        "use-after-poison");
+    EXPECT_DEATH(
+        {
+            TTreeNode* last = Items().Add(nullptr, "last");
+            Items().Clear();
+            ReleaseNodeReserve(); // the block went back to the heap
             volatile int index = last->ImageIndex();
             (void)index;
         },
