@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -65,6 +66,35 @@ void ExpectConsistent(TTreeNodes& items) {
     if (parents.size() > 1) {
         EXPECT_EQ(parents[1]->GetPrev(), nullptr);
     }
+}
+
+// A tree of parents children each, every caption naming its place ("p.c", "p" for a parent).
+std::vector<TTreeNode*> FillLevels(TTreeNodes& items, int parents, int children) {
+    std::vector<TTreeNode*> made;
+    for (int p = 0; p < parents; ++p) {
+        TTreeNode* parent = items.Add(nullptr, std::to_string(p));
+        made.push_back(parent);
+        for (int c = 0; c < children; ++c)
+            made.push_back(items.AddChild(parent, std::to_string(p) + "." + std::to_string(c)));
+    }
+    return made;
+}
+
+// Every parent of FillLevels holds its children in order, under their captions.
+void ExpectLevels(TTreeNodes& items, int parents, int children) {
+    int p = 0;
+    for (TTreeNode* parent = items.GetFirstNode(); parent; parent = parent->GetNextSibling(), ++p) {
+        ASSERT_EQ(parent->Text(), std::to_string(p));
+        ASSERT_EQ(parent->Count(), children);
+        int c = 0;
+        for (TTreeNode* n = parent->GetFirstChild(); n; n = n->GetNextSibling(), ++c) {
+            ASSERT_EQ(n->Text(), std::to_string(p) + "." + std::to_string(c));
+            ASSERT_EQ(n->Parent(), parent);
+        }
+        ASSERT_EQ(c, children);
+    }
+    ASSERT_EQ(p, parents);
+    EXPECT_EQ(items.Count(), parents * (children + 1));
 }
 
 class TreeNodeStorage : public TUiTest {
@@ -141,6 +171,49 @@ TEST_F(TreeNodeStorage, SiblingChainsReadTheSameBothWaysAfterEveryKindOfChange) 
     EXPECT_EQ(items.GetLastNode(), nullptr);
 }
 
+TEST_F(TreeNodeStorage, ARebuiltTreeMakesItsNodesInTheBlocksTheLastTreeLeft) {
+    const std::size_t size = sizeof(TTreeNode);
+    ASSERT_EQ(NodeSlotsInUse(size), 0u);
+    ReleaseNodeReserve();
+    std::vector<TTreeNode*> first = FillLevels(Items(), 30, 30);
+    EXPECT_EQ(NodeReserveBytes(), 0u);
+
+    // The last node gone, the blocks wait in the reserve instead of going back to the heap.
+    Items().Clear();
+    const std::size_t kept = NodeReserveBytes();
+    EXPECT_GE(kept, first.size() * size);
+    EXPECT_LE(kept, NodeReserveLimit);
+
+    std::vector<TTreeNode*> second = FillLevels(Items(), 30, 30);
+    std::sort(first.begin(), first.end());
+    std::sort(second.begin(), second.end());
+    EXPECT_EQ(second, first);
+    EXPECT_EQ(NodeReserveBytes(), 0u);
+    ASSERT_NO_FATAL_FAILURE(ExpectLevels(Items(), 30, 30));
+    for (TTreeNode* n = Items().GetFirstNode(); n; n = n->GetNext()) {
+        EXPECT_EQ(n->ImageIndex(), 0);
+        EXPECT_EQ(n->Data(), nullptr);
+        EXPECT_FALSE(n->Expanded());
+    }
+
+    // Given back on request.
+    Items().Clear();
+    EXPECT_EQ(NodeReserveBytes(), kept);
+    ReleaseNodeReserve();
+    EXPECT_EQ(NodeReserveBytes(), 0u);
+}
+
+TEST_F(TreeNodeStorage, WhatThePoolKeepsOfALargeTreeIsBounded) {
+    ReleaseNodeReserve();
+    FillLevels(Items(), 200, 100); // some 2.4 MB of heap and mapped blocks
+    Items().Clear();
+    // Mapped blocks went back to the system; of the heap blocks, no more than the limit is kept.
+    EXPECT_EQ(NodeMappedBytes(), 0u);
+    EXPECT_GT(NodeReserveBytes(), 0u);
+    EXPECT_LE(NodeReserveBytes(), NodeReserveLimit);
+    ReleaseNodeReserve();
+}
+
 TEST_F(TreeNodeStorage, NodesComeFromThePoolAndItsBlocksGoWithTheLastNode) {
     const std::size_t size = sizeof(TTreeNode);
     const std::size_t before = NodeSlotsInUse(size);
@@ -191,6 +264,38 @@ TEST_F(TreeNodeStorage, ANodeClassOfItsOwnSizeAndAlignmentGetsSlotsOfItsOwn) {
     EXPECT_EQ(NodeSlotsInUse(sizeof(TWideNode)), 0u);
 }
 
+TEST_F(TreeNodeStorage, LargeTreesOfTwoNodeSizesGrowBlocksOfTheirOwn) {
+    auto& wide = form->Place<TWideTree>(220, 10, 200, 160);
+    std::vector<TWideNode*> wides;
+    for (int i = 0; i < 30000; ++i) {
+        // Interleaved, so that both sizes take new blocks in turn.
+        auto* n = static_cast<TWideNode*>(wide.Items()->Add(nullptr, ""));
+        ASSERT_EQ(reinterpret_cast<std::uintptr_t>(n->Payload) % 16, 0u);
+        n->Payload[0] = static_cast<unsigned char>(i);
+        n->Payload[47] = static_cast<unsigned char>(i >> 8);
+        wides.push_back(n);
+        Items().Add(nullptr, "");
+    }
+    EXPECT_EQ(NodeSlotsInUse(sizeof(TWideNode)), 30000u);
+    EXPECT_EQ(NodeSlotsInUse(sizeof(TTreeNode)), 30000u);
+    // Writing one size's nodes never reached into the other's.
+    for (TTreeNode* n = Items().GetFirstNode(); n; n = n->GetNextSibling())
+        n->SetText("plain");
+    for (std::size_t i = 0; i < wides.size(); ++i) {
+        ASSERT_EQ(wides[i]->Payload[0], static_cast<unsigned char>(i));
+        ASSERT_EQ(wides[i]->Payload[47], static_cast<unsigned char>(i >> 8));
+        ASSERT_EQ(wides[i]->Text(), "");
+    }
+    // Each size gives its blocks back with its own last node.
+    Items().Clear();
+    EXPECT_EQ(NodeSlotsInUse(sizeof(TTreeNode)), 0u);
+    EXPECT_EQ(NodeSlotsInUse(sizeof(TWideNode)), 30000u);
+    EXPECT_EQ(wides.back()->Payload[0], static_cast<unsigned char>(29999));
+    wide.Items()->Clear();
+    EXPECT_EQ(NodeSlotsInUse(sizeof(TWideNode)), 0u);
+    EXPECT_EQ(NodeMappedBytes(), 0u);
+}
+
 TEST_F(TreeNodeStorage, ClearingATreeWithoutNodesAsksForNoRepaint) {
     tree->Update();
     int invalidated = tree->InvalidateCount();
@@ -201,6 +306,62 @@ TEST_F(TreeNodeStorage, ClearingATreeWithoutNodesAsksForNoRepaint) {
     invalidated = tree->InvalidateCount();
     Items().Clear();
     EXPECT_EQ(tree->InvalidateCount(), invalidated + 1);
+}
+
+TEST_F(TreeNodeStorage, ALargeTreesBlocksAreHugePagesOfTheirOwnAndGoWithTheLastNode) {
+    const std::size_t size = sizeof(TTreeNode);
+    ASSERT_EQ(NodeSlotsInUse(size), 0u);
+    ASSERT_EQ(NodeMappedBytes(), 0u);
+    // Past a mebibyte of nodes of one size, further blocks are mapped on their own.
+    const int parents = 200, children = 100;
+    std::vector<TTreeNode*> made = FillLevels(Items(), parents, children);
+    ASSERT_GT(made.size() * size, std::size_t{2} << 20);
+#if defined(__linux__) && !defined(ORVEL_TEST_ASAN)
+    EXPECT_GT(NodeMappedBytes(), 0u);
+#else
+    EXPECT_EQ(NodeMappedBytes(), 0u);
+#endif
+    EXPECT_EQ(NodeSlotsInUse(size), made.size());
+    ASSERT_NO_FATAL_FAILURE(ExpectLevels(Items(), parents, children));
+
+    // The last node gone, every block goes: nothing stays mapped for a tree no longer shown.
+    Items().Clear();
+    EXPECT_EQ(NodeSlotsInUse(size), 0u);
+    EXPECT_EQ(NodeMappedBytes(), 0u);
+}
+
+TEST_F(TreeNodeStorage, ATreeOfManyNodesFreedInPartAndRebuiltKeepsEveryNode) {
+    const int parents = 150, children = 120;
+    for (int round = 0; round < 2; ++round) {
+        FillLevels(Items(), parents, children);
+        const std::size_t mapped = NodeMappedBytes();
+        // Deleting every other parent frees slots in the heap blocks and in the mapped ones
+        // alike; the parents made again take those slots back (no new block is needed).
+        std::vector<TTreeNode*> odd;
+        for (TTreeNode* n = Items().GetFirstNode(); n; n = n->GetNextSibling())
+            if (std::stoi(n->Text()) % 2) odd.push_back(n);
+        for (TTreeNode* n : odd)
+            Items().Delete(n);
+        EXPECT_EQ(NodeSlotsInUse(sizeof(TTreeNode)),
+                  static_cast<std::size_t>((parents - parents / 2) * (children + 1)));
+        std::vector<TTreeNode*> evens;
+        for (TTreeNode* n = Items().GetFirstNode(); n; n = n->GetNextSibling())
+            evens.push_back(n);
+        for (int p = 1; p < parents; p += 2) {
+            // Before the parent that follows it, or last.
+            std::size_t follower = static_cast<std::size_t>(p + 1) / 2;
+            TTreeNode* parent = follower < evens.size()
+                                    ? Items().Insert(evens[follower], std::to_string(p))
+                                    : Items().Add(nullptr, std::to_string(p));
+            for (int c = 0; c < children; ++c)
+                Items().AddChild(parent, std::to_string(p) + "." + std::to_string(c));
+        }
+        EXPECT_EQ(NodeMappedBytes(), mapped);
+        ASSERT_NO_FATAL_FAILURE(ExpectLevels(Items(), parents, children)) << "round " << round;
+        Items().Clear();
+        EXPECT_EQ(NodeSlotsInUse(sizeof(TTreeNode)), 0u);
+        EXPECT_EQ(NodeMappedBytes(), 0u);
+    }
 }
 
 using TreeNodeStorageDeathTest = TreeNodeStorage;
@@ -221,8 +382,27 @@ TEST_F(TreeNodeStorageDeathTest, ANodeReadAfterItsDeletionIsReportedBySanitizer)
         "use-after-poison");
     EXPECT_DEATH(
         {
+            // In a large tree too, whose later blocks are the largest the pool makes.
+            std::vector<TTreeNode*> made = FillLevels(Items(), 100, 200);
+            TTreeNode* gone = made.back();
+            Items().Delete(gone);
+            volatile int index = gone->ImageIndex();
+            (void)index;
+        },
+        "use-after-poison");
+    EXPECT_DEATH(
+        {
             TTreeNode* last = Items().Add(nullptr, "last");
-            Items().Clear(); // the last node: its block went back to the heap
+            Items().Clear(); // the last node: its block went to the reserve, poisoned whole
+            volatile int index = last->ImageIndex();
+            (void)index;
+        },
+        "use-after-poison");
+    EXPECT_DEATH(
+        {
+            TTreeNode* last = Items().Add(nullptr, "last");
+            Items().Clear();
+            ReleaseNodeReserve(); // the block went back to the heap
             volatile int index = last->ImageIndex();
             (void)index;
         },
