@@ -1,241 +1,37 @@
-// The list item pool: per thread, one free list and one list of blocks per slot size, and one
-// reserve of emptied blocks that any size may take up again.
+// The list item pool: one slot pool per thread (SlotPool.h), with slot sizes in steps of 16
+// bytes and a reserve large enough to keep the blocks, huge pages included, of a large list for
+// the next load.
 #include "orvel/host/controls/ListItemPool.h"
-#include "orvel/host/core/Poisoning.h"
-
-#include <algorithm>
-#include <cstdint>
-#include <new>
-
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
-
-// Large lists take their items from blocks of one huge page each, mapped on their own: the first
-// load of a large list then faults a page in for every few thousand items instead of every
-// twenty. The sanitizer build keeps every block on the heap, where it watches them.
-#if defined(__linux__) && defined(MADV_HUGEPAGE) && !defined(ORVEL_ASAN)
-#define ORVEL_LIST_POOL_HUGE 1
-#endif
+#include "orvel/host/core/SlotPool.h"
 
 namespace orvel {
 
 namespace {
-
-// Slot sizes are multiples of 16 and slots follow a 16-byte header in a block the heap aligned
-// to 16 bytes, so every slot is aligned to 16.
-constexpr std::size_t kGrain = 16;
-constexpr std::size_t kLargestSlot = 512; // larger items come from the heap
-// A size's first block holds a few slots (a list of a few items costs little more than its
-// items); each further block holds twice as many, up to the largest block, which stays below
-// the size the heap would map on its own (such blocks would go back to the system when freed).
-constexpr std::size_t kFirstBlockSlots = 8;
-constexpr std::size_t kLargestBlockBytes = 64 * 1024;
-constexpr std::size_t kClasses = kLargestSlot / kGrain;
-// Once a size holds this much, its further blocks are huge pages (where the system has them).
-constexpr std::size_t kHugeAfterBytes = 1u << 20;
-#ifdef ORVEL_LIST_POOL_HUGE
-constexpr std::size_t kHugeBlockBytes = 2u << 20;
-#endif
-
-// A block starts with this header; its slots follow. The header stays readable under the
-// sanitizer while the block is kept in the reserve.
-struct TBlock {
-    TBlock* Next;
-    std::size_t Bytes;
-};
-constexpr std::size_t kHeader = 16;
-static_assert(sizeof(TBlock) <= kHeader);
-
-// The slots of one size. Plain data, so that a thread's pools need no destructor (an item freed
-// late in the thread's life still finds its pool).
-struct TSlotClass {
-    void* FreeList; // released slots, linked through their first word
-    char* Bump;     // the untouched rest of the newest block
-    char* BumpEnd;
-    TBlock* Blocks;
-    std::size_t NextBlockBytes; // 0: the first block is still to come
-    std::size_t InUse;
-    std::size_t BlockBytes; // of all its blocks
-};
-
-// Emptied blocks, whatever slot size they were carved for.
-struct TReserve {
-    TBlock* Blocks;
-    std::size_t Bytes;
-};
-
-thread_local TSlotClass tClasses[kClasses];
-thread_local TReserve tReserve;
-thread_local std::size_t tMappedBytes;
-
-std::size_t ClassOf(std::size_t size) {
-    return (size + kGrain - 1) / kGrain - 1;
-}
-
-std::size_t SlotSizeOf(std::size_t size) {
-    return (ClassOf(size) + 1) * kGrain;
-}
-
-#ifdef ORVEL_LIST_POOL_HUGE
-// A block of one huge page, aligned to its size so that the system can back it with one page;
-// none when the system refuses the mapping.
-void* MapHugeBlock() noexcept {
-    void* raw = mmap(nullptr, 2 * kHugeBlockBytes, PROT_READ | PROT_WRITE,
-                     MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (raw == MAP_FAILED) return nullptr;
-    auto start = reinterpret_cast<std::uintptr_t>(raw);
-    std::uintptr_t aligned = (start + kHugeBlockBytes - 1) & ~(kHugeBlockBytes - 1);
-    if (aligned > start) munmap(raw, aligned - start);
-    std::uintptr_t end = start + 2 * kHugeBlockBytes;
-    if (end > aligned + kHugeBlockBytes)
-        munmap(reinterpret_cast<void*>(aligned + kHugeBlockBytes), end - aligned - kHugeBlockBytes);
-    madvise(reinterpret_cast<void*>(aligned), kHugeBlockBytes, MADV_HUGEPAGE);
-    tMappedBytes += kHugeBlockBytes;
-    return reinterpret_cast<void*>(aligned);
-}
-#endif
-
-// A new block of the bytes asked for, or of one huge page when a huge one is wanted and to be had.
-TBlock* AllocateBlock(std::size_t bytes, bool huge) {
-    void* memory = nullptr;
-#ifdef ORVEL_LIST_POOL_HUGE
-    if (huge && (memory = MapHugeBlock())) bytes = kHugeBlockBytes;
-#else
-    (void)huge;
-#endif
-    if (!memory) memory = ::operator new(bytes);
-    auto* block = static_cast<TBlock*>(memory);
-    block->Bytes = bytes;
-    return block;
-}
-
-bool IsMapped(const TBlock* block) noexcept {
-#ifdef ORVEL_LIST_POOL_HUGE
-    // Heap blocks never reach a huge page's size (see NewBlock).
-    return block->Bytes == kHugeBlockBytes;
-#else
-    (void)block;
-    return false;
-#endif
-}
-
-void FreeBlock(TBlock* block) noexcept {
-    if (IsMapped(block)) {
-#ifdef ORVEL_LIST_POOL_HUGE
-        tMappedBytes -= kHugeBlockBytes;
-        munmap(block, kHugeBlockBytes);
-#endif
-        return;
-    }
-    ORVEL_UNPOISON(block, block->Bytes);
-    ::operator delete(block);
-}
-
-// A kept block with room for at least one slot, or none.
-TBlock* TakeReserved(std::size_t slotSize) noexcept {
-    while (TBlock* block = tReserve.Blocks) {
-        tReserve.Blocks = block->Next;
-        tReserve.Bytes -= block->Bytes;
-        if (block->Bytes - kHeader >= slotSize) return block;
-        FreeBlock(block);
-    }
-    return nullptr;
-}
-
-void NewBlock(TSlotClass& c, std::size_t slotSize) {
-    TBlock* block = TakeReserved(slotSize);
-    if (!block) {
-        std::size_t bytes =
-            c.NextBlockBytes ? c.NextBlockBytes : kHeader + kFirstBlockSlots * slotSize;
-        block = AllocateBlock(bytes, c.BlockBytes >= kHugeAfterBytes);
-        ORVEL_POISON(reinterpret_cast<char*>(block) + kHeader, block->Bytes - kHeader);
-    }
-    block->Next = c.Blocks;
-    c.Blocks = block;
-    c.BlockBytes += block->Bytes;
-    std::size_t slots = (block->Bytes - kHeader) / slotSize;
-    // Heap blocks stay below a huge page's size, which tells the mapped blocks apart.
-    c.NextBlockBytes =
-        std::min(std::max(block->Bytes, kHeader + 2 * slots * slotSize), kLargestBlockBytes);
-    c.Bump = reinterpret_cast<char*>(block) + kHeader;
-    c.BumpEnd = reinterpret_cast<char*>(block) + block->Bytes;
-}
-
-// The last slot of the size is back: its blocks go to the reserve while it has room, the rest
-// to the heap.
-void RetireBlocks(TSlotClass& c) noexcept {
-    for (TBlock* b = c.Blocks; b;) {
-        TBlock* next = b->Next;
-        if (tReserve.Bytes + b->Bytes <= ListItemReserveLimit) {
-            ORVEL_POISON(reinterpret_cast<char*>(b) + kHeader, b->Bytes - kHeader);
-            b->Next = tReserve.Blocks;
-            tReserve.Blocks = b;
-            tReserve.Bytes += b->Bytes;
-        } else {
-            FreeBlock(b);
-        }
-        b = next;
-    }
-    c = TSlotClass{};
-}
-
+thread_local TSlotPool tItems{TSlotPoolRules{4, ListItemReserveLimit, true}};
 } // namespace
 
 void* AllocateListItemSlot(std::size_t size) {
-    if (size == 0 || size > kLargestSlot) return ::operator new(size);
-    TSlotClass& c = tClasses[ClassOf(size)];
-    const std::size_t slotSize = SlotSizeOf(size);
-    void* slot;
-    if (c.FreeList) {
-        slot = c.FreeList;
-        ORVEL_UNPOISON(slot, slotSize);
-        c.FreeList = *static_cast<void**>(slot);
-    } else {
-        if (static_cast<std::size_t>(c.BumpEnd - c.Bump) < slotSize) NewBlock(c, slotSize);
-        slot = c.Bump;
-        c.Bump += slotSize;
-        ORVEL_UNPOISON(slot, slotSize);
-    }
-    ++c.InUse;
-    return slot;
+    return tItems.Allocate(size);
 }
 
 void ReleaseListItemSlot(void* slot, std::size_t size) noexcept {
-    if (!slot) return;
-    if (size == 0 || size > kLargestSlot) {
-        ::operator delete(slot);
-        return;
-    }
-    TSlotClass& c = tClasses[ClassOf(size)];
-    if (--c.InUse == 0) {
-        RetireBlocks(c);
-        return;
-    }
-    *static_cast<void**>(slot) = c.FreeList;
-    c.FreeList = slot;
-    ORVEL_POISON(slot, SlotSizeOf(size));
+    tItems.Release(slot, size);
 }
 
 void ReleaseListItemReserve() noexcept {
-    while (TBlock* block = tReserve.Blocks) {
-        tReserve.Blocks = block->Next;
-        FreeBlock(block);
-    }
-    tReserve = TReserve{};
+    tItems.ReleaseReserve();
 }
 
 std::size_t ListItemSlotsInUse(std::size_t size) {
-    if (size == 0 || size > kLargestSlot) return 0;
-    return tClasses[ClassOf(size)].InUse;
+    return tItems.SlotsInUse(size);
 }
 
 std::size_t ListItemReserveBytes() {
-    return tReserve.Bytes;
+    return tItems.ReserveBytes();
 }
 
 std::size_t ListItemMappedBytes() {
-    return tMappedBytes;
+    return tItems.MappedBytes();
 }
 
 } // namespace orvel
