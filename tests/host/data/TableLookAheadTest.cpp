@@ -673,9 +673,9 @@ std::string WalkOf(TTable& t, int parent, int middle) {
     return ids;
 }
 
-// A level read ahead answers the records after any of its records, not only after the last one
-// it served: the reader may step back, jump to a record or start again.
-TEST_F(TableLookAhead, ALevelReadAheadGoesOnFromAnyOfItsRecords) {
+// A level of 300 records under record 8 (ids 997 down to 100), record 400 with one child, and a
+// table over them that reads range by range, to compare with.
+auto LevelOf300(TTestDatabase& db) {
     db.Execute("INSERT INTO ORGANIZATION (ID, PARENT_ID, NAME) WITH RECURSIVE n(i) AS (SELECT 1 "
                "UNION ALL SELECT i + 1 FROM n WHERE i < 300) SELECT 1000 - 3 * i, 8, 'Unit ' || i "
                "FROM n");
@@ -684,6 +684,13 @@ TEST_F(TableLookAhead, ALevelReadAheadGoesOnFromAnyOfItsRecords) {
     plain->SetLookAheadMode(laOff);
     plain->FieldByName("NAME")->GetAsString();
     plain->DisableControls();
+    return plain;
+}
+
+// A level read ahead answers the records after any of its records, not only after the last one
+// it served: the reader may step back, jump to a record or start again.
+TEST_F(TableLookAhead, ALevelReadAheadGoesOnFromAnyOfItsRecords) {
+    auto plain = LevelOf300(db);
     std::string alone = WalkOf(*plain, 8, 400);
     EXPECT_EQ(alone, "300: 547 817 400 610 490 5000 700 ");
     int64_t before = RoundTrips();
@@ -708,14 +715,7 @@ TEST_F(TableLookAhead, ALevelReadAheadGoesOnFromAnyOfItsRecords) {
 // a tree does; the level then goes on as read range by range, and the probe answers when tried
 // again.
 TEST_F(TableLookAhead, AProbeFailingPartWayThroughItsReadLeavesTheLevelToGoOnWith) {
-    db.Execute("INSERT INTO ORGANIZATION (ID, PARENT_ID, NAME) WITH RECURSIVE n(i) AS (SELECT 1 "
-               "UNION ALL SELECT i + 1 FROM n WHERE i < 300) SELECT 1000 - 3 * i, 8, 'Unit ' || i "
-               "FROM n");
-    db.Execute("INSERT INTO ORGANIZATION (ID, PARENT_ID, NAME) VALUES (5000, 400, 'Below')");
-    auto plain = db.OpenTable("ORGANIZATION", "PARENT_ID");
-    plain->SetLookAheadMode(laOff);
-    plain->FieldByName("NAME")->GetAsString();
-    plain->DisableControls();
+    auto plain = LevelOf300(db);
     auto rest = [](TTable& t) {
         std::string ids;
         for (; !t.Eof(); t.Next())
