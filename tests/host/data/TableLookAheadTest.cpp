@@ -602,16 +602,23 @@ TEST_F(TableLookAhead, RangesOfNegativeLargeAndMultibyteTextKeysAnswerAsReadAlon
     }
 }
 
+// A table over ORGANIZATION that reads range by range (no look-ahead), its name field read
+// once, to compare a table reading ahead with.
+auto PlainTable(TTestDatabase& db) {
+    auto plain = db.OpenTable("ORGANIZATION", "PARENT_ID");
+    plain->SetLookAheadMode(laOff);
+    plain->FieldByName("NAME")->GetAsString();
+    plain->DisableControls();
+    return plain;
+}
+
 TEST_F(TableLookAhead, ALongLevelReadAgainAfterChangesGivesTheNewRecords) {
     // More children of Depot than the rows a table answers from once the reader is done.
     db.Execute("INSERT INTO ORGANIZATION (ID, PARENT_ID, NAME) WITH RECURSIVE n(i) AS (SELECT 1 "
                "UNION ALL SELECT i + 1 FROM n WHERE i < 4200) SELECT 100 + i, 8, 'Unit ' || i "
                "FROM n");
     db.Execute("INSERT INTO ORGANIZATION (ID, PARENT_ID, NAME) VALUES (9000, 101, 'Grandchild')");
-    auto plain = db.OpenTable("ORGANIZATION", "PARENT_ID");
-    plain->SetLookAheadMode(laOff);
-    plain->FieldByName("NAME")->GetAsString();
-    plain->DisableControls();
+    auto plain = PlainTable(db);
     std::string first = LevelOf(*table, Variant(8), "PARENT_ID", "ID");
     EXPECT_EQ(first, LevelOf(*plain, Variant(8), "PARENT_ID", "ID"));
     EXPECT_EQ(first.substr(0, 14), "Unit 1 Unit 2 ");
@@ -680,11 +687,7 @@ auto LevelOf300(TTestDatabase& db) {
                "UNION ALL SELECT i + 1 FROM n WHERE i < 300) SELECT 1000 - 3 * i, 8, 'Unit ' || i "
                "FROM n");
     db.Execute("INSERT INTO ORGANIZATION (ID, PARENT_ID, NAME) VALUES (5000, 400, 'Below')");
-    auto plain = db.OpenTable("ORGANIZATION", "PARENT_ID");
-    plain->SetLookAheadMode(laOff);
-    plain->FieldByName("NAME")->GetAsString();
-    plain->DisableControls();
-    return plain;
+    return PlainTable(db);
 }
 
 // A level read ahead answers the records after any of its records, not only after the last one
