@@ -1199,12 +1199,12 @@ void TDBCustomTreeView::SetText(TField* Field, TDBTreeNode* Node) {
 
 void TDBCustomTreeView::SetStatusID(TField* Field, TDBTreeNode* Node) {
     if (!Node) return;
-    Node->SetStateIndex(Field && !Field->IsNull() ? Field->GetAsInteger() : GetDefState());
+    Node->SetStateIndex(Field ? Field->GetAsIntegerOr(GetDefState()) : GetDefState());
 }
 
 void TDBCustomTreeView::SetImageID(TField* Field, TDBTreeNode* Node) {
     if (!Node) return;
-    int index = Field && !Field->IsNull() ? Field->GetAsInteger() : GetDefImage();
+    int index = Field ? Field->GetAsIntegerOr(GetDefImage()) : GetDefImage();
     Node->SetImageIndex(index);
     Node->SetSelectedIndex(index);
 }

@@ -641,20 +641,19 @@ Variant VarArrayOf(std::initializer_list<Variant> values) {
 
 void VarArrayRefill(Variant& v, std::size_t count,
                     const std::function<Variant(std::size_t)>& item) {
+    VarArrayRefillWith(v, count, item);
+}
+
+Variant* VarArrayOwnItems(Variant& v, std::size_t count) {
     TVarArrayData* d = A::Data(v);
     bool reusable = d && d->Refs == 1 && d->ElementType == varVariant && d->Bounds.size() == 1 &&
                     d->Bounds[0].LowBound == 0 && d->Count() == count;
     if (!reusable) {
-        v = VarArrayOf(count, item);
-        return;
+        if (count > static_cast<std::size_t>(std::numeric_limits<int32_t>::max())) BoundsError();
+        v = A::Make(TVarArrayData::New(varVariant, {{0, static_cast<int32_t>(count) - 1}}, count));
+        d = A::Data(v);
     }
-    try {
-        for (std::size_t i = 0; i < count; ++i)
-            (*d)[i] = item(i);
-    } catch (...) {
-        v.Clear();
-        throw;
-    }
+    return d->begin();
 }
 
 int32_t VarArrayDimCount(const Variant& v) {

@@ -172,6 +172,21 @@ Variant VarArrayOf(std::size_t count, const std::function<Variant(std::size_t)>&
 // array that no other Variant shares (a reader taking key vectors record after record allocates
 // nothing for the ones it does not keep). If making an item fails, v is left Empty.
 void VarArrayRefill(Variant& v, std::size_t count, const std::function<Variant(std::size_t)>& item);
+// The items of v, to be filled in place: v's own block when v is a zero-based array of count
+// Variants that no other Variant shares, else a fresh such array of Empty items that v becomes.
+Variant* VarArrayOwnItems(Variant& v, std::size_t count);
+// VarArrayRefill with any callable: no std::function is called per item (a dataset fills the key
+// vector of every record a tree reads this way).
+template <class F> void VarArrayRefillWith(Variant& v, std::size_t count, F&& item) {
+    Variant* items = VarArrayOwnItems(v, count);
+    try {
+        for (std::size_t i = 0; i < count; ++i)
+            items[i] = item(i);
+    } catch (...) {
+        v.Clear();
+        throw;
+    }
+}
 int32_t VarArrayDimCount(const Variant& v); // 0 for a value that is not an array
 // Both raise EVariantError for a value that is not an array or a dimension outside 1..count.
 int32_t VarArrayLowBound(const Variant& v, int32_t dim);

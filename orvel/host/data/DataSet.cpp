@@ -318,8 +318,8 @@ void TDataSet::GetFieldValue(const std::string& fieldNames, Variant& values) con
         return;
     }
     const std::vector<TField*>& fields = KeptFieldList(fieldNames);
-    VarArrayRefill(values, fields.size(),
-                   [&fields](std::size_t i) { return fields[i]->GetValue(); });
+    VarArrayRefillWith(values, fields.size(),
+                       [&fields](std::size_t i) { return fields[i]->GetValue(); });
 }
 
 void TDataSet::SetFieldValue(const std::string& fieldNames, const Variant& value) {

@@ -288,7 +288,16 @@ void TField::SetAsString(const std::string& value) {
 }
 
 int32_t TField::GetAsInteger() const {
+    return StoredAsInteger(ActiveStored());
+}
+
+int32_t TField::GetAsIntegerOr(int32_t ifNull) const {
     const Variant* stored = ActiveStored();
+    if (!stored || stored->IsNull() || stored->IsEmpty()) return ifNull;
+    return StoredAsInteger(stored);
+}
+
+int32_t TField::StoredAsInteger(const Variant* stored) const {
     // An integer field holding an integer of its range reads it as it is: the value a Variant of
     // the field's type would give, without making one (trees read two per node they make).
     if (stored && IsIntegerType(FDataType) && IsIntegerVar(stored->VarType())) {

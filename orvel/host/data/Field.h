@@ -72,6 +72,9 @@ public:
     std::string GetAsString() const;
     void SetAsString(const std::string& value);
     int32_t GetAsInteger() const;
+    // GetAsInteger, or ifNull where IsNull: one look at the active record for both (a tree reads
+    // a state and an image index so for every node it makes).
+    int32_t GetAsIntegerOr(int32_t ifNull) const;
     void SetAsInteger(int32_t value);
     int64_t GetAsLargeInt() const;
     void SetAsLargeInt(int64_t value);
@@ -110,6 +113,8 @@ public:
 
 private:
     const Variant* ActiveStored() const;
+    // GetAsInteger of a stored value (nullptr: no active record).
+    int32_t StoredAsInteger(const Variant* stored) const;
 
     TDataSet* FDataSet;
     std::string FFieldName;

@@ -1145,10 +1145,13 @@ uint64_t TTable::ScopeOfRange() {
     const TKeyBuffer& start = FKeyBuffers[static_cast<int>(TKeyIndex::kiCurRangeStart)];
     const TKeyBuffer& end = FKeyBuffers[static_cast<int>(TKeyIndex::kiCurRangeEnd)];
     // A scan applies a new range per record it reads the children of: the hash tells it from the
-    // remembered ones without comparing their keys value by value.
-    std::size_t hash = RangeHash(start, end);
+    // remembered ones without comparing their keys value by value. The end of an equality range
+    // is its start, so only the start is hashed and compared then.
+    const bool equal = RangeIsEquality();
+    std::size_t hash = RangeHash(start, end, equal);
     for (TAppliedRange& range : FRecentRanges)
-        if (range.Hash == hash && SameKey(range.Start, start) && SameKey(range.End, end)) {
+        if (range.Hash == hash && range.Equality == equal && SameKey(range.Start, start) &&
+            (equal || SameKey(range.End, end))) {
             range.Used = ++FRangeClock;
             return range.Scope;
         }
@@ -1164,6 +1167,7 @@ uint64_t TTable::ScopeOfRange() {
     range->Scope = ++FLastScope;
     range->Used = ++FRangeClock;
     range->Hash = hash;
+    range->Equality = equal;
     CopyKey(range->Start, start);
     CopyKey(range->End, end);
     return FLastScope;
@@ -1340,11 +1344,13 @@ void TTable::CopyKey(TKeyBuffer& to, const TKeyBuffer& from) const {
     }
 }
 
-// A hash of a range's keys that equal keys (SameKey) share.
-std::size_t TTable::RangeHash(const TKeyBuffer& start, const TKeyBuffer& end) const {
+// A hash of a range's keys that equal keys (SameKey) share; of the start alone for an equality
+// range (equal), whose end is the same key.
+std::size_t TTable::RangeHash(const TKeyBuffer& start, const TKeyBuffer& end, bool equal) const {
     std::size_t h =
         static_cast<std::size_t>(start.FieldCount) * 31 + static_cast<std::size_t>(end.FieldCount);
-    for (const TKeyBuffer* key : {&start, &end})
+    for (const TKeyBuffer* key : {&start, &end}) {
+        if (equal && key == &end) break;
         for (int i = 0; i < key->FieldCount; ++i) {
             std::size_t no =
                 static_cast<std::size_t>(FIndexFields[static_cast<std::size_t>(i)]->FieldNo());
@@ -1352,6 +1358,7 @@ std::size_t TTable::RangeHash(const TKeyBuffer& start, const TKeyBuffer& end) co
             // Null in any form is one value to SameKey.
             h = h * 1000003 + (v.IsNull() ? 0 : VarHash(v));
         }
+    }
     return h;
 }
 
@@ -1902,7 +1909,7 @@ void TTable::ApplyEqualRange(const std::string& fieldNames, const Variant& value
         // is parsed before it is written.
         const std::vector<TField*>& kept = KeptFieldList(fieldNames);
         if (kept.size() == 1) {
-            write(kept[0], VarArrayGet(values, {VarArrayLowBound(values, 1)}));
+            write(kept[0], values[VarArrayLowBound(values, 1)]);
         } else {
             std::array<TField*, 8> few{};
             std::vector<TField*> many;
@@ -1916,7 +1923,7 @@ void TTable::ApplyEqualRange(const std::string& fieldNames, const Variant& value
             const std::size_t n = kept.size();
             int32_t low = n == 0 ? 0 : VarArrayLowBound(values, 1);
             for (std::size_t i = 0; i < n; ++i)
-                write(fields[i], VarArrayGet(values, {low + static_cast<int32_t>(i)}));
+                write(fields[i], values[low + static_cast<int32_t>(i)]);
         }
     }
     start.FieldCount = count;

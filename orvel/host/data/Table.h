@@ -222,7 +222,7 @@ private:
     void ReadAhead();
     void DropLookAhead();
     bool SameKey(const TKeyBuffer& a, const TKeyBuffer& b) const;
-    std::size_t RangeHash(const TKeyBuffer& start, const TKeyBuffer& end) const;
+    std::size_t RangeHash(const TKeyBuffer& start, const TKeyBuffer& end, bool equal) const;
     void CopyKey(TKeyBuffer& to, const TKeyBuffer& from) const;
     std::string PrefixedOrder(const std::string& prefix) const;
 
@@ -273,8 +273,9 @@ private:
     // as the same scope of records (see TDataSet::ChangeCursorScope).
     struct TAppliedRange {
         uint64_t Scope = 0;
-        uint64_t Used = 0;    // when it was last applied
-        std::size_t Hash = 0; // of its start and end (RangeHash): ranges of others differ
+        uint64_t Used = 0;     // when it was last applied
+        std::size_t Hash = 0;  // of its start and end (RangeHash): ranges of others differ
+        bool Equality = false; // its start and end are the same key
         TKeyBuffer Start;
         TKeyBuffer End;
     };
