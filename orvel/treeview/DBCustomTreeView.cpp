@@ -911,6 +911,10 @@ namespace {
 // larger one in windows that double from there.
 constexpr int WholeLevelReads = 64;
 
+// The caption a node is made with before its set-up gives it its record's (one text for every
+// node a pass makes, not one built per node).
+const std::string NoCaption;
+
 } // namespace
 
 void TDBCustomTreeView::LoadNodes(TDBTreeNode* Parent, const Variant& ParentKey, int Level,
@@ -965,7 +969,7 @@ void TDBCustomTreeView::LoadNodes(TDBTreeNode* Parent, const Variant& ParentKey,
                         Tree.FKeyTakenBy = nullptr;
                     }
                 } loadingKey{*this};
-                node.Set(Items()->AddChild(Parent, ""));
+                node.Set(Items()->AddChild(Parent, NoCaption));
                 SetupNode(AsDBNode(node.Get()));
             }
             if (TDBTreeNode* n = AsDBNode(node.Get())) {
