@@ -4,6 +4,7 @@
 // every node with the key of its own record.
 #include "tests/treeview/TreeTestSupport.h"
 
+#include <algorithm>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -200,6 +201,39 @@ TEST_F(TreeNodeSetupHandlerTest, ANodeReKeyedByItsHandlerKeepsTheNewKeyInTheInde
     ASSERT_NE(south, nullptr);
     EXPECT_EQ(south->Text(), StoredName(IdOf(south)));
     EXPECT_EQ(tree->FindNode(south->GetID()), south);
+    ExpectSettled();
+}
+
+// A handler that moves the dataset while a node is set up: the node keeps the look of its own
+// record (read before the handler runs), and a node read ahead leaves the level it was read for
+// whole, the range and the cursor as they were.
+TEST_F(TreeNodeSetupHandlerTest, AHandlerThatMovesTheDatasetLeavesTheLevelAndTheCursorWhole) {
+    db->Execute("UPDATE ORGANIZATION SET STATUS_ID = ID % 4, IMAGE_ID = NULL WHERE ID = 3");
+    std::vector<std::string> setUp;
+    tree->SetOnNodeSetup([&](TObject*, TTreeNode* node, TDataSet* dataSet) {
+        setUp.push_back(node->Text());
+        // North is read ahead of Sales: the handler goes to the last record it can see.
+        if (node->Text() == "North") dataSet->Last();
+    });
+    ASSERT_TRUE(table->Locate("ID", Variant(7)));
+    Bind();
+    setUp.clear();
+    ClickButton(NodeNamed(*tree, "Head office"));
+    EXPECT_EQ(Branch(NodeNamed(*tree, "Head office")),
+              "Head office+ (Sales+ (North), Engineering+ (Research))");
+    EXPECT_NE(std::find(setUp.begin(), setUp.end(), "North"), setUp.end());
+    TDBTreeNode* north = NodeNamed(*tree, "North");
+    ASSERT_NE(north, nullptr);
+    EXPECT_EQ(IdOf(north), 3);
+    EXPECT_EQ(north->StateIndex(), 3);
+    EXPECT_EQ(north->ImageIndex(), -1);
+    for (TTreeNode* n = tree->Items()->GetFirstNode(); n; n = n->GetNext()) {
+        auto* node = static_cast<TDBTreeNode*>(n);
+        EXPECT_EQ(node->Text(), StoredName(IdOf(node))) << node->Text();
+        EXPECT_EQ(tree->FindNode(node->GetID()), node) << node->Text();
+    }
+    EXPECT_EQ(CurrentId(), 7);
+    EXPECT_FALSE(table->RangeApplied());
     ExpectSettled();
 }
 

@@ -94,6 +94,51 @@ TEST(Variant, CopiesAreIndependentValuesArraysIncluded) {
     EXPECT_TRUE(VarIsEmpty(key));
 }
 
+// The template form fills the same arrays as VarArrayRefill, with any callable; a failure leaves
+// the vector Empty whether its own block was being refilled or a new one made.
+TEST(Variant, RefillingWithAnyCallableReusesOnlyABlockNoOneElseHolds) {
+    Variant key;
+    VarArrayRefillWith(key, 2, [](std::size_t i) { return Variant(static_cast<int32_t>(i + 10)); });
+    ASSERT_EQ(VarArrayDimCount(key), 1);
+    EXPECT_EQ(VarArrayLowBound(key, 1), 0);
+    EXPECT_EQ(key[1].AsInteger(), 11);
+    const Variant* block = &key[0];
+    int32_t base = 20;
+    auto numbers = [&base](std::size_t i) { return Variant(base + static_cast<int32_t>(i)); };
+    VarArrayRefillWith(key, 2, numbers);
+    EXPECT_EQ(&key[0], block);
+    EXPECT_EQ(key[0].AsInteger(), 20);
+    Variant kept = key;
+    base = 30;
+    VarArrayRefillWith(key, 2, numbers);
+    EXPECT_EQ(kept[0].AsInteger(), 20);
+    EXPECT_EQ(kept[1].AsInteger(), 21);
+    EXPECT_EQ(key[1].AsInteger(), 31);
+    // A typed array or another length is not the block asked for.
+    Variant typed = VarArrayCreate({0, 1}, varInteger);
+    VarArrayRefillWith(typed, 2, numbers);
+    EXPECT_EQ(static_cast<int>(typed.VarType()), varArray | varVariant);
+    EXPECT_EQ(typed[1].AsInteger(), 31);
+    VarArrayRefillWith(key, 0, numbers);
+    EXPECT_EQ(VarArrayHighBound(key, 1), -1);
+
+    auto failing = [](std::size_t i) -> Variant {
+        if (i == 1) throw EConvertError("x");
+        return Variant(1);
+    };
+    Variant own = VarArrayOf(2, numbers);
+    EXPECT_THROW(VarArrayRefillWith(own, 2, failing), EConvertError);
+    EXPECT_TRUE(VarIsEmpty(own));
+    Variant shared = VarArrayOf(2, numbers);
+    Variant other = shared;
+    EXPECT_THROW(VarArrayRefillWith(shared, 2, failing), EConvertError);
+    EXPECT_TRUE(VarIsEmpty(shared));
+    EXPECT_EQ(other[0].AsInteger(), 30);
+    Variant text("not an array");
+    EXPECT_THROW(VarArrayRefill(text, 3, failing), EConvertError);
+    EXPECT_TRUE(VarIsEmpty(text));
+}
+
 TEST(Variant, ArraysWithBoundsAndDimensions) {
     Variant v = VarArrayCreate({1, 2}, varVariant);
     EXPECT_EQ(VarArrayDimCount(v), 1);

@@ -31,6 +31,24 @@ void ExpectIntegerReadAgrees(const TField& field, const std::string& what) {
         EXPECT_EQ(field.GetAsInteger(), expected);
 }
 
+// GetAsIntegerOr: the fallback where the field is Null, else what GetAsInteger gives (or its
+// failure).
+void ExpectIntegerOrAgrees(const TField& field, const std::string& what) {
+    SCOPED_TRACE(what + ", or a fallback");
+    if (field.IsNull()) {
+        EXPECT_EQ(field.GetAsIntegerOr(-99), -99);
+        return;
+    }
+    int32_t expected = 0;
+    try {
+        expected = field.GetAsInteger();
+    } catch (const EConvertError&) {
+        EXPECT_THROW(field.GetAsIntegerOr(-99), EConvertError);
+        return;
+    }
+    EXPECT_EQ(field.GetAsIntegerOr(-99), expected);
+}
+
 // GetAsString as the field's value defines it (for fields other than dates and times): empty for
 // Null, else the value as text.
 void ExpectTextReadAgrees(const TField& field, const std::string& what) {
@@ -59,9 +77,42 @@ TEST(FieldReads, IntegerAndTextReadsAgreeWithTheFieldsValueForEveryStoredForm) {
             const TField& field = *t->FieldByName(name);
             std::string what = std::string(name) + " holding " + literal;
             ExpectIntegerReadAgrees(field, what);
+            ExpectIntegerOrAgrees(field, what);
             ExpectTextReadAgrees(field, what);
         }
     }
+}
+
+// The fallback stands for Null wherever the field reads Null: a Null column, a field the window
+// did not read yet, a record being inserted, no record at all; a value reads as GetAsInteger.
+TEST(FieldReads, AnIntegerOrAFallbackReadsTheActiveRecordAsIsNullAndGetAsIntegerDo) {
+    TTestDatabase db;
+    db.Execute("CREATE TABLE T (ID INTEGER PRIMARY KEY, I INTEGER, J INTEGER, V VARCHAR(12))");
+    db.Execute("INSERT INTO T VALUES (1, NULL, 4, '12')");
+    db.Execute("INSERT INTO T VALUES (2, 7, NULL, NULL)");
+    auto t = db.OpenTable("T");
+    TField* i = t->FieldByName("I");
+    TField* j = t->FieldByName("J");
+    TField* v = t->FieldByName("V");
+    // J and V are read for the first time on the second record.
+    EXPECT_EQ(i->GetAsIntegerOr(-1), -1);
+    t->Next();
+    EXPECT_EQ(j->GetAsIntegerOr(-1), -1);
+    EXPECT_EQ(v->GetAsIntegerOr(-1), -1);
+    EXPECT_EQ(i->GetAsIntegerOr(-1), 7);
+    t->First();
+    EXPECT_EQ(j->GetAsIntegerOr(-1), 4);
+    EXPECT_EQ(v->GetAsIntegerOr(-1), 12);
+    t->Insert();
+    EXPECT_EQ(i->GetAsIntegerOr(-5), -5);
+    i->SetAsInteger(3);
+    EXPECT_EQ(i->GetAsIntegerOr(-5), 3);
+    t->Cancel();
+    EXPECT_EQ(i->GetAsIntegerOr(-5), -5);
+    db.Execute("DELETE FROM T");
+    t->Refresh();
+    ASSERT_TRUE(t->IsEmpty());
+    EXPECT_EQ(j->GetAsIntegerOr(8), 8);
 }
 
 TEST(FieldReads, ReadsOfAnEditedRecordSeeTheEditedValues) {

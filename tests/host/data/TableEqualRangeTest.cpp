@@ -43,6 +43,13 @@ void FillObjects(TTestDatabase& db) {
     }
 }
 
+bool SameTextOf(const std::vector<Variant>& a, const std::vector<Variant>& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (VarToStr(a[i]) != VarToStr(b[i]) || a[i].IsNull() != b[i].IsNull()) return false;
+    return true;
+}
+
 std::string Walk(TTable& t) {
     std::string keys;
     for (t.First(); !t.Eof(); t.Next())
@@ -282,6 +289,82 @@ TEST_F(EqualRange, AListOfOneFieldRangesSiblingAfterSiblingAsEnteringEachRangeDo
     EXPECT_ANY_THROW(
         direct->ApplyEqualRange("OWNER_ORIGIN_ID;", VarArrayCreate({0, -1}, varVariant), 1));
     EXPECT_EQ(Walk(*direct), before);
+}
+
+// During a scan the table knows a range applied again by its keys: an equality range, a range
+// from the same start to another end, Null keys and keys of one or two fields are each their own
+// records, and a range entered again after a write shows the write.
+TEST_F(EqualRange, RangesEnteredAgainDuringAScanShowTheirOwnRecordsAfterWritesToo) {
+    struct TRange {
+        std::vector<Variant> Start, End;
+        std::string Where;
+    };
+    const std::vector<TRange> ranges = {
+        {{Variant(1)}, {Variant(1)}, "OWNER_ORIGIN_ID = 1"},
+        {{Variant(1)}, {Variant(2)}, "OWNER_ORIGIN_ID BETWEEN 1 AND 2"},
+        {{Variant(1), Variant(1)},
+         {Variant(1), Variant(1)},
+         "OWNER_ORIGIN_ID = 1 AND OWNER_OBJECT_ID = 1"},
+        {{Variant::Null()}, {Variant::Null()}, "OWNER_ORIGIN_ID IS NULL"},
+        {{Variant(1), Variant::Null()},
+         {Variant(1), Variant::Null()},
+         "OWNER_ORIGIN_ID = 1 AND OWNER_OBJECT_ID IS NULL"},
+        {{Variant(0)}, {Variant(1)}, "OWNER_ORIGIN_ID BETWEEN 0 AND 1"},
+        {{Variant(0)}, {Variant(0)}, "OWNER_ORIGIN_ID = 0"},
+    };
+    auto apply = [&](const TRange& r) {
+        if (r.Start.size() == 2 && SameTextOf(r.Start, r.End))
+            direct->ApplyEqualRange(kOwnerLinks, VarArrayOf(r.Start), 2);
+        else if (SameTextOf(r.Start, r.End))
+            direct->ApplyEqualRange("OWNER_ORIGIN_ID;", VarArrayOf(r.Start), 1);
+        else
+            direct->SetRange(r.Start, r.End);
+    };
+    auto expected = [&](const TRange& r) {
+        std::string names;
+        auto q = Db.OpenQuery("SELECT NAME FROM OBJECTS WHERE " + r.Where);
+        for (; !q->Eof(); q->Next())
+            names += q->FieldByName("NAME")->GetAsString() + ";";
+        return names;
+    };
+    auto sorted = [](const std::string& names) {
+        std::vector<std::string> parts;
+        std::size_t from = 0;
+        for (std::size_t at; (at = names.find(';', from)) != std::string::npos; from = at + 1)
+            parts.push_back(names.substr(from, at - from));
+        std::sort(parts.begin(), parts.end());
+        std::string text;
+        for (const std::string& p : parts)
+            text += p + ";";
+        return text;
+    };
+    auto walkAll = [&](const std::string& when) {
+        // Each range, then the first again between it and the next (as a tree comes back to
+        // its parent's range between two children's ranges).
+        for (std::size_t i = 0; i < ranges.size(); ++i)
+            for (std::size_t at : {i, std::size_t{0}}) {
+                SCOPED_TRACE(when + ", range " + std::to_string(at) + ": " + ranges[at].Where);
+                apply(ranges[at]);
+                std::string names;
+                for (; !direct->Eof(); direct->Next())
+                    names += direct->FieldByName("NAME")->GetAsString() + ";";
+                EXPECT_EQ(sorted(names), sorted(expected(ranges[at])));
+            }
+    };
+    direct->DisableControls();
+    walkAll("first pass");
+    // Through the table, and behind its back.
+    direct->ApplyEqualRange("OWNER_ORIGIN_ID;", VarArrayOf({Variant(1)}), 1);
+    ASSERT_FALSE(direct->Eof());
+    direct->Edit();
+    direct->FieldByName("NAME")->SetAsString("Renamed through the table");
+    direct->Post();
+    walkAll("after a post");
+    Db.Execute("UPDATE OBJECTS SET OWNER_OBJECT_ID = NULL WHERE OWNER_ORIGIN_ID = 1 AND "
+               "OWNER_OBJECT_ID = 1");
+    Db.Execute("UPDATE OBJECTS SET OWNER_ORIGIN_ID = 1 WHERE OWNER_ORIGIN_ID IS NULL");
+    walkAll("after the engine's writes");
+    direct->EnableControls();
 }
 
 TEST_F(EqualRange, APendingEditIsPostedFirstAsAKeyEntryPostsIt) {
