@@ -12,6 +12,7 @@
 
 #include "orvel/host/controls/ListItemPool.h"
 #include "orvel/host/core/Application.h"
+#include "orvel/host/core/ArrayBlocks.h"
 #include "orvel/host/data/Database.h"
 #include "orvel/host/data/Table.h"
 #include "orvel/listview/DataBaseListView.h"
@@ -136,14 +137,20 @@ void BM_ListLoad(benchmark::State& state) {
     // left in the item pool's reserve go back first, so that the items' own blocks are counted.
     TDBListView& list = fresh();
     ReleaseListItemReserve();
-    // Blocks the item pool maps as huge pages of their own are not heap blocks: added.
-    int64_t mapped = static_cast<int64_t>(ListItemMappedBytes());
+    ReleaseArrayBlockReserve();
+    // Blocks the item and key vector pools map as huge pages of their own are not heap blocks:
+    // added.
+    auto mapped = [] {
+        return static_cast<int64_t>(ListItemMappedBytes() + ArrayBlockMappedBytes());
+    };
+    int64_t before = mapped();
     int64_t bytes = HeapGrowthOf([&] { w.Bind(state); });
-    bytes += static_cast<int64_t>(ListItemMappedBytes()) - mapped;
+    bytes += mapped() - before;
     int items = list.Items()->Count();
     state.counters["items"] = static_cast<double>(items);
     state.counters["B_per_item"] = items ? static_cast<double>(bytes) / items : 0;
     // What every item takes once everything it shows has been asked for (key vectors included).
+    int64_t mappedBefore = mapped();
     int64_t asked = HeapGrowthOf([&] {
         int64_t sum = 0;
         for (int i = 0; i < items; ++i) {
@@ -153,6 +160,7 @@ void BM_ListLoad(benchmark::State& state) {
         }
         benchmark::DoNotOptimize(sum);
     });
+    asked += mapped() - mappedBefore;
     state.counters["B_per_item_asked"] = items ? static_cast<double>(bytes + asked) / items : 0;
 #ifdef ORVEL_BENCH_QT
     qt.Clear();

@@ -15,6 +15,7 @@
 
 #include "orvel/host/controls/NodePool.h"
 #include "orvel/host/core/Application.h"
+#include "orvel/host/core/ArrayBlocks.h"
 #include "orvel/host/data/Database.h"
 #include "orvel/treeview/DBCustomTreeView.h"
 
@@ -93,13 +94,15 @@ int64_t CaptionBytesOf(const TTreeNodes& items) {
 }
 
 // The bytes work leaves allocated for nodes and all else: counted on the heap, plus the blocks the
-// node pool maps as huge pages of their own (not heap blocks). The blocks earlier trees' nodes
-// left in the pool's reserve go back first, so that the new nodes' own blocks are counted.
+// node and key vector pools map as huge pages of their own (not heap blocks). The blocks earlier
+// trees left in the pools' reserves go back first, so that the new nodes' own blocks are counted.
 template <class Work> int64_t MemoryGrowthOf(Work&& work) {
     ReleaseNodeReserve();
-    int64_t mapped = static_cast<int64_t>(NodeMappedBytes());
+    ReleaseArrayBlockReserve();
+    auto mapped = [] { return static_cast<int64_t>(NodeMappedBytes() + ArrayBlockMappedBytes()); };
+    int64_t before = mapped();
     int64_t bytes = HeapGrowthOf(std::forward<Work>(work));
-    return bytes + static_cast<int64_t>(NodeMappedBytes()) - mapped;
+    return bytes + mapped() - before;
 }
 
 // The nodes one run made and the heap bytes each took, measured in a run of its own: in all, for

@@ -1,6 +1,7 @@
 // Variant values, arrays, comparison and conversions.
 #include "orvel/host/core/Variant.h"
 
+#include "orvel/host/core/ArrayBlocks.h"
 #include "orvel/host/core/Exceptions.h"
 
 #include <algorithm>
@@ -8,7 +9,10 @@
 #include <cstring>
 #include <functional>
 #include <limits>
+#include <memory>
 #include <new>
+#include <span>
+#include <type_traits>
 
 namespace orvel {
 
@@ -17,72 +21,29 @@ struct TVarStringData {
     std::string Text;
 };
 
-// The bounds of an array's dimensions. A single dimension (every key vector) is kept inline and
-// only more dimensions take a block of their own, so that a one-dimensional array costs one
-// allocation (its header followed by its items): views keep one key vector per node.
-class TBoundList {
-public:
-    TBoundList(const std::vector<TVarArrayBound>& bounds) { Fill(bounds.data(), bounds.size()); }
-    TBoundList(std::initializer_list<TVarArrayBound> bounds) {
-        Fill(bounds.begin(), bounds.size());
-    }
-    TBoundList(const TBoundList& other) { Fill(other.begin(), other.size()); }
-    TBoundList& operator=(const TBoundList& other) {
-        if (this != &other) {
-            Release();
-            Fill(other.begin(), other.size());
-        }
-        return *this;
-    }
-    ~TBoundList() { Release(); }
-
-    std::size_t size() const { return FCount; }
-    TVarArrayBound* begin() { return FCount > 1 ? FMany : &FOne; }
-    const TVarArrayBound* begin() const { return FCount > 1 ? FMany : &FOne; }
-    TVarArrayBound* end() { return begin() + FCount; }
-    const TVarArrayBound* end() const { return begin() + FCount; }
-    TVarArrayBound& operator[](std::size_t i) { return begin()[i]; }
-    const TVarArrayBound& operator[](std::size_t i) const { return begin()[i]; }
-    TVarArrayBound& back() { return begin()[FCount - 1]; }
-    const TVarArrayBound& back() const { return begin()[FCount - 1]; }
-
-private:
-    void Fill(const TVarArrayBound* bounds, std::size_t count) {
-        FCount = static_cast<uint32_t>(count);
-        if (count <= 1) {
-            FOne = count ? bounds[0] : TVarArrayBound();
-            return;
-        }
-        FMany = new TVarArrayBound[count];
-        std::copy(bounds, bounds + count, FMany);
-    }
-    void Release() {
-        if (FCount > 1) delete[] FMany;
-        FCount = 0;
-        FOne = TVarArrayBound();
-    }
-
-    uint32_t FCount = 0;
-    union {
-        TVarArrayBound FOne;
-        TVarArrayBound* FMany;
-    };
-};
-
 // An array's header and its items in one block: the items follow the header directly. The first
-// dimension varies fastest, the last slowest.
-// The item count is not kept: it follows from the bounds, and leaving it out keeps the header of
-// a key vector (one dimension) at 24 bytes, so that a one-item key takes a 40-byte block.
+// dimension varies fastest, the last slowest. The item count is not kept (it follows from the
+// bounds), and a single dimension (every key vector) is kept in the header, more dimensions in a
+// block of their own: the header of a key vector takes 16 bytes, so that a one-item key takes a
+// 32-byte block.
 struct TVarArrayData {
     int32_t Refs;
     TVarType ElementType;
-    TBoundList Bounds;
+    uint16_t DimCount;
+    union {
+        TVarArrayBound One{};
+        TVarArrayBound* Many;
+    };
 
+    std::span<TVarArrayBound> Bounds() { return {DimCount > 1 ? Many : &One, DimCount}; }
+    std::span<const TVarArrayBound> Bounds() const {
+        return {DimCount > 1 ? Many : &One, DimCount};
+    }
     std::size_t Count() const {
-        if (Bounds.size() == 1) return static_cast<std::size_t>(Bounds[0].ElementCount());
-        if (Bounds.size() == 0) return 0;
+        if (DimCount == 1) return static_cast<std::size_t>(One.ElementCount());
+        if (DimCount == 0) return 0;
         std::size_t count = 1;
-        for (const TVarArrayBound& b : Bounds)
+        for (const TVarArrayBound& b : Bounds())
             count *= static_cast<std::size_t>(b.ElementCount());
         return count;
     }
@@ -93,32 +54,46 @@ struct TVarArrayData {
     Variant& operator[](std::size_t i) { return begin()[i]; }
     const Variant& operator[](std::size_t i) const { return begin()[i]; }
 
-    // A block for count Empty items, referenced once.
-    static TVarArrayData* New(TVarType elementType, const TBoundList& bounds, std::size_t count) {
-        if (count >
-            (std::numeric_limits<std::size_t>::max() - sizeof(TVarArrayData)) / sizeof(Variant))
+    static constexpr std::size_t MaxDims = std::numeric_limits<uint16_t>::max();
+    static std::size_t BlockBytes(std::size_t count) {
+        return sizeof(TVarArrayData) + count * sizeof(Variant);
+    }
+    // A block for count Empty items, referenced once (at most MaxDims dimensions).
+    static TVarArrayData* New(TVarType elementType, std::span<const TVarArrayBound> bounds,
+                              std::size_t count) {
+        if (count > (std::numeric_limits<std::size_t>::max() - sizeof(TVarArrayData)) /
+                        sizeof(Variant) ||
+            bounds.size() > MaxDims)
             throw std::bad_alloc();
-        void* block = ::operator new(sizeof(TVarArrayData) + count * sizeof(Variant));
-        TVarArrayData* d;
-        try {
-            d = new (block) TVarArrayData{1, elementType, bounds};
-        } catch (...) {
-            ::operator delete(block);
-            throw;
+        std::unique_ptr<TVarArrayBound[]> many;
+        if (bounds.size() > 1) {
+            many = std::make_unique<TVarArrayBound[]>(bounds.size());
+            std::copy(bounds.begin(), bounds.end(), many.get());
         }
+        auto* d = new (AllocateArrayBlock(BlockBytes(count))) TVarArrayData;
+        d->Refs = 1;
+        d->ElementType = elementType;
+        d->DimCount = static_cast<uint16_t>(bounds.size());
+        if (many)
+            d->Many = many.release();
+        else if (!bounds.empty())
+            d->One = bounds[0];
         for (Variant* item = d->begin(); item != d->end(); ++item)
             new (item) Variant();
         return d;
     }
     static void Free(TVarArrayData* d) noexcept {
+        const std::size_t count = d->Count();
         for (Variant* item = d->begin(); item != d->end(); ++item)
             item->~Variant();
+        if (d->DimCount > 1) delete[] d->Many;
         d->~TVarArrayData();
-        ::operator delete(d);
+        ReleaseArrayBlock(d, BlockBytes(count));
     }
 };
+static_assert(std::is_trivially_destructible_v<TVarArrayData>);
 static_assert(sizeof(TVarArrayData) % alignof(Variant) == 0, "items follow the header aligned");
-static_assert(sizeof(TVarArrayData) == 24, "a one-item key vector fits a 40-byte block");
+static_assert(sizeof(TVarArrayData) == 16, "a one-item key vector fits a 32-byte block");
 
 // Private access to a Variant's payload for the array routines below.
 struct TVarArrayAccess {
@@ -126,7 +101,7 @@ struct TVarArrayAccess {
     static TVarArrayData* Unshared(Variant& v) {
         TVarArrayData* d = v.FArray;
         if (d->Refs > 1) {
-            TVarArrayData* copy = TVarArrayData::New(d->ElementType, d->Bounds, d->Count());
+            TVarArrayData* copy = TVarArrayData::New(d->ElementType, d->Bounds(), d->Count());
             std::copy(d->begin(), d->end(), copy->begin());
             --d->Refs;
             v.FArray = copy;
@@ -235,11 +210,11 @@ int64_t RangeFor(TVarType t, int64_t v, TVarType from) {
 }
 
 std::size_t FlatIndex(const TVarArrayData& d, std::initializer_list<int32_t> indices) {
-    if (indices.size() != d.Bounds.size()) BoundsError();
+    if (indices.size() != d.Bounds().size()) BoundsError();
     std::size_t flat = 0, stride = 1;
     std::size_t dim = 0;
     for (int32_t index : indices) {
-        const TVarArrayBound& b = d.Bounds[dim++];
+        const TVarArrayBound& b = d.Bounds()[dim++];
         if (index < b.LowBound || index > b.HighBound) BoundsError();
         flat += static_cast<std::size_t>(index - b.LowBound) * stride;
         stride *= static_cast<std::size_t>(b.ElementCount());
@@ -512,10 +487,10 @@ template <class T> TVariantRelationship Relate(T a, T b) {
 TVariantRelationship CompareArrays(const Variant& a, const Variant& b) {
     const TVarArrayData* x = A::Data(a);
     const TVarArrayData* y = A::Data(b);
-    if (x->Bounds.size() != y->Bounds.size()) return TVariantRelationship::vrNotEqual;
-    for (std::size_t i = 0; i < x->Bounds.size(); ++i)
-        if (x->Bounds[i].LowBound != y->Bounds[i].LowBound ||
-            x->Bounds[i].HighBound != y->Bounds[i].HighBound)
+    if (x->Bounds().size() != y->Bounds().size()) return TVariantRelationship::vrNotEqual;
+    for (std::size_t i = 0; i < x->Bounds().size(); ++i)
+        if (x->Bounds()[i].LowBound != y->Bounds()[i].LowBound ||
+            x->Bounds()[i].HighBound != y->Bounds()[i].HighBound)
             return TVariantRelationship::vrNotEqual;
     for (std::size_t i = 0, n = x->Count(); i < n; ++i)
         if (VarCompareValue((*x)[i], (*y)[i]) != TVariantRelationship::vrEqual)
@@ -561,10 +536,10 @@ bool operator==(const Variant& a, const Variant& b) {
         const TVarArrayData* x = A::Data(a);
         const TVarArrayData* y = A::Data(b);
         if (x == y) return true;
-        if (x->Bounds.size() != y->Bounds.size()) return false;
-        for (std::size_t i = 0; i < x->Bounds.size(); ++i)
-            if (x->Bounds[i].LowBound != y->Bounds[i].LowBound ||
-                x->Bounds[i].HighBound != y->Bounds[i].HighBound)
+        if (x->Bounds().size() != y->Bounds().size()) return false;
+        for (std::size_t i = 0; i < x->Bounds().size(); ++i)
+            if (x->Bounds()[i].LowBound != y->Bounds()[i].LowBound ||
+                x->Bounds()[i].HighBound != y->Bounds()[i].HighBound)
                 return false;
         for (std::size_t i = 0, n = x->Count(); i < n; ++i)
             if (!((*x)[i] == (*y)[i])) return false;
@@ -579,7 +554,7 @@ std::size_t VarHash(const Variant& v) {
     TVarType t = v.VarType();
     if (v.IsArray()) {
         const TVarArrayData* d = A::Data(v);
-        for (const TVarArrayBound& b : d->Bounds)
+        for (const TVarArrayBound& b : d->Bounds())
             mix(static_cast<std::size_t>(b.LowBound) * 31 + b.HighBound);
         for (const Variant& item : *d)
             mix(VarHash(item));
@@ -597,7 +572,8 @@ std::size_t VarHash(const Variant& v) {
 // ---- arrays -----------------------------------------------------------------------------------
 
 Variant VarArrayCreate(const std::vector<TVarArrayBound>& bounds, TVarType elementType) {
-    if (bounds.empty() || (elementType & varArray)) BoundsError();
+    if (bounds.empty() || bounds.size() > TVarArrayData::MaxDims || (elementType & varArray))
+        BoundsError();
     std::size_t total = 1;
     for (const TVarArrayBound& b : bounds) {
         if (b.HighBound < b.LowBound - 1) BoundsError();
@@ -627,8 +603,8 @@ Variant VarArrayOf(std::vector<Variant>&& values) {
 
 Variant VarArrayOf(std::size_t count, const std::function<Variant(std::size_t)>& item) {
     if (count > static_cast<std::size_t>(std::numeric_limits<int32_t>::max())) BoundsError();
-    TVarArrayData* d =
-        TVarArrayData::New(varVariant, {{0, static_cast<int32_t>(count) - 1}}, count);
+    const TVarArrayBound bound{0, static_cast<int32_t>(count) - 1};
+    TVarArrayData* d = TVarArrayData::New(varVariant, {&bound, 1}, count);
     Variant result = A::Make(d); // frees the block if making an item throws
     for (std::size_t i = 0; i < count; ++i)
         (*d)[i] = item(i);
@@ -646,8 +622,8 @@ void VarArrayRefill(Variant& v, std::size_t count,
 
 Variant* VarArrayOwnItems(Variant& v, std::size_t count) {
     TVarArrayData* d = A::Data(v);
-    bool reusable = d && d->Refs == 1 && d->ElementType == varVariant && d->Bounds.size() == 1 &&
-                    d->Bounds[0].LowBound == 0 && d->Count() == count;
+    bool reusable = d && d->Refs == 1 && d->ElementType == varVariant && d->Bounds().size() == 1 &&
+                    d->Bounds()[0].LowBound == 0 && d->Count() == count;
     if (!reusable) {
         if (count > static_cast<std::size_t>(std::numeric_limits<int32_t>::max())) BoundsError();
         v = A::Make(TVarArrayData::New(varVariant, {{0, static_cast<int32_t>(count) - 1}}, count));
@@ -658,14 +634,14 @@ Variant* VarArrayOwnItems(Variant& v, std::size_t count) {
 
 int32_t VarArrayDimCount(const Variant& v) {
     const TVarArrayData* d = A::Data(v);
-    return d ? static_cast<int32_t>(d->Bounds.size()) : 0;
+    return d ? static_cast<int32_t>(d->Bounds().size()) : 0;
 }
 
 static const TVarArrayBound& BoundOf(const Variant& v, int32_t dim) {
     const TVarArrayData* d = A::Data(v);
     if (!d) NotArray();
-    if (dim < 1 || dim > static_cast<int32_t>(d->Bounds.size())) BoundsError();
-    return d->Bounds[static_cast<std::size_t>(dim - 1)];
+    if (dim < 1 || dim > static_cast<int32_t>(d->Bounds().size())) BoundsError();
+    return d->Bounds()[static_cast<std::size_t>(dim - 1)];
 }
 
 int32_t VarArrayLowBound(const Variant& v, int32_t dim) {
@@ -691,12 +667,12 @@ void VarArrayPut(Variant& v, const Variant& value, std::initializer_list<int32_t
 void VarArrayRedim(Variant& v, int32_t highBound) {
     if (!v.IsArray()) NotArray();
     TVarArrayData* d = A::Data(v);
-    const TVarArrayBound& last = d->Bounds.back();
+    const TVarArrayBound& last = d->Bounds().back();
     if (highBound < last.LowBound - 1) BoundsError();
     std::size_t slice = 1;
-    for (std::size_t i = 0; i + 1 < d->Bounds.size(); ++i)
-        slice *= static_cast<std::size_t>(d->Bounds[i].ElementCount());
-    TBoundList bounds = d->Bounds;
+    for (std::size_t i = 0; i + 1 < d->Bounds().size(); ++i)
+        slice *= static_cast<std::size_t>(d->Bounds()[i].ElementCount());
+    std::vector<TVarArrayBound> bounds(d->Bounds().begin(), d->Bounds().end());
     bounds.back().HighBound = highBound;
     std::size_t count = slice * static_cast<std::size_t>(bounds.back().ElementCount());
     Variant zero = ZeroOf(d->ElementType);
