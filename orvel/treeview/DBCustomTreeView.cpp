@@ -1137,9 +1137,11 @@ TDBTreeNode* TDBCustomTreeView::Reveal(const Variant& Key) {
             anchor = n;
             break;
         }
-        // The records of the climb may all come from one statement.
+        // The records of the climb may all come from one statement, and with them the levels
+        // opened below (those of the chain's records under the first shown node).
         if (chain.size() == 1 && FDataLink->Active())
-            TableOf()->ReadAncestorsAhead(FKeyLinks, FParentLinks, Key);
+            TableOf()->ReadAncestorsAhead(FKeyLinks, FParentLinks, Key,
+                                          FLoadStyle == lsOneAhead ? 1 : 0);
         // A top-level record without a node is not read here: SuperLoad runs inside dataset
         // notifications, and the top level is read only by the reload (an empty table's Null
         // key under a Null root would otherwise read it twice per reload).
@@ -1148,7 +1150,8 @@ TDBTreeNode* TDBCustomTreeView::Reveal(const Variant& Key) {
         if (!climbed.insert(parentKey).second) return nullptr;
         chain.push_back(std::move(parentKey));
     }
-    // The levels opened below read their records ahead from one statement.
+    // The levels opened below read their records ahead from one statement (none when the climb
+    // read them already).
     if (chain.size() > 1 && FLoadStyle == lsOneAhead && FDataLink->Active())
         TableOf()->ReadLevelsAhead(FParentLinks, FKeyLinks, 1,
                                    std::vector<Variant>(chain.rbegin(), chain.rend() - 1));

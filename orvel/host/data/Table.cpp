@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <unordered_set>
 
 namespace orvel {
@@ -119,6 +120,11 @@ constexpr std::size_t kKeptAheadBuffers = 32768;
 constexpr std::size_t kTableStartRows = 16;
 // The longest chain of ancestors read in one statement; a longer climb reads the rest one by one.
 constexpr int kMaxAncestors = 32;
+// The most records of a level read with the chain of ancestors: the climb reads the level of
+// each record up to the top, though the reader opens only those below its first shown node, so
+// a long level is left to be read when it is announced (the statement reads one record more, to
+// know it is longer).
+constexpr std::size_t kClimbLevelRows = 256;
 
 std::string EscapeLike(const std::string& s) {
     std::string out;
@@ -448,12 +454,12 @@ void TTable::BindAll(TSqlStatement& stmt, const TSqlText& sql) {
         BindStored(stmt, static_cast<int>(i), sql.Params[i].first, sql.Params[i].second);
 }
 
-void TTable::ReadRow(const TSqlStatement& stmt, TRecordData& out) const {
-    out.RowId = stmt.ColumnInt64(0);
+void TTable::ReadRow(const TSqlStatement& stmt, TRecordData& out, int first) const {
+    out.RowId = stmt.ColumnInt64(first);
     std::size_t n = static_cast<std::size_t>(FieldCount());
     out.Values.resize(n);
     for (std::size_t i = 0; i < n; ++i)
-        ReadColumn(stmt, static_cast<int>(i) + 1, out.Values[i]);
+        ReadColumn(stmt, first + static_cast<int>(i) + 1, out.Values[i]);
     NameRecord(out);
 }
 
@@ -1625,11 +1631,80 @@ void TTable::SwapAheadRows(TAheadLevel& level) {
     std::swap(level.Ranges, FLookAhead.Ranges);
 }
 
+class TTable::TLevelsReading {
+public:
+    TLevelsReading(TTable& table, int rowsEach, const std::vector<TField*>& byPlace,
+                   const std::vector<int>& columns, std::size_t count)
+        : Levels(count), FTable(table), FRows(table.FLookAhead.RowsEach) {
+        TLookAhead& ahead = FTable.FLookAhead;
+        FTable.DropLookAhead();
+        FKeys = std::move(ahead.KeyFields);
+        FColumns = std::move(ahead.Columns);
+        ahead.RowsEach = rowsEach;
+        ahead.KeyFields = byPlace;
+        ahead.Columns = columns;
+    }
+    ~TLevelsReading() {
+        TLookAhead& ahead = FTable.FLookAhead;
+        FTable.DropLookAhead();
+        ahead.RowsEach = FRows;
+        ahead.KeyFields = std::move(FKeys);
+        ahead.Columns = std::move(FColumns);
+    }
+    TLevelsReading(const TLevelsReading&) = delete;
+    TLevelsReading& operator=(const TLevelsReading&) = delete;
+
+    std::vector<TAheadLevel> Levels; // by level number, each with its key
+
+    void Take(const TSqlStatement& stmt, std::size_t level, int sourceAt, int rowAt, int numberAt) {
+        if (level >= Levels.size()) return;
+        if (level != FCurrent) {
+            FTable.FinishAheadRange(FRange);
+            FRange = nullptr;
+            FTable.SwapAheadRows(Levels[FCurrent]);
+            FTable.DropLookAhead();
+            FCurrent = level;
+        }
+        FTable.TakeAheadRow(stmt, sourceAt, rowAt, numberAt, FRange);
+    }
+    // The levels read, once the statement is done.
+    std::vector<TAheadLevel>& Finish() {
+        FTable.FinishAheadRange(FRange);
+        FRange = nullptr;
+        FTable.SwapAheadRows(Levels[FCurrent]);
+        return Levels;
+    }
+
+private:
+    TTable& FTable;
+    int FRows;
+    std::vector<TField*> FKeys;
+    std::vector<int> FColumns;
+    std::size_t FCurrent = 0;
+    TAheadRange* FRange = nullptr;
+};
+
+// Whether levels holds every level of keys as read for this announcement at this data version.
+bool TTable::LevelsHeld(const std::vector<TAheadLevel>& levels, uint64_t version, int rowsEach,
+                        const std::vector<TField*>& byPlace,
+                        const std::vector<std::string>& keys) const {
+    if (levels.empty() || FLevels.Version != version || FLevels.RowsEach != rowsEach ||
+        FLevels.KeyFields != byPlace || FLevels.Columns != AheadColumns())
+        return false;
+    return std::all_of(keys.begin(), keys.end(), [&](const std::string& key) {
+        return !key.empty() &&
+               std::any_of(levels.begin(), levels.end(),
+                           [&](const TAheadLevel& level) { return level.Key == key; });
+    });
+}
+
 // One statement: for each key in turn, the records of its range, each joined to the first rows of
 // its own range, as ReadAhead reads one such range. Each key's part is kept apart and becomes what
 // a look-ahead over that range has read, when it is announced while nothing was written.
 void TTable::ReadLevelsAhead(const std::string& rangeFields, const std::string& keyFields,
                              int rowsEach, const std::vector<Variant>& keys) {
+    // Levels read with the chain of ancestors just before may answer the announcement whole.
+    std::vector<TAheadLevel> held = std::move(FLevels.Levels);
     FLevels.Levels.clear();
     uint64_t version = 0;
     std::vector<TField*> byPlace;
@@ -1664,6 +1739,14 @@ void TTable::ReadLevelsAhead(const std::string& rangeFields, const std::string& 
         }
         values.push_back(std::move(parts));
     }
+    std::vector<std::string> levelKeys(values.size());
+    for (std::size_t level = 0; level < values.size(); ++level)
+        for (std::size_t i = 0; i < n; ++i)
+            if (!AppendKeyPart(levelKeys[level], values[level][i])) levelKeys[level].clear();
+    if (LevelsHeld(held, version, rowsEach, byPlace, levelKeys)) {
+        FLevels.Levels = std::move(held);
+        return;
+    }
     std::vector<int> columnFields = AheadColumns();
     std::string columns = AheadColumnList(columnFields);
     std::string match = AheadMatch(byPlace);
@@ -1684,52 +1767,18 @@ void TTable::ReadLevelsAhead(const std::string& rangeFields, const std::string& 
             number + " AS orvel_n FROM " + FQuotedTable + " WHERE " + match + order + " LIMIT " +
             std::to_string(rowsEach) + ") c ON TRUE ORDER BY s.orvel_l, " + PrefixedOrder("s.") +
             (one ? "" : ", c.orvel_n"));
-    // Read with FLookAhead's storage (no look-ahead is announced meanwhile), each level then
-    // moved to a place of its own.
-    DropLookAhead();
-    int savedRows = FLookAhead.RowsEach;
-    std::vector<TField*> savedKeys = std::move(FLookAhead.KeyFields);
-    std::vector<int> savedColumns = std::move(FLookAhead.Columns);
-    FLookAhead.RowsEach = rowsEach;
-    FLookAhead.KeyFields = byPlace;
-    FLookAhead.Columns = columnFields;
-    struct TRestore {
-        TTable& Table;
-        int Rows;
-        std::vector<TField*>& Keys;
-        std::vector<int>& Columns;
-        ~TRestore() {
-            Table.DropLookAhead();
-            Table.FLookAhead.RowsEach = Rows;
-            Table.FLookAhead.KeyFields = std::move(Keys);
-            Table.FLookAhead.Columns = std::move(Columns);
-        }
-    } restore{*this, savedRows, savedKeys, savedColumns};
-    std::vector<TAheadLevel> levels(values.size());
+    TLevelsReading reading(*this, rowsEach, byPlace, columnFields, values.size());
     for (std::size_t level = 0; level < values.size(); ++level)
-        for (std::size_t i = 0; i < n; ++i)
-            AppendKeyPart(levels[level].Key, values[level][i]);
+        reading.Levels[level].Key = std::move(levelKeys[level]);
     TSqlStatement& stmt = Statement(sql.Text);
     TResetGuard guard{stmt};
     BindAll(stmt, sql);
     int width = AheadRowWidth(columnFields);
     int sourceAt = 1, rowAt = sourceAt + width, numberAt = rowAt + width;
-    TAheadRange* range = nullptr;
-    std::size_t current = 0;
-    while (stmt.Step()) {
-        std::size_t level = static_cast<std::size_t>(stmt.ColumnInt64(0));
-        if (level != current) {
-            FinishAheadRange(range);
-            range = nullptr;
-            SwapAheadRows(levels[current]);
-            DropLookAhead();
-            current = level;
-        }
-        TakeAheadRow(stmt, sourceAt, rowAt, numberAt, range);
-    }
-    FinishAheadRange(range);
-    SwapAheadRows(levels[current]);
-    FLevels.Levels = std::move(levels);
+    while (stmt.Step())
+        reading.Take(stmt, static_cast<std::size_t>(stmt.ColumnInt64(0)), sourceAt, rowAt,
+                     numberAt);
+    FLevels.Levels = std::move(reading.Finish());
     FLevels.Version = version;
     FLevels.RowsEach = rowsEach;
     FLevels.KeyFields = std::move(byPlace);
@@ -1811,8 +1860,10 @@ const TRecordData* TTable::KeptRecordOfKey(const std::vector<TField*>& fields,
 
 // One statement: the record of the key, then its parent, and so on up (a chain coming back to a
 // record it holds, or longer than any tree is deep, is cut). Each record is kept as if read alone.
+// With levelRowsEach, the same statement reads the level of each record of the chain (ClimbLevels),
+// its rows marked 1 after the chain's, marked 0.
 void TTable::ReadAncestorsAhead(const std::string& keyFields, const std::string& parentFields,
-                                const Variant& key) {
+                                const Variant& key, int levelRowsEach) {
     uint64_t version = 0;
     if (!GetActive() || !FConnection || FLookAheadMode == laOff || FKeyFields.empty() ||
         !FConnection->ReadsRangesAhead() || !ControlsDisabled() || FRangeApplied ||
@@ -1854,21 +1905,107 @@ void TTable::ReadAncestorsAhead(const std::string& keyFields, const std::string&
         sql.Params.emplace_back(std::move(stored), keys[i]);
         start += (i ? " AND " : "") + name + " = ?";
     }
-    sql.Add("WITH RECURSIVE orvel_up(" + names + "orvel_depth) AS (SELECT " + FColumnList +
-            ", 1 FROM " + FQuotedTable + " WHERE " + start + " UNION ALL SELECT " + FColumnList +
-            ", u.orvel_depth + 1 FROM " + FQuotedTable + " JOIN orvel_up u ON " + join +
-            " WHERE u.orvel_depth < " + std::to_string(kMaxAncestors) +
-            ") SELECT * FROM orvel_up ORDER BY orvel_depth");
+    // Written as a query of the climb's rows: a statement not starting with SELECT is taken by
+    // the engine for a write, which would outdate what this one reads, and all read before it.
+    sql.Add("SELECT * FROM (WITH RECURSIVE orvel_up(" + names + "orvel_depth) AS (SELECT " +
+            FColumnList + ", 1 FROM " + FQuotedTable + " WHERE " + start + " UNION ALL SELECT " +
+            FColumnList + ", u.orvel_depth + 1 FROM " + FQuotedTable + " JOIN orvel_up u ON " +
+            join + " WHERE u.orvel_depth < " + std::to_string(kMaxAncestors) + ") ");
+    // The levels are read when they can be served as ReadLevelsAhead would read them.
+    std::vector<TField*> byPlace;
+    bool levels = levelRowsEach > 0 && FWritableIdentity && !FLookAhead.Active &&
+                  AheadFields(parentFields, keyFields, byPlace);
+    std::vector<int> aheadColumns;
+    if (levels) {
+        aheadColumns = AheadColumns();
+        sql.Add(ClimbLevels(byPlace, aheadColumns, levelRowsEach));
+    } else {
+        sql.Add("SELECT * FROM orvel_up");
+    }
+    sql.Add(levels ? ") q ORDER BY orvel_k, orvel_p" : ") q ORDER BY orvel_depth");
+    std::optional<TLevelsReading> reading;
+    if (levels)
+        reading.emplace(*this, levelRowsEach, byPlace, aheadColumns,
+                        static_cast<std::size_t>(kMaxAncestors));
     TSqlStatement& stmt = Statement(sql.Text);
     TResetGuard guard{stmt};
     BindAll(stmt, sql);
+    int recordAt = levels ? 3 : 0;
+    int width = AheadRowWidth(aheadColumns);
+    int sourceAt = recordAt + columns + 1, rowAt = sourceAt + width + 1, numberAt = rowAt + width;
     TRecordData record;
     std::unordered_set<int64_t> seen;
+    // The depth from which the chain came back to itself: its levels are not served.
+    std::size_t cut = SIZE_MAX;
     while (stmt.Step()) {
-        ReadRow(stmt, record);
-        if (!seen.insert(record.RowId).second) break;
+        std::size_t depth = levels ? static_cast<std::size_t>(stmt.ColumnInt64(1)) : 0;
+        if (levels && stmt.ColumnInt64(0) == 1) {
+            reading->Take(stmt, depth - 1, sourceAt, rowAt, numberAt);
+            continue;
+        }
+        if (cut != SIZE_MAX) continue;
+        ReadRow(stmt, record, recordAt);
+        if (!seen.insert(record.RowId).second) {
+            if (!levels) break;
+            cut = depth - 1;
+            continue;
+        }
         KeepSingle(record);
+        // The level of a record is the range of its parent reference as read.
+        if (!levels || depth < 1 || depth > reading->Levels.size()) continue;
+        std::string& levelKey = reading->Levels[depth - 1].Key;
+        for (std::size_t i = 0; i < byPlace.size(); ++i)
+            if (!AppendKeyPart(
+                    levelKey,
+                    record.Values[static_cast<std::size_t>(FIndexFields[i]->FieldNo())])) {
+                levelKey.clear();
+                break;
+            }
     }
+    if (!levels) return;
+    std::vector<TAheadLevel>& read = reading->Finish();
+    for (std::size_t i = 0; i < read.size(); ++i)
+        if (i >= cut || read[i].SourceCount > kClimbLevelRows) read[i].Key.clear();
+    FLevels.Levels = std::move(read);
+    FLevels.Version = version;
+    FLevels.RowsEach = levelRowsEach;
+    FLevels.KeyFields = std::move(byPlace);
+    FLevels.Columns = std::move(aheadColumns);
+}
+
+// The rest of the climb's statement when it reads the levels as well: the chain's records (marked
+// 0, with their depth), then the level of each (marked 1, with the depth of its record): the
+// records of the range of the record's parent reference in the index order, at most
+// kClimbLevelRows + 1 of them, each joined to the first rows of its own range as ReadAhead joins
+// them. Each row is the chain's record columns or the level's; the others are Null.
+std::string TTable::ClimbLevels(const std::vector<TField*>& byPlace,
+                                const std::vector<int>& columns, int rowsEach) const {
+    std::string list = AheadColumnList(columns);
+    std::string order = OrderBy(0, true);
+    bool one = rowsEach == 1;
+    std::string number = one ? "1" : "row_number() OVER (" + order.substr(1) + ")";
+    auto nulls = [](int count) {
+        std::string text;
+        for (int i = 0; i < count; ++i)
+            text += ", NULL";
+        return text;
+    };
+    int width = AheadRowWidth(columns);
+    std::string range;
+    for (std::size_t i = 0; i < byPlace.size(); ++i) {
+        const TField* f = FIndexFields[i];
+        range += (i ? " AND " : "") + Quote(f->FieldName()) + " = u.orvel_c" +
+                 std::to_string(1 + f->FieldNo());
+    }
+    return "SELECT 0 AS orvel_k, u.orvel_depth AS orvel_d, u.orvel_depth AS orvel_p, u.*" +
+           nulls(2 * width + 2) + " FROM orvel_up u UNION ALL SELECT 1, s.orvel_l, row_number() " +
+           "OVER (ORDER BY s.orvel_l, " + PrefixedOrder("s.") + (one ? "" : ", c.orvel_n") + ")" +
+           nulls(FieldCount() + 2) + ", s.*, c.* FROM (SELECT l.*, u.orvel_depth AS orvel_l FROM " +
+           "orvel_up u CROSS JOIN LATERAL (SELECT " + list + " FROM " + FQuotedTable + " WHERE " +
+           range + order + " LIMIT " + std::to_string(kClimbLevelRows + 1) +
+           ") l) s LEFT JOIN LATERAL (SELECT " + list + ", " + number + " AS orvel_n FROM " +
+           FQuotedTable + " WHERE " + AheadMatch(byPlace) + order + " LIMIT " +
+           std::to_string(rowsEach) + ") c ON TRUE";
 }
 
 void TTable::CancelRange() {

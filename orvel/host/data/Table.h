@@ -113,13 +113,19 @@ public:
     // parents, says so here during a scan. Where the engine reads ranges ahead, one statement
     // then reads the whole chain: until something is written, locating those records by their
     // key, checking their bookmarks and moving to them need no further engine work.
+    // levelRowsEach > 0: the reader will then open the levels of the climb (ReadLevelsAhead over
+    // parentFields with keyFields and that rowsEach, the keys being the parent references of the
+    // chain's records), and the same statement reads them too: each level of a record of the
+    // chain, that is the equality range of its parent reference, as ReadLevelsAhead reads it.
+    // Levels longer than a tree level usually is are left to be read when announced.
     void ReadAncestorsAhead(const std::string& keyFields, const std::string& parentFields,
-                            const Variant& key);
+                            const Variant& key, int levelRowsEach = 0);
     // A reader about to open, one after the other and in this scan, the equality ranges over
     // rangeFields whose values are each of keys (key vectors of keyFields, as for
     // BeginLookAhead), announcing each time the look-ahead of its records' ranges with rowsEach,
     // says so here. Where the engine reads ranges ahead, one statement then reads what those
-    // look-aheads would read; each is answered from it while nothing has been written.
+    // look-aheads would read; each is answered from it while nothing has been written. Levels
+    // held already for the same announcement (ReadAncestorsAhead) are not read again.
     void ReadLevelsAhead(const std::string& rangeFields, const std::string& keyFields, int rowsEach,
                          const std::vector<Variant>& keys);
     TLookAheadMode GetLookAheadMode() const { return FLookAheadMode; }
@@ -174,7 +180,8 @@ private:
     bool ServeHeldStart(const TRecordData* from, int count, std::vector<TRecordData>& out, int& n);
     const TRecordData* KeptRecordOfKey(const std::vector<TField*>& fields,
                                        const std::vector<Variant>& values) const;
-    void ReadRow(const TSqlStatement& stmt, TRecordData& out) const;
+    // A row read by FColumnList, from column first on.
+    void ReadRow(const TSqlStatement& stmt, TRecordData& out, int first = 0) const;
     void ReadWindowRow(const TSqlStatement& stmt, TRecordData& out) const {
         ReadColumns(stmt, out, 0, FWindowColumns);
     }
@@ -337,6 +344,15 @@ private:
     } FLevels;
     void SwapAheadRows(TAheadLevel& level);
     bool AdoptLevel();
+    bool LevelsHeld(const std::vector<TAheadLevel>& levels, uint64_t version, int rowsEach,
+                    const std::vector<TField*>& byPlace,
+                    const std::vector<std::string>& keys) const;
+    // Rows of a statement answering several levels, read with FLookAhead's storage (no
+    // look-ahead is announced meanwhile) into the level of each row's number (levelAt), the rows
+    // of a level coming together; its announcement is given back at the end.
+    class TLevelsReading;
+    std::string ClimbLevels(const std::vector<TField*>& byPlace, const std::vector<int>& columns,
+                            int rowsEach) const;
     bool AheadFields(const std::string& rangeFields, const std::string& keyFields,
                      std::vector<TField*>& byPlace) const;
     std::vector<int> AheadColumns() const;

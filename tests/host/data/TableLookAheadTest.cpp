@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -814,6 +815,129 @@ TEST_F(TableLookAhead, RangesOfATwoFieldKeyReadSeveralAheadAnswerAsReadAlone) {
     EXPECT_NE(seen.find("[Delta,Eta]"), std::string::npos) << seen;
     EXPECT_NE(seen.find("Zed"), std::string::npos) << seen;
     EXPECT_NE(seen.find("Omega"), std::string::npos) << seen;
+}
+
+// A climb read with its levels (as a tree reveals a record): the chain's records and then each
+// level the reader opens come from the one statement, as read alone.
+TEST_F(TableLookAhead, AClimbReadWithItsLevelsAnswersTheChainAndEachLevelAsReadAlone) {
+    auto plain = PlainTable(db);
+    int64_t before = RoundTrips();
+    table->ReadAncestorsAhead("ID", "PARENT_ID", Variant(6), 1);
+    int64_t read = RoundTrips();
+    std::string chain;
+    for (int id : {6, 5, 1}) {
+        ASSERT_TRUE(table->Locate("ID", Variant(id)));
+        chain += table->FieldByName("NAME")->GetAsString() + " ";
+    }
+    table->ReadLevelsAhead("PARENT_ID", "ID", 1, {Variant(1), Variant(5)});
+    std::string levels = LevelOf(*table, 1) + LevelOf(*table, 5);
+    if (db.OnPostgres()) {
+        EXPECT_LE(read - before, 2); // prepared and run once
+        EXPECT_EQ(RoundTrips(), read);
+    }
+    EXPECT_EQ(chain, "Research Engineering Head office ");
+    EXPECT_EQ(levels, LevelOf(*plain, 1) + LevelOf(*plain, 5));
+    EXPECT_EQ(levels, "Sales|2 Engineering|2 [North][Research]Research| [-]");
+    // A level the climb did not read (the top one, and another one) makes the announcement read.
+    table->ReadAncestorsAhead("ID", "PARENT_ID", Variant(6), 1);
+    before = RoundTrips();
+    table->ReadLevelsAhead("PARENT_ID", "ID", 1, {Variant(1), Variant(5), Variant(7)});
+    if (db.OnPostgres()) {
+        EXPECT_GT(RoundTrips(), before);
+    }
+    before = RoundTrips();
+    for (int parent : {7, 1, 5})
+        levels += LevelOf(*table, parent);
+    if (db.OnPostgres()) {
+        EXPECT_EQ(RoundTrips(), before);
+    }
+    EXPECT_EQ(levels, LevelOf(*plain, 1) + LevelOf(*plain, 5) + LevelOf(*plain, 7) +
+                          LevelOf(*plain, 1) + LevelOf(*plain, 5));
+    plain->EnableControls();
+}
+
+// What the climb read of the levels serves only while it answers exactly: after a write through
+// the connection or the table, for the levels below a chain coming back to itself, and with the
+// look-ahead off, each level reads what it reads alone.
+TEST_F(TableLookAhead, AClimbsLevelsServeOnlyWhatTheyStillAnswerExactly) {
+    auto plain = PlainTable(db);
+    auto levelsAfterClimb = [&](const std::function<void()>& between) {
+        table->ReadAncestorsAhead("ID", "PARENT_ID", Variant(6), 1);
+        between();
+        table->ReadLevelsAhead("PARENT_ID", "ID", 1, {Variant(1), Variant(5)});
+        return LevelOf(*table, 1) + LevelOf(*table, 5);
+    };
+    EXPECT_EQ(levelsAfterClimb([&] {
+                  db.Execute("UPDATE ORGANIZATION SET NAME = 'Labs', STATUS_ID = 4 WHERE ID = 6");
+              }),
+              "Sales|2 Engineering|2 [North][Labs]Labs|4 [-]");
+    EXPECT_EQ(levelsAfterClimb([&] {
+                  ASSERT_TRUE(table->Locate("ID", Variant(2)));
+                  table->Edit();
+                  table->FieldByName("NAME")->SetAsString("Retail");
+                  table->Post();
+                  db.Execute("INSERT INTO ORGANIZATION (ID, PARENT_ID, NAME) VALUES (9, 6, 'Lab')");
+              }),
+              "Retail|2 Engineering|2 [North][Labs]Labs|4 [Lab]");
+    EXPECT_EQ(LevelOf(*table, 1) + LevelOf(*table, 5), LevelOf(*plain, 1) + LevelOf(*plain, 5));
+    // Off: nothing is read ahead, on any engine.
+    table->SetLookAheadMode(laOff);
+    int64_t before = RoundTrips();
+    table->ReadAncestorsAhead("ID", "PARENT_ID", Variant(6), 1);
+    EXPECT_EQ(RoundTrips(), before);
+    table->SetLookAheadMode(laAuto);
+    // Head office under Lab: the chain from Research comes back to it; the levels read before it
+    // does are still those of the records as stored.
+    db.Execute("UPDATE ORGANIZATION SET PARENT_ID = 9 WHERE ID = 1");
+    table->ReadAncestorsAhead("ID", "PARENT_ID", Variant(6), 1);
+    table->ReadLevelsAhead("PARENT_ID", "ID", 1, {Variant(6), Variant(9), Variant(1), Variant(5)});
+    std::string looped;
+    for (int parent : {6, 9, 1, 5})
+        looped += LevelOf(*table, parent);
+    EXPECT_EQ(looped,
+              LevelOf(*plain, 6) + LevelOf(*plain, 9) + LevelOf(*plain, 1) + LevelOf(*plain, 5));
+    EXPECT_EQ(LevelOf(*plain, 9), "Head office|1 [Retail]");
+    for (int id : {6, 5, 1, 9}) {
+        ASSERT_TRUE(table->Locate("ID", Variant(id)));
+        ASSERT_TRUE(plain->Locate("ID", Variant(id)));
+        EXPECT_EQ(table->FieldByName("PARENT_ID")->GetAsString(),
+                  plain->FieldByName("PARENT_ID")->GetAsString());
+    }
+    plain->EnableControls();
+    if (!db.OnPostgres()) return;
+    // Another session's change is seen by the next scan's climb.
+    table->ReadAncestorsAhead("ID", "PARENT_ID", Variant(6), 1);
+    std::unique_ptr<TSqlConnection> other = OpenSqlConnection(db.FileName());
+    other->Execute("UPDATE ORGANIZATION SET NAME = 'Studies' WHERE ID = 6; "
+                   "DELETE FROM ORGANIZATION WHERE ID = 2");
+    table->EnableControls();
+    table->DisableControls();
+    table->ReadAncestorsAhead("ID", "PARENT_ID", Variant(6), 1);
+    table->ReadLevelsAhead("PARENT_ID", "ID", 1, {Variant(1), Variant(5)});
+    EXPECT_EQ(LevelOf(*table, 1) + LevelOf(*table, 5), "Engineering|2 [Studies]Studies|4 [Lab]");
+}
+
+// A level longer than the climb reads is read when announced; the others still come from the
+// climb's statement.
+TEST_F(TableLookAhead, AClimbLeavesALongLevelToItsAnnouncement) {
+    auto plain = LevelOf300(db);
+    // Below (5000) under 400 under Depot (8, 300 records) under Branch office (7).
+    table->ReadAncestorsAhead("ID", "PARENT_ID", Variant(5000), 1);
+    int64_t before = RoundTrips();
+    table->ReadLevelsAhead("PARENT_ID", "ID", 1, {Variant(7), Variant(400)});
+    if (db.OnPostgres()) {
+        EXPECT_EQ(RoundTrips(), before);
+    }
+    table->ReadAncestorsAhead("ID", "PARENT_ID", Variant(5000), 1);
+    before = RoundTrips();
+    table->ReadLevelsAhead("PARENT_ID", "ID", 1, {Variant(7), Variant(8), Variant(400)});
+    if (db.OnPostgres()) {
+        EXPECT_GT(RoundTrips(), before);
+    }
+    std::string levels = LevelOf(*table, 7) + WalkOf(*table, 8, 400) + "/" + LevelOf(*table, 400);
+    EXPECT_EQ(levels, LevelOf(*plain, 7) + WalkOf(*plain, 8, 400) + "/" + LevelOf(*plain, 400));
+    EXPECT_EQ(levels, "Depot|3 [Unit 300]300: 547 817 400 610 490 5000 700 /Below| [-]");
+    plain->EnableControls();
 }
 
 } // namespace
