@@ -626,7 +626,8 @@ Variant* VarArrayOwnItems(Variant& v, std::size_t count) {
                     d->Bounds()[0].LowBound == 0 && d->Count() == count;
     if (!reusable) {
         if (count > static_cast<std::size_t>(std::numeric_limits<int32_t>::max())) BoundsError();
-        v = A::Make(TVarArrayData::New(varVariant, {{0, static_cast<int32_t>(count) - 1}}, count));
+        const TVarArrayBound bound{0, static_cast<int32_t>(count) - 1};
+        v = A::Make(TVarArrayData::New(varVariant, {&bound, 1}, count));
         d = A::Data(v);
     }
     return d->begin();
