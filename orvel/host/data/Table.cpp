@@ -1540,47 +1540,51 @@ void TTable::ReadAhead() {
     bool one = FLookAhead.RowsEach == 1;
     std::string number = one ? "1" : "row_number() OVER (" + order.substr(1) + ")";
     sql.Params = FLookAhead.Source.Params;
-    // The scan's first look-ahead also reads the record the scan began on, after the others
-    // (marked 1: it opens no range).
-    TSqlText scanStart;
-    bool withBack = AddScanStart(scanStart);
-    std::string source =
-        "SELECT " + columns + " FROM " + FQuotedTable + " WHERE " + FLookAhead.Source.Text;
-    if (withBack) {
-        source = "SELECT 0 AS orvel_x, " + source.substr(7) + " UNION ALL " + scanStart.Text;
-        sql.Params.insert(sql.Params.end(), scanStart.Params.begin(), scanStart.Params.end());
-        match = "s.orvel_x = 0 AND " + match;
-    }
-    sql.Add("SELECT s.*, c.* FROM (" + source + ") s LEFT JOIN LATERAL (SELECT " + columns + ", " +
-            number + " AS orvel_n FROM " + FQuotedTable + " WHERE " + match + order + " LIMIT " +
-            each + ") c ON TRUE ORDER BY " + (withBack ? "s.orvel_x, " : "") + PrefixedOrder("s.") +
-            (one ? "" : ", c.orvel_n"));
+    sql.Add("SELECT s.*, c.* FROM (SELECT " + columns + " FROM " + FQuotedTable + " WHERE " +
+            FLookAhead.Source.Text + ") s LEFT JOIN LATERAL (SELECT " + columns + ", " + number +
+            " AS orvel_n FROM " + FQuotedTable + " WHERE " + match + order + " LIMIT " + each +
+            ") c ON TRUE ORDER BY " + PrefixedOrder("s.") + (one ? "" : ", c.orvel_n"));
     TSqlStatement& stmt = Statement(sql.Text);
     TResetGuard guard{stmt};
     BindAll(stmt, sql);
-    int width = AheadRowWidth(FLookAhead.Columns);
-    int sourceAt = withBack ? 1 : 0, rowAt = sourceAt + width, numberAt = rowAt + width;
-    TAheadRange* range = nullptr;
+    // The scan's first look-ahead also reads the record the scan began on, by a statement of its
+    // own that goes to the engine with the other: a server answers both in one round trip, and
+    // the look-ahead's own statement stays one the engine can serve in its index's order.
+    TSqlText scanStart;
+    TSqlStatement* back = nullptr;
+    std::optional<TResetGuard> backGuard;
     uint64_t version = 0;
-    bool top = withBack && FScanStartAtTop && DataVersion(version);
-    if (top) FTableStart.Rows.clear();
-    std::vector<TRecordData> back;
-    while (stmt.Step()) {
-        if (!withBack || stmt.ColumnInt64(0) != 1) {
-            TakeAheadRow(stmt, sourceAt, rowAt, numberAt, range);
-            continue;
-        }
-        TRecordData& record = back.emplace_back();
-        ReadAheadColumns(stmt, record, sourceAt, FLookAhead.Columns);
-        if (back.size() == 1) KeepSingle(record);
+    bool top = false;
+    if (AddScanStart(scanStart)) {
+        top = FScanStartAtTop && DataVersion(version);
+        if (top) FTableStart.Rows.clear();
+        back = &Statement(scanStart.Text);
+        backGuard.emplace(*back);
+        BindAll(*back, scanStart);
+        Connection().RunTogether({&stmt, back});
     }
+    int width = AheadRowWidth(FLookAhead.Columns);
+    TAheadRange* range = nullptr;
+    while (stmt.Step())
+        TakeAheadRow(stmt, 0, width, 2 * width, range);
     FinishAheadRange(range);
     FLookAhead.Read = true;
-    if (top) {
-        FTableStart.Complete = back.size() < kTableStartRows;
-        FTableStart.Rows = std::move(back);
-        FTableStart.Version = version;
+    if (back) ReadScanStart(*back, top, version);
+}
+
+// The rows of the statement AddScanStart made: the record the scan began on, kept as a single
+// record, or the first records of the table, kept as its start (top) for the data version then.
+void TTable::ReadScanStart(TSqlStatement& back, bool top, uint64_t version) {
+    std::vector<TRecordData> rows;
+    while (back.Step()) {
+        TRecordData& record = rows.emplace_back();
+        ReadAheadColumns(back, record, 0, FLookAhead.Columns);
+        if (rows.size() == 1) KeepSingle(record);
     }
+    if (!top) return;
+    FTableStart.Complete = rows.size() < kTableStartRows;
+    FTableStart.Rows = std::move(rows);
+    FTableStart.Version = version;
 }
 
 void TTable::TakeAheadRow(const TSqlStatement& stmt, int sourceAt, int rowAt, int numberAt,
@@ -1819,13 +1823,13 @@ bool TTable::AddScanStart(TSqlText& sql) {
     int64_t handle = FScanStart;
     FScanStartHeld = false;
     if (FScanStartAtTop) {
-        sql.Add("(SELECT 1, " + FLookAhead.ColumnList + " FROM " + FQuotedTable + OrderBy(0, true) +
-                " LIMIT " + std::to_string(kTableStartRows) + ")");
+        sql.Add("SELECT " + FLookAhead.ColumnList + " FROM " + FQuotedTable + OrderBy(0, true) +
+                " LIMIT " + std::to_string(kTableStartRows));
         return true;
     }
     if (FindSingle([handle](const TRecordData& kept) { return kept.RowId == handle; }))
         return false;
-    sql.Add("SELECT 1, " + FLookAhead.ColumnList + " FROM " + FQuotedTable + " WHERE ");
+    sql.Add("SELECT " + FLookAhead.ColumnList + " FROM " + FQuotedTable + " WHERE ");
     return AddIdentityCondition(sql, handle);
 }
 

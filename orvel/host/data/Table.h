@@ -372,7 +372,8 @@ private:
     }
     TLookAheadMode FLookAheadMode = laAuto;
     // The record the cursor was on when the scan began (readers come back to it at the end, and
-    // check it against the engine then): the first statement that reads ahead reads it as well.
+    // check it against the engine then): the first look-ahead reads it too, by a statement run
+    // together with its own.
     // A scan that began on the table's first record (no range applied) reads the table's first
     // records instead, which then also answer reads of them while nothing was written.
     bool FScanStartHeld = false;
@@ -384,6 +385,7 @@ private:
         std::vector<TRecordData> Rows;
     } FTableStart;
     bool AddScanStart(TSqlText& sql);
+    void ReadScanStart(TSqlStatement& back, bool top, uint64_t version);
     // A bulk read (VisitRecords) is stepping through its statement.
     bool FVisiting = false;
 };

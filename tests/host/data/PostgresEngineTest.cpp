@@ -282,4 +282,58 @@ TEST(PostgresEngine, AStatementThatFailsOnItsFirstRunLeavesTheSessionUsable) {
     EXPECT_EQ(db.Scalar("SELECT COUNT(*) FROM ORGANIZATION").AsInt64(), 8);
 }
 
+// Reads run together go out in one round trip; where they cannot, or one fails, each still
+// gives its own rows or its own error at its first step.
+TEST(PostgresEngine, StatementsRunTogetherInOneRoundTripAndEachKeepsItsRowsAndErrors) {
+    TTestDatabase db(TStorage::Server);
+    TSqlConnection& connection = db.Database().Connection();
+    auto names =
+        connection.Prepare("SELECT NAME FROM ORGANIZATION WHERE PARENT_ID = ? ORDER BY ID");
+    auto one = connection.Prepare("SELECT NAME FROM ORGANIZATION WHERE ID = ?");
+    auto together = [&](int64_t parent, int64_t id) {
+        names->Reset();
+        one->Reset();
+        names->BindInt64(0, parent);
+        one->BindInt64(0, id);
+        int64_t before = connection.RoundTrips();
+        connection.RunTogether({names.get(), one.get()});
+        std::string read;
+        while (names->Step())
+            read += std::string(names->ColumnText(0)) + ";";
+        while (one->Step())
+            read += "|" + std::string(one->ColumnText(0));
+        return std::pair{read, connection.RoundTrips() - before};
+    };
+    // Prepared on the way the first time, then run as prepared: one round trip each time.
+    EXPECT_EQ(together(2, 7), std::pair(std::string("North;South;|Branch office"), int64_t{1}));
+    EXPECT_EQ(together(1, 8), std::pair(std::string("Sales;Engineering;|Depot"), int64_t{1}));
+
+    // Inside a transaction each runs on its own.
+    db.Execute("BEGIN");
+    EXPECT_EQ(together(5, 1), std::pair(std::string("Research;|Head office"), int64_t{2}));
+    db.Execute("ROLLBACK");
+
+    // A statement that fails on the server fails at its own first step, with the server's
+    // message; the one beside it reads its rows, and the session goes on.
+    auto failing = connection.Prepare("SELECT 1 / (ID - ?) FROM ORGANIZATION WHERE ID = 3");
+    failing->BindInt64(0, 3);
+    one->Reset();
+    one->BindInt64(0, 6);
+    connection.RunTogether({failing.get(), one.get()});
+    EXPECT_TRUE(Contains(DatabaseErrorOf([&] { failing->Step(); }), "division by zero"));
+    ASSERT_TRUE(one->Step());
+    EXPECT_EQ(one->ColumnText(0), "Research");
+    EXPECT_FALSE(one->Step());
+    EXPECT_EQ(together(7, 4), std::pair(std::string("Depot;|South"), int64_t{1}));
+
+    // A write is never sent ahead of its step.
+    auto insert = connection.Prepare("INSERT INTO ORGANIZATION (ID, NAME) VALUES (?, 'Late')");
+    insert->BindInt64(0, 9);
+    one->Reset();
+    one->BindInt64(0, 9);
+    connection.RunTogether({one.get(), insert.get()});
+    EXPECT_EQ(db.Count("ORGANIZATION"), 8);
+    EXPECT_FALSE(one->Step());
+}
+
 } // namespace

@@ -343,7 +343,24 @@ public:
     }
     bool IsReadOnly() const override { return FReadOnly; }
 
+    // ---- running in one pipeline with others (TPgConnection::RunTogether) ---------------------
+    // Whether the statement may join a pipeline: it only reads and has not run since its reset.
+    bool MayRunTogether() const { return FReadOnly && !FRan; }
+    // Queues the run in the connection's pipeline, after its preparation when the session has not
+    // prepared it; false when libpq would not queue it.
+    bool SendRun();
+    // Takes the results SendRun asked for from results[at] on; false when one failed or is
+    // missing (the statement then runs on its own at its first Step).
+    bool TakeRun(std::vector<TResult>& results, std::size_t& at);
+
 private:
+    // The bound parameters in the arrays libpq takes; they point into FParams.
+    struct TParamArrays {
+        std::vector<const char*> Values;
+        std::vector<int> Lengths;
+        std::vector<int> Formats;
+    };
+    TParamArrays ParamArrays() const;
     // The value of a column of the current row as an integer (the column exists).
     int64_t IntegerAt(int index, Oid type) const { return IntegerOf(type, Bytes(index)); }
     // A value of the rows' form as an integer. In text form bytes ends where the server's text
@@ -444,7 +461,32 @@ private:
     int FRow = -1;
     bool FRan = false;
     mutable std::string FText; // a value converted for ColumnText or ColumnBlob
+    // What SendRun queued: under which name, whether with its preparation, in which format.
+    std::string FSentName;
+    bool FSentPrepare = false;
+    bool FSentBinary = false;
 };
+
+// Every result of a pipeline up to its end (the sync), in order; two ends of results in a row,
+// or a lost session, end it early.
+std::vector<TResult> ResultsUntilSync(PGconn* conn) {
+    std::vector<TResult> results;
+    for (int ends = 0; ends < 2;) {
+        PGresult* result = PQgetResult(conn);
+        if (!result) {
+            if (PQstatus(conn) != CONNECTION_OK) break;
+            ++ends;
+            continue;
+        }
+        ends = 0;
+        if (PQresultStatus(result) == PGRES_PIPELINE_SYNC) {
+            PQclear(result);
+            break;
+        }
+        results.emplace_back(result);
+    }
+    return results;
+}
 
 class TPgConnection : public TSqlConnection {
 public:
@@ -545,6 +587,32 @@ public:
     bool InsertReturnsKey() const override { return true; }
     bool ReadsRangesAhead() const override { return true; }
     int64_t RoundTrips() const override { return FRoundTrips; }
+    // The statements go out in one pipeline, each with its preparation where needed, and their
+    // results come back together. Only outside a transaction: inside one, a statement that failed
+    // would spoil it for those after it, whose own runs would then fail for that reason alone.
+    void RunTogether(const std::vector<TSqlStatement*>& statements) override {
+        std::vector<TPgStatement*> runs;
+        for (TSqlStatement* statement : statements) {
+            auto* run = dynamic_cast<TPgStatement*>(statement);
+            if (!run || !run->MayRunTogether()) return;
+            runs.push_back(run);
+        }
+        if (runs.size() < 2 || PQstatus(FConn) != CONNECTION_OK ||
+            PQtransactionStatus(FConn) != PQTRANS_IDLE || PQenterPipelineMode(FConn) != 1)
+            return;
+        ++FRoundTrips;
+        bool sent =
+            std::all_of(runs.begin(), runs.end(), [](TPgStatement* run) { return run->SendRun(); });
+        // Ended even when a run could not be queued, so that what was queued is answered and
+        // the session leaves the pipeline with nothing pending.
+        std::vector<TResult> results;
+        if (PQpipelineSync(FConn) == 1) results = ResultsUntilSync(FConn);
+        PQexitPipelineMode(FConn);
+        if (!sent) return;
+        std::size_t at = 0;
+        for (TPgStatement* run : runs)
+            if (!run->TakeRun(results, at)) return;
+    }
 
     // ---- for statements ------------------------------------------------------------------------
     PGconn* Conn() const { return FConn; }
@@ -756,23 +824,9 @@ TPgStatement::TFirstRun TPgStatement::PrepareAndRun(const std::vector<const char
         PQsendQueryPrepared(conn, name.c_str(), static_cast<int>(FParams.size()), values.data(),
                             lengths.data(), formats.data(), binary ? 1 : 0) == 1 &&
         PQpipelineSync(conn) == 1;
-    // Every result up to the end of the pipeline: the preparation's, then the run's. Two ends of
-    // results in a row, or a lost session, end it early.
+    // The preparation's result, then the run's.
     std::vector<TResult> results;
-    for (int ends = 0; sent && ends < 2;) {
-        PGresult* result = PQgetResult(conn);
-        if (!result) {
-            if (PQstatus(conn) != CONNECTION_OK) break;
-            ++ends;
-            continue;
-        }
-        ends = 0;
-        if (PQresultStatus(result) == PGRES_PIPELINE_SYNC) {
-            PQclear(result);
-            break;
-        }
-        results.emplace_back(result);
-    }
+    if (sent) results = ResultsUntilSync(conn);
     PQexitPipelineMode(conn);
     const PGresult* prepared = results.empty() ? nullptr : results[0].get();
     if (mayRetry && FConnection.LostOutsideTransaction(prepared, before)) return TFirstRun::Lost;
@@ -811,16 +865,59 @@ const PGresult* TPgStatement::Shape() const {
     return FDescription.get();
 }
 
-void TPgStatement::Run() {
-    std::vector<const char*> values(FParams.size());
-    std::vector<int> lengths(FParams.size());
-    std::vector<int> formats(FParams.size());
+TPgStatement::TParamArrays TPgStatement::ParamArrays() const {
+    TParamArrays arrays;
+    arrays.Values.resize(FParams.size());
+    arrays.Lengths.resize(FParams.size());
+    arrays.Formats.resize(FParams.size());
     for (std::size_t i = 0; i < FParams.size(); ++i) {
         const TParam& p = FParams[i];
-        values[i] = p.Null ? nullptr : p.Value.c_str();
-        lengths[i] = static_cast<int>(p.Value.size());
-        formats[i] = p.Binary ? 1 : 0;
+        arrays.Values[i] = p.Null ? nullptr : p.Value.c_str();
+        arrays.Lengths[i] = static_cast<int>(p.Value.size());
+        arrays.Formats[i] = p.Binary ? 1 : 0;
     }
+    return arrays;
+}
+
+bool TPgStatement::SendRun() {
+    Variant();
+    TParamArrays params = ParamArrays();
+    PGconn* conn = FConnection.Conn();
+    FSentBinary = BinaryRun();
+    FSentPrepare = !FPrepared || FGeneration != FConnection.Generation();
+    FSentName = FSentPrepare ? FConnection.NewStatementName() : FName;
+    if (FSentPrepare && PQsendPrepare(conn, FSentName.c_str(), FSql.c_str(), 0, nullptr) != 1)
+        return false;
+    return PQsendQueryPrepared(conn, FSentName.c_str(), static_cast<int>(FParams.size()),
+                               params.Values.data(), params.Lengths.data(), params.Formats.data(),
+                               FSentBinary ? 1 : 0) == 1;
+}
+
+bool TPgStatement::TakeRun(std::vector<TResult>& results, std::size_t& at) {
+    auto next = [&]() { return at < results.size() ? std::move(results[at++]) : TResult(); };
+    if (FSentPrepare) {
+        TResult prepared = next();
+        if (!prepared || PQresultStatus(prepared.get()) != PGRES_COMMAND_OK) return false;
+        FName = FSentName;
+        FPrepared = true;
+        FGeneration = FConnection.Generation();
+        FDescription.reset();
+    }
+    TResult rows = next();
+    if (!rows || PQresultStatus(rows.get()) != PGRES_TUPLES_OK) return false;
+    FConnection.NoteChanges(rows.get());
+    // Binary rows of a column type not read from them: the first Step reads them again in text.
+    if (!TakeRows(std::move(rows), FSentBinary)) return false;
+    FRow = -1;
+    FRan = true;
+    return true;
+}
+
+void TPgStatement::Run() {
+    TParamArrays params = ParamArrays();
+    std::vector<const char*>& values = params.Values;
+    std::vector<int>& lengths = params.Lengths;
+    std::vector<int>& formats = params.Formats;
     Variant();
     bool retried = false;
     for (int attempt = 0;; ++attempt) {

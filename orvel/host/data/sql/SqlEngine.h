@@ -194,6 +194,11 @@ public:
     virtual bool ReadsRangesAhead() const { return false; }
     // Round trips to a server made so far (0 for an engine in the process).
     virtual int64_t RoundTrips() const { return 0; }
+    // Runs reading statements, bound and not yet stepped, so that a server answers them all in
+    // one round trip; their rows are then read with Step as usual. Where that cannot be done (an
+    // engine in the process, a statement that writes, a transaction open, a failure) each runs at
+    // its first Step, as it would have without this call.
+    virtual void RunTogether(const std::vector<TSqlStatement*>& statements) { (void)statements; }
 
     void SetFaultHook(TSqlFaultHook hook) { FFaultHook = std::move(hook); }
     int64_t CallCount() const { return FCallCount; }
