@@ -438,8 +438,8 @@ void BM_PgListLoad(benchmark::State& state) {
                        "inventory ORDER BY id");
     TPairTimer timer(state);
     TDBListView* list = nullptr;
-    int64_t ours = 0;
-    for (auto _ : state) {
+    // A fresh list on the table's first record, set up to show the three columns.
+    auto fresh = [&] {
         w.Table->First();
         if (list) list->Free();
         list = &w.Form().Place<TDBListView>(320, 0, 300, 460);
@@ -449,32 +449,44 @@ void BM_PgListLoad(benchmark::State& state) {
         list->SetStatusIDField("STATUS_ID");
         list->SetImageIDField("IMAGE_ID");
         list->SetColumnsFields("CODE;LOCATION;QUANTITY");
-        timer.Run(
-            [&] {
-                PGresult* r = raw.Run("all");
-                int64_t sum = 0;
-                for (int i = 0; i < PQntuples(r); ++i)
-                    sum += IntAt(r, i, 0) + LengthAt(r, i, 1) + IntAt(r, i, 2) + IntAt(r, i, 3) +
-                           LengthAt(r, i, 4) + LengthAt(r, i, 5) + LengthAt(r, i, 6);
-                PQclear(r);
-                return sum;
-            },
-            [&] {
-                int64_t before = RoundTripsOf(w);
-                list->SetDataSource(w.Source);
-                RunMessages(state);
-                ours += RoundTripsOf(w) - before;
-                int64_t sum = 0;
-                for (int i = 0; i < list->Items()->Count(); ++i) {
-                    const TListItem* item = list->Items()->Item(i);
-                    sum += static_cast<const TDBListItem*>(item)->KeyElement(0).AsInt64() +
-                           static_cast<int64_t>(item->Caption().size()) + item->StateIndex() +
-                           item->ImageIndex();
-                    for (int k = 0; k < item->SubItems()->Count(); ++k)
-                        sum += static_cast<int64_t>(item->SubItems()->Get(k).size());
-                }
-                return sum;
-            });
+    };
+    auto rawLoad = [&] {
+        PGresult* r = raw.Run("all");
+        int64_t sum = 0;
+        for (int i = 0; i < PQntuples(r); ++i)
+            sum += IntAt(r, i, 0) + LengthAt(r, i, 1) + IntAt(r, i, 2) + IntAt(r, i, 3) +
+                   LengthAt(r, i, 4) + LengthAt(r, i, 5) + LengthAt(r, i, 6);
+        PQclear(r);
+        return sum;
+    };
+    auto load = [&] {
+        list->SetDataSource(w.Source);
+        RunMessages(state);
+    };
+    // One untimed load and one untimed raw statement first, as for the expand: the first run of
+    // a session plans its statement and reads the table's pages for both.
+    fresh();
+    load();
+    rawLoad();
+    int64_t ours = 0;
+    raw.RoundTrips = 0;
+    for (auto _ : state) {
+        fresh();
+        timer.Run(rawLoad, [&] {
+            int64_t before = RoundTripsOf(w);
+            load();
+            ours += RoundTripsOf(w) - before;
+            int64_t sum = 0;
+            for (int i = 0; i < list->Items()->Count(); ++i) {
+                const TListItem* item = list->Items()->Item(i);
+                sum += static_cast<const TDBListItem*>(item)->KeyElement(0).AsInt64() +
+                       static_cast<int64_t>(item->Caption().size()) + item->StateIndex() +
+                       item->ImageIndex();
+                for (int k = 0; k < item->SubItems()->Count(); ++k)
+                    sum += static_cast<int64_t>(item->SubItems()->Get(k).size());
+            }
+            return sum;
+        });
     }
     if (list) list->Free();
     timer.Report();
