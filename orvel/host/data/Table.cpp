@@ -25,8 +25,11 @@ namespace {
 
 // Resets a statement when the work with it ends, however it ends.
 struct TResetGuard {
-    TSqlStatement& Stmt;
+    explicit TResetGuard(TSqlStatement& stmt) : Stmt(stmt) {}
+    TResetGuard(const TResetGuard&) = delete;
+    TResetGuard& operator=(const TResetGuard&) = delete;
     ~TResetGuard() { Stmt.Reset(); }
+    TSqlStatement& Stmt;
 };
 
 bool IsIntegerVar(TVarType t) {
