@@ -898,7 +898,7 @@ void TDBCustomTreeView::LoadBranch(TTreeNode* ANode) {
             TCleanups steps;
             RestoreCursor(dataSet, bof, eof, bookmark);
             if (updating) steps.Run([&] { Items()->EndUpdate(); });
-            steps.Run([&] { Update(); });
+            steps.Run([&] { UpdateAfterBranch(); });
             steps.Run([&] { dataSet->EnableControls(); });
             steps.Run([&] { DoAfterLoading(); });
             steps.Finish();
@@ -1116,12 +1116,32 @@ TDBTreeNode* TDBCustomTreeView::SuperLoad(const Variant& Key) {
     TBookmark bookmark = table->GetBookmark();
     bool bof = table->Bof(), eof = table->Eof();
     TDBTreeNode* result = nullptr;
+    ++FRevealDepth;
     TryFinally([&] { result = Reveal(Key); },
                [&] {
+                   TCleanups steps;
                    RestoreCursor(table, bof, eof, bookmark);
-                   table->EnableControls();
+                   steps.Run([&] { table->EnableControls(); });
+                   steps.Run([&] { EndReveal(); });
+                   steps.Finish();
                });
     return result;
+}
+
+void TDBCustomTreeView::UpdateAfterBranch() {
+    if (FRevealDepth > 0) {
+        FRevealUpdate = true;
+        return;
+    }
+    Update();
+}
+
+// The branches the outermost reveal opened are painted together, as the last of them would
+// have left the display.
+void TDBCustomTreeView::EndReveal() {
+    if (--FRevealDepth > 0 || !FRevealUpdate) return;
+    FRevealUpdate = false;
+    Update();
 }
 
 // Climbs from Key through the parent references to the first record whose node is shown, then
@@ -1442,7 +1462,9 @@ void TDBCustomTreeView::DataLinkDataSetChanged() {
     Variant key = GetKeyValues();
     auto* selected = dynamic_cast<TDBTreeNode*>(Selected());
     if (selected && selected->IDEquals2(key)) return;
-    SetSelected(SuperLoad(key));
+    // The branches opened on the way are painted with the new selection.
+    ++FRevealDepth;
+    TryFinally([&] { SetSelected(SuperLoad(key)); }, [&] { EndReveal(); });
     Update();
 }
 

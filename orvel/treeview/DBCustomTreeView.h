@@ -417,6 +417,9 @@ private:
     int RangeFieldCount() const;
     TDBTreeNode* Reveal(const Variant& Key);
     void OpenForReveal(TDBTreeNode* Node);
+    // Updates the display after a branch was loaded, or, inside a reveal, when the reveal ends.
+    void UpdateAfterBranch();
+    void EndReveal();
     bool InOwnBranch(TDBTreeNode* Parent, const Variant& Key, uint32_t Hash) const;
     TDBTreeNode* FindInChildren(TTreeNode* Parent, const Variant& Key, uint32_t Hash) const;
     void SweepChildren(TDBTreeNode* Parent);
@@ -504,6 +507,10 @@ private:
     bool FPostStarted = false;
     // Loading passes under way: a node moved meanwhile counts as met by the pass.
     int FLoadDepth = 0;
+    // Reveals under way, and whether a branch they opened asked for the display to be updated:
+    // the tree is painted once, when the outermost reveal ends, instead of once per level.
+    int FRevealDepth = 0;
+    bool FRevealUpdate = false;
     // The key of the record a load pass is making a node for, read once for the pass, the new
     // node and its set-up (nil outside that step), and its hash. CreateNode moves the key into
     // the node it makes and names that node in FKeyTakenBy, whose set-up then keeps it.

@@ -87,6 +87,24 @@ TEST_F(TreeSyncTest, MovingTheTableSelectsTheRecordAndLoadsDownToIt) {
     ExpectSettled();
 }
 
+// The branches a reveal opens are painted together: the tree is painted once per reveal, not
+// once per level, and shows every level opened.
+TEST_F(TreeSyncTest, ARevealPaintsTheTreeOnceWithEveryBranchItOpened) {
+    db->Execute("INSERT INTO ORGANIZATION VALUES (9, 4, 'Harbour', NULL, NULL), "
+                "(10, 9, 'Quay', NULL, NULL), (11, 10, 'Crane', NULL, NULL)");
+    OpenOrganization();
+    Bind();
+    int paints = tree->PaintCount();
+    // Crane is five levels down: Head office, Sales, South, Harbour and Quay are opened.
+    ASSERT_TRUE(table->Locate("ID", Variant(11)));
+    EXPECT_EQ(SelectedText(*tree), "Crane");
+    EXPECT_EQ(tree->PaintCount() - paints, 1);
+    EXPECT_FALSE(tree->Selected()->DisplayRect(true).IsEmpty());
+    EXPECT_EQ(Branch(NodeNamed(*tree, "Sales")),
+              "Sales+ (North, South+ (Harbour+ (Quay+ (Crane))))");
+    ExpectSettled();
+}
+
 TEST_F(TreeSyncTest, TheTreesOwnEditIsPostedBeforeAnotherNodeIsChosen) {
     OpenOrganization();
     Bind();
