@@ -239,35 +239,17 @@ Variant StoredElement(TVarType elementType, const Variant& value) {
 
 // ---- life -------------------------------------------------------------------------------------
 
-Variant::Variant(const Variant& other) : FType(other.FType), FPad{}, FInt(other.FInt) {
+void Variant::AddRef() const noexcept {
     if (FType == varString)
         ++FString->Refs;
-    else if (IsArray())
+    else
         ++FArray->Refs;
 }
 
-Variant& Variant::operator=(const Variant& other) {
-    if (this != &other) {
-        Variant copy(other);
-        *this = std::move(copy);
-    }
-    return *this;
-}
-
-Variant& Variant::operator=(Variant&& other) noexcept {
-    if (this != &other) {
-        Release();
-        FType = other.FType;
-        FInt = other.FInt;
-        other.Reset();
-    }
-    return *this;
-}
-
-void Variant::Release() noexcept {
+void Variant::ReleaseShared() noexcept {
     if (FType == varString) {
         if (--FString->Refs == 0) delete FString;
-    } else if (IsArray()) {
+    } else {
         if (--FArray->Refs == 0) TVarArrayData::Free(FArray);
     }
 }

@@ -55,12 +55,33 @@ struct TVarStringData;
 class Variant {
 public:
     Variant() noexcept : FType(varEmpty), FPad{}, FInt(0) {}
-    Variant(const Variant& other);
+    // Copies, moves and the end of a value are inline: readers move scalars by the million, and
+    // only a string or an array (shared, counted) needs a call.
+    Variant(const Variant& other) noexcept : FType(other.FType), FPad{}, FInt(other.FInt) {
+        if (Shares()) AddRef();
+    }
     Variant(Variant&& other) noexcept : FType(other.FType), FPad{}, FInt(other.FInt) {
         other.Reset();
     }
-    Variant& operator=(const Variant& other);
-    Variant& operator=(Variant&& other) noexcept;
+    Variant& operator=(const Variant& other) noexcept {
+        if (this != &other) {
+            // Counted first: the two may share the value this one lets go of.
+            if (other.Shares()) other.AddRef();
+            Release();
+            FType = other.FType;
+            FInt = other.FInt;
+        }
+        return *this;
+    }
+    Variant& operator=(Variant&& other) noexcept {
+        if (this != &other) {
+            Release();
+            FType = other.FType;
+            FInt = other.FInt;
+            other.Reset();
+        }
+        return *this;
+    }
     ~Variant() { Release(); }
 
     // Typed constructors. A plain int gives a 32-bit integer; a 16-bit or 64-bit integer comes
@@ -116,7 +137,13 @@ public:
 
 private:
     friend struct TVarArrayAccess;
-    void Release() noexcept;
+    // Whether the value is a string or an array, whose data Variants share and count.
+    bool Shares() const noexcept { return FType == varString || (FType & varArray) != 0; }
+    void AddRef() const noexcept;
+    void Release() noexcept {
+        if (Shares()) ReleaseShared();
+    }
+    void ReleaseShared() noexcept;
     void Reset() noexcept {
         FType = varEmpty;
         FInt = 0;
