@@ -1,6 +1,8 @@
 // Glyphs of the built-in bitmap font and the UTF-8 decoding used to measure and draw text.
 #include "orvel/host/controls/BitmapFont.h"
 
+#include <array>
+
 namespace orvel {
 
 namespace {
@@ -106,6 +108,25 @@ constexpr uint8_t Glyphs[95][GlyphRows] = {
 
 constexpr uint8_t Box[GlyphRows] = {0x1F, 0x11, 0x11, 0x11, 0x11, 0x11, 0x1F, 0x00, 0x00};
 
+constexpr TGlyphDots DotsOf(const uint8_t (&rows)[GlyphRows]) {
+    TGlyphDots dots{};
+    for (int row = 0; row < GlyphRows; ++row)
+        for (int col = 0; col < GlyphWidth; ++col)
+            if (rows[row] & (0x10 >> col))
+                dots.Dots[dots.Count++] = static_cast<uint8_t>(row * 8 + col);
+    return dots;
+}
+
+constexpr std::array<TGlyphDots, 96> MakeGlyphDots() {
+    std::array<TGlyphDots, 96> all{};
+    for (int i = 0; i < 95; ++i)
+        all[static_cast<std::size_t>(i)] = DotsOf(Glyphs[i]);
+    all[95] = DotsOf(Box);
+    return all;
+}
+
+constexpr std::array<TGlyphDots, 96> GlyphDots = MakeGlyphDots();
+
 } // namespace
 
 const uint8_t* GlyphOf(char32_t ch) {
@@ -113,29 +134,33 @@ const uint8_t* GlyphOf(char32_t ch) {
     return Box;
 }
 
-std::vector<char32_t> DecodeUtf8(const std::string& text) {
-    std::vector<char32_t> out;
-    out.reserve(text.size());
-    size_t i = 0;
-    while (i < text.size()) {
-        auto b = static_cast<unsigned char>(text[i]);
-        int extra = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : 0;
-        char32_t cp = extra == 0 ? b : (b & (0x3F >> extra));
-        size_t j = 1;
-        for (; j <= static_cast<size_t>(extra) && i + j < text.size(); ++j) {
-            auto c = static_cast<unsigned char>(text[i + j]);
-            if ((c & 0xC0) != 0x80) break;
-            cp = (cp << 6) | (c & 0x3F);
-        }
-        if (b >= 0x80 && (b < 0xC0 || j != static_cast<size_t>(extra) + 1)) {
-            out.push_back(0xFFFD); // malformed: one replacement character per lead byte
-            ++i;
-            continue;
-        }
-        out.push_back(cp);
-        i += j;
+const TGlyphDots& GlyphDotsOf(char32_t ch) {
+    return GlyphDots[ch >= 32 && ch <= 126 ? ch - 32 : 95];
+}
+
+char32_t NextMultiByteCodePoint(const std::string& text, std::size_t& i) {
+    auto b = static_cast<unsigned char>(text[i]);
+    int extra = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : 0;
+    char32_t cp = extra == 0 ? b : (b & (0x3F >> extra));
+    std::size_t j = 1;
+    for (; j <= static_cast<std::size_t>(extra) && i + j < text.size(); ++j) {
+        auto c = static_cast<unsigned char>(text[i + j]);
+        if ((c & 0xC0) != 0x80) break;
+        cp = (cp << 6) | (c & 0x3F);
     }
-    return out;
+    if (b >= 0x80 && (b < 0xC0 || j != static_cast<std::size_t>(extra) + 1)) {
+        ++i; // malformed: one replacement character per lead byte
+        return 0xFFFD;
+    }
+    i += j;
+    return cp;
+}
+
+std::size_t CodePointCount(const std::string& text) {
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < text.size(); ++count)
+        NextCodePoint(text, i);
+    return count;
 }
 
 } // namespace orvel

@@ -3,9 +3,9 @@
 // descenders), and a hollow box for every other character.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
-#include <vector>
 
 namespace orvel {
 
@@ -14,7 +14,26 @@ inline constexpr int GlyphRows = 9;
 
 // The rows of a character's glyph; bit 4 of a row is its leftmost pixel.
 const uint8_t* GlyphOf(char32_t ch);
-// The characters (code points) of UTF-8 text; a malformed byte counts as one character.
-std::vector<char32_t> DecodeUtf8(const std::string& text);
+// The pixels a glyph sets, row by row, each as row * 8 + column: text at the bitmap font's own
+// size is drawn by writing these, without testing each pixel of the cell.
+struct TGlyphDots {
+    uint8_t Count;
+    uint8_t Dots[GlyphRows * GlyphWidth];
+};
+const TGlyphDots& GlyphDotsOf(char32_t ch);
+// The character (code point) of UTF-8 text that starts at byte i, moving i past it; a malformed
+// byte counts as one character, U+FFFD. Text is drawn and measured a character at a time, so
+// plain ASCII takes no call.
+char32_t NextMultiByteCodePoint(const std::string& text, std::size_t& i);
+inline char32_t NextCodePoint(const std::string& text, std::size_t& i) {
+    auto b = static_cast<unsigned char>(text[i]);
+    if (b < 0x80) {
+        ++i;
+        return b;
+    }
+    return NextMultiByteCodePoint(text, i);
+}
+// The number of characters of UTF-8 text, counted as NextCodePoint steps through them.
+std::size_t CodePointCount(const std::string& text);
 
 } // namespace orvel

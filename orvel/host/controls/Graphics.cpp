@@ -276,6 +276,12 @@ bool TFont::IsBitmapFont() const {
     return FaceOf(*this) == nullptr;
 }
 
+int TFont::TextWidth(const std::string& text) const {
+    if (THostFace* face = FaceOf(*this)) return face->TextWidth(text);
+    int64_t width = static_cast<int64_t>(CodePointCount(text)) * TextCellWidth * Scale();
+    return static_cast<int>(std::min<int64_t>(width, std::numeric_limits<int>::max()));
+}
+
 void TFont::Assign(TPersistent* source) {
     if (auto* font = dynamic_cast<TFont*>(source)) {
         FColor = font->FColor;
@@ -996,6 +1002,11 @@ void TCanvas::DrawBitmapPixels(const TRect& dest, const TBitmap& source, bool st
     const bool transparent = source.Transparent() && source.TransparentColor() != clNone;
     const uint32_t key = transparent ? Rgb(source.TransparentColor()) : 0;
     NoteArea(area);
+    if (!stretch && !transparent && FExcluded.empty()) {
+        CopyRows(area, src + (area.Top - dest.Top) * sw + (area.Left - dest.Left),
+                 static_cast<size_t>(sw));
+        return;
+    }
     TFlagGuard noted(FAreaNoted); // plots of an area noted beforehand
     for (int y = area.Top; y < area.Bottom; ++y) {
         int64_t sy = stretch ? (2 * (y - dest.Top) + 1) * sh / (2 * dh) : y - dest.Top;
@@ -1008,12 +1019,22 @@ void TCanvas::DrawBitmapPixels(const TRect& dest, const TBitmap& source, bool st
     }
 }
 
+// Copies rows of pixels, the first starting at from and each the next stride along, onto the
+// visible area (logical, inside the clip rectangle, with no rectangle excluded): what plotting
+// each pixel would write, a row at a time.
+void TCanvas::CopyRows(const TRect& area, const uint32_t* from, size_t stride) {
+    const auto width = static_cast<size_t>(FBitmap->Width());
+    const auto span = static_cast<size_t>(area.Right - area.Left);
+    uint32_t* to = FBitmap->FPixels.data() + static_cast<size_t>(area.Top - FWindowOrg.Y) * width +
+                   static_cast<size_t>(area.Left - FWindowOrg.X);
+    for (int y = area.Top; y < area.Bottom; ++y, from += stride, to += width)
+        std::copy(from, from + span, to);
+}
+
 // ---- TCanvas: text ----
 
 int TCanvas::TextWidth(const std::string& text) const {
-    if (THostFace* face = FaceOf(FFont)) return face->TextWidth(DecodeUtf8(text));
-    int64_t width = static_cast<int64_t>(DecodeUtf8(text).size()) * TextCellWidth * FFont.Scale();
-    return static_cast<int>(std::min<int64_t>(width, std::numeric_limits<int>::max()));
+    return FFont.TextWidth(text);
 }
 
 int TCanvas::TextHeight(const std::string&) const {
@@ -1055,20 +1076,19 @@ int TCanvas::DrawText(int x, int y, const std::string& text) {
     };
     int cx = x;
     int directLeft = std::numeric_limits<int>::max(), directRight = 0, directTop = 0;
-    const std::vector<char32_t> chars = DecodeUtf8(text);
-    for (char32_t ch : chars) {
-        const uint8_t* rows = GlyphOf(ch);
+    int64_t count = 0;
+    const size_t stride = static_cast<size_t>(FBitmap->Width());
+    for (std::size_t i = 0; i < text.size(); ++count) {
+        const char32_t ch = NextCodePoint(text, i);
         // The glyph starts one row below the top of its cell; bold doubles each column. A glyph
         // of single-pixel dots wholly inside the clip rectangle is written without clipping.
         const int gx = cx - FWindowOrg.X, gy = y + s - FWindowOrg.Y;
         if (direct && s == 1 && dotW == 1 && gx >= clip.Left && gy >= clip.Top &&
             gx + GlyphWidth <= clip.Right && gy + GlyphRows <= clip.Bottom) {
-            for (int row = 0; row < GlyphRows; ++row) {
-                uint32_t* line =
-                    FBitmap->FPixels.data() + static_cast<size_t>(gy + row) * FBitmap->Width() + gx;
-                for (int col = 0; col < GlyphWidth; ++col)
-                    if (rows[row] & (0x10 >> col)) line[col] = c;
-            }
+            const TGlyphDots& dots = GlyphDotsOf(ch);
+            uint32_t* cell = FBitmap->FPixels.data() + static_cast<size_t>(gy) * stride + gx;
+            for (int k = 0; k < dots.Count; ++k)
+                cell[(dots.Dots[k] >> 3) * stride + (dots.Dots[k] & 7)] = c;
             // The glyphs written directly are noted once for the whole text.
             if (gx < directLeft) {
                 directLeft = gx;
@@ -1076,6 +1096,7 @@ int TCanvas::DrawText(int x, int y, const std::string& text) {
             }
             directRight = gx + GlyphWidth;
         } else {
+            const uint8_t* rows = GlyphOf(ch);
             for (int row = 0; row < GlyphRows; ++row)
                 for (int col = 0; col < GlyphWidth; ++col)
                     if (rows[row] & (0x10 >> col)) dot(cx + col * s, y + (row + 1) * s);
@@ -1087,7 +1108,7 @@ int TCanvas::DrawText(int x, int y, const std::string& text) {
     if (directLeft < directRight)
         for (int row = 0; row < GlyphRows; ++row)
             FBitmap->NoteWritten(directTop + row, directLeft, directRight, c);
-    const int64_t width = static_cast<int64_t>(chars.size()) * cellW;
+    const int64_t width = count * cellW;
     return static_cast<int>(std::min<int64_t>(width, std::numeric_limits<int>::max()));
 }
 
@@ -1110,8 +1131,8 @@ int TCanvas::DrawFaceText(THostFace& face, int x, int y, const std::string& text
     int64_t width = 0;
     {
         TFlagGuard noted(FAreaNoted); // plots of an area noted once at the end
-        for (char32_t ch : DecodeUtf8(text)) {
-            const THostGlyph& glyph = face.Glyph(ch);
+        for (std::size_t i = 0; i < text.size();) {
+            const THostGlyph& glyph = face.Glyph(NextCodePoint(text, i));
             const int left = pen + glyph.Left, top = baseline - glyph.Top;
             if (glyph.Width > 0 && glyph.Height > 0) {
                 inked.Left = std::min(inked.Left, left);

@@ -162,6 +162,8 @@ public:
     // at most MaxFontScale).
     int Scale() const;
     static constexpr int MaxFontScale = 64;
+    // The width in pixels of UTF-8 text drawn in this font, measured without a canvas.
+    int TextWidth(const std::string& text) const;
     void Assign(TPersistent* source) override;
 
 private:
@@ -419,6 +421,7 @@ private:
     void FillPlain(const TRect& r, uint32_t rgb);
     void FillAroundHoles(const TRect& area, uint32_t rgb, bool solid);
     void DrawBitmapPixels(const TRect& dest, const TBitmap& source, bool stretch);
+    void CopyRows(const TRect& area, const uint32_t* from, size_t stride);
     // DrawText and DrawFaceText answer the text's width, as TextWidth measures it.
     int DrawText(int x, int y, const std::string& text);
     int DrawFaceText(THostFace& face, int x, int y, const std::string& text);

@@ -1,5 +1,6 @@
 // FreeType faces found through fontconfig, with their glyphs cached per face.
 #include "orvel/host/controls/HostFont.h"
+#include "orvel/host/controls/BitmapFont.h"
 
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
@@ -166,10 +167,10 @@ const THostGlyph& THostFace::Glyph(char32_t ch) {
     return FGlyphs.emplace(ch, std::move(glyph)).first->second;
 }
 
-int THostFace::TextWidth(const std::vector<char32_t>& text) {
+int THostFace::TextWidth(const std::string& text) {
     int64_t width = 0;
-    for (char32_t ch : text)
-        width += Glyph(ch).Advance;
+    for (std::size_t i = 0; i < text.size();)
+        width += Glyph(NextCodePoint(text, i)).Advance;
     return static_cast<int>(std::min<int64_t>(width, std::numeric_limits<int>::max()));
 }
 

@@ -39,7 +39,8 @@ public:
     int LineHeight() const { return FAscent + FDescent; }
     // The glyph of a character; a character the face lacks gets the face's missing-glyph box.
     const THostGlyph& Glyph(char32_t ch);
-    int TextWidth(const std::vector<char32_t>& text);
+    // The advance of UTF-8 text, a malformed byte counting as one missing character.
+    int TextWidth(const std::string& text);
     // The file the face was read from, for messages and tests.
     const std::string& FileName() const { return FFileName; }
 

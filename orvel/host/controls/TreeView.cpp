@@ -1101,9 +1101,7 @@ int TCustomTreeView::LabelLeft(const TTreeNode* Node) const {
 }
 
 int TCustomTreeView::LabelWidth(const TTreeNode* Node) const {
-    TCanvas measure(nullptr);
-    measure.Font()->Assign(Font());
-    return measure.TextWidth(Node->Text()) + 4;
+    return Font()->TextWidth(Node->Text()) + 4;
 }
 
 THitTests TCustomTreeView::GetHitTestInfoAt(int X, int Y) const {

@@ -7,6 +7,7 @@
 #include "orvel/host/controls/ViewPaintSupport.h"
 
 #include <algorithm>
+#include <array>
 
 namespace orvel {
 
@@ -19,7 +20,7 @@ TColor LineColor() {
 }
 
 // A boxed plus or minus centred at (cx, cy).
-void PaintExpandButton(TCanvas& canvas, int cx, int cy, bool expanded) {
+void DrawExpandButton(TCanvas& canvas, int cx, int cy, bool expanded) {
     TRect box = Bounds(cx - ButtonSize / 2, cy - ButtonSize / 2, ButtonSize, ButtonSize);
     FillSolid(canvas, box, clWindow);
     canvas.Brush()->SetColor(LineColor());
@@ -30,6 +31,38 @@ void PaintExpandButton(TCanvas& canvas, int cx, int cy, bool expanded) {
     if (expanded) return;
     canvas.MoveTo(cx, cy - 2);
     canvas.LineTo(cx, cy + 3);
+}
+
+// The plus and the minus are the same few dozen pixels on every row that shows one: each is
+// drawn once for the colours of the moment, and copied onto the rows (a copy is a few row
+// writes; drawing is seven fills). Painting happens on the thread that owns the window, so each
+// thread keeps its own pictures.
+class TExpandButtonPictures {
+public:
+    const TBitmap& Of(bool expanded) {
+        std::array<TColor, 3> colours{ColorToRGB(clWindow), ColorToRGB(LineColor()),
+                                      ColorToRGB(clWindowText)};
+        if (colours != FColours) Redraw(colours);
+        return FPictures[expanded ? 1 : 0];
+    }
+
+private:
+    void Redraw(const std::array<TColor, 3>& colours) {
+        for (int expanded = 0; expanded < 2; ++expanded) {
+            TBitmap& picture = FPictures[expanded];
+            picture.SetSize(ButtonSize, ButtonSize);
+            DrawExpandButton(*picture.Canvas(), ButtonSize / 2, ButtonSize / 2, expanded != 0);
+        }
+        FColours = colours;
+    }
+
+    std::array<TColor, 3> FColours{clNone, clNone, clNone};
+    TBitmap FPictures[2];
+};
+
+void PaintExpandButton(TCanvas& canvas, int cx, int cy, bool expanded) {
+    thread_local TExpandButtonPictures pictures;
+    canvas.Draw(cx - ButtonSize / 2, cy - ButtonSize / 2, &pictures.Of(expanded));
 }
 
 } // namespace

@@ -127,6 +127,41 @@ TEST(CanvasFill, BitmapFontTextWrittenDirectlyMatchesTextFilledDotByDot) {
                 }
 }
 
+// An opaque picture copied a row at a time gives the pixels of the picture plotted point by point
+// (which an excluded rectangle far outside the target brings about): at the edges of the target
+// and of a clip rectangle and at a window origin; a transparent one keeps its holes.
+TEST(CanvasFill, PicturesCopiedRowByRowMatchPointByPointPlotting) {
+    TBitmap picture(7, 6);
+    for (int y = 0; y < picture.Height(); ++y)
+        for (int x = 0; x < picture.Width(); ++x)
+            picture.SetPixel(x, y, static_cast<TColor>(0x010203 * (x + 1) + 0x100000 * y));
+    const TPoint places[] = {{2, 3}, {-4, -2}, {36, 20}, {34, 17}, {0, 0}, {3, 1}, {-6, 24}};
+    for (bool transparent : {false, true})
+        for (bool clipped : {false, true})
+            for (TPoint origin : {TPoint{0, 0}, TPoint{-3, 4}, TPoint{5, -2}})
+                for (TPoint at : places) {
+                    picture.SetTransparent(transparent);
+                    TBitmap copied(40, 25), plotted(40, 25);
+                    for (TBitmap* b : {&copied, &plotted}) {
+                        b->Fill(clWhite);
+                        TCanvas& c = *b->Canvas();
+                        if (clipped) c.IntersectClipRect(Rect(3, 2, 37, 22));
+                        if (b == &plotted) c.ExcludeClipRect(Rect(500, 500, 501, 501));
+                        c.SetWindowOrg(origin);
+                        c.Draw(at.X, at.Y, &picture);
+                    }
+                    EXPECT_TRUE(copied.SamePixels(plotted))
+                        << "transparent " << transparent << " clipped " << clipped << " origin "
+                        << origin.X << "," << origin.Y << " at " << at.X << "," << at.Y;
+                    // Something was drawn: the picture's far corner where it lands.
+                    const TPoint corner{at.X + 6 - origin.X, at.Y + 5 - origin.Y};
+                    if (!clipped && corner.X >= 0 && corner.Y >= 0 && corner.X < 40 &&
+                        corner.Y < 25) {
+                        EXPECT_EQ(copied.Pixel(corner.X, corner.Y), picture.Pixel(6, 5));
+                    }
+                }
+}
+
 // Real-font text mixed into the target a glyph row at a time gives the pixels of text blended
 // point by point through the general clipping (which an excluded rectangle far outside the target
 // brings about): over a background of several colours, at the edges of the target and of a clip
