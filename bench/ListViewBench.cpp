@@ -105,28 +105,42 @@ void BM_ListLoad(benchmark::State& state) {
         w.Table->First();
         return w.NewList();
     };
+    auto raw = [&] {
+        TSqlStatement& all = w.Raw(kSelect + "ORDER BY rowid");
+        int64_t sum = 0;
+        while (all.Step())
+            sum += ShownRow(all);
+        all.Reset();
+        return sum;
+    };
+    // One load and one raw reading first, left out of the ratio as in the tree's expand: the
+    // first of a process prepares its statements and faults in the memory the later ones reuse,
+    // which with four runs would weigh on whichever side happened to meet it. Their times are
+    // reported apart (first_ours_ms, first_raw_ms): a person's first list pays them.
+    fresh();
+    auto t0 = TClock::now();
+    w.Bind(state);
+    auto t1 = TClock::now();
+    benchmark::DoNotOptimize(raw());
+    auto t2 = TClock::now();
+    state.counters["first_ours_ms"] = Seconds(t0, t1) * 1e3;
+    state.counters["first_raw_ms"] = Seconds(t1, t2) * 1e3;
+#ifdef ORVEL_BENCH_QT
+    qt.LoadList();
+#endif
     int64_t loadFaults = 0, loads = 0;
     for (auto _ : state) {
         TDBListView& list = fresh();
-        timer.Run(
-            [&] {
-                TSqlStatement& all = w.Raw(kSelect + "ORDER BY rowid");
-                int64_t sum = 0;
-                while (all.Step())
-                    sum += ShownRow(all);
-                all.Reset();
-                return sum;
-            },
-            [&] {
-                int64_t faults = PageFaults();
-                w.Bind(state);
-                loadFaults += PageFaults() - faults;
-                ++loads;
-                int64_t sum = 0;
-                for (int i = 0; i < list.Items()->Count(); ++i)
-                    sum += Shown(list.Items()->Item(i));
-                return sum;
-            });
+        timer.Run(raw, [&] {
+            int64_t faults = PageFaults();
+            w.Bind(state);
+            loadFaults += PageFaults() - faults;
+            ++loads;
+            int64_t sum = 0;
+            for (int i = 0; i < list.Items()->Count(); ++i)
+                sum += Shown(list.Items()->Item(i));
+            return sum;
+        });
 #ifdef ORVEL_BENCH_QT
         timer.RunPeer([&] { return qt.LoadList(); });
 #endif
