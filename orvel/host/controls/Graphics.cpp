@@ -368,15 +368,42 @@ void TBitmap::SetSize(int width, int height) {
                         pixels.begin() + static_cast<ptrdiff_t>(y) * width);
         FPixels = std::move(pixels);
     }
-    FWidth = width;
-    FHeight = height;
-    // A bitmap made from nothing is all black; one that kept a part of its pixels is not known.
-    if (commonW > 0 && commonH > 0)
-        ForgetSolid();
-    else
+    // A bitmap made from nothing is all black; one that kept a part of its pixels keeps what was
+    // known of them.
+    if (commonW > 0 && commonH > 0) {
+        KeepSolidThroughResize(width, height, commonW);
+    } else {
+        FWidth = width;
+        FHeight = height;
         KnowSolid(0);
+    }
     if (FCanvas) FCanvas->ResetClip();
     Changed();
+}
+
+// After a resize that kept the top left commonW columns of the rows that remain: a kept pixel
+// outside its row's span still holds the known colour, and every new pixel is black. A surface
+// that gains or loses a scroll bar's width so goes on rewriting only what was drawn on it.
+void TBitmap::KeepSolidThroughResize(int width, int height, int commonW) {
+    const int oldHeight = FHeight;
+    FWidth = width;
+    FHeight = height;
+    if (!FSolidKnown) return;
+    std::vector<std::pair<int, int>> kept(static_cast<size_t>(height), NoSpan);
+    std::swap(kept, FDirty);
+    const int top = FDirtyTop, bottom = FDirtyBottom;
+    FDirtyTop = FDirtyBottom = 0;
+    const bool blackIsSolid = FSolidRgb == 0;
+    for (int y = 0; y < height; ++y) {
+        if (y < oldHeight) {
+            const auto& span = kept[static_cast<size_t>(y)];
+            const int right = std::min(span.second, commonW);
+            if (y >= top && y < bottom && span.first < right) NoteDrawn(y, span.first, right);
+            if (!blackIsSolid && commonW < width) NoteDrawn(y, commonW, width);
+        } else if (!blackIsSolid) {
+            NoteDrawn(y, 0, width);
+        }
+    }
 }
 
 // The common area's rows moved to their places for width (rows that move towards the start are

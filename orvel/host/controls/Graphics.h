@@ -314,6 +314,7 @@ private:
     void FillSolidSpan(int y, int left, int right);
     // Fills the whole bitmap with the known solid colour: only the rows drawn on are written.
     void FillSolidWhole();
+    void KeepSolidThroughResize(int width, int height, int commonW);
     int FWidth = 0;
     int FHeight = 0;
     std::vector<uint32_t> FPixels;
