@@ -312,7 +312,7 @@ BENCHMARK(BM_PgTreeFill)
     ->Arg(0)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
-    ->Iterations(50);
+    ->Iterations(300);
 
 int64_t RevealedSum(const TDBTreeView& tree) {
     const TTreeNode* selected = tree.Selected();
@@ -366,7 +366,7 @@ BENCHMARK(BM_PgTreeReveal)
     ->Arg(0)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
-    ->Iterations(50);
+    ->Iterations(200);
 
 // Expands the node of a record with count children, one ahead, by the Right key.
 void BM_PgTreeExpand(benchmark::State& state) {
