@@ -1104,7 +1104,8 @@ int TCanvas::DrawText(int x, int y, const std::string& text) {
     int cx = x;
     int directLeft = std::numeric_limits<int>::max(), directRight = 0, directTop = 0;
     int64_t count = 0;
-    const size_t stride = static_cast<size_t>(FBitmap->Width());
+    // A canvas without a bitmap draws nothing: its clip rectangle is empty, so no glyph is direct.
+    const size_t stride = FBitmap ? static_cast<size_t>(FBitmap->Width()) : 0;
     for (std::size_t i = 0; i < text.size(); ++count) {
         const char32_t ch = NextCodePoint(text, i);
         // The glyph starts one row below the top of its cell; bold doubles each column. A glyph

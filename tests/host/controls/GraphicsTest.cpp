@@ -275,6 +275,7 @@ TEST(Canvas, DeviceContextHandlesReachOnlyLivingCanvases) {
     EXPECT_FALSE(DrawFrameControl(gone, Rect(0, 0, 1, 1), DFC_SCROLL, 0));
     TCanvas detached; // no bitmap: drawing does nothing, measuring still works
     detached.FillRect(Rect(0, 0, 5, 5));
+    detached.TextOut(0, 0, "ab");
     EXPECT_EQ(detached.TextWidth("ab"), 2 * TextCellWidth);
 }
 
