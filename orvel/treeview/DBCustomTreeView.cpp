@@ -411,6 +411,12 @@ void TDBTreeDataLink::DataSetChanged() {
     TFieldDataLink::DataSetChanged();
 }
 
+bool TDBTreeDataLink::ClimbAfterLocate(const std::vector<TField*>& fields,
+                                       const std::vector<Variant>& values,
+                                       TMoveClimb& climb) const {
+    return FTreeView && FTreeView->ClimbAfterLocate(fields, values, climb);
+}
+
 void TDBTreeDataLink::EditingChanged() {
     if (FTreeView) FTreeView->DataLinkEditingChanged();
     TFieldDataLink::EditingChanged();
@@ -1142,6 +1148,32 @@ void TDBCustomTreeView::EndReveal() {
     if (--FRevealDepth > 0 || !FRevealUpdate) return;
     FRevealUpdate = false;
     Update();
+}
+
+bool TDBCustomTreeView::ClimbAfterLocate(const std::vector<TField*>& fields,
+                                         const std::vector<Variant>& values,
+                                         TMoveClimb& climb) const {
+    TDataSet* dataSet = DataSet();
+    int count = FKeyFieldList->Count();
+    if (IsStopped() || !FDataLink->Active() || FNotLoaded || !dataSet || count == 0 ||
+        fields.size() != static_cast<std::size_t>(count) || dataSet->State() != dsBrowse)
+        return false;
+    // The key as the tree reads it from the record: the values in the order of its key fields.
+    std::vector<Variant> key;
+    for (int i = 0; i < count; ++i) {
+        auto at =
+            std::find(fields.begin(), fields.end(), dataSet->FindField(FKeyFieldList->Get(i)));
+        if (at == fields.end()) return false;
+        key.push_back(values[static_cast<std::size_t>(at - fields.begin())]);
+    }
+    climb.Key = count == 1 ? key[0] : VarArrayOf(key);
+    // A shown node is selected without reading anything.
+    TDBTreeNode* node = FindNode(climb.Key);
+    if (node && node->IsNodeVisible()) return false;
+    climb.KeyFields = FKeyLinks;
+    climb.ParentFields = FParentLinks;
+    climb.LevelRowsEach = FLoadStyle == lsOneAhead ? 1 : 0;
+    return true;
 }
 
 // Climbs from Key through the parent references to the first record whose node is shown, then

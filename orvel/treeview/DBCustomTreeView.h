@@ -141,6 +141,10 @@ protected:
     void RecordChanged(TField* Field) override;
     void UpdateData() override;
 
+public:
+    bool ClimbAfterLocate(const std::vector<TField*>& fields, const std::vector<Variant>& values,
+                          TMoveClimb& climb) const override;
+
 private:
     TDBCustomTreeView* FTreeView;
 };
@@ -368,6 +372,10 @@ protected:
     virtual void DataLinkActiveChanged();
     virtual void ActiveChanging(bool /*Active*/) {}
     virtual void DataLinkDataSetChanged();
+    // Whether a move of the dataset to the record of values (by fields) will reveal it: true,
+    // with the climb the reveal reads, when its node is not shown.
+    bool ClimbAfterLocate(const std::vector<TField*>& fields, const std::vector<Variant>& values,
+                          TMoveClimb& climb) const;
     virtual void DoBeforeLoading();
     virtual void DoAfterLoading();
     virtual void NodeIsNotFound() {}

@@ -837,6 +837,10 @@ bool TDataSet::Locate(const std::string& keyFields, const Variant& keyValues,
             values.push_back(VarArrayGet(keyValues, {low + static_cast<int32_t>(i)}));
     }
     bool found = false;
+    struct TEnded {
+        TDataSet& DataSet;
+        ~TEnded() { DataSet.LocateEnded(); }
+    } ended{*this};
     MoveWith([&] {
         TRecordData record;
         found = LocateRecord(fields, values, options, record);
@@ -845,6 +849,14 @@ bool TDataSet::Locate(const std::string& keyFields, const Variant& keyValues,
         return mrChanged;
     });
     return found;
+}
+
+bool TDataSet::LinkClimbAfterLocate(const std::vector<TField*>& fields,
+                                    const std::vector<Variant>& values, TMoveClimb& climb) const {
+    for (TDataSource* source : FDataSources)
+        for (int i = 0; i < source->DataLinkCount(); ++i)
+            if (source->DataLinks(i)->ClimbAfterLocate(fields, values, climb)) return true;
+    return false;
 }
 
 // ---- bookmarks ----------------------------------------------------------------------------------

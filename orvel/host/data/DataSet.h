@@ -28,6 +28,7 @@ namespace orvel {
 
 class TDataSet;
 class TDataSource;
+struct TMoveClimb;
 
 using TDataSetNotifyEvent = TEvent<void(TDataSet*)>;
 
@@ -277,6 +278,12 @@ protected:
     virtual bool LocateRecord(const std::vector<TField*>& fields,
                               const std::vector<Variant>& values, TLocateOptions options,
                               TRecordData& out) = 0;
+    // The first link that will climb from the record of values once Locate has moved to it
+    // (TDataLink::ClimbAfterLocate); false when none will.
+    bool LinkClimbAfterLocate(const std::vector<TField*>& fields,
+                              const std::vector<Variant>& values, TMoveClimb& climb) const;
+    // A Locate has ended, on every path, its move announced to the links. Must not throw.
+    virtual void LocateEnded() noexcept {}
     virtual int64_t CountRecords() = 0;
     // The reading of ReadRecords, for the fields of fieldNos (ascending). The default reads
     // windows through FetchRecords.

@@ -15,6 +15,16 @@ namespace orvel {
 
 class TDataLink;
 
+// A climb a link makes once the dataset has moved to a record by its primary key: from that
+// record (whose KeyFields hold Key) through the parent references named by ParentFields, paired
+// with KeyFields by place, with LevelRowsEach as the dataset's ReadAncestorsAhead takes it.
+struct TMoveClimb {
+    std::string KeyFields;
+    std::string ParentFields;
+    Variant Key;
+    int LevelRowsEach = 0;
+};
+
 class TDataSource : public TComponent {
     ORVEL_PUBLISHED(TDataSource)
 
@@ -83,6 +93,14 @@ public:
 
     // For TDataSource's dispatch.
     void DataEvent(TDataEvent event, TField* field, int info);
+    // Asked by a dataset about to move to the record whose fields hold values (an exact Locate):
+    // true, with climb filled in, when the link will climb from that record as soon as it hears
+    // of the move, so that a dataset a round trip away may read the climb with the record.
+    virtual bool ClimbAfterLocate(const std::vector<TField*>& /*fields*/,
+                                  const std::vector<Variant>& /*values*/,
+                                  TMoveClimb& /*climb*/) const {
+        return false;
+    }
 
 protected:
     virtual void ActiveChanged() {}

@@ -13,6 +13,7 @@
 #include "orvel/host/core/Exceptions.h"
 #include "orvel/host/core/SysUtils.h"
 #include "orvel/host/core/TypInfo.h"
+#include "orvel/host/data/DataSource.h"
 
 #include <algorithm>
 #include <array>
@@ -804,11 +805,14 @@ bool TTable::FetchRecord(int64_t rowId, TRecordData& out) {
 
 bool TTable::LocateRecord(const std::vector<TField*>& fields, const std::vector<Variant>& values,
                           TLocateOptions options, TRecordData& out) {
-    if (options == 0 && !FRangeApplied)
+    if (options == 0 && !FRangeApplied) {
         if (const TRecordData* kept = KeptRecordOfKey(fields, values)) {
             out = *kept;
             return true;
         }
+        bool found = false;
+        if (LocateWithClimb(fields, values, out, found)) return found;
+    }
     TSqlText sql;
     sql.Add("SELECT " + FColumnList + " FROM " + FQuotedTable + " WHERE ");
     if (FRangeApplied) {
@@ -1037,14 +1041,18 @@ TBookmark TTable::MakeBookmark(int64_t rowId) const {
 // A scan's reads share one read transaction of the connection.
 void TTable::ScanChanged(bool Scanning) {
     if (Scanning && !FScanConnection && FConnection) {
+        uint64_t before = 0;
+        bool known = DataVersion(before);
         FScanConnection = FConnection;
         FScanConnection->BeginReadScan();
+        if (known) AdoptMoveClimb(before);
         FScanStartHeld = FLookAheadMode != laOff && !FRowIdKeyed && State() == dsBrowse &&
                          FConnection->ReadsRangesAhead() && CurrentHandleHeld(FScanStart);
         FScanStartAtTop = FScanStartHeld && !FRangeApplied && Bof();
     } else if (!Scanning && FScanConnection) {
         FScanStartHeld = false;
         FLevels.Levels.clear();
+        FClimbAdopted.Held = false;
         FTableStart.Rows.clear();
         TSqlConnection* connection = FScanConnection;
         FScanConnection = nullptr;
@@ -1868,68 +1876,91 @@ const TRecordData* TTable::KeptRecordOfKey(const std::vector<TField*>& fields,
 // One statement: the record of the key, then its parent, and so on up (a chain coming back to a
 // record it holds, or longer than any tree is deep, is cut). Each record is kept as if read alone.
 // With levelRowsEach, the same statement reads the level of each record of the chain (ClimbLevels),
-// its rows marked 1 after the chain's, marked 0.
+// its rows marked 1 after the chain's, marked 0. A climb read already with the move that began
+// this scan (LocateWithClimb) is not read again.
 void TTable::ReadAncestorsAhead(const std::string& keyFields, const std::string& parentFields,
                                 const Variant& key, int levelRowsEach) {
     uint64_t version = 0;
-    if (!GetActive() || !FConnection || FLookAheadMode == laOff || FKeyFields.empty() ||
-        !FConnection->ReadsRangesAhead() || !ControlsDisabled() || FRangeApplied ||
-        !DataVersion(version))
+    TClimbStart start;
+    if (!ControlsDisabled() || !DataVersion(version) ||
+        !ClimbStartOf(keyFields, parentFields, key, start))
         return;
-    const std::vector<TField*> keys = KeptFieldList(keyFields);
-    const std::vector<TField*> parents = KeptFieldList(parentFields);
-    std::size_t n = keys.size();
-    if (n == 0 || n != FKeyFields.size() || parents.size() != n) return;
+    if (ClimbAdopted(start, levelRowsEach, version)) return;
+    TClimbRead read;
+    ReadClimb(start, levelRowsEach, read);
+    KeepClimb(read, version);
+}
+
+// The climb's key fields, parent fields and stored key, when the engine can read it in one
+// statement; false when it cannot, or the key does not fit the fields.
+bool TTable::ClimbStartOf(const std::string& keyFields, const std::string& parentFields,
+                          const Variant& key, TClimbStart& out) const {
+    if (!GetActive() || !FConnection || FLookAheadMode == laOff || FKeyFields.empty() ||
+        !FConnection->ReadsRangesAhead() || FRangeApplied)
+        return false;
+    out.KeyFields = keyFields;
+    out.ParentFields = parentFields;
+    out.Keys = KeptFieldList(keyFields);
+    out.Parents = KeptFieldList(parentFields);
+    std::size_t n = out.Keys.size();
+    if (n == 0 || n != FKeyFields.size() || out.Parents.size() != n) return false;
     std::vector<Variant> values;
     if (n == 1) {
         values.push_back(key.IsArray() ? VarArrayGet(key, {VarArrayLowBound(key, 1)}) : key);
     } else {
-        if (!key.IsArray() || VarArrayDimCount(key) != 1) return;
+        if (!key.IsArray() || VarArrayDimCount(key) != 1) return false;
         int32_t low = VarArrayLowBound(key, 1);
-        if (VarArrayHighBound(key, 1) - low + 1 != static_cast<int32_t>(n)) return;
+        if (VarArrayHighBound(key, 1) - low + 1 != static_cast<int32_t>(n)) return false;
         for (std::size_t i = 0; i < n; ++i)
             values.push_back(VarArrayGet(key, {low + static_cast<int32_t>(i)}));
     }
+    for (std::size_t i = 0; i < n; ++i) {
+        const TField* k = out.Keys[i];
+        if (std::find(FKeyFields.begin(), FKeyFields.end(), k) == FKeyFields.end() ||
+            k->DataType() != out.Parents[i]->DataType() || k->IsBlob())
+            return false;
+        try {
+            out.Stored.push_back(k->ValueToStored(values[i]));
+        } catch (const EConvertError&) {
+            return false;
+        }
+        if (out.Stored.back().IsNull()) return false;
+    }
+    return true;
+}
+
+void TTable::ReadClimb(const TClimbStart& start, int levelRowsEach, TClimbRead& out) {
     TSqlText sql;
-    std::string names, start, join;
+    std::string names, first, join;
     int columns = 1 + FieldCount();
     for (int i = 0; i < columns; ++i)
         names += "orvel_c" + std::to_string(i) + ", ";
-    for (std::size_t i = 0; i < n; ++i) {
-        if (std::find(FKeyFields.begin(), FKeyFields.end(), keys[i]) == FKeyFields.end() ||
-            keys[i]->DataType() != parents[i]->DataType() || keys[i]->IsBlob())
-            return;
-        Variant stored;
-        try {
-            stored = keys[i]->ValueToStored(values[i]);
-        } catch (const EConvertError&) {
-            return;
-        }
-        if (stored.IsNull()) return;
-        std::string name = Quote(keys[i]->FieldName());
-        join +=
-            (i ? " AND " : "") + name + " = u.orvel_c" + std::to_string(1 + parents[i]->FieldNo());
-        sql.Params.emplace_back(std::move(stored), keys[i]);
-        start += (i ? " AND " : "") + name + " = ?";
+    for (std::size_t i = 0; i < start.Keys.size(); ++i) {
+        std::string name = Quote(start.Keys[i]->FieldName());
+        join += (i ? " AND " : "") + name + " = u.orvel_c" +
+                std::to_string(1 + start.Parents[i]->FieldNo());
+        sql.Params.emplace_back(start.Stored[i], start.Keys[i]);
+        first += (i ? " AND " : "") + name + " = ?";
     }
     // Written as a query of the climb's rows: a statement not starting with SELECT is taken by
     // the engine for a write, which would outdate what this one reads, and all read before it.
     sql.Add("SELECT * FROM (WITH RECURSIVE orvel_up(" + names + "orvel_depth) AS (SELECT " +
-            FColumnList + ", 1 FROM " + FQuotedTable + " WHERE " + start + " UNION ALL SELECT " +
+            FColumnList + ", 1 FROM " + FQuotedTable + " WHERE " + first + " UNION ALL SELECT " +
             FColumnList + ", u.orvel_depth + 1 FROM " + FQuotedTable + " JOIN orvel_up u ON " +
             join + " WHERE u.orvel_depth < " + std::to_string(kMaxAncestors) + ") ");
     // The levels are read when they can be served as ReadLevelsAhead would read them.
     std::vector<TField*> byPlace;
     bool levels = levelRowsEach > 0 && FWritableIdentity && !FLookAhead.Active &&
-                  AheadFields(parentFields, keyFields, byPlace);
+                  AheadFields(start.ParentFields, start.KeyFields, byPlace);
     std::vector<int> aheadColumns;
+    std::string levelsText;
     if (levels) {
         aheadColumns = AheadColumns();
-        sql.Add(ClimbLevels(byPlace, aheadColumns, levelRowsEach));
-    } else {
-        sql.Add("SELECT * FROM orvel_up");
+        levelsText = ClimbLevels(byPlace, aheadColumns, levelRowsEach);
+        levels = !levelsText.empty();
     }
-    sql.Add(levels ? ") q ORDER BY orvel_k, orvel_p" : ") q ORDER BY orvel_depth");
+    if (!levels) aheadColumns.clear();
+    sql.Add(levels ? levelsText : "SELECT * FROM orvel_up) q ORDER BY orvel_depth");
     std::optional<TLevelsReading> reading;
     if (levels)
         reading.emplace(*this, levelRowsEach, byPlace, aheadColumns,
@@ -1957,7 +1988,7 @@ void TTable::ReadAncestorsAhead(const std::string& keyFields, const std::string&
             cut = depth - 1;
             continue;
         }
-        KeepSingle(record);
+        out.Chain.push_back(record);
         // The level of a record is the range of its parent reference as read.
         if (!levels || depth < 1 || depth > reading->Levels.size()) continue;
         std::string& levelKey = reading->Levels[depth - 1].Key;
@@ -1973,18 +2004,112 @@ void TTable::ReadAncestorsAhead(const std::string& keyFields, const std::string&
     std::vector<TAheadLevel>& read = reading->Finish();
     for (std::size_t i = 0; i < read.size(); ++i)
         if (i >= cut || read[i].SourceCount > kClimbLevelRows) read[i].Key.clear();
-    FLevels.Levels = std::move(read);
+    out.HasLevels = true;
+    out.Levels.Levels = std::move(read);
+    out.Levels.RowsEach = levelRowsEach;
+    out.Levels.KeyFields = std::move(byPlace);
+    out.Levels.Columns = std::move(aheadColumns);
+}
+
+// What a climb read serves the scan at version: its records, as if each had been read alone, and
+// its levels, as ReadLevelsAhead would have read them.
+void TTable::KeepClimb(TClimbRead& read, uint64_t version) {
+    for (const TRecordData& record : read.Chain)
+        KeepSingle(record);
+    if (!read.HasLevels) return;
+    FLevels = std::move(read.Levels);
     FLevels.Version = version;
-    FLevels.RowsEach = levelRowsEach;
-    FLevels.KeyFields = std::move(byPlace);
-    FLevels.Columns = std::move(aheadColumns);
+    read.HasLevels = false;
+}
+
+// ---- a climb read with the move ----------------------------------------------------------------
+
+// An exact Locate by the primary key of a record that a link will climb from as soon as it hears
+// of the move (a tree revealing the current record): where the engine reads ranges ahead, the
+// record is read with its climb in one statement instead of two, and the climb is held for the
+// scans that begin while the move is announced. found tells whether the record is there; false
+// when the Locate is left to read as usual.
+bool TTable::LocateWithClimb(const std::vector<TField*>& fields, const std::vector<Variant>& values,
+                             TRecordData& out, bool& found) {
+    uint64_t version = 0;
+    TMoveClimb climb;
+    TClimbStart start;
+    if (ControlsDisabled() || !DataVersion(version) ||
+        !LinkClimbAfterLocate(fields, values, climb) ||
+        !ClimbStartOf(climb.KeyFields, climb.ParentFields, climb.Key, start) ||
+        !StartsAtLocated(start, fields, values))
+        return false;
+    TClimbRead read;
+    ReadClimb(start, climb.LevelRowsEach, read);
+    found = !read.Chain.empty();
+    if (found) out = read.Chain.front();
+    FMoveClimb.Held = true;
+    FMoveClimb.Version = version;
+    FMoveClimb.Start = std::move(start);
+    FMoveClimb.RowsEach = climb.LevelRowsEach;
+    FMoveClimb.Read = std::move(read);
+    return true;
+}
+
+// Whether the climb starts at the record a Locate of fields and values finds: the same key
+// fields, each located by the value the climb starts from.
+bool TTable::StartsAtLocated(const TClimbStart& start, const std::vector<TField*>& fields,
+                             const std::vector<Variant>& values) const {
+    if (fields.size() != start.Keys.size()) return false;
+    for (std::size_t i = 0; i < start.Keys.size(); ++i) {
+        auto at = std::find(fields.begin(), fields.end(), start.Keys[i]);
+        if (at == fields.end()) return false;
+        Variant stored;
+        try {
+            stored = (*at)->ValueToStored(values[static_cast<std::size_t>(at - fields.begin())]);
+        } catch (const EConvertError&) {
+            return false;
+        }
+        if (!SameStored(stored, start.Stored[i])) return false;
+    }
+    return true;
+}
+
+// A scan begins while the move the climb was read with is announced: it takes the climb as read
+// by itself, unless something was written since (before, the data version before the scan).
+void TTable::AdoptMoveClimb(uint64_t before) {
+    uint64_t version = 0;
+    if (!FMoveClimb.Held || before != FMoveClimb.Version || !DataVersion(version)) return;
+    FMoveClimb.Held = false;
+    KeepClimb(FMoveClimb.Read, version);
+    FClimbAdopted.Held = true;
+    FClimbAdopted.Version = version;
+    FClimbAdopted.Start = std::move(FMoveClimb.Start);
+    FClimbAdopted.RowsEach = FMoveClimb.RowsEach;
+}
+
+// Whether this scan holds the climb of start already, read with the move.
+bool TTable::ClimbAdopted(const TClimbStart& start, int rowsEach, uint64_t version) const {
+    const TClimbStart& held = FClimbAdopted.Start;
+    if (!FClimbAdopted.Held || FClimbAdopted.Version != version ||
+        FClimbAdopted.RowsEach != rowsEach || held.Keys != start.Keys ||
+        held.Parents != start.Parents || held.Stored.size() != start.Stored.size())
+        return false;
+    for (std::size_t i = 0; i < held.Stored.size(); ++i)
+        if (!SameStored(held.Stored[i], start.Stored[i])) return false;
+    return true;
+}
+
+void TTable::LocateEnded() noexcept {
+    FMoveClimb.Held = false;
+    FMoveClimb.Read.Chain.clear();
+    FMoveClimb.Read.Levels.Levels.clear();
+    FMoveClimb.Read.HasLevels = false;
 }
 
 // The rest of the climb's statement when it reads the levels as well: the chain's records (marked
 // 0, with their depth), then the level of each (marked 1, with the depth of its record): the
 // records of the range of the record's parent reference in the index order, at most
 // kClimbLevelRows + 1 of them, each joined to the first rows of its own range as ReadAhead joins
-// them. Each row is the chain's record columns or the level's; the others are Null.
+// them. Each row is the chain's record columns or the level's; the others are Null. The rows come
+// ordered by their mark, their depth, then the index order of the level's records, sorted once:
+// the output columns of the order fields are named by number, as the level's records and their
+// first rows both hold them. Empty when a row does not hold an order field.
 std::string TTable::ClimbLevels(const std::vector<TField*>& byPlace,
                                 const std::vector<int>& columns, int rowsEach) const {
     std::string list = AheadColumnList(columns);
@@ -1998,21 +2123,45 @@ std::string TTable::ClimbLevels(const std::vector<TField*>& byPlace,
         return text;
     };
     int width = AheadRowWidth(columns);
+    // Output columns from 1: the mark, the depth, a spare, the chain's record and its depth.
+    int sourceAt = 4 + FieldCount() + 2;
+    std::string byColumn = " ORDER BY 1, 2";
+    for (const TField* f : FOrderFields) {
+        int place = AheadColumnPlace(columns, f->FieldNo());
+        if (place < 0) return "";
+        std::size_t no = static_cast<std::size_t>(f->FieldNo());
+        bool nullable = no >= FNullable.size() || FNullable[no];
+        byColumn +=
+            ", " + Connection().OrderTerm(std::to_string(sourceAt + place), false, nullable);
+    }
+    if (FRowIdKeyed) byColumn += ", " + std::to_string(sourceAt);
+    if (!one) byColumn += ", " + std::to_string(sourceAt + 2 * width + 1);
     std::string range;
     for (std::size_t i = 0; i < byPlace.size(); ++i) {
         const TField* f = FIndexFields[i];
         range += (i ? " AND " : "") + Quote(f->FieldName()) + " = u.orvel_c" +
                  std::to_string(1 + f->FieldNo());
     }
-    return "SELECT 0 AS orvel_k, u.orvel_depth AS orvel_d, u.orvel_depth AS orvel_p, u.*" +
-           nulls(2 * width + 2) + " FROM orvel_up u UNION ALL SELECT 1, s.orvel_l, row_number() " +
-           "OVER (ORDER BY s.orvel_l, " + PrefixedOrder("s.") + (one ? "" : ", c.orvel_n") + ")" +
+    return "SELECT 0 AS orvel_k, u.orvel_depth AS orvel_d, NULL AS orvel_p, u.*" +
+           nulls(2 * width + 2) + " FROM orvel_up u UNION ALL SELECT 1, s.orvel_l, NULL" +
            nulls(FieldCount() + 2) + ", s.*, c.* FROM (SELECT l.*, u.orvel_depth AS orvel_l FROM " +
            "orvel_up u CROSS JOIN LATERAL (SELECT " + list + " FROM " + FQuotedTable + " WHERE " +
            range + order + " LIMIT " + std::to_string(kClimbLevelRows + 1) +
            ") l) s LEFT JOIN LATERAL (SELECT " + list + ", " + number + " AS orvel_n FROM " +
            FQuotedTable + " WHERE " + AheadMatch(byPlace) + order + " LIMIT " +
-           std::to_string(rowsEach) + ") c ON TRUE";
+           std::to_string(rowsEach) + ") c ON TRUE) q" + byColumn;
+}
+
+// Where field no stands in a look-ahead row of columns (AheadColumnList), from 0; -1 when the row
+// does not hold it.
+int TTable::AheadColumnPlace(const std::vector<int>& columns, int no) const {
+    if (FRowIdKeyed && no == FRowIdAliasField) return 0;
+    int place = FRowIdKeyed ? 1 : 0;
+    for (int c : columns) {
+        if (c == no) return place;
+        if (!FRowIdKeyed || c != FRowIdAliasField) ++place;
+    }
+    return -1;
 }
 
 void TTable::CancelRange() {

@@ -140,6 +140,7 @@ protected:
     bool LocateRecord(const std::vector<TField*>& fields, const std::vector<Variant>& values,
                       TLocateOptions options, TRecordData& out) override;
     int64_t CountRecords() override;
+    void LocateEnded() noexcept override;
     void VisitRecords(const std::vector<int>& fieldNos, const TRecordVisitor& visit) override;
     int64_t InsertRecord(const TRecordData& record, const std::vector<bool>& assigned) override;
     int64_t ModifyRecord(const TRecordData& original, const TRecordData& record,
@@ -342,6 +343,43 @@ private:
         std::vector<int> Columns;
         std::vector<TAheadLevel> Levels;
     } FLevels;
+    // A climb from a record through its parents (ReadAncestorsAhead): where it starts, and what
+    // its statement read.
+    struct TClimbStart {
+        std::string KeyFields, ParentFields;
+        std::vector<TField*> Keys, Parents;
+        std::vector<Variant> Stored; // the start's key, as stored
+    };
+    struct TClimbRead {
+        std::vector<TRecordData> Chain; // from the start up
+        bool HasLevels = false;
+        TAheadLevels Levels;
+    };
+    bool ClimbStartOf(const std::string& keyFields, const std::string& parentFields,
+                      const Variant& key, TClimbStart& out) const;
+    void ReadClimb(const TClimbStart& start, int levelRowsEach, TClimbRead& out);
+    void KeepClimb(TClimbRead& read, uint64_t version);
+    bool LocateWithClimb(const std::vector<TField*>& fields, const std::vector<Variant>& values,
+                         TRecordData& out, bool& found);
+    bool StartsAtLocated(const TClimbStart& start, const std::vector<TField*>& fields,
+                         const std::vector<Variant>& values) const;
+    void AdoptMoveClimb(uint64_t before);
+    bool ClimbAdopted(const TClimbStart& start, int rowsEach, uint64_t version) const;
+    // The climb read with a Locate, held while its move is announced, at the data version read.
+    struct {
+        bool Held = false;
+        uint64_t Version = 0;
+        TClimbStart Start;
+        int RowsEach = 0;
+        TClimbRead Read;
+    } FMoveClimb;
+    // The climb the current scan took from the move, at the scan's data version.
+    struct {
+        bool Held = false;
+        uint64_t Version = 0;
+        TClimbStart Start;
+        int RowsEach = 0;
+    } FClimbAdopted;
     void SwapAheadRows(TAheadLevel& level);
     bool AdoptLevel();
     bool LevelsHeld(const std::vector<TAheadLevel>& levels, uint64_t version, int rowsEach,
@@ -353,6 +391,7 @@ private:
     class TLevelsReading;
     std::string ClimbLevels(const std::vector<TField*>& byPlace, const std::vector<int>& columns,
                             int rowsEach) const;
+    int AheadColumnPlace(const std::vector<int>& columns, int no) const;
     bool AheadFields(const std::string& rangeFields, const std::string& keyFields,
                      std::vector<TField*>& byPlace) const;
     std::vector<int> AheadColumns() const;

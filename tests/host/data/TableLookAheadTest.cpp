@@ -348,12 +348,13 @@ TEST_F(TableLookAhead, TheTablesFirstRecordsComeFromTheTopLevelReadJustBefore) {
 
 // What a reader sees of a level: the records of parent's range, each with the first record of its
 // own range ("-" when none), read under the look-ahead a tree announces.
-std::string LevelOf(TTable& t, int parent) {
+// With rowsEach > 1, each child's range is listed whole.
+std::string LevelOf(TTable& t, int parent, int rowsEach = 1) {
     t.SetRange({Variant(parent)}, {Variant(parent)});
     std::vector<int> ids;
     std::string text;
     {
-        TLookAheadScope scope(t, "PARENT_ID", "ID", 1);
+        TLookAheadScope scope(t, "PARENT_ID", "ID", rowsEach);
         for (t.First(); !t.Eof(); t.Next()) {
             ids.push_back(t.FieldByName("ID")->GetAsInteger());
             text += t.FieldByName("NAME")->GetAsString() + "|" +
@@ -361,7 +362,11 @@ std::string LevelOf(TTable& t, int parent) {
         }
         for (int id : ids) {
             t.SetRange({Variant(id)}, {Variant(id)});
-            text += "[" + (t.Eof() ? std::string("-") : t.FieldByName("NAME")->GetAsString()) + "]";
+            std::string names = t.Eof() ? "" : t.FieldByName("NAME")->GetAsString();
+            if (rowsEach > 1)
+                for (t.Next(); !t.Eof(); t.Next())
+                    names += "," + t.FieldByName("NAME")->GetAsString();
+            text += "[" + (names.empty() ? std::string("-") : names) + "]";
         }
     }
     t.CancelRange();
@@ -853,6 +858,22 @@ TEST_F(TableLookAhead, AClimbReadWithItsLevelsAnswersTheChainAndEachLevelAsReadA
     }
     EXPECT_EQ(levels, LevelOf(*plain, 1) + LevelOf(*plain, 5) + LevelOf(*plain, 7) +
                           LevelOf(*plain, 1) + LevelOf(*plain, 5));
+    plain->EnableControls();
+}
+
+// Levels read with several rows of each range come in the index order of their records and, in
+// each range, of its rows.
+TEST_F(TableLookAhead, AClimbsLevelsWithSeveralRowsEachAnswerAsReadAlone) {
+    auto plain = PlainTable(db);
+    table->ReadAncestorsAhead("ID", "PARENT_ID", Variant(6), 3);
+    int64_t read = RoundTrips();
+    table->ReadLevelsAhead("PARENT_ID", "ID", 3, {Variant(1), Variant(5)});
+    std::string levels = LevelOf(*table, 1, 3) + LevelOf(*table, 5, 3);
+    if (db.OnPostgres()) {
+        EXPECT_EQ(RoundTrips(), read);
+    }
+    EXPECT_EQ(levels, LevelOf(*plain, 1, 3) + LevelOf(*plain, 5, 3));
+    EXPECT_EQ(levels, "Sales|2 Engineering|2 [North,South][Research]Research| [-]");
     plain->EnableControls();
 }
 
