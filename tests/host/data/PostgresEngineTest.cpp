@@ -109,6 +109,30 @@ TEST(PostgresEngine, ValuesOfEveryTypeGoThroughTablesAndQueriesUnchanged) {
     EXPECT_EQ(q->FieldByName("PIC")->GetValue().AsString(), bytes);
 }
 
+// A column made with quotes in capitals only ("SD") is quoted back as it is, beside one made
+// without quotes (shown in capitals, folded back) and one with capitals of its own.
+TEST(PostgresEngine, NamesInCapitalsMadeWithQuotesAreReadAndWrittenAsTheyAre) {
+    TTestDatabase db(TStorage::Server);
+    db.Execute("CREATE TABLE \"Dated\" (ID INTEGER PRIMARY KEY, \"SD\" INTEGER, \"Name\" "
+               "VARCHAR(20))");
+    auto t = db.OpenTable("Dated");
+    ASSERT_NE(t->FindField("SD"), nullptr);
+    t->Insert();
+    t->FieldByName("ID")->SetAsInteger(1);
+    t->FieldByName("SD")->SetAsInteger(7);
+    t->FieldByName("Name")->SetAsString("first");
+    t->Post();
+    t->Close();
+    t->Open();
+    ASSERT_TRUE(t->Locate("SD", Variant(7)));
+    t->Edit();
+    t->FieldByName("SD")->SetAsInteger(8);
+    t->Post();
+    EXPECT_EQ(db.Scalar("SELECT \"SD\" FROM \"Dated\" WHERE ID = 1").AsInt64(), 8);
+    auto q = db.OpenQuery("SELECT \"SD\", ID FROM \"Dated\"");
+    EXPECT_EQ(q->FieldByName("SD")->GetAsInteger(), 8);
+}
+
 TEST(PostgresEngine,
      LocateMatchesCaseAndPrefixesAsOnEveryEngineAndValuesOfAnotherTypeMatchNothing) {
     TTestDatabase db(TStorage::Server);

@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <limits>
 #include <map>
+#include <unordered_set>
 
 namespace orvel {
 
@@ -24,7 +25,8 @@ using namespace pgvalues;
 
 // The server folds names written without quotes to lower case, where the host (as SQL itself)
 // reads them in upper case: such a name is shown in upper case, and quoted back in lower case.
-// Names with capitals of their own (made with quotes) are shown and quoted as they are.
+// Names with capitals of their own (made with quotes) are shown and quoted as they are; the
+// connection remembers those in capitals only ("SD"), which would otherwise be quoted back folded.
 std::string PresentedName(std::string name) {
     if (std::any_of(name.begin(), name.end(), [](char c) { return c >= 'A' && c <= 'Z'; }))
         return name;
@@ -264,10 +266,7 @@ public:
     }
 
     int ColumnCount() const override { return PQnfields(Shape()); }
-    std::string ColumnName(int index) const override {
-        const char* name = PQfname(Shape(), index);
-        return name ? PresentedName(name) : "";
-    }
+    std::string ColumnName(int index) const override;
     std::string ColumnDeclaredType(int index) const override {
         return DeclaredTypeOf(PQftype(Shape(), index), PQfmod(Shape(), index));
     }
@@ -566,7 +565,7 @@ public:
     }
 
     std::string QuoteIdentifier(const std::string& name) const override {
-        return QuoteName(CatalogSpelling(name));
+        return QuoteName(FCapitalNames.count(name) ? name : CatalogSpelling(name));
     }
     bool StrictColumnTypes() const override { return true; }
     // "x IS ?" is written by the statement as "x = $n" or "x IS NULL" for the value bound, which
@@ -720,6 +719,16 @@ private:
         TResult ignored(PQexec(FConn, sql.c_str()));
     }
     const TRelation* Relation(const std::string& table);
+    // A name as the catalog spells it, as the datasets are shown it (PresentedName); one in
+    // capitals only is remembered, so that it is quoted back as it is.
+    std::string Presented(const std::string& catalogName) {
+        bool capitals = std::none_of(catalogName.begin(), catalogName.end(),
+                                     [](char c) { return c >= 'a' && c <= 'z'; }) &&
+                        std::any_of(catalogName.begin(), catalogName.end(),
+                                    [](char c) { return c >= 'A' && c <= 'Z'; });
+        if (capitals) FCapitalNames.insert(catalogName);
+        return PresentedName(catalogName);
+    }
 
     std::string FName;
     PGconn* FConn = nullptr;
@@ -733,6 +742,7 @@ private:
     bool FLostInTransaction = false;
     std::vector<std::string> FDeallocate;
     std::map<std::string, TRelation> FCatalog; // by upper-case name
+    std::unordered_set<std::string> FCapitalNames;
     TSqlRowChangeHook FRowChangeHook;
 
     friend class TPgStatement;
@@ -747,6 +757,11 @@ TPgStatement::TPgStatement(TPgConnection& connection, std::string sql, int param
         at = FTemplate.find(kNullSafeMark, end + 1);
     }
     FSql = TextFor(0);
+}
+
+std::string TPgStatement::ColumnName(int index) const {
+    const char* name = PQfname(Shape(), index);
+    return name ? FConnection.Presented(name) : "";
 }
 
 TPgStatement::~TPgStatement() {
@@ -1020,7 +1035,7 @@ const TRelation* TPgConnection::Relation(const std::string& table) {
     if (!stmt->Step()) return nullptr;
     TRelation relation;
     relation.Id = stmt->ColumnInt64(0);
-    relation.Name = PresentedName(std::string(stmt->ColumnText(1)));
+    relation.Name = Presented(std::string(stmt->ColumnText(1)));
     std::string_view kind = stmt->ColumnText(2);
     relation.Kind = kind.empty() ? 'r' : kind[0];
     return &FCatalog.emplace(key, std::move(relation)).first->second;
@@ -1061,7 +1076,7 @@ std::vector<TSqlColumnInfo> TPgConnection::TableColumns(const std::string& table
     stmt->BindInt64(0, relation->Id);
     while (stmt->Step()) {
         TSqlColumnInfo info;
-        info.Name = PresentedName(std::string(stmt->ColumnText(0)));
+        info.Name = Presented(std::string(stmt->ColumnText(0)));
         info.DeclaredType = DeclaredTypeOfCatalog(std::string(stmt->ColumnText(1)));
         info.NotNull = stmt->ColumnInt64(2) != 0;
         info.KeyOrder = static_cast<int>(stmt->ColumnInt64(3));
@@ -1097,7 +1112,7 @@ std::vector<std::string> TPgConnection::TableNames() {
                         "AND n.nspname NOT IN ('pg_catalog', 'information_schema') ORDER BY 1");
     std::vector<std::string> names;
     while (stmt->Step())
-        names.push_back(PresentedName(std::string(stmt->ColumnText(0))));
+        names.push_back(Presented(std::string(stmt->ColumnText(0))));
     return names;
 }
 
