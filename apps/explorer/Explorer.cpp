@@ -228,7 +228,8 @@ void TExplorer::BuildRecordPanel() {
     FStatusCombo->SetStyle(csDropDownList);
     TStringList entries;
     auto statuses = FDatabase->Connection().Prepare(
-        "SELECT StatusID, Name FROM " + QuoteName(kStatusesTable) + " ORDER BY StatusID");
+        "SELECT " + QuoteName(CSFNames[0]) + ", " + QuoteName(CSFNames[1]) + " FROM " +
+        QuoteName(kStatusesTable) + " ORDER BY " + QuoteName(CSFNames[0]));
     while (statuses->Step())
         entries.AddObject(std::string(statuses->ColumnText(1)),
                           IntToObject(static_cast<int32_t>(statuses->ColumnInt64(0))));
@@ -291,15 +292,23 @@ void TExplorer::FillAttributes(const Variant& objectKey) {
     std::vector<std::string> values;
     if (key.size() == 2 && !key[0].IsNull() && !key[1].IsNull()) {
         // The attributes of the object's class and of every ancestor class, with its values.
+        // Names are quoted as the tables were made (the values' columns unquoted), so that a
+        // server that keeps capitals finds them; the query is a SELECT, which an engine does not
+        // take for a write.
+        const std::string attributeId = "a." + QuoteName(CACFNames[1]);
         auto q = FDatabase->Connection().Prepare(
-            "WITH RECURSIVE chain(id) AS (SELECT ClassID FROM Objects WHERE OriginID = ?1 AND "
-            "ObjectID = ?2 UNION ALL SELECT c.AncestorID FROM Classes c JOIN chain ON c.ClassID "
-            "= chain.id WHERE c.AncestorID IS NOT NULL) "
-            "SELECT a.AttributeID, a.Name, a.Params, v.Value FROM Attributes a JOIN chain ON "
-            "a.ClassID = chain.id LEFT JOIN AttributeValues v ON v.AttributeID = a.AttributeID "
-            "AND v.OriginID = ?1 AND v.ObjectID = ?2 ORDER BY a.AttributeID");
-        q->BindInt64(0, key[0].AsInt64());
-        q->BindInt64(1, key[1].AsInt64());
+            "SELECT * FROM (WITH RECURSIVE chain(id) AS (SELECT " + QuoteName(COCFNames[4]) +
+            " FROM " + QuoteName(kObjectsTable) + " WHERE " + QuoteName(COCFNames[0]) +
+            " = ? AND " + QuoteName(COCFNames[1]) + " = ? UNION ALL SELECT c." +
+            QuoteName(CCCFNames[1]) + " FROM " + QuoteName(kClassesTable) + " c JOIN chain ON c." +
+            QuoteName(CCCFNames[0]) + " = chain.id WHERE c." + QuoteName(CCCFNames[1]) +
+            " IS NOT NULL) SELECT " + attributeId + ", a." + QuoteName(CACFNames[2]) + ", a." +
+            QuoteName(CACFNames[12]) + ", v.Value FROM " + QuoteName(kAttributesTable) +
+            " a JOIN chain ON a." + QuoteName(CACFNames[0]) + " = chain.id LEFT JOIN " +
+            QuoteName(kAttributeValuesTable) + " v ON v.AttributeID = " + attributeId +
+            " AND v.OriginID = ? AND v.ObjectID = ?) q ORDER BY 1");
+        for (int i = 0; i < 4; ++i)
+            q->BindInt64(i, key[static_cast<std::size_t>(i % 2)].AsInt64());
         while (q->Step()) {
             FAttributeRows.push_back({static_cast<int>(q->ColumnInt64(0)),
                                       std::string(q->ColumnText(1)),

@@ -38,8 +38,9 @@ void TExplorer::NewObject(TDataSet* dataSet) {
         std::vector<Variant> key = Elements(node->GetID());
         if (!key.empty() && !key[0].IsNull()) origin = key[0].AsInteger();
     }
-    auto next = FDatabase->Connection().Prepare("SELECT COALESCE(MAX(ObjectID), 0) + 1 FROM " +
-                                                QuoteName(kObjectsTable) + " WHERE OriginID = ?");
+    auto next = FDatabase->Connection().Prepare("SELECT COALESCE(MAX(" + QuoteName(COCFNames[1]) +
+                                                "), 0) + 1 FROM " + QuoteName(kObjectsTable) +
+                                                " WHERE " + QuoteName(COCFNames[0]) + " = ?");
     next->BindInt64(0, origin);
     next->Step();
     dataSet->FieldByName(COCFNames[0])->SetAsInteger(origin);

@@ -1,8 +1,9 @@
 // The explorer's generated sample written to PostgreSQL (the test server ORVEL_PG names): every
 // record is written (the server keeps the capitals of the quoted column names and wants Booleans
-// as such), and the indexes over the parent fields end in the table's key, so that they serve the
-// order the views page by.
+// as such), the indexes over the parent fields end in the table's key, so that they serve the
+// order the views page by, and the explorer opens the sample and edits it there.
 #include "apps/explorer/SampleData.h"
+#include "tests/apps/ExplorerRun.h"
 
 #include "orvel/host/data/sql/SqlEngine.h"
 
@@ -10,6 +11,7 @@
 
 #include <cstdlib>
 #include <map>
+#include <memory>
 #include <string>
 #include <unistd.h>
 
@@ -54,6 +56,82 @@ TEST(PostgresExplorerSample, GeneratedSampleIsWholeAndItsParentIndexesEndInTheKe
                                        "FIRST, \"OriginID\", \"ObjectID\")");
     EXPECT_EQ(columns["inventoryowner"], "\"OwnerID\" NULLS FIRST, \"InventoryID\")");
     EXPECT_EQ(columns["attributesclass"], "\"ClassID\" NULLS FIRST, \"AttributeID\")");
+}
+
+// A schema of its own on the test server, dropped at the end whatever happens.
+class TServerSchema {
+public:
+    explicit TServerSchema(const std::string& server)
+        : FName("orvel_explorer_run_" + std::to_string(getpid())),
+          FAdmin(OpenPostgresConnection(server)) {
+        FAdmin->Execute("DROP SCHEMA IF EXISTS " + FName + " CASCADE; CREATE SCHEMA " + FName);
+        Database = server + " options='-csearch_path=" + FName + "'";
+    }
+    ~TServerSchema() {
+        try {
+            FAdmin->Execute("DROP SCHEMA " + FName + " CASCADE");
+        } catch (...) {
+        }
+    }
+    TServerSchema(const TServerSchema&) = delete;
+    TServerSchema& operator=(const TServerSchema&) = delete;
+
+    std::string Scalar(const std::string& sql) {
+        auto connection = OpenPostgresConnection(Database);
+        auto stmt = connection->Prepare(sql);
+        return stmt->Step() ? std::string(stmt->ColumnText(0)) : "";
+    }
+
+    std::string Database;
+
+private:
+    std::string FName;
+    std::unique_ptr<TSqlConnection> FAdmin;
+};
+
+TRun RunExplorer(const std::string& database, const std::string& keys) {
+    std::string command = ShellQuote(ORVEL_EXPLORER) + " --size 100x30 --keys " + ShellQuote(keys) +
+                          " " + ShellQuote(database) + " 2>&1";
+    TRun run;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return run;
+    std::array<char, 4096> chunk{};
+    std::size_t n;
+    while ((n = fread(chunk.data(), 1, chunk.size(), pipe)) > 0)
+        run.Screen.append(chunk.data(), n);
+    int status = pclose(pipe);
+    run.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+// Every statement of the explorer's own finds its tables and columns on a server that keeps the
+// capitals of quoted names, "SD" among them: the record panel with its statuses and attributes,
+// the next key of a new record and an attribute's value.
+TEST(PostgresExplorer, OpensItsSampleInsertsARecordAndSavesAnAttribute) {
+    const char* server = std::getenv("ORVEL_PG");
+    ASSERT_TRUE(server && *server) << "ORVEL_PG names no test server (./run test starts one)";
+    TServerSchema schema(server);
+    explorer::GenerateDatabase(schema.Database, 30);
+
+    TRun opened = RunExplorer(schema.Database, "<Down><Down>");
+    ASSERT_EQ(opened.ExitCode, 0) << opened.Screen;
+    EXPECT_TRUE(opened.Shows("Object 3")) << opened.Screen;
+    EXPECT_TRUE(opened.Shows("Attribute")) << opened.Screen;
+
+    std::string last = schema.Scalar("SELECT MAX(\"ObjectID\") FROM \"Objects\" WHERE "
+                                     "\"OriginID\" = 1");
+    TRun inserted = RunExplorer(schema.Database, "<Ins>Loose Ends<Enter>");
+    EXPECT_EQ(inserted.ExitCode, 0) << inserted.Screen;
+    EXPECT_EQ(schema.Scalar("SELECT \"ObjectID\" FROM \"Objects\" WHERE \"Name\" = 'Loose Ends'"),
+              std::to_string(std::stoi(last) + 1));
+
+    TRun saved = RunExplorer(schema.Database, "<Down><Down><Tab><Tab><Tab><Tab><Tab><Tab><Tab>"
+                                              "<Tab><Down><Enter>Alice<Enter>");
+    EXPECT_EQ(saved.ExitCode, 0) << saved.Screen;
+    EXPECT_TRUE(saved.Shows("Saved ")) << saved.Screen;
+    EXPECT_EQ(schema.Scalar("SELECT Value FROM \"AttributeValues\" WHERE OriginID = 1 AND "
+                            "ObjectID = 3"),
+              "Alice");
 }
 
 } // namespace
