@@ -197,7 +197,8 @@ bool TExplorer::FindRecord(const Variant& after, Variant& key, std::string& name
     std::string keyList = JoinFields(keys, ", ");
     std::string sql = "SELECT " + keyList + ", " + QuoteName(FOptions.View.NameField) + " FROM " +
                       QuoteName(FOptions.View.Table) + " WHERE " +
-                      QuoteName(FOptions.View.NameField) + " LIKE " +
+                      QuoteName(FOptions.View.NameField) +
+                      FDatabase->Connection().LikeIgnoringCase() +
                       SqlLiteral(Variant(ContainsPattern(FFindText))) + " ESCAPE '\\'";
     std::vector<Variant> from = Elements(after);
     if (static_cast<int>(from.size()) == keys.Count()) {

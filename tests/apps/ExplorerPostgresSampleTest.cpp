@@ -106,7 +106,8 @@ TRun RunExplorer(const std::string& database, const std::string& keys) {
 
 // Every statement of the explorer's own finds its tables and columns on a server that keeps the
 // capitals of quoted names, "SD" among them: the record panel with its statuses and attributes,
-// the next key of a new record and an attribute's value.
+// a find by name (without regard to case, as on SQLite), the next key of a new record and an
+// attribute's value.
 TEST(PostgresExplorer, OpensItsSampleInsertsARecordAndSavesAnAttribute) {
     const char* server = std::getenv("ORVEL_PG");
     ASSERT_TRUE(server && *server) << "ORVEL_PG names no test server (./run test starts one)";
@@ -117,6 +118,9 @@ TEST(PostgresExplorer, OpensItsSampleInsertsARecordAndSavesAnAttribute) {
     ASSERT_EQ(opened.ExitCode, 0) << opened.Screen;
     EXPECT_TRUE(opened.Shows("Object 3")) << opened.Screen;
     EXPECT_TRUE(opened.Shows("Attribute")) << opened.Screen;
+    // Finding by name ignores case there too.
+    TRun found = RunExplorer(schema.Database, "/OBJECT 13<Enter>");
+    EXPECT_TRUE(TRun::IsSelected(found.TreeRow("Object 13"))) << found.Screen;
 
     std::string last = schema.Scalar("SELECT MAX(\"ObjectID\") FROM \"Objects\" WHERE "
                                      "\"OriginID\" = 1");
