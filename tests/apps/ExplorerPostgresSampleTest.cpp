@@ -90,18 +90,8 @@ private:
 };
 
 TRun RunExplorer(const std::string& database, const std::string& keys) {
-    std::string command = ShellQuote(ORVEL_EXPLORER) + " --size 100x30 --keys " + ShellQuote(keys) +
-                          " " + ShellQuote(database) + " 2>&1";
-    TRun run;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return run;
-    std::array<char, 4096> chunk{};
-    std::size_t n;
-    while ((n = fread(chunk.data(), 1, chunk.size(), pipe)) > 0)
-        run.Screen.append(chunk.data(), n);
-    int status = pclose(pipe);
-    run.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+    return RunShell(ShellQuote(ORVEL_EXPLORER) + " --size 100x30 --keys " + ShellQuote(keys) + " " +
+                    ShellQuote(database) + " 2>&1");
 }
 
 // Every statement of the explorer's own finds its tables and columns on a server that keeps the

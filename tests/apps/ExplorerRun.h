@@ -59,6 +59,20 @@ inline std::string ShellQuote(const std::string& text) {
     return out + "'";
 }
 
+// Runs a shell command, keeping what it printed and how it ended.
+inline TRun RunShell(const std::string& command) {
+    TRun run;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return run;
+    std::array<char, 4096> chunk{};
+    std::size_t n;
+    while ((n = fread(chunk.data(), 1, chunk.size(), pipe)) > 0)
+        run.Screen.append(chunk.data(), n);
+    int status = pclose(pipe);
+    run.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
 class ExplorerTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -80,18 +94,8 @@ protected:
 
     // Runs the explorer with the given arguments (already quoted) in the test's folder.
     TRun Command(const std::string& args) {
-        std::string command =
-            "cd " + ShellQuote(dir) + " && " + ShellQuote(ORVEL_EXPLORER) + " " + args + " 2>&1";
-        TRun run;
-        FILE* pipe = popen(command.c_str(), "r");
-        if (!pipe) return run;
-        std::array<char, 4096> chunk{};
-        std::size_t n;
-        while ((n = fread(chunk.data(), 1, chunk.size(), pipe)) > 0)
-            run.Screen.append(chunk.data(), n);
-        int status = pclose(pipe);
-        run.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        return run;
+        return RunShell("cd " + ShellQuote(dir) + " && " + ShellQuote(ORVEL_EXPLORER) + " " + args +
+                        " 2>&1");
     }
 
     // Runs a key script on the test's database and answers the last screen.
