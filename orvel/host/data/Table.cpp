@@ -2034,7 +2034,9 @@ bool TTable::LocateWithClimb(const std::vector<TField*>& fields, const std::vect
     uint64_t version = 0;
     TMoveClimb climb;
     TClimbStart start;
-    if (ControlsDisabled() || !DataVersion(version) ||
+    // The links are asked only where the engine reads ahead.
+    if (ControlsDisabled() || !FConnection || !FConnection->ReadsRangesAhead() ||
+        FLookAheadMode == laOff || !DataVersion(version) ||
         !LinkClimbAfterLocate(fields, values, climb) ||
         !ClimbStartOf(climb.KeyFields, climb.ParentFields, climb.Key, start) ||
         !StartsAtLocated(start, fields, values))
