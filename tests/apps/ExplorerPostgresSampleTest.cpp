@@ -18,52 +18,11 @@
 namespace orvel::test {
 namespace {
 
-TEST(PostgresExplorerSample, GeneratedSampleIsWholeAndItsParentIndexesEndInTheKey) {
-    const char* server = std::getenv("ORVEL_PG");
-    ASSERT_TRUE(server && *server) << "ORVEL_PG names no test server (./run test starts one)";
-    std::string schema = "orvel_explorer_sample_" + std::to_string(getpid());
-    auto admin = OpenPostgresConnection(server);
-    admin->Execute("DROP SCHEMA IF EXISTS " + schema + " CASCADE; CREATE SCHEMA " + schema);
-    std::string name = std::string(server) + " options='-csearch_path=" + schema + "'";
-    std::map<std::string, std::string> columns;
-    int64_t objects = 0, attributes = 0;
-    try {
-        explorer::GenerateDatabase(name, 50);
-        auto count = OpenPostgresConnection(name);
-        auto stmt = count->Prepare("SELECT (SELECT COUNT(*) FROM \"Objects\"), "
-                                   "(SELECT COUNT(*) FROM \"Attributes\")");
-        if (stmt->Step()) {
-            objects = stmt->ColumnInt64(0);
-            attributes = stmt->ColumnInt64(1);
-        }
-        auto indexes = admin->Prepare("SELECT indexname::text, indexdef FROM pg_indexes WHERE "
-                                      "schemaname = CAST(? AS text)");
-        indexes->BindText(0, schema);
-        while (indexes->Step()) {
-            std::string definition(indexes->ColumnText(1));
-            columns[std::string(indexes->ColumnText(0))] =
-                definition.substr(definition.rfind('(') + 1);
-        }
-    } catch (...) {
-        admin->Execute("DROP SCHEMA " + schema + " CASCADE");
-        throw;
-    }
-    admin->Execute("DROP SCHEMA " + schema + " CASCADE");
-    EXPECT_EQ(objects, 50);
-    EXPECT_GT(attributes, 0);
-    EXPECT_EQ(columns["classesancestor"], "\"AncestorID\" NULLS FIRST, \"ClassID\")");
-    EXPECT_EQ(columns["objectsowner"], "\"OwnerOriginID\" NULLS FIRST, \"OwnerObjectID\" NULLS "
-                                       "FIRST, \"OriginID\", \"ObjectID\")");
-    EXPECT_EQ(columns["inventoryowner"], "\"OwnerID\" NULLS FIRST, \"InventoryID\")");
-    EXPECT_EQ(columns["attributesclass"], "\"ClassID\" NULLS FIRST, \"AttributeID\")");
-}
-
 // A schema of its own on the test server, dropped at the end whatever happens.
 class TServerSchema {
 public:
-    explicit TServerSchema(const std::string& server)
-        : FName("orvel_explorer_run_" + std::to_string(getpid())),
-          FAdmin(OpenPostgresConnection(server)) {
+    TServerSchema(const std::string& server, const std::string& prefix)
+        : FName(prefix + std::to_string(getpid())), FAdmin(OpenPostgresConnection(server)) {
         FAdmin->Execute("DROP SCHEMA IF EXISTS " + FName + " CASCADE; CREATE SCHEMA " + FName);
         Database = server + " options='-csearch_path=" + FName + "'";
     }
@@ -82,12 +41,43 @@ public:
         return stmt->Step() ? std::string(stmt->ColumnText(0)) : "";
     }
 
+    const std::string& Name() const { return FName; }
     std::string Database;
 
 private:
     std::string FName;
     std::unique_ptr<TSqlConnection> FAdmin;
 };
+
+TEST(PostgresExplorerSample, GeneratedSampleIsWholeAndItsParentIndexesEndInTheKey) {
+    const char* server = std::getenv("ORVEL_PG");
+    ASSERT_TRUE(server && *server) << "ORVEL_PG names no test server (./run test starts one)";
+    TServerSchema schema(server, "orvel_explorer_sample_");
+    std::map<std::string, std::string> columns;
+    int64_t objects = 0, attributes = 0;
+    explorer::GenerateDatabase(schema.Database, 50);
+    auto connection = OpenPostgresConnection(schema.Database);
+    auto stmt = connection->Prepare("SELECT (SELECT COUNT(*) FROM \"Objects\"), "
+                                    "(SELECT COUNT(*) FROM \"Attributes\")");
+    if (stmt->Step()) {
+        objects = stmt->ColumnInt64(0);
+        attributes = stmt->ColumnInt64(1);
+    }
+    auto indexes = connection->Prepare("SELECT indexname::text, indexdef FROM pg_indexes WHERE "
+                                       "schemaname = CAST(? AS text)");
+    indexes->BindText(0, schema.Name());
+    while (indexes->Step()) {
+        std::string definition(indexes->ColumnText(1));
+        columns[std::string(indexes->ColumnText(0))] = definition.substr(definition.rfind('(') + 1);
+    }
+    EXPECT_EQ(objects, 50);
+    EXPECT_GT(attributes, 0);
+    EXPECT_EQ(columns["classesancestor"], "\"AncestorID\" NULLS FIRST, \"ClassID\")");
+    EXPECT_EQ(columns["objectsowner"], "\"OwnerOriginID\" NULLS FIRST, \"OwnerObjectID\" NULLS "
+                                       "FIRST, \"OriginID\", \"ObjectID\")");
+    EXPECT_EQ(columns["inventoryowner"], "\"OwnerID\" NULLS FIRST, \"InventoryID\")");
+    EXPECT_EQ(columns["attributesclass"], "\"ClassID\" NULLS FIRST, \"AttributeID\")");
+}
 
 TRun RunExplorer(const std::string& database, const std::string& keys) {
     return RunShell(ShellQuote(ORVEL_EXPLORER) + " --size 100x30 --keys " + ShellQuote(keys) + " " +
@@ -101,7 +91,7 @@ TRun RunExplorer(const std::string& database, const std::string& keys) {
 TEST(PostgresExplorer, OpensItsSampleInsertsARecordAndSavesAnAttribute) {
     const char* server = std::getenv("ORVEL_PG");
     ASSERT_TRUE(server && *server) << "ORVEL_PG names no test server (./run test starts one)";
-    TServerSchema schema(server);
+    TServerSchema schema(server, "orvel_explorer_run_");
     explorer::GenerateDatabase(schema.Database, 30);
 
     TRun opened = RunExplorer(schema.Database, "<Down><Down>");
