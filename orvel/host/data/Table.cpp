@@ -1558,9 +1558,12 @@ void TTable::ReadAhead() {
     TSqlStatement& stmt = Statement(sql.Text);
     TResetGuard guard{stmt};
     BindAll(stmt, sql);
+    // Its rows are taken in while a server still sends the later ones.
+    stmt.StreamNextRun();
     // The scan's first look-ahead also reads the record the scan began on, by a statement of its
-    // own that goes to the engine with the other: a server answers both in one round trip, and
-    // the look-ahead's own statement stays one the engine can serve in its index's order.
+    // own that goes to the engine with the other (first, so that the look-ahead's rows can come
+    // as they are sent): a server answers both in one round trip, and the look-ahead's own
+    // statement stays one the engine can serve in its index's order.
     TSqlText scanStart;
     TSqlStatement* back = nullptr;
     std::optional<TResetGuard> backGuard;
@@ -1572,7 +1575,7 @@ void TTable::ReadAhead() {
         back = &Statement(scanStart.Text);
         backGuard.emplace(*back);
         BindAll(*back, scanStart);
-        Connection().RunTogether({&stmt, back});
+        Connection().RunTogether({back, &stmt});
     }
     int width = AheadRowWidth(FLookAhead.Columns);
     TAheadRange* range = nullptr;
@@ -2367,6 +2370,8 @@ void TTable::VisitRecords(const std::vector<int>& fieldNos, const TRecordVisitor
     try {
         TResetGuard guard{stmt};
         BindAll(stmt, sql);
+        // The reader works through the first rows while a server still sends the rest.
+        stmt.StreamNextRun();
         while (stmt.Step()) {
             if (FRowIdKeyed) {
                 view.SetHandle(stmt.ColumnInt64(0));

@@ -360,4 +360,113 @@ TEST(PostgresEngine, StatementsRunTogetherInOneRoundTripAndEachKeepsItsRowsAndEr
     EXPECT_FALSE(one->Step());
 }
 
+// Rows handed over as the server sends them: read through, cut short, interleaved with other
+// statements, failing half way or losing the session, the rows come in order and whole, and the
+// session serves the next statement.
+TEST(PostgresEngine, RowsHandedOverAsTheyComeKeepTheSessionUsableOnEveryPath) {
+    TTestDatabase db(TStorage::Server);
+    TSqlConnection& connection = db.Database().Connection();
+    auto series = connection.Prepare("SELECT x, 'Row ' || x FROM generate_series(1, ?) x");
+    auto one = connection.Prepare("SELECT NAME FROM ORGANIZATION WHERE ID = ?");
+    auto nameOf = [&](int64_t id) {
+        one->Reset();
+        one->BindInt64(0, id);
+        return one->Step() ? std::string(one->ColumnText(0)) : std::string("(none)");
+    };
+    // Reads the rest of the series, checking each row follows the one before.
+    auto readOn = [&](int64_t from) {
+        int64_t x = from;
+        while (series->Step()) {
+            EXPECT_EQ(series->ColumnInt64(0), x + 1);
+            EXPECT_EQ(series->ColumnText(1), "Row " + std::to_string(x + 1));
+            ++x;
+        }
+        return x;
+    };
+    auto stream = [&](int64_t rows) {
+        series->Reset();
+        series->BindInt64(0, rows);
+        series->StreamNextRun();
+    };
+
+    // Another statement between the rows: the rest are read first, then the series goes on.
+    stream(5000);
+    EXPECT_EQ(readOn(0), 5000);
+    stream(5000);
+    for (int64_t x = 1; x <= 10; ++x) {
+        ASSERT_TRUE(series->Step());
+        EXPECT_EQ(series->ColumnInt64(0), x);
+    }
+    EXPECT_EQ(nameOf(2), "Sales");
+    EXPECT_EQ(readOn(10), 5000);
+    EXPECT_FALSE(series->Step());
+
+    // Cut short by a reset, or by the statement's end: the session goes on at once.
+    stream(100000);
+    ASSERT_TRUE(series->Step());
+    series->Reset();
+    EXPECT_EQ(nameOf(3), "North");
+    {
+        auto dropped = connection.Prepare("SELECT x FROM generate_series(1, 100000) x");
+        dropped->StreamNextRun();
+        ASSERT_TRUE(dropped->Step());
+    }
+    EXPECT_EQ(nameOf(4), "South");
+    // A run without rows, and a run that asks for nothing: the same rows as ever.
+    stream(0);
+    EXPECT_FALSE(series->Step());
+    series->Reset();
+    series->BindInt64(0, 3);
+    EXPECT_EQ(readOn(0), 3);
+
+    // Last in a pipeline: the statements before it keep their rows, one round trip in all, and
+    // the session leaves the pipeline when the rows are read (a transaction then works).
+    one->Reset();
+    one->BindInt64(0, 5);
+    stream(3000);
+    int64_t before = connection.RoundTrips();
+    connection.RunTogether({one.get(), series.get()});
+    ASSERT_TRUE(one->Step());
+    EXPECT_EQ(one->ColumnText(0), "Engineering");
+    EXPECT_EQ(readOn(0), 3000);
+    EXPECT_EQ(connection.RoundTrips() - before, 1);
+    db.Execute("BEGIN");
+    db.Execute("UPDATE ORGANIZATION SET NAME = 'Piped' WHERE ID = 6");
+    db.Execute("COMMIT");
+    EXPECT_EQ(nameOf(6), "Piped");
+    // Left half read in the pipeline, then another statement: the same.
+    one->Reset();
+    one->BindInt64(0, 7);
+    stream(3000);
+    connection.RunTogether({one.get(), series.get()});
+    ASSERT_TRUE(series->Step());
+    EXPECT_EQ(nameOf(8), "Depot");
+    EXPECT_EQ(readOn(1), 3000);
+
+    // A failure after rows were handed over raises the server's message at the step that meets
+    // it; the rows before it came in order.
+    auto failing =
+        connection.Prepare("SELECT 1000 / (x - 4000), x FROM generate_series(1, 8000) x");
+    failing->StreamNextRun();
+    int64_t reached = 0;
+    std::string message = DatabaseErrorOf([&] {
+        while (failing->Step())
+            EXPECT_EQ(failing->ColumnInt64(1), ++reached);
+    });
+    EXPECT_TRUE(Contains(message, "division by zero")) << message;
+    EXPECT_LT(reached, 4000);
+    EXPECT_EQ(nameOf(2), "Sales");
+
+    // The session lost while rows still come: a clear error, and the next read reconnects.
+    int64_t pid = db.Scalar("SELECT pg_backend_pid()").AsInt64();
+    stream(2000000);
+    ASSERT_TRUE(series->Step());
+    OpenSqlConnection(TestServer())
+        ->Execute("SELECT pg_terminate_backend(" + std::to_string(pid) + ")");
+    message = DatabaseErrorOf([&] { readOn(1); });
+    EXPECT_TRUE(Contains(message, "lost")) << message;
+    EXPECT_EQ(message.find('\n'), std::string::npos) << message;
+    EXPECT_EQ(nameOf(2), "Sales");
+}
+
 } // namespace

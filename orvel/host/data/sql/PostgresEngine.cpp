@@ -13,9 +13,11 @@
 #include <cctype>
 #include <charconv>
 #include <cstdlib>
+#include <deque>
 #include <limits>
 #include <map>
 #include <unordered_set>
+#include <utility>
 
 namespace orvel {
 
@@ -259,6 +261,7 @@ public:
 
     bool Step() override;
     void Reset() override {
+        DropStream();
         FRows.reset();
         FTypes.clear();
         FRan = false;
@@ -341,6 +344,21 @@ public:
         }
     }
     bool IsReadOnly() const override { return FReadOnly; }
+    void StreamNextRun() override { FStreamWanted = true; }
+
+    // ---- rows handed over as they come (StreamNextRun) ------------------------------------------
+    // In libpq's single-row mode each row comes as a result of its own, read from the session
+    // when Step reaches it. The session serves nothing else meanwhile: before it does, the
+    // connection has the statement read what is still due (SettleStream), and Step goes on from
+    // what was read.
+    bool WantsStream() const { return FStreamWanted && FReadOnly; }
+    // The run's first row came (first): the rest are due on the session, then the pipeline's
+    // sync when the run ended one.
+    void OpenStream(bool pipeline, PGTransactionStatusType before);
+    // Reads every result still due into the statement, for Step to go on with.
+    void SettleStream() { EndStream(true); }
+    // Drops the rows still to come, reading them off the session.
+    void DropStream();
 
     // ---- running in one pipeline with others (TPgConnection::RunTogether) ---------------------
     // Whether the statement may join a pipeline: it only reads and has not run since its reset.
@@ -351,6 +369,8 @@ public:
     // Takes the results SendRun asked for from results[at] on; false when one failed or is
     // missing (the statement then runs on its own at its first Step).
     bool TakeRun(std::vector<TResult>& results, std::size_t& at);
+    // The commands SendRun queued: the run, and its preparation where it was sent with it.
+    int SentCommands() const { return FSentPrepare ? 2 : 1; }
 
 private:
     // The bound parameters in the arrays libpq takes; they point into FParams.
@@ -421,6 +441,17 @@ private:
                             const std::vector<int>& formats, bool binary, bool mayRetry,
                             TResult& rows);
     void Run();
+    // Runs the prepared statement in single-row mode: its first result (a row, the end of no
+    // rows, or the failure), the rest left due when it is a row.
+    TResult RunStreamed(const std::vector<const char*>& values, const std::vector<int>& lengths,
+                        const std::vector<int>& formats, bool binary,
+                        PGTransactionStatusType before);
+    // Takes the next row of a stream into FRows: false at its end (FRows then holds the end);
+    // raises the failure that ended it.
+    bool NextStreamedRow();
+    // Reads what is still due of the stream (its rows kept for Step when keep), its end and the
+    // pipeline's sync, and leaves the pipeline.
+    void EndStream(bool keep);
 
     // The text for the bindings: "x IS ?" as "x = $n" for a value and "x IS NULL" for Null, so
     // that an index serves it (the server's IS NOT DISTINCT FROM uses none). Each variant is
@@ -459,7 +490,13 @@ private:
     mutable TResult FDescription;
     int FRow = -1;
     bool FRan = false;
-    mutable std::string FText; // a value converted for ColumnText or ColumnBlob
+    mutable std::string FText;  // a value converted for ColumnText or ColumnBlob
+    bool FStreamWanted = false; // the next run hands its rows over as they come
+    bool FStreamRows = false;   // this run's rows come a result each
+    bool FStreamOpen = false;   // results of this run are still due on the session
+    bool FStreamPipeline = false;
+    PGTransactionStatusType FStreamBefore = PQTRANS_IDLE;
+    std::deque<TResult> FStreamRead; // results read off the session before Step reached them
     // What SendRun queued: under which name, whether with its preparation, in which format.
     std::string FSentName;
     bool FSentPrepare = false;
@@ -485,6 +522,29 @@ std::vector<TResult> ResultsUntilSync(PGconn* conn) {
         results.emplace_back(result);
     }
     return results;
+}
+
+// The results of the next commands of a pipeline, each command's ending with a null; a lost
+// session ends them early.
+std::vector<TResult> ResultsOfCommands(PGconn* conn, int commands) {
+    std::vector<TResult> results;
+    while (commands > 0) {
+        PGresult* result = PQgetResult(conn);
+        if (!result) {
+            if (PQstatus(conn) != CONNECTION_OK) break;
+            --commands;
+            continue;
+        }
+        results.emplace_back(result);
+    }
+    return results;
+}
+
+// Whether a result tells of a command that went well.
+bool Succeeded(const PGresult* result) {
+    ExecStatusType status = result ? PQresultStatus(result) : PGRES_FATAL_ERROR;
+    return status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK ||
+           status == PGRES_SINGLE_TUPLE || status == PGRES_EMPTY_QUERY;
 }
 
 class TPgConnection : public TSqlConnection {
@@ -561,6 +621,7 @@ public:
 
     void SetBusyTimeout(int milliseconds) override {
         FLockTimeout = std::max(0, milliseconds);
+        SettleStream();
         if (PQstatus(FConn) == CONNECTION_OK) ApplySettings();
     }
 
@@ -589,7 +650,10 @@ public:
     // The statements go out in one pipeline, each with its preparation where needed, and their
     // results come back together. Only outside a transaction: inside one, a statement that failed
     // would spoil it for those after it, whose own runs would then fail for that reason alone.
+    // The last statement may hand its rows over as they come (StreamNextRun): the results of the
+    // others are read, then its own in single-row mode.
     void RunTogether(const std::vector<TSqlStatement*>& statements) override {
+        SettleStream();
         std::vector<TPgStatement*> runs;
         for (TSqlStatement* statement : statements) {
             auto* run = dynamic_cast<TPgStatement*>(statement);
@@ -605,12 +669,21 @@ public:
         // Ended even when a run could not be queued, so that what was queued is answered and
         // the session leaves the pipeline with nothing pending.
         std::vector<TResult> results;
-        if (PQpipelineSync(FConn) == 1) results = ResultsUntilSync(FConn);
-        PQexitPipelineMode(FConn);
+        bool streamed = false;
+        if (PQpipelineSync(FConn) == 1) {
+            if (sent && runs.back()->WantsStream())
+                streamed = StreamLast(runs, results);
+            else
+                results = ResultsUntilSync(FConn);
+        }
+        if (!streamed) PQexitPipelineMode(FConn);
         if (!sent) return;
         std::size_t at = 0;
         for (TPgStatement* run : runs)
-            if (!run->TakeRun(results, at)) return;
+            if (!run->TakeRun(results, at)) {
+                runs.back()->DropStream();
+                return;
+            }
     }
 
     // ---- for statements ------------------------------------------------------------------------
@@ -635,6 +708,7 @@ public:
     // one lost inside a transaction stays refused until it is rolled back, so that the writes
     // after it never land without the ones before.
     void Ready(bool rollback) {
+        SettleStream();
         if (PQstatus(FConn) == CONNECTION_OK) return;
         if (FLostInTransaction && !rollback)
             RaiseEngineError("The connection to the database server was lost inside a "
@@ -651,9 +725,7 @@ public:
         ApplySettings();
     }
     void CheckResult(const PGresult* result, PGTransactionStatusType before) {
-        ExecStatusType status = result ? PQresultStatus(result) : PGRES_FATAL_ERROR;
-        if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK || status == PGRES_EMPTY_QUERY)
-            return;
+        if (Succeeded(result)) return;
         std::string message;
         if (result)
             if (const char* primary = PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY))
@@ -668,18 +740,46 @@ public:
     }
     // The call failed because the session ended, with no transaction open before it.
     bool LostOutsideTransaction(const PGresult* result, PGTransactionStatusType before) const {
-        ExecStatusType status = result ? PQresultStatus(result) : PGRES_FATAL_ERROR;
-        bool failed =
-            status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK && status != PGRES_EMPTY_QUERY;
-        return failed && PQstatus(FConn) != CONNECTION_OK && before == PQTRANS_IDLE;
+        return !Succeeded(result) && PQstatus(FConn) != CONNECTION_OK && before == PQTRANS_IDLE;
     }
     void NoteChanges(const PGresult* result) {
         const char* tuples = result ? PQcmdTuples(const_cast<PGresult*>(result)) : "";
         FChanges = tuples && *tuples ? std::strtoll(tuples, nullptr, 10) : 0;
     }
 
+    // The statement whose run's rows are still coming, if any.
+    void StreamOpened(TPgStatement* statement) { FStream = statement; }
+    void StreamEnded(const TPgStatement* statement) {
+        if (FStream == statement) FStream = nullptr;
+    }
+
 private:
     static void IgnoreNotice(void*, const char*) {}
+
+    // Has the statement whose rows are still coming read them, so that the session is free.
+    void SettleStream() {
+        if (FStream) FStream->SettleStream();
+    }
+    // Reads the results of the pipeline's runs before the last, then the last's in single-row
+    // mode; true when its rows are coming (the pipeline is then left when they have come).
+    bool StreamLast(const std::vector<TPgStatement*>& runs, std::vector<TResult>& results) {
+        int before = -1; // every command but the last run
+        for (TPgStatement* run : runs)
+            before += run->SentCommands();
+        results = ResultsOfCommands(FConn, before);
+        if (PQstatus(FConn) != CONNECTION_OK) return false;
+        PQsetSingleRowMode(FConn);
+        TResult first(PQgetResult(FConn));
+        bool row = first && PQresultStatus(first.get()) == PGRES_SINGLE_TUPLE;
+        if (first) results.push_back(std::move(first));
+        if (row) {
+            runs.back()->OpenStream(true, PQTRANS_IDLE);
+            return true;
+        }
+        for (TResult& rest : ResultsUntilSync(FConn))
+            results.push_back(std::move(rest));
+        return false;
+    }
 
     // A message of the library or server, one line, without the password.
     std::string CleanMessage(const char* text) const {
@@ -732,6 +832,7 @@ private:
 
     std::string FName;
     PGconn* FConn = nullptr;
+    TPgStatement* FStream = nullptr;
     uint64_t FGeneration = 1;
     int64_t FStatementCount = 0;
     int64_t FRoundTrips = 0;
@@ -765,6 +866,7 @@ std::string TPgStatement::ColumnName(int index) const {
 }
 
 TPgStatement::~TPgStatement() {
+    DropStream();
     if (FPrepared) FConnection.Forget(FName, FGeneration);
     for (const auto& [mask, variant] : FVariants)
         if (mask != FMask && variant.Prepared) FConnection.Forget(variant.Name, variant.Generation);
@@ -919,16 +1021,23 @@ bool TPgStatement::TakeRun(std::vector<TResult>& results, std::size_t& at) {
         FDescription.reset();
     }
     TResult rows = next();
-    if (!rows || PQresultStatus(rows.get()) != PGRES_TUPLES_OK) return false;
+    ExecStatusType status = rows ? PQresultStatus(rows.get()) : PGRES_FATAL_ERROR;
+    if (status != PGRES_TUPLES_OK && status != PGRES_SINGLE_TUPLE) return false;
     FConnection.NoteChanges(rows.get());
     // Binary rows of a column type not read from them: the first Step reads them again in text.
-    if (!TakeRows(std::move(rows), FSentBinary)) return false;
+    if (!TakeRows(std::move(rows), FSentBinary)) {
+        DropStream();
+        return false;
+    }
     FRow = -1;
     FRan = true;
+    FStreamWanted = false;
     return true;
 }
 
 void TPgStatement::Run() {
+    DropStream();
+    bool stream = std::exchange(FStreamWanted, false) && FReadOnly;
     TParamArrays params = ParamArrays();
     std::vector<const char*>& values = params.Values;
     std::vector<int>& lengths = params.Lengths;
@@ -954,9 +1063,12 @@ void TPgStatement::Run() {
             }
             FConnection.CountRoundTrip();
             before = PQtransactionStatus(FConnection.Conn());
-            result.reset(PQexecPrepared(FConnection.Conn(), FName.c_str(),
-                                        static_cast<int>(FParams.size()), values.data(),
-                                        lengths.data(), formats.data(), binary ? 1 : 0));
+            if (stream)
+                result = RunStreamed(values, lengths, formats, binary, before);
+            else
+                result.reset(PQexecPrepared(FConnection.Conn(), FName.c_str(),
+                                            static_cast<int>(FParams.size()), values.data(),
+                                            lengths.data(), formats.data(), binary ? 1 : 0));
         }
         // A write may have been committed before the session was lost: it is never repeated.
         if (!retried && FReadOnly && FConnection.LostOutsideTransaction(result.get(), before)) {
@@ -968,9 +1080,82 @@ void TPgStatement::Run() {
         FConnection.NoteChanges(result.get());
         // Binary rows with a column of another type than before (the table changed meanwhile):
         // read once more in text, which every type has. Only reads run in binary.
-        if (!TakeRows(std::move(result), binary) && attempt < 2) continue;
+        bool taken = TakeRows(std::move(result), binary);
+        if (!taken) DropStream();
+        if (!taken && attempt < 2) continue;
         return;
     }
+}
+
+TResult TPgStatement::RunStreamed(const std::vector<const char*>& values,
+                                  const std::vector<int>& lengths, const std::vector<int>& formats,
+                                  bool binary, PGTransactionStatusType before) {
+    PGconn* conn = FConnection.Conn();
+    if (PQsendQueryPrepared(conn, FName.c_str(), static_cast<int>(FParams.size()), values.data(),
+                            lengths.data(), formats.data(), binary ? 1 : 0) != 1)
+        return TResult();
+    PQsetSingleRowMode(conn);
+    TResult first(PQgetResult(conn));
+    if (first && PQresultStatus(first.get()) == PGRES_SINGLE_TUPLE) {
+        OpenStream(false, before);
+        return first;
+    }
+    // No rows, or a failure: the run ends with it.
+    while (PGresult* rest = PQgetResult(conn))
+        PQclear(rest);
+    return first;
+}
+
+void TPgStatement::OpenStream(bool pipeline, PGTransactionStatusType before) {
+    FStreamRows = true;
+    FStreamOpen = true;
+    FStreamPipeline = pipeline;
+    FStreamBefore = before;
+    FConnection.StreamOpened(this);
+}
+
+void TPgStatement::EndStream(bool keep) {
+    if (!FStreamOpen) return;
+    FStreamOpen = false;
+    FConnection.StreamEnded(this);
+    PGconn* conn = FConnection.Conn();
+    while (PGresult* result = PQgetResult(conn)) {
+        if (keep)
+            FStreamRead.emplace_back(result);
+        else
+            PQclear(result);
+    }
+    if (!FStreamPipeline) return;
+    ResultsUntilSync(conn);
+    PQexitPipelineMode(conn);
+}
+
+void TPgStatement::DropStream() {
+    EndStream(false);
+    FStreamRead.clear();
+    FStreamRows = false;
+}
+
+bool TPgStatement::NextStreamedRow() {
+    TResult next;
+    if (!FStreamRead.empty()) {
+        next = std::move(FStreamRead.front());
+        FStreamRead.pop_front();
+    } else if (FStreamOpen) {
+        next.reset(PQgetResult(FConnection.Conn()));
+    }
+    if (next && PQresultStatus(next.get()) == PGRES_SINGLE_TUPLE) {
+        FRows = std::move(next);
+        FRow = 0;
+        return true;
+    }
+    // The run is over: its end, or the failure that cut it short (the rows before it were
+    // handed over already; the reader drops what it made of them when this raises).
+    DropStream();
+    bool ended = next && PQresultStatus(next.get()) == PGRES_TUPLES_OK;
+    FRows = ended ? std::move(next) : TResult();
+    if (!ended) FConnection.CheckResult(next.get(), FStreamBefore);
+    return false;
 }
 
 bool TPgStatement::BinaryRun() const {
@@ -1009,8 +1194,12 @@ bool TPgStatement::Step() {
         Run();
         FRan = true;
     }
-    if (!FRows || PQresultStatus(FRows.get()) != PGRES_TUPLES_OK) return false;
+    if (!FRows) return false;
+    ExecStatusType status = PQresultStatus(FRows.get());
+    if (status != PGRES_TUPLES_OK && status != PGRES_SINGLE_TUPLE) return false;
     if (FRow + 1 >= PQntuples(FRows.get())) {
+        if (FStreamRows && NextStreamedRow()) return true;
+        if (!FRows) return false;
         FRow = PQntuples(FRows.get());
         return false;
     }

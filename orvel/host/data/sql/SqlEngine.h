@@ -115,6 +115,11 @@ public:
     virtual void ReadCell(int index, TSqlCell& out) const;
     // True for statements that do not change the database.
     virtual bool IsReadOnly() const = 0;
+    // Asks that the rows of the next run be handed to Step as the engine sends them, not once
+    // all have come: a server's reader then works through the first rows while the server still
+    // produces the rest. Other statements may run meanwhile; the rows still to come are then
+    // read first. An engine whose rows come one by one anyway ignores it.
+    virtual void StreamNextRun() {}
 };
 
 class TSqlConnection {
