@@ -26,11 +26,15 @@ namespace {
 
 // Resets a statement when the work with it ends, however it ends.
 struct TResetGuard {
-    explicit TResetGuard(TSqlStatement& stmt) : Stmt(stmt) {}
+    explicit TResetGuard(TSqlStatement& stmt) : Stmt(&stmt) {}
     TResetGuard(const TResetGuard&) = delete;
     TResetGuard& operator=(const TResetGuard&) = delete;
-    ~TResetGuard() { Stmt.Reset(); }
-    TSqlStatement& Stmt;
+    ~TResetGuard() {
+        if (Stmt) Stmt->Reset();
+    }
+    // The statement goes on past the guard's scope.
+    void Dismiss() { Stmt = nullptr; }
+    TSqlStatement* Stmt;
 };
 
 bool IsIntegerVar(TVarType t) {
@@ -286,6 +290,7 @@ void TTable::OpenConnection() {
 
 void TTable::CloseConnection() {
     ScanChanged(false);
+    DropPendingAhead();
     FShapedStatements.clear();
     FStatements.clear();
     if (FUsedDatabase) FUsedDatabase->UnregisterDataSet(this);
@@ -391,6 +396,7 @@ void TTable::ResolveOrder() {
 }
 
 void TTable::ForgetStatements() {
+    DropPendingAhead();
     FShapedStatements.clear();
     FStatements.clear();
     FWindowColumnsVersion = UINT32_MAX;
@@ -1311,6 +1317,16 @@ std::string TTable::AheadMatch(const std::vector<TField*>& keyFields) const {
 }
 
 void TTable::EndLookAhead(bool keepRows) {
+    // Rows kept are kept whole: those still coming are taken first (they are on their way: no
+    // round trip). Should that fail, nothing is kept.
+    if (keepRows && FLookAhead.Pending) {
+        try {
+            while (TakePendingRow()) {
+            }
+        } catch (...) {
+            DropLookAhead();
+        }
+    }
     // The rows of a long level are not answered from once the reader is done, and the buffers of
     // a very long one are not held on to.
     std::size_t rows = FLookAhead.SourceRows.size() + FLookAhead.RangeRows.size();
@@ -1327,6 +1343,8 @@ void TTable::EndLookAhead(bool keepRows) {
 
 // What was read ahead is of no use any more (a write): it is read again when next needed.
 void TTable::DropLookAhead() {
+    if (TSqlStatement* pending = std::exchange(FLookAhead.Pending, nullptr)) pending->Reset();
+    FLookAhead.Filling = nullptr;
     FLookAhead.Read = false;
     FLookAhead.SourceCount = 0;
     FLookAhead.RangeCount = 0;
@@ -1424,23 +1442,26 @@ bool TTable::ServeLookAhead(const TRecordData* from, int count, std::vector<TRec
     bool complete = true;
     if (InSourceRange()) {
         if (!DataVersion(version) || !LookAheadCurrent(version)) return false;
-        rows = &FLookAhead.SourceRows;
-        end = FLookAhead.SourceCount;
         if (from) {
             std::size_t at = SourcePlaceOf(from->RowId);
             if (at == SIZE_MAX) return false;
             first = at + 1;
         }
+        // One record beyond the window tells whether more follow.
+        TakeSourceRows(first + static_cast<std::size_t>(count) + 1);
+        rows = &FLookAhead.SourceRows;
+        end = FLookAhead.SourceCount;
+        complete = !FLookAhead.Pending;
     } else {
         std::string key;
         if (from || !LookAheadKey(key) || !DataVersion(version) || !LookAheadCurrent(version))
             return false;
-        auto it = FLookAhead.Ranges.find(key);
-        if (it == FLookAhead.Ranges.end()) return false;
+        const TAheadRange* range = AheadRangeOf(key);
+        if (!range) return false;
         rows = &FLookAhead.RangeRows;
-        first = it->second.First;
-        end = first + it->second.Count;
-        complete = it->second.Complete;
+        first = range->First;
+        end = first + range->Count;
+        complete = range->Complete;
     }
     int left = static_cast<int>(end - std::min(first, end));
     n = std::min(count, left);
@@ -1452,6 +1473,50 @@ bool TTable::ServeLookAhead(const TRecordData* from, int count, std::vector<TRec
     for (int i = 0; i < n; ++i)
         out[static_cast<std::size_t>(i)] = (*rows)[first + static_cast<std::size_t>(i)];
     return true;
+}
+
+// Takes the next row of the statement still sending rows, if any; false at its end, when it is
+// done with. A failure drops what was read ahead (a reader asking again reads it anew).
+bool TTable::TakePendingRow() {
+    TSqlStatement* stmt = FLookAhead.Pending;
+    if (!stmt) return false;
+    try {
+        if (stmt->Step()) {
+            int width = FLookAhead.Width;
+            TakeAheadRow(*stmt, 0, width, 2 * width, FLookAhead.Filling);
+            return true;
+        }
+    } catch (...) {
+        DropLookAhead();
+        throw;
+    }
+    FinishAheadRange(FLookAhead.Filling);
+    FLookAhead.Filling = nullptr;
+    FLookAhead.Pending = nullptr;
+    stmt->Reset();
+    return false;
+}
+
+// Takes rows until count records of the source range are read, or all of them are.
+void TTable::TakeSourceRows(std::size_t count) {
+    while (FLookAhead.SourceCount < count && TakePendingRow()) {
+    }
+}
+
+// The range of a key read whole, taking rows until it is; null when none was read for it.
+const TTable::TAheadRange* TTable::AheadRangeOf(const std::string& key) {
+    for (;;) {
+        auto it = FLookAhead.Ranges.find(key);
+        bool found = it != FLookAhead.Ranges.end();
+        if (found && &it->second != FLookAhead.Filling) return &it->second;
+        if (!TakePendingRow()) return found ? &it->second : nullptr;
+    }
+}
+
+// Ends the reading of rows still coming, dropping what was read of them (the statement they come
+// from is about to go).
+void TTable::DropPendingAhead() {
+    if (FLookAhead.Pending) DropLookAhead();
 }
 
 // The place of the source range's record rowId among the rows read, or SIZE_MAX. A reader goes
@@ -1506,8 +1571,7 @@ bool TTable::ServeTableStart(int count, std::vector<TRecordData>& out, int& n) {
     const TKeyBuffer& start = FLookAhead.SourceStart;
     const TKeyBuffer& end = FLookAhead.SourceEnd;
     if (FRangeApplied || !FLookAhead.Read || !FLookAhead.SourceApplied || count < 1 ||
-        static_cast<std::size_t>(count) > FLookAhead.SourceCount || start.FieldCount < 1 ||
-        start.FieldCount != end.FieldCount || !DataVersion(version) ||
+        start.FieldCount < 1 || start.FieldCount != end.FieldCount || !DataVersion(version) ||
         version != FLookAhead.Version)
         return false;
     for (int i = 0; i < start.FieldCount; ++i) {
@@ -1515,6 +1579,8 @@ bool TTable::ServeTableStart(int count, std::vector<TRecordData>& out, int& n) {
             static_cast<std::size_t>(FIndexFields[static_cast<std::size_t>(i)]->FieldNo());
         if (!start.Values[no].IsNull() || !end.Values[no].IsNull()) return false;
     }
+    TakeSourceRows(static_cast<std::size_t>(count));
+    if (static_cast<std::size_t>(count) > FLookAhead.SourceCount) return false;
     n = count;
     if (out.size() < static_cast<std::size_t>(n)) out.resize(static_cast<std::size_t>(n));
     for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i)
@@ -1576,14 +1642,15 @@ void TTable::ReadAhead() {
         backGuard.emplace(*back);
         BindAll(*back, scanStart);
         Connection().RunTogether({back, &stmt});
+        ReadScanStart(*back, top, version);
     }
-    int width = AheadRowWidth(FLookAhead.Columns);
-    TAheadRange* range = nullptr;
-    while (stmt.Step())
-        TakeAheadRow(stmt, 0, width, 2 * width, range);
-    FinishAheadRange(range);
+    // The rows are taken as the reader reaches them, while a server still sends the later ones.
+    FLookAhead.Width = AheadRowWidth(FLookAhead.Columns);
+    FLookAhead.Filling = nullptr;
+    FLookAhead.Pending = &stmt;
     FLookAhead.Read = true;
-    if (back) ReadScanStart(*back, top, version);
+    guard.Dismiss();
+    TakePendingRow();
 }
 
 // The rows of the statement AddScanStart made: the record the scan began on, kept as a single
@@ -1617,8 +1684,9 @@ void TTable::TakeAheadRow(const TSqlStatement& stmt, int sourceAt, int rowAt, in
         FinishAheadRange(range);
         TRecordData& record = next(FLookAhead.SourceRows, FLookAhead.SourceCount);
         ReadAheadColumns(stmt, record, sourceAt, FLookAhead.Columns);
-        // An index of the places made before this record would not know it.
-        if (!FLookAhead.SourcePlace.empty()) FLookAhead.SourcePlace.clear();
+        // An index of the places made before this record learns it.
+        if (!FLookAhead.SourcePlace.empty())
+            FLookAhead.SourcePlace[record.RowId] = FLookAhead.SourceCount - 1;
         // The range of a record is that of its key fields' values as read.
         std::string key;
         bool usable = true;

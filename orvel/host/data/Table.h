@@ -223,6 +223,9 @@ private:
     void CloseConnection();
     // Ranges read ahead (BeginLookAhead).
     bool ServeLookAhead(const TRecordData* from, int count, std::vector<TRecordData>& out, int& n);
+    bool TakePendingRow();
+    void TakeSourceRows(std::size_t count);
+    void DropPendingAhead();
     bool LookAheadCurrent(uint64_t version);
     std::size_t SourcePlaceOf(int64_t rowId);
     bool InSourceRange() const;
@@ -323,7 +326,14 @@ private:
         std::vector<TRecordData> RangeRows; // [0, RangeCount) hold this reading's rows
         std::size_t RangeCount = 0;
         std::unordered_map<std::string, TAheadRange> Ranges;
+        // The statement whose rows are still coming: they are taken as the reader reaches them
+        // (TakeAheadRow), the range of the last one taken (Filling) read whole only once the
+        // next record of the source range comes. Width: the columns of a record in a row.
+        TSqlStatement* Pending = nullptr;
+        TAheadRange* Filling = nullptr;
+        int Width = 0;
     } FLookAhead;
+    const TAheadRange* AheadRangeOf(const std::string& key);
     // Levels read ahead for look-aheads to come (ReadLevelsAhead): per source range key, what
     // ReadAhead would have read for it, at one data version, for one set of key fields, columns
     // and rows each.

@@ -452,6 +452,7 @@ private:
     // Reads what is still due of the stream (its rows kept for Step when keep), its end and the
     // pipeline's sync, and leaves the pipeline.
     void EndStream(bool keep);
+    bool KeepDue(TResult& result);
 
     // The text for the bindings: "x IS ?" as "x = $n" for a value and "x IS NULL" for Null, so
     // that an index serves it (the server's IS NOT DISTINCT FROM uses none). Each variant is
@@ -497,6 +498,7 @@ private:
     bool FStreamPipeline = false;
     PGTransactionStatusType FStreamBefore = PQTRANS_IDLE;
     std::deque<TResult> FStreamRead; // results read off the session before Step reached them
+    std::string FStreamFailure;      // why the rows read off the session could not be kept
     // What SendRun queued: under which name, whether with its preparation, in which format.
     std::string FSentName;
     bool FSentPrepare = false;
@@ -1120,19 +1122,46 @@ void TPgStatement::EndStream(bool keep) {
     FConnection.StreamEnded(this);
     PGconn* conn = FConnection.Conn();
     while (PGresult* result = PQgetResult(conn)) {
-        if (keep)
-            FStreamRead.emplace_back(result);
-        else
-            PQclear(result);
+        TResult due(result);
+        if (!keep || KeepDue(due)) continue;
+        // No memory to keep the rows whole: the reader is told so at its next step, and
+        // none of them is handed over.
+        keep = false;
+        FStreamRead.clear();
+        FStreamFailure = "Out of memory for the rows of a statement";
     }
     if (!FStreamPipeline) return;
     ResultsUntilSync(conn);
     PQexitPipelineMode(conn);
 }
 
+// A row read off the session joins the rows read before it in one result (a result per row costs
+// libpq a block of its own); the end or a failure is kept as it came. False when there was no
+// memory to add the row (the rows kept are then no longer whole).
+bool TPgStatement::KeepDue(TResult& result) {
+    const PGresult* row = result.get();
+    PGresult* rows = FStreamRead.empty() ? nullptr : FStreamRead.back().get();
+    if (PQresultStatus(row) != PGRES_SINGLE_TUPLE) {
+        FStreamRead.push_back(std::move(result));
+        return true;
+    }
+    if (!rows || PQresultStatus(rows) != PGRES_TUPLES_OK || PQntuples(rows) == 0) {
+        TResult packed{PQcopyResult(row, PG_COPYRES_ATTRS | PG_COPYRES_TUPLES)};
+        FStreamRead.push_back(packed ? std::move(packed) : std::move(result));
+        return true;
+    }
+    int at = PQntuples(rows);
+    for (int i = 0; i < PQnfields(row); ++i) {
+        char* value = PQgetisnull(row, 0, i) ? nullptr : PQgetvalue(row, 0, i);
+        if (PQsetvalue(rows, at, i, value, PQgetlength(row, 0, i)) != 1) return false;
+    }
+    return true;
+}
+
 void TPgStatement::DropStream() {
     EndStream(false);
     FStreamRead.clear();
+    FStreamFailure.clear();
     FStreamRows = false;
 }
 
@@ -1144,14 +1173,18 @@ bool TPgStatement::NextStreamedRow() {
     } else if (FStreamOpen) {
         next.reset(PQgetResult(FConnection.Conn()));
     }
-    if (next && PQresultStatus(next.get()) == PGRES_SINGLE_TUPLE) {
+    // A row, or rows read together when the session was wanted for another statement.
+    ExecStatusType status = next ? PQresultStatus(next.get()) : PGRES_FATAL_ERROR;
+    if (status == PGRES_SINGLE_TUPLE || (status == PGRES_TUPLES_OK && PQntuples(next.get()) > 0)) {
         FRows = std::move(next);
         FRow = 0;
         return true;
     }
     // The run is over: its end, or the failure that cut it short (the rows before it were
     // handed over already; the reader drops what it made of them when this raises).
+    std::string failure = std::move(FStreamFailure);
     DropStream();
+    if (!failure.empty()) RaiseEngineError(failure);
     bool ended = next && PQresultStatus(next.get()) == PGRES_TUPLES_OK;
     FRows = ended ? std::move(next) : TResult();
     if (!ended) FConnection.CheckResult(next.get(), FStreamBefore);
