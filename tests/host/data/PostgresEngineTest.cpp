@@ -366,7 +366,9 @@ TEST(PostgresEngine, StatementsRunTogetherInOneRoundTripAndEachKeepsItsRowsAndEr
 TEST(PostgresEngine, RowsHandedOverAsTheyComeKeepTheSessionUsableOnEveryPath) {
     TTestDatabase db(TStorage::Server);
     TSqlConnection& connection = db.Database().Connection();
-    auto series = connection.Prepare("SELECT x, 'Row ' || x FROM generate_series(1, ?) x");
+    auto series = connection.Prepare(
+        "SELECT x, 'Row ' || x, CASE WHEN x % 7 = 0 THEN NULL ELSE -x END "
+        "FROM generate_series(1, ?) x");
     auto one = connection.Prepare("SELECT NAME FROM ORGANIZATION WHERE ID = ?");
     auto nameOf = [&](int64_t id) {
         one->Reset();
@@ -379,6 +381,10 @@ TEST(PostgresEngine, RowsHandedOverAsTheyComeKeepTheSessionUsableOnEveryPath) {
         while (series->Step()) {
             EXPECT_EQ(series->ColumnInt64(0), x + 1);
             EXPECT_EQ(series->ColumnText(1), "Row " + std::to_string(x + 1));
+            if ((x + 1) % 7 == 0)
+                EXPECT_EQ(series->ColumnType(2), TSqlType::Null);
+            else
+                EXPECT_EQ(series->ColumnInt64(2), -(x + 1));
             ++x;
         }
         return x;
