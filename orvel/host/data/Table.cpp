@@ -1223,7 +1223,7 @@ void TTable::BeginLookAhead(const std::string& rangeFields, const std::string& k
     FLookAhead.KeyFields = std::move(byPlace);
     FLookAhead.RowsEach = rowsEach;
     FLookAhead.Columns = AheadColumns();
-    FLookAhead.ColumnList = AheadColumnList(FLookAhead.Columns);
+    FLookAhead.ColumnList = NamingColumnList(FLookAhead.Columns);
     FLookAhead.Active = true;
 }
 
@@ -1272,7 +1272,7 @@ std::vector<int> TTable::AheadColumns() const {
     return columns;
 }
 
-std::string TTable::AheadColumnList(const std::vector<int>& fields) const {
+std::string TTable::NamingColumnList(const std::vector<int>& fields) const {
     if (FRowIdKeyed) return ColumnListOf(fields);
     std::string list;
     for (int i : fields)
@@ -1834,7 +1834,7 @@ void TTable::ReadLevelsAhead(const std::string& rangeFields, const std::string& 
         return;
     }
     std::vector<int> columnFields = AheadColumns();
-    std::string columns = AheadColumnList(columnFields);
+    std::string columns = NamingColumnList(columnFields);
     std::string match = AheadMatch(byPlace);
     std::string order = OrderBy(0, true);
     bool one = rowsEach == 1;
@@ -2185,7 +2185,7 @@ void TTable::LocateEnded() noexcept {
 // first rows both hold them. Empty when a row does not hold an order field.
 std::string TTable::ClimbLevels(const std::vector<TField*>& byPlace,
                                 const std::vector<int>& columns, int rowsEach) const {
-    std::string list = AheadColumnList(columns);
+    std::string list = NamingColumnList(columns);
     std::string order = OrderBy(0, true);
     bool one = rowsEach == 1;
     std::string number = one ? "1" : "row_number() OVER (" + order.substr(1) + ")";
@@ -2225,7 +2225,7 @@ std::string TTable::ClimbLevels(const std::vector<TField*>& byPlace,
            std::to_string(rowsEach) + ") c ON TRUE) q" + byColumn;
 }
 
-// Where field no stands in a look-ahead row of columns (AheadColumnList), from 0; -1 when the row
+// Where field no stands in a look-ahead row of columns (NamingColumnList), from 0; -1 when the row
 // does not hold it.
 int TTable::AheadColumnPlace(const std::vector<int>& columns, int no) const {
     if (FRowIdKeyed && no == FRowIdAliasField) return 0;
@@ -2406,7 +2406,7 @@ void TTable::VisitRecords(const std::vector<int>& fieldNos, const TRecordVisitor
     std::sort(fields.begin(), fields.end());
     fields.erase(std::unique(fields.begin(), fields.end()), fields.end());
     TSqlText sql;
-    sql.Add("SELECT " + ColumnListOf(fields) + " FROM " + FQuotedTable);
+    sql.Add("SELECT " + NamingColumnList(fields) + " FROM " + FQuotedTable);
     if (FRangeApplied) {
         sql.Add(" WHERE ");
         AddRangeCondition(sql);
@@ -2416,10 +2416,10 @@ void TTable::VisitRecords(const std::vector<int>& fieldNos, const TRecordVisitor
     std::unique_ptr<TSqlStatement> own;
     if (FVisiting) own = Connection().Prepare(sql.Text);
     TSqlStatement& stmt = own ? *own : Statement(sql.Text);
-    // The columns as ColumnListOf lays them out: the row id (or a stand-in) first, a field that is
-    // the row id read from it.
+    // The columns as NamingColumnList lays them out: the row id first where it names the records
+    // (a field that is the row id read from it), then the fields.
     std::vector<int> columns(static_cast<std::size_t>(FieldCount()), -1);
-    int column = 1;
+    int column = FRowIdKeyed ? 1 : 0;
     for (int no : fields)
         columns[static_cast<std::size_t>(no)] = no == FRowIdAliasField ? 0 : column++;
     std::vector<Variant> key(FRowIdKeyed ? 0 : static_cast<std::size_t>(FieldCount()));

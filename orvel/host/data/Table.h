@@ -405,9 +405,9 @@ private:
     bool AheadFields(const std::string& rangeFields, const std::string& keyFields,
                      std::vector<TField*>& byPlace) const;
     std::vector<int> AheadColumns() const;
-    // The columns of fields in a look-ahead row: the row id only where it names the records (a
-    // record named by its key gets its handle from the key's columns).
-    std::string AheadColumnList(const std::vector<int>& fields) const;
+    // The columns of fields in a look-ahead row or a bulk read: the row id only where it names
+    // the records (a record named by its key gets its handle from the key's columns).
+    std::string NamingColumnList(const std::vector<int>& fields) const;
     int AheadRowWidth(const std::vector<int>& fields) const;
     void ReadAheadColumns(const TSqlStatement& stmt, TRecordData& out, int first,
                           const std::vector<int>& fields) const;
