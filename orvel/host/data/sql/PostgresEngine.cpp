@@ -352,9 +352,10 @@ public:
     // connection has the statement read what is still due (SettleStream), and Step goes on from
     // what was read.
     bool WantsStream() const { return FStreamWanted && FReadOnly; }
-    // The run's first row came (first): the rest are due on the session, then the pipeline's
-    // sync when the run ended one.
-    void OpenStream(bool pipeline, PGTransactionStatusType before);
+    // Takes the first result of the run just sent in single-row mode: a row (the rest are then
+    // due on the session, and the pipeline's sync after them when the run ended one), the end of
+    // no rows or the failure (the run, and the pipeline, are then over).
+    TResult FirstStreamed(bool pipeline, PGTransactionStatusType before);
     // Reads every result still due into the statement, for Step to go on with.
     void SettleStream() { EndStream(true); }
     // Drops the rows still to come, reading them off the session.
@@ -542,6 +543,13 @@ std::vector<TResult> ResultsOfCommands(PGconn* conn, int commands) {
     return results;
 }
 
+// Whether a result of a streamed run holds rows: one row as it came, or rows read together off the
+// session (its end holds none).
+bool HoldsRows(const PGresult* result) {
+    ExecStatusType status = result ? PQresultStatus(result) : PGRES_FATAL_ERROR;
+    return status == PGRES_SINGLE_TUPLE || (status == PGRES_TUPLES_OK && PQntuples(result) > 0);
+}
+
 // Whether a result tells of a command that went well.
 bool Succeeded(const PGresult* result) {
     ExecStatusType status = result ? PQresultStatus(result) : PGRES_FATAL_ERROR;
@@ -671,14 +679,14 @@ public:
         // Ended even when a run could not be queued, so that what was queued is answered and
         // the session leaves the pipeline with nothing pending.
         std::vector<TResult> results;
-        bool streamed = false;
+        bool left = false;
         if (PQpipelineSync(FConn) == 1) {
             if (sent && runs.back()->WantsStream())
-                streamed = StreamLast(runs, results);
+                left = StreamLast(runs, results);
             else
                 results = ResultsUntilSync(FConn);
         }
-        if (!streamed) PQexitPipelineMode(FConn);
+        if (!left) PQexitPipelineMode(FConn);
         if (!sent) return;
         std::size_t at = 0;
         for (TPgStatement* run : runs)
@@ -763,24 +771,17 @@ private:
         if (FStream) FStream->SettleStream();
     }
     // Reads the results of the pipeline's runs before the last, then the last's in single-row
-    // mode; true when its rows are coming (the pipeline is then left when they have come).
+    // mode; true when the last's stream took over leaving the pipeline (once its rows have
+    // come, or at once when none came).
     bool StreamLast(const std::vector<TPgStatement*>& runs, std::vector<TResult>& results) {
         int before = -1; // every command but the last run
         for (TPgStatement* run : runs)
             before += run->SentCommands();
         results = ResultsOfCommands(FConn, before);
         if (PQstatus(FConn) != CONNECTION_OK) return false;
-        PQsetSingleRowMode(FConn);
-        TResult first(PQgetResult(FConn));
-        bool row = first && PQresultStatus(first.get()) == PGRES_SINGLE_TUPLE;
-        if (first) results.push_back(std::move(first));
-        if (row) {
-            runs.back()->OpenStream(true, PQTRANS_IDLE);
-            return true;
-        }
-        for (TResult& rest : ResultsUntilSync(FConn))
-            results.push_back(std::move(rest));
-        return false;
+        if (TResult first = runs.back()->FirstStreamed(true, PQTRANS_IDLE))
+            results.push_back(std::move(first));
+        return true;
     }
 
     // A message of the library or server, one line, without the password.
@@ -1096,24 +1097,20 @@ TResult TPgStatement::RunStreamed(const std::vector<const char*>& values,
     if (PQsendQueryPrepared(conn, FName.c_str(), static_cast<int>(FParams.size()), values.data(),
                             lengths.data(), formats.data(), binary ? 1 : 0) != 1)
         return TResult();
-    PQsetSingleRowMode(conn);
-    TResult first(PQgetResult(conn));
-    if (first && PQresultStatus(first.get()) == PGRES_SINGLE_TUPLE) {
-        OpenStream(false, before);
-        return first;
-    }
-    // No rows, or a failure: the run ends with it.
-    while (PGresult* rest = PQgetResult(conn))
-        PQclear(rest);
-    return first;
+    return FirstStreamed(false, before);
 }
 
-void TPgStatement::OpenStream(bool pipeline, PGTransactionStatusType before) {
+TResult TPgStatement::FirstStreamed(bool pipeline, PGTransactionStatusType before) {
+    PQsetSingleRowMode(FConnection.Conn());
+    TResult first(PQgetResult(FConnection.Conn()));
     FStreamRows = true;
     FStreamOpen = true;
     FStreamPipeline = pipeline;
     FStreamBefore = before;
     FConnection.StreamOpened(this);
+    // No rows, or a failure: the run ends with it.
+    if (!first || PQresultStatus(first.get()) != PGRES_SINGLE_TUPLE) DropStream();
+    return first;
 }
 
 void TPgStatement::EndStream(bool keep) {
@@ -1145,7 +1142,7 @@ bool TPgStatement::KeepDue(TResult& result) {
         FStreamRead.push_back(std::move(result));
         return true;
     }
-    if (!rows || PQresultStatus(rows) != PGRES_TUPLES_OK || PQntuples(rows) == 0) {
+    if (!HoldsRows(rows) || PQresultStatus(rows) != PGRES_TUPLES_OK) {
         TResult packed{PQcopyResult(row, PG_COPYRES_ATTRS | PG_COPYRES_TUPLES)};
         FStreamRead.push_back(packed ? std::move(packed) : std::move(result));
         return true;
@@ -1174,8 +1171,7 @@ bool TPgStatement::NextStreamedRow() {
         next.reset(PQgetResult(FConnection.Conn()));
     }
     // A row, or rows read together when the session was wanted for another statement.
-    ExecStatusType status = next ? PQresultStatus(next.get()) : PGRES_FATAL_ERROR;
-    if (status == PGRES_SINGLE_TUPLE || (status == PGRES_TUPLES_OK && PQntuples(next.get()) > 0)) {
+    if (HoldsRows(next.get())) {
         FRows = std::move(next);
         FRow = 0;
         return true;
